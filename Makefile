@@ -1,0 +1,52 @@
+# The two commands that do everything on a fresh Debian 12 machine:
+#   make run    install what is missing, build, and open Vistrel on a folder of sample pictures
+#   make test   install what is missing, build, and run every test
+# Also: make asan (the tests in an ASan + UBSan build), make format-check, make format, make fuzz.
+
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+SAMPLES ?= $(BUILD)/samples
+
+.PHONY: run test deps build asan format format-check fuzz clean browser-test
+
+deps:
+	@scripts/setup-deps
+
+$(BUILD)/build.ninja: CMakeLists.txt
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: deps $(BUILD)/build.ninja
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/vistrel ]; then \
+	  $(BUILD)/make-samples $(SAMPLES) && cd $(SAMPLES) && ../vistrel; \
+	else \
+	  echo "Built; the main window is not there yet, so there is nothing to open."; \
+	fi
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVISTREL_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+
+format-check: deps
+	@clang-format --dry-run --Werror $(FORMAT_FILES) && echo "format-check: clean"
+
+format: deps
+	@clang-format -i $(FORMAT_FILES)
+
+fuzz: deps
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVISTREL_LIBFUZZER=ON -DVISTREL_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -1,0 +1,62 @@
+#include "common/numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vistrel {
+namespace {
+
+struct ValCase {
+  const char* text;
+  double expected;
+};
+
+TEST(Val, ReadsTheNumberAtTheStartOfText) {
+  const ValCase cases[] = {
+      {"", 0},           {"abc", 0},         {"150", 150},        {"  150", 150},
+      {"\t 1 5 0 ", 150}, {"-12", -12},       {"+7", 7},           {"3.75", 3.75},
+      {".5", 0.5},       {"1.2.3", 1.2},     {"12abc", 12},       {"1e3", 1000},
+      {"1E3", 1000},     {"2D2", 200},       {"2d-1", 0.2},       {"1e", 1},
+      {"1e+", 1},        {"&H1F", 31},       {"&hff", 255},       {"&O17", 15},
+      {"&O19", 1},       {"&Hxyz", 0},       {"&", 0},            {"-", 0},
+      {".", 0},          {"- 5", -5},        {"1,000", 1},        {"0x10", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(Val(c.text), c.expected) << "Val(\"" << c.text << "\")";
+  }
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
+  const double cases[][2] = {{0.5, 0},  {1.5, 2},   {2.5, 2},   {3.5, 4},   {-0.5, -0},
+                             {-1.5, -2}, {-2.5, -2}, {2.49, 2},  {2.51, 3},  {112.5, 112},
+                             {113.5, 114}, {7, 7}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(roundHalfEven(c[0]), c[1]) << c[0];
+  }
+}
+
+TEST(Int16, StoresRoundedValuesAndRefusesOverflow) {
+  EXPECT_EQ(toInt16(32767.4), 32767);
+  EXPECT_EQ(toInt16(-32768.5), -32768);
+  EXPECT_EQ(toInt16(2.5), 2);
+  EXPECT_THROW(toInt16(32767.5), OverflowError);
+  EXPECT_THROW(toInt16(-32769), OverflowError);
+  EXPECT_THROW(toInt16(NAN), OverflowError);
+  EXPECT_EQ(add16(32000, 767), 32767);
+  EXPECT_THROW(add16(32000, 768), OverflowError);
+  EXPECT_THROW(sub16(-32768, 1), OverflowError);
+  EXPECT_THROW(mul16(200, 200), OverflowError);
+  EXPECT_EQ(mul16(-128, 256), -32768);
+  EXPECT_EQ(toInt32(2147483647.0), 2147483647);
+  EXPECT_THROW(toInt32(2147483648.0), OverflowError);
+}
+
+TEST(DecimalText, IsPlainDigits) {
+  EXPECT_EQ(decimalText(0), "0");
+  EXPECT_EQ(decimalText(1234567), "1234567");
+  EXPECT_EQ(decimalText(-42), "-42");
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,27 @@
+#pragma once
+// A scratch folder for one test, removed with everything in it when the test ends.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vistrel::testing {
+
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes `bytes` to `name` inside the folder and returns the full path.
+  std::filesystem::path write(std::string_view name, std::string_view bytes) const;
+  // The whole content of `name` inside the folder ("" when it does not exist).
+  std::string read(std::string_view name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace vistrel::testing
