@@ -1,0 +1,63 @@
+#pragma once
+// Decoded pictures and the loader that makes them from JPEG and GIF files.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vistrel::imaging {
+
+enum class PictureFormat { Jpeg, Gif };
+
+// A decoded picture: top-down rows of blue-green-red bytes, `stride` bytes apart
+// (stride >= 3 * width).
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+  std::vector<uint8_t> bgr;
+
+  bool empty() const { return width <= 0 || height <= 0; }
+  const uint8_t* row(int y) const { return bgr.data() + static_cast<size_t>(y) * stride; }
+  uint8_t* row(int y) { return bgr.data() + static_cast<size_t>(y) * stride; }
+};
+
+// What a file says about itself without decoding pixels. Sizes are the natural size in pixels
+// as the picture is shown (EXIF orientation applied).
+struct PictureInfo {
+  PictureFormat format = PictureFormat::Jpeg;
+  int width = 0;
+  int height = 0;
+};
+
+// A failure a user can meet: the file and a reason a person understands.
+struct LoadError {
+  std::string file;
+  std::string reason;
+};
+
+struct ProbeResult {
+  bool ok = false;
+  PictureInfo info;
+  LoadError error;  // when !ok
+};
+
+struct LoadResult {
+  bool ok = false;
+  PictureInfo info;     // natural size (EXIF orientation applied), also when shrunk on load
+  Picture picture;      // may be smaller than info when a least size was asked for
+  LoadError error;      // when !ok
+  std::string warning;  // decoded, but with something to report (e.g. data ends early)
+};
+
+// Format and natural size, reading only the headers.
+ProbeResult probe(const std::filesystem::path& file);
+
+// Decodes `file`. With a least size (leastWidth, leastHeight > 0) a JPEG may be shrunk while it
+// decodes, as long as both sides stay at least twice the asked size (or at the natural size);
+// without one the picture is full size. A GIF gives its first image, transparent pixels laid on
+// the window background colour.
+LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0);
+
+}  // namespace vistrel::imaging

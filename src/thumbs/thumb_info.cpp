@@ -1,0 +1,28 @@
+#include "thumbs/thumb_info.h"
+
+namespace vistrel {
+
+namespace {
+// Byte length of the last `count` UTF-8 characters of `text` (all of it when shorter).
+size_t tailBytes(std::string_view text, int count) {
+  size_t pos = text.size();
+  while (count > 0 && pos > 0) {
+    --pos;
+    // Continuation bytes (10xxxxxx) belong to the character that starts before them.
+    while (pos > 0 && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) {
+      --pos;
+    }
+    --count;
+  }
+  return text.size() - pos;
+}
+}  // namespace
+
+std::string thumbnailName(std::string_view prefix, std::string_view pictureName) {
+  std::string name(prefix);
+  name.append(pictureName.substr(0, pictureName.size() - tailBytes(pictureName, 3)));
+  name.append("jpg");
+  return name;
+}
+
+}  // namespace vistrel
