@@ -9,7 +9,9 @@ namespace vistrel {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Copies the characters that matter out of `text`, dropping blanks and tabs.
 std::string withoutBlanks(std::string_view text) {
@@ -45,7 +47,9 @@ double readRadix(const std::string& s, size_t pos, int radix) {
   return value;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -138,10 +142,18 @@ int16_t checked16(long long v) {
 }
 }  // namespace
 
-int16_t add16(int32_t a, int32_t b) { return checked16(static_cast<long long>(a) + b); }
-int16_t sub16(int32_t a, int32_t b) { return checked16(static_cast<long long>(a) - b); }
-int16_t mul16(int32_t a, int32_t b) { return checked16(static_cast<long long>(a) * b); }
+int16_t add16(int32_t a, int32_t b) {
+  return checked16(static_cast<long long>(a) + b);
+}
+int16_t sub16(int32_t a, int32_t b) {
+  return checked16(static_cast<long long>(a) - b);
+}
+int16_t mul16(int32_t a, int32_t b) {
+  return checked16(static_cast<long long>(a) * b);
+}
 
-std::string decimalText(long long value) { return std::to_string(value); }
+std::string decimalText(long long value) {
+  return std::to_string(value);
+}
 
 }  // namespace vistrel
