@@ -1,4 +1,4 @@
-#include "gallery/whole_file.h"
+#include "common/whole_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-namespace vistrel::gallery {
+namespace vistrel {
 
 namespace {
 
@@ -68,11 +68,9 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   } catch (const std::system_error& e) {
     error = e.code().value();
   }
-  // Without the flush a crash right after the rename could leave an empty page in place of
-  // the old one.
-  if (error == 0 && ::fsync(fd) != 0) {
-    error = errno;
-  }
+  // No fsync: a gallery run writes one page per few pictures and a flush each would cost more
+  // than the thumbnails; the rename alone keeps a failed or interrupted write from replacing
+  // the old page, and the file systems we run on flush a file renamed over another first.
   if (::close(fd) != 0 && error == 0) {
     error = errno;
   }
@@ -85,4 +83,4 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   }
 }
 
-}  // namespace vistrel::gallery
+}  // namespace vistrel
