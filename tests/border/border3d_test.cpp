@@ -213,11 +213,18 @@ TEST(CBorder3D, StylesThatFrameTheClientNeedOneBeforeTouchingTheCanvas) {
   EXPECT_TRUE(canvas.untouched());
 }
 
-TEST(CBorder3D, ThinSunkenAroundTheClientLineByLine) {
-  RecordingCanvas canvas(kScalePixels);
-  FixedClient client(1500, 1500, 3000, 1500, &canvas);
-  CBorder3D border(k15);
-  border.setClient(&client);
+// The client of the worked examples: Left 1500, Top 1500, Width 3000, Height 1500 twips on a
+// canvas that starts in pixels; 15 twips per pixel; no canvas set.
+class ExampleClient : public ::testing::Test {
+ protected:
+  ExampleClient() { border.setClient(&client); }
+
+  RecordingCanvas canvas{kScalePixels};
+  FixedClient client{1500, 1500, 3000, 1500, &canvas};
+  CBorder3D border{k15};
+};
+
+TEST_F(ExampleClient, ThinSunkenLineByLine) {
   border.setStyle3D(1);
   border.Refresh();
   expectCalls(canvas.calls, {
@@ -252,12 +259,8 @@ const std::vector<DrawCall> kLoweredAroundTheClient = {
     lineCall(1485, 1485, 4500, 1485, kShadow),    lineCall(1485, 1485, 1485, 3000, kShadow),
 };
 
-TEST(CBorder3D, BevelsOutsideWithAGapLineByLine) {
-  RecordingCanvas canvas;
-  FixedClient client(1500, 1500, 3000, 1500, &canvas);
-  CBorder3D border(k15);
+TEST_F(ExampleClient, BevelsOutsideWithAGapLineByLine) {
   border.setCanvas(&canvas);
-  border.setClient(&client);
   border.setStyle3D(4);
   border.setBevelOuter(2);
   border.setBevelInner(1);
@@ -277,11 +280,7 @@ TEST(CBorder3D, BevelsOutsideWithAGapLineByLine) {
   expectCalls(canvas.calls, expected);
 }
 
-TEST(CBorder3D, BevelsOutsideWithoutAnOuterBevelHugTheClient) {
-  RecordingCanvas canvas;
-  FixedClient client(1500, 1500, 3000, 1500, &canvas);
-  CBorder3D border(k15);
-  border.setClient(&client);
+TEST_F(ExampleClient, BevelsOutsideWithoutAnOuterBevelHugTheClient) {
   border.setStyle3D(4);
   border.setCanvas(&canvas);
   border.setBevelOuter(0);
@@ -334,21 +333,17 @@ TEST(CBorder3D, StylesSixToEightUseTheirOwnRectangleNotTheClients) {
                             });
 }
 
-TEST(CBorder3D, StyleZeroErasesOnlyWhenAskedAndAlwaysRestoresScaleMode) {
-  RecordingCanvas canvas(kScaleInches);
-  FixedClient client(1500, 1500, 3000, 1500, &canvas);
-  CBorder3D border(k15);
-  border.setClient(&client);
+TEST_F(ExampleClient, StyleZeroErasesOnlyWhenAskedAndAlwaysRestoresScaleMode) {
   border.Refresh();
   EXPECT_TRUE(canvas.calls.empty());
   EXPECT_EQ(canvas.scaleModeReads, 1);
-  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScaleInches}));
+  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
 
   canvas.scaleModeWrites.clear();
   border.setActOnNone(true);
   border.Refresh();
   expectCalls(canvas.calls, {outlineCall(1485, 1485, 4500, 3000, kBackground)});
-  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScaleInches}));
+  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
 }
 
 TEST(CBorder3D, StyleZeroWithoutErasingNeedsNoClient) {
@@ -438,11 +433,7 @@ TEST(CBorder3D, AClientBeyondTheSixteenBitRangeOverflowsBeforeDrawing) {
   EXPECT_EQ(canvas.ScaleMode(), kScalePixels);
 }
 
-TEST(CBorder3D, WideBevelSettingsOverflowInsteadOfWrapping) {
-  RecordingCanvas canvas;
-  FixedClient client(1500, 1500, 3000, 1500, &canvas);
-  CBorder3D border(k15);
-  border.setClient(&client);
+TEST_F(ExampleClient, WideBevelSettingsOverflowInsteadOfWrapping) {
   border.setCanvas(&canvas);
   border.setStyle3D(4);
   border.setBevelInner(1);
