@@ -116,8 +116,8 @@ void CBorder3D::Refresh() {
   } catch (const OverflowError&) {
     restore();
     throw OverflowError(
-        "CBorder3D: the border reaches beyond 32,767 twips, the largest coordinate it can draw; "
-        "it was painted only in part");
+        "CBorder3D: the border reaches outside -32,768 to 32,767 twips, the coordinates it can "
+        "draw at; it was painted only in part");
   } catch (...) {
     restore();
     throw;

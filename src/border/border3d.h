@@ -71,7 +71,7 @@ class CBorder3D {
   // Throws BorderError (nothing drawn, ScaleMode untouched) when there is no canvas and no client,
   // when there is no canvas and the style is 4, 6, 7 or 8, when the container or the client
   // cannot be drawn on, and when a style that frames the client has no client.
-  // Throws OverflowError when a coordinate leaves the 16-bit range (beyond 32,767 twips): the
+  // Throws OverflowError when a coordinate leaves the 16-bit range (-32,768 to 32,767 twips): the
   // lines drawn until then stay, and ScaleMode is restored. Exceptions of the canvas pass through,
   // also with ScaleMode restored.
   void Refresh();
