@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "common/numbers.h"
-#include "gallery/page_markup.h"
 #include "common/whole_file.h"
+#include "gallery/page_markup.h"
 
 namespace vistrel {
 
