@@ -8,7 +8,9 @@
 namespace vistrel::imaging {
 
 namespace {
-QString qPath(const std::filesystem::path& file) { return QString::fromStdString(file.string()); }
+QString qPath(const std::filesystem::path& file) {
+  return QString::fromStdString(file.string());
+}
 
 bool formatOf(QImageReader& reader, PictureFormat& format) {
   const QByteArray f = reader.format().toLower();
