@@ -111,7 +111,10 @@ bool replaceFile(const std::filesystem::path& target, const uint8_t* data, size_
   for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-    temp = (target.parent_path() / ("." + name + suffix)).string();
+    // Shortened so that a name near the file system's length limit still leaves room.
+    std::string tempName = ".";
+    tempName.append(name, 0, 200).append(suffix);
+    temp = (target.parent_path() / tempName).string();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) {
       return false;
