@@ -5,6 +5,7 @@
 #include <turbojpeg.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -105,15 +106,21 @@ bool replaceFile(const std::filesystem::path& target, const uint8_t* data, size_
   if (name.empty()) {
     return false;
   }
+  // The temporary name repeats at most 200 bytes of the name, cut at a character boundary, so
+  // that a name near the file system's length limit still leaves room for the suffix.
+  size_t keep = std::min<size_t>(name.size(), 200);
+  while (keep > 0 && keep < name.size() &&
+         (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
   thread_local std::mt19937 random{std::random_device{}()};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-    // Shortened so that a name near the file system's length limit still leaves room.
     std::string tempName = ".";
-    tempName.append(name, 0, 200).append(suffix);
+    tempName.append(name, 0, keep).append(suffix);
     temp = (target.parent_path() / tempName).string();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) {
