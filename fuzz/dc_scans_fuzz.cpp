@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/jpeg_dc_decode.h"
 #include "imaging/jpeg_stream.h"
+#include "imaging/libjpeg_decode.h"
 
 using namespace vistrel::imaging;
 
@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> ours(static_cast<size_t>(width) * height * 4);
   std::string error, warning;
   const bool cmyk = header.components.size() == 4;
-  if (!decodeDcScansAtEighth(kept.data(), kept.size(), cmyk, ours.data(), width, height,
-                             static_cast<size_t>(width) * (cmyk ? 4 : 3), error, warning) ||
+  if (!decodeWithLibjpeg(kept.data(), kept.size(), 1, 8, false, cmyk, ours.data(), width, height,
+                         static_cast<size_t>(width) * (cmyk ? 4 : 3), error, warning) ||
       !warning.empty()) {
     return 0;
   }

@@ -140,6 +140,24 @@ TEST(PictureLoad, GreyscaleJpeg) {
   }
 }
 
+// TurboJPEG cannot name a luma sampling of 4 x 2; the loader reads it all the same.
+TEST(PictureLoad, UnusualColourSampling) {
+  TempFolder folder;
+  JpegOptions options;
+  options.lumaH = 4;
+  options.lumaV = 2;
+  options.quality = 95;
+  const auto file =
+      folder.write("s42.jpg", testing::libjpegEncode(filled(100, 60, {40, 160, 220}), options));
+  for (const int least : {0, 10}) {
+    const LoadResult loaded = load(file, least, least);
+    ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+    EXPECT_EQ(loaded.picture.width, least ? 38 : 100);  // 3/8 keeps both sides >= 20
+    expectNear(meanAround(loaded.picture, loaded.picture.width / 2, loaded.picture.height / 2),
+               {40, 160, 220}, 3, "4 x 2 sampling");
+  }
+}
+
 // CMYK as Photoshop writes it (Adobe marker, inks inverted: 255 is no ink) and plain CMYK,
 // both as CMYK and as YCCK.
 TEST(PictureLoad, CmykAndYcckJpegs) {
