@@ -111,38 +111,42 @@ int shrunkSize(int size, ShrinkFactor factor) {
   return static_cast<int>((int64_t{size} * factor.num + factor.den - 1) / factor.den);
 }
 
-ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file) {
-  ProbeResult r;
-  r.info.format = PictureFormat::Jpeg;
-  JpegHeader h;
+namespace {
+
+// The headers and the natural size; false with `error` set when the headers cannot be read.
+bool readNaturalSize(const uint8_t* data, size_t size, const std::string& file, JpegHeader& h,
+                     PictureInfo& info, LoadError& error) {
+  info.format = PictureFormat::Jpeg;
   std::string reason;
   const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
   if (status != JpegHeaderStatus::Ok) {
-    r.error = {file, headerReason(status, reason)};
-    return r;
+    error = {file, headerReason(status, reason)};
+    return false;
   }
-  r.info.width = swapsAxes(h.orientation) ? h.height : h.width;
-  r.info.height = swapsAxes(h.orientation) ? h.width : h.height;
-  r.ok = true;
+  info.width = swapsAxes(h.orientation) ? h.height : h.width;
+  info.height = swapsAxes(h.orientation) ? h.width : h.height;
+  return true;
+}
+
+}  // namespace
+
+ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file) {
+  ProbeResult r;
+  JpegHeader h;
+  r.ok = readNaturalSize(data, size, file, h, r.info, r.error);
   return r;
 }
 
 LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
                       int leastHeight) {
   LoadResult r;
-  r.info.format = PictureFormat::Jpeg;
   JpegHeader h;
-  std::string reason;
-  const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
-  if (status != JpegHeaderStatus::Ok) {
-    r.error = {file, headerReason(status, reason)};
+  if (!readNaturalSize(data, size, file, h, r.info, r.error)) {
     return r;
   }
-  const bool swap = swapsAxes(h.orientation);
-  r.info.width = swap ? h.height : h.width;
-  r.info.height = swap ? h.width : h.height;
-  const ShrinkFactor factor = swap ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
-                                   : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+  const ShrinkFactor factor = swapsAxes(h.orientation)
+                                  ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
+                                  : chooseShrink(h.width, h.height, leastWidth, leastHeight);
   const int outWidth = shrunkSize(h.width, factor);
   const int outHeight = shrunkSize(h.height, factor);
   if (std::string refusal = sizeRefusal(h.width, h.height, decodeBytes(h, outWidth, outHeight));
