@@ -1,6 +1,7 @@
 // The imaging pipeline of one thumbnail, timed over a set of pictures on one thread:
 // probe, shrink-on-load, stretch into a cDIBSection, WriteJpegFile.
-//   imaging_bench thumbs OUTDIR SIZE QUALITY FILE...   prints "pictures=N seconds=S peakMB=M"
+//   imaging_bench thumbs OUTDIR SIZE QUALITY FILE...
+//       prints "pictures=N seconds=S cpu=C peakMB=M" (wall and processor seconds)
 //   imaging_bench dc FILE...   progressive JPEGs shrunk to 1/8: the DC-scan decode against
 //                              decoding every scan, both at 1/8
 #include <sys/resource.h>
@@ -33,6 +34,14 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Processor time used so far (user and system), in seconds.
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 long peakMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -56,6 +65,7 @@ int thumbs(const std::filesystem::path& outDir, int box, int quality,
   cDIBSection dib;
   int done = 0;
   const auto start = Clock::now();
+  const double cpuStart = cpuSeconds();
   for (const std::string& file : files) {
     const ProbeResult probed = probe(file);
     if (!probed.ok) {
@@ -81,7 +91,8 @@ int thumbs(const std::filesystem::path& outDir, int box, int quality,
     }
     ++done;
   }
-  std::printf("pictures=%d seconds=%.3f peakMB=%ld\n", done, secondsSince(start), peakMegabytes());
+  std::printf("pictures=%d seconds=%.3f cpu=%.3f peakMB=%ld\n", done, secondsSince(start),
+              cpuSeconds() - cpuStart, peakMegabytes());
   return 0;
 }
 
