@@ -163,6 +163,12 @@ void Form1::buildWindow() {
 
   cmdExit = new QPushButton(QStringLiteral("&Exit"), this);
   place(cmdExit, 5520, 5520, 1215, 375);
+
+  for (Label* fixed : findChildren<Label*>()) {
+    if (!fixed->text().isEmpty() && fixed != Label1[12]) {
+      fixed->shrinkToFit();
+    }
+  }
 }
 
 void Form1::buildDirectoryPanel(QWidget* panel) {

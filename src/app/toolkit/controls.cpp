@@ -1,6 +1,7 @@
 #include "app/toolkit/controls.h"
 
 #include <QFocusEvent>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOption>
@@ -29,6 +30,20 @@ void Label::setBackColor(const QColor& color) {
   p.setColor(QPalette::Window, color);
   setPalette(p);
   setAutoFillBackground(true);
+}
+
+void Label::shrinkToFit(double minPoints) {
+  QFont f = font();
+  const QRectF room = contentsRect();
+  const int flags = static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0);
+  while (f.pointSizeF() > minPoints) {
+    const QRectF need = QFontMetricsF(f).boundingRect(room, flags, text());
+    if (need.width() <= room.width() && need.height() <= room.height()) {
+      break;
+    }
+    f.setPointSizeF(f.pointSizeF() - 0.25);
+  }
+  setFont(f);
 }
 
 void Label::mouseReleaseEvent(QMouseEvent* event) {

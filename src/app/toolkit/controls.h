@@ -20,6 +20,9 @@ class Label : public QLabel {
   void setBoxed(bool boxed);
   void setTextColor(const QColor& color);
   void setBackColor(const QColor& color);
+  // Steps the font down (not below `minPoints`) until the caption fits the label, for fonts
+  // wider than the one the layout was drawn for.
+  void shrinkToFit(double minPoints = 6.0);
 
  signals:
   // A mouse button was released over the label.

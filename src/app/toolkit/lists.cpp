@@ -146,7 +146,6 @@ void DirList::show(const QString& path, const QStringList& subfolders) {
     item->setText(0, name);
     item->setIcon(0, openIcon);
     item->setData(0, Qt::UserRole, full);
-    item->setExpanded(true);
     parent = item;
   }
   if (parent == nullptr) {
@@ -159,8 +158,13 @@ void DirList::show(const QString& path, const QStringList& subfolders) {
     item->setIcon(0, closedIcon);
     item->setData(0, Qt::UserRole, base + name);
   }
+  expandAll();
   setCurrentItem(parent);
   scrollToItem(parent);
+}
+
+void DirList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const {
+  // Every shown level is open and cannot be closed: no expand arrows.
 }
 
 void DirList::open(QTreeWidgetItem* item) {

@@ -48,6 +48,9 @@ class DirList : public QTreeWidget {
  signals:
   void Change();
 
+ protected:
+  void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+
  private:
   void show(const QString& path, const QStringList& subfolders);
   void open(QTreeWidgetItem* item);
