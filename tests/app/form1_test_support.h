@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStorageInfo>
 #include <QStyleFactory>
 #include <QTest>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "app/form1.h"
 #include "app/toolkit/twips.h"
+#include "browse/folder_read.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
 
