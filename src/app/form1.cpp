@@ -123,7 +123,13 @@ Form1::Form1(const QString& startFolder, Shell* shell, QWidget* parent)
   Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // Deleting the controls moves the focus out of a text box, whose LostFocus handler must not
+  // run on a window that is half gone.
+  for (QObject* child : findChildren<QObject*>()) {
+    QObject::disconnect(child, nullptr, this, nullptr);
+  }
+}
 
 void Form1::buildWindow() {
   setWindowTitle(QStringLiteral("Vistrel v1.5     \u00A9 2026 %1").arg(kMakerName));
