@@ -1,5 +1,7 @@
 // Start-up, panels, counts, enabling, Exit and the About link on the real window.
+#include <QSet>
 #include "app/form1_test_support.h"
+
 #include "app/window_icon.h"
 
 namespace vistrel::app::testing {
@@ -53,7 +55,16 @@ TEST_F(StartUp, DesignStateOfTheWindow) {
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
   EXPECT_TRUE(w.windowTitle().startsWith("Vistrel v1.5     "));
   EXPECT_TRUE(w.windowTitle().contains(kMakerName));
-  EXPECT_EQ(windowIcon().size(), QSize(32, 32));
+  const QImage icon = windowIcon().toImage();
+  EXPECT_EQ(icon.size(), QSize(32, 32));
+  QSet<QRgb> colours;
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      colours.insert(icon.pixel(x, y));
+    }
+  }
+  EXPECT_GE(colours.size(), 6);  // a picture, not a filled square
+  EXPECT_LE(colours.size(), 17);
   // Twips over 15: edges rounded to whole pixels.
   EXPECT_EQ(w.cmdFrames[1]->geometry(), QRect(96, 16, 89, 23));
   EXPECT_EQ(w.Frame1[0]->geometry(), QRect(16, 48, 425, 305));
