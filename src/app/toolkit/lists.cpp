@@ -35,6 +35,15 @@ QString normal(const QString& path) {
   return qPath(browse::normalFolder(fsPath(path)));
 }
 
+// Reads `folder`, passing on why it could not be read.
+browse::FolderContents readListing(const QString& folder, QString* reason) {
+  browse::FolderContents contents = browse::readFolder(fsPath(folder));
+  if (!contents.ok && reason != nullptr) {
+    *reason = QString::fromStdString(contents.reason);
+  }
+  return contents;
+}
+
 }  // namespace
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
@@ -105,11 +114,8 @@ DirList::DirList(QWidget* parent) : QTreeWidget(parent) {
 
 bool DirList::setPath(const QString& path, QString* reason) {
   const QString target = normal(path);
-  const browse::FolderContents contents = browse::readFolder(fsPath(target));
+  const browse::FolderContents contents = readListing(target, reason);
   if (!contents.ok) {
-    if (reason != nullptr) {
-      *reason = QString::fromStdString(contents.reason);
-    }
     return false;
   }
   const bool changed = target != path_;
@@ -189,11 +195,8 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
 
 bool FileList::setPath(const QString& path, QString* reason) {
   const QString target = normal(path);
-  const browse::FolderContents contents = browse::readFolder(fsPath(target));
+  const browse::FolderContents contents = readListing(target, reason);
   if (!contents.ok) {
-    if (reason != nullptr) {
-      *reason = QString::fromStdString(contents.reason);
-    }
     return false;
   }
   loading_ = true;
