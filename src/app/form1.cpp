@@ -136,6 +136,9 @@ void Form1::buildWindow() {
   setWindowIcon(QIcon(windowIcon()));
   setFont(fontAt(QApplication::font(), 8.25));
   setFixedSize(toolkit::pixels(kFormWidth), toolkit::pixels(kFormHeight));
+  // A fixed-size window: it can be minimised and closed, not maximised.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
   const char* buttons[3] = {"&Directory", "&Properties", "&About"};
   const int buttonLeft[3] = {120, 1440, 2760};
@@ -588,7 +591,7 @@ void Form1::cmdCreate_Click() {
   if (!problems.empty()) {
     const QString intro = report.refused ? QStringLiteral("Nothing was created:\n\n")
                                          : QStringLiteral("Not everything could be created:\n\n");
-    messageBox_(windowTitle(), intro + QString::fromStdString(problems).trimmed());
+    messageBox_(QStringLiteral("Vistrel"), intro + QString::fromStdString(problems).trimmed());
   }
 }
 

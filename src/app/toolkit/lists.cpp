@@ -58,17 +58,19 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 }
 
 void DriveList::refresh() {
-  const QString chosen = Drive();
   QStringList roots;
-  QStringList labels;
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
     // Mounted single files (containers bind some) are not drives.
-    if (!volume.isValid() || !volume.isReady() || !QFileInfo(volume.rootPath()).isDir() ||
-        roots.contains(volume.rootPath())) {
-      continue;
+    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
+      roots.push_back(volume.rootPath());
     }
-    roots.push_back(volume.rootPath());
   }
+  setDrives(roots);
+}
+
+void DriveList::setDrives(QStringList roots) {
+  const QString chosen = Drive();
+  roots.removeDuplicates();
   std::sort(roots.begin(), roots.end());
   QSignalBlocker block(this);
   clear();
@@ -86,12 +88,24 @@ QString DriveList::Drive() const {
 }
 
 void DriveList::showDriveOf(const QString& path) {
-  const QString root = QStorageInfo(path).rootPath();
+  // The deepest listed root that holds the path: a volume mounted inside another one wins.
+  int index = -1;
+  qsizetype longest = -1;
+  for (int i = 0; i < count(); ++i) {
+    const QString root = itemData(i).toString();
+    const QString withSlash = root.endsWith('/') ? root : root + '/';
+    if ((path == root || path.startsWith(withSlash)) && root.size() > longest) {
+      index = i;
+      longest = root.size();
+    }
+  }
   QSignalBlocker block(this);
-  int index = findData(root);
-  if (index < 0 && !root.isEmpty()) {
-    addItem(root, root);
-    index = count() - 1;
+  if (index < 0) {
+    const QString root = QStorageInfo(path).rootPath();
+    if (!root.isEmpty()) {
+      addItem(root, root);
+      index = count() - 1;
+    }
   }
   setCurrentIndex(index);
   last_ = index;
