@@ -198,7 +198,7 @@ TEST_F(Preview, LandscapeFillsTheWidthAndOverflowsTopAndBottom) {
   EXPECT_EQ(w.Y, 2351);
   EXPECT_EQ(w.imgPreview->twipsGeometry(), QRectF(0, -88, 3135, 2351));
   EXPECT_TRUE(w.imgPreview->isVisible());
-  EXPECT_EQ(w.imgPreview->Picture().size(), QSize(640, 480));
+  EXPECT_EQ(w.imgPreview->naturalSize(), QSize(640, 480));
   // Cut equally at top and bottom by the 145-pixel-high area.
   EXPECT_EQ(w.imgPreview->geometry(), QRect(0, -6, 209, 157));
 }
