@@ -585,7 +585,15 @@ CreateSettings Form1::createSettings() const {
 }
 
 void Form1::cmdCreate_Click() {
-  const CreateReport report = runCreate(createSettings(), *progress_, shell_);
+  CreateReport report;
+  try {
+    report = runCreate(createSettings(), *progress_, shell_);
+  } catch (const std::exception& e) {
+    // The run has hidden the notice and the bar; the window stays usable.
+    messageBox_(QStringLiteral("Vistrel"),
+                QStringLiteral("Create stopped: %1").arg(QString::fromStdString(e.what())));
+    return;
+  }
   X = report.last.X;
   Y = report.last.Y;
   const std::string problems = report.problemText();
