@@ -96,6 +96,18 @@ TEST_F(CreateFromWindow, SkippedPicturesAreListedInOneMessage) {
   EXPECT_FALSE(w.Label1[12]->isVisible());
 }
 
+TEST_F(CreateFromWindow, AFolderGoneBeforeCreateIsReportedNotCrashedOn) {
+  Form1& w = openAndCount();
+  std::filesystem::remove_all(temp.path());
+  click(w.cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains("beach.jpg")) << messages[0].toStdString();
+  EXPECT_TRUE(shell.opened.isEmpty());
+  EXPECT_FALSE(w.Label1[12]->isVisible());
+  EXPECT_FALSE(w.picProgress->isVisible());
+  std::filesystem::create_directories(temp.path());  // for the scratch folder's own clean-up
+}
+
 TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {
   Form1& w = openAndCount();
   click(w.cmdCreate);
