@@ -1,0 +1,37 @@
+#pragma once
+// Opening a file or a web address with the desktop's default handler, behind an interface so
+// tests can record the calls instead of launching a browser. The Create run opens its first page
+// through the same object.
+
+#include <QString>
+#include <QStringList>
+
+#include "run/create_run.h"
+
+namespace vistrel::app {
+
+class Shell : public vistrel::Shell {
+ public:
+  // Opens `fileOrAddress` (an absolute file path, or an address with its scheme) with its default
+  // handler; true when a handler took it.
+  virtual bool ShellDef(const QString& fileOrAddress) = 0;
+  bool openDocument(const std::filesystem::path& file) override;
+};
+
+// The desktop's handler, through QDesktopServices.
+class DesktopShell : public Shell {
+ public:
+  bool ShellDef(const QString& fileOrAddress) override;
+};
+
+// Remembers every call and opens nothing.
+class RecordingShell : public Shell {
+ public:
+  bool ShellDef(const QString& fileOrAddress) override {
+    opened.push_back(fileOrAddress);
+    return true;
+  }
+  QStringList opened;
+};
+
+}  // namespace vistrel::app
