@@ -1,0 +1,60 @@
+#include "cli/batch_folder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "cli/batch_options.h"
+#include "cli/picture_list.h"
+
+namespace vistrel::cli {
+
+namespace {
+const int kMostPictures = 32767;  // the gallery's picture count is a 16-bit number
+}
+
+BatchFolder readBatchFolder(const std::string& folder) {
+  BatchFolder result;
+  result.folder = folder;
+  const std::string named = "vistrel-batch: FOLDER " + inQuotes(folder);
+  std::error_code ec;
+  const auto status = std::filesystem::status(result.folder, ec);
+  if (folder.empty() || status.type() == std::filesystem::file_type::not_found) {
+    result.error = named + " does not exist: give a folder that holds JPEG or GIF pictures";
+    return result;
+  }
+  if (ec) {
+    result.error = named + " cannot be read (" + ec.message() + ")";
+    return result;
+  }
+  if (!std::filesystem::is_directory(status)) {
+    result.error = named + " is not a folder: give a folder that holds JPEG or GIF pictures";
+    return result;
+  }
+  const PictureList list = listPictures(result.folder);
+  if (!list.ok) {
+    result.error = named + " cannot be read (" + list.reason + ")";
+    return result;
+  }
+  if (list.pictures.empty()) {
+    result.error = named + " holds no pictures: give a folder with *.jpg or *.gif files";
+    return result;
+  }
+  if (list.pictures.size() > static_cast<size_t>(kMostPictures)) {
+    result.error = named + " holds " + std::to_string(list.pictures.size()) +
+                   " pictures: a gallery holds at most 32767";
+    return result;
+  }
+  if (::access(result.folder.c_str(), W_OK | X_OK) != 0) {
+    result.error = named + " cannot be written (" + std::strerror(errno) + ")";
+    return result;
+  }
+  result.pictures = list.pictures;
+  result.ok = true;
+  return result;
+}
+
+}  // namespace vistrel::cli
