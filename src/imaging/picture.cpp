@@ -1,81 +1,149 @@
-// Interim loader over Qt's image readers; the TurboJPEG loader with shrink-on-load replaces it.
+// Picture loading: the file's first bytes say which decoder reads it; sizes are checked before
+// anything large is allocated.
 #include "imaging/picture.h"
 
-#include <QImage>
-#include <QImageReader>
-#include <QString>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <system_error>
+
+#include "imaging/gif_decode.h"
+#include "imaging/jpeg_decode.h"
+#include "imaging/picture_limits.h"
 
 namespace vistrel::imaging {
 
 namespace {
-QString qPath(const std::filesystem::path& file) {
-  return QString::fromStdString(file.string());
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr size_t kProbeChunk = 64 * 1024;
+
+enum class Kind { Jpeg, Gif, Other };
+
+Kind kindOf(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+    return Kind::Jpeg;
+  }
+  if (bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
+                            std::memcmp(bytes.data(), "GIF89a", 6) == 0)) {
+    return Kind::Gif;
+  }
+  return Kind::Other;
 }
 
-bool formatOf(QImageReader& reader, PictureFormat& format) {
-  const QByteArray f = reader.format().toLower();
-  if (f == "jpeg" || f == "jpg") {
-    format = PictureFormat::Jpeg;
-    return true;
-  }
-  if (f == "gif") {
-    format = PictureFormat::Gif;
-    return true;
-  }
-  return false;
+std::string openFailure(int error) {
+  return "the file cannot be read (" + std::generic_category().message(error) + ")";
 }
+
+// Opens `file` and tells its length; "" or the reason it cannot be read.
+std::string openFile(const std::filesystem::path& file, File& f, int64_t& length) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    return "not a JPEG or GIF file";
+  }
+  f.reset(std::fopen(file.c_str(), "rb"));
+  if (!f) {
+    return openFailure(errno);
+  }
+  if (std::fseek(f.get(), 0, SEEK_END) != 0 || (length = std::ftell(f.get())) < 0 ||
+      std::fseek(f.get(), 0, SEEK_SET) != 0) {
+    return openFailure(errno);
+  }
+  return {};
+}
+
+// Appends up to `count` more bytes of `f` to `bytes`; "" or the reason it failed.
+std::string readMore(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
+  const size_t old = bytes.size();
+  bytes.resize(old + count);
+  const size_t got = std::fread(bytes.data() + old, 1, count, f);
+  bytes.resize(old + got);
+  if (got < count && std::ferror(f)) {
+    return openFailure(errno ? errno : EIO);
+  }
+  return {};
+}
+
 }  // namespace
 
 ProbeResult probe(const std::filesystem::path& file) {
   ProbeResult r;
-  QImageReader reader(qPath(file));
-  reader.setAutoTransform(true);
-  if (!formatOf(reader, r.info.format)) {
-    r.error = {file.string(), "not a JPEG or GIF file"};
+  const std::string name = file.string();
+  File f;
+  int64_t length = 0;
+  std::vector<uint8_t> bytes;
+  std::string failure = openFile(file, f, length);
+  if (failure.empty()) {
+    failure = readMore(f.get(), bytes, kProbeChunk);
+  }
+  if (!failure.empty()) {
+    r.error = {name, failure};
     return r;
   }
-  const QSize size = reader.size();
-  if (!size.isValid()) {
-    r.error = {file.string(), reader.errorString().toStdString()};
+  if (bytes.empty()) {
+    r.error = {name, "the file is empty"};
     return r;
   }
-  r.info.width = size.width();
-  r.info.height = size.height();
-  r.ok = true;
-  return r;
-}
-
-LoadResult load(const std::filesystem::path& file, int, int) {
-  LoadResult r;
-  QImageReader reader(qPath(file));
-  reader.setAutoTransform(true);
-  if (!formatOf(reader, r.info.format)) {
-    r.error = {file.string(), "not a JPEG or GIF file"};
+  const Kind kind = kindOf(bytes);
+  if (kind == Kind::Other) {
+    r.error = {name, "not a JPEG or GIF file"};
     return r;
   }
-  QImage image = reader.read();
-  if (image.isNull()) {
-    r.error = {file.string(), reader.errorString().toStdString()};
-    return r;
-  }
-  image = image.convertToFormat(QImage::Format_RGB888);
-  r.info.width = image.width();
-  r.info.height = image.height();
-  Picture& p = r.picture;
-  p.width = image.width();
-  p.height = image.height();
-  p.stride = p.width * 3;
-  p.bgr.resize(static_cast<size_t>(p.stride) * p.height);
-  for (int y = 0; y < p.height; ++y) {
-    const uchar* src = image.constScanLine(y);
-    uint8_t* dst = p.row(y);
-    for (int x = 0; x < p.width; ++x) {
-      dst[3 * x] = src[3 * x + 2];
-      dst[3 * x + 1] = src[3 * x + 1];
-      dst[3 * x + 2] = src[3 * x];
+  // Headers are usually in the first chunk; large metadata segments can push them further.
+  for (;;) {
+    r = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
+                           : probeGif(bytes.data(), bytes.size(), name);
+    if (r.ok || r.error.reason != "file is truncated" ||
+        static_cast<int64_t>(bytes.size()) >= length) {
+      return r;
+    }
+    if (failure = readMore(f.get(), bytes, bytes.size()); !failure.empty()) {
+      r.error = {name, failure};
+      return r;
+    }
+    if (static_cast<int64_t>(bytes.size()) < length && std::feof(f.get())) {
+      length = static_cast<int64_t>(bytes.size());
     }
   }
-  r.ok = true;
+}
+
+LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight) {
+  LoadResult r;
+  const std::string name = file.string();
+  File f;
+  int64_t length = 0;
+  std::string failure = openFile(file, f, length);
+  if (failure.empty() && length > kMaxDecodeBytes) {
+    failure =
+        "the file is too large (" + std::to_string(length >> 20) + " MB; at most 1024 MB are read)";
+  }
+  std::vector<uint8_t> bytes;
+  if (failure.empty()) {
+    bytes.reserve(static_cast<size_t>(length));
+    failure = readMore(f.get(), bytes, static_cast<size_t>(length));
+  }
+  if (!failure.empty()) {
+    r.error = {name, failure};
+    return r;
+  }
+  if (bytes.empty()) {
+    r.error = {name, "the file is empty"};
+    return r;
+  }
+  switch (kindOf(bytes)) {
+    case Kind::Jpeg:
+      return decodeJpeg(bytes.data(), bytes.size(), name, leastWidth, leastHeight);
+    case Kind::Gif:
+      return decodeGif(bytes.data(), bytes.size(), name);
+    case Kind::Other:
+      break;
+  }
+  r.error = {name, "not a JPEG or GIF file"};
   return r;
 }
 

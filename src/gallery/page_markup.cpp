@@ -1,0 +1,210 @@
+#include "gallery/page_markup.h"
+
+#include <cstdint>
+
+#include "common/numbers.h"
+#include "gallery/page_writer.h"
+
+namespace vistrel {
+
+namespace {
+
+void line(std::string& page, std::string_view text) {
+  page.append(text);
+  page.append("\r\n");
+}
+
+void appendEntityEscaped(std::string& out, char c) {
+  switch (c) {
+    case '&':
+      out.append("&amp;");
+      break;
+    case '<':
+      out.append("&lt;");
+      break;
+    case '>':
+      out.append("&gt;");
+      break;
+    case '"':
+      out.append("&quot;");
+      break;
+    default:
+      out.push_back(c);
+  }
+}
+
+// Decodes the UTF-8 character at `pos` and advances past it. Malformed, overlong or surrogate
+// sequences give U+FFFD and advance by one byte, so nothing of the name is lost unseen.
+char32_t nextCodePoint(std::string_view s, size_t& pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(pos);
+  int length;
+  char32_t cp;
+  char32_t minimum;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, cp = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, cp = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, cp = lead & 0x07, minimum = 0x10000;
+  } else {
+    ++pos;
+    return 0xFFFD;
+  }
+  if (pos + length > s.size()) {
+    ++pos;
+    return 0xFFFD;
+  }
+  for (int i = 1; i < length; ++i) {
+    const unsigned char next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) {
+      ++pos;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return 0xFFFD;
+  }
+  pos += length;
+  return cp;
+}
+
+bool printableAscii(unsigned char c) {
+  return c >= 0x20 && c < 0x7F;
+}
+
+void appendCell(std::string& page, const ThumbInfo& thumb, std::string_view prefix) {
+  const std::string name = htmlText(thumb.FileName);
+  std::string link = "  <A HREF=\"";
+  link += htmlLink(thumb.FileName);
+  link += "\"><IMG SRC=\"";
+  link += htmlLink(thumbnailName(prefix, thumb.FileName));
+  link += "\" WIDTH=\"";
+  link += decimalText(thumb.Width);
+  link += "\" HEIGHT=\"";
+  link += decimalText(thumb.Height);
+  link += "\" ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" ALT=\"";
+  link += name;
+  link += " ";
+  link += htmlText(thumb.FileSize);
+  link += "\"><BR>";
+  link += name;
+  link += "</A>";
+  line(page, link);
+}
+
+void appendNavigationItem(std::string& out, std::string_view target, std::string_view label) {
+  if (target.empty()) {
+    out.append(label);
+    return;
+  }
+  out.append("<A HREF=\"");
+  out.append(htmlLink(target));
+  out.append("\">");
+  out.append(label);
+  out.append("</A>");
+}
+
+}  // namespace
+
+std::string htmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const char32_t cp = nextCodePoint(text, pos);
+    if (cp < 0x80 && printableAscii(static_cast<unsigned char>(cp))) {
+      appendEntityEscaped(out, static_cast<char>(cp));
+    } else {
+      // Control characters too: a line break in a name must not split the page's lines.
+      out.append("&#");
+      out.append(decimalText(static_cast<long long>(cp)));
+      out.push_back(';');
+    }
+  }
+  return out;
+}
+
+std::string htmlLink(std::string_view fileName) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(fileName.size());
+  for (const char c : fileName) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!printableAscii(byte) || c == '%' || c == '#' || c == '?') {
+      out.push_back('%');
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 0x0F]);
+    } else {
+      appendEntityEscaped(out, c);
+    }
+  }
+  return out;
+}
+
+void PrintHead(std::string& page) {
+  line(page, "<html>");
+  line(page, "   <head>");
+  line(page, "      <title>Thumbnail Document</title>");
+  line(page, "   </head>");
+  line(page, "   <body>");
+}
+
+void PrintTableBegin(std::string& page, const TableSettings& table) {
+  line(page, "<DIV ALIGN=\"Center\">");
+  line(page, "<TABLE BORDER=\"" + decimalText(table.BorderSize) + "\" CELLPADDING=\"" +
+                 decimalText(table.CellPadding) + "\" CELLSPACING=\"" +
+                 decimalText(table.CellSpacing) + "\">");
+}
+
+void PrintRowBegin(std::string& page) {
+  line(page, "<TR>");
+}
+
+void PrintColumn(std::string& page, const ThumbInfo& thumb, std::string_view prefix) {
+  line(page, "<TD ALIGN=\"Center\" VALIGN=\"Middle\"> <SMALL>");
+  appendCell(page, thumb, prefix);
+  line(page, "</SMALL></TD>");
+}
+
+void PrintRowEnd(std::string& page) {
+  line(page, "</TR>");
+}
+
+void PrintTableEnd(std::string& page) {
+  line(page, "</TABLE>");
+  line(page, "</DIV>");
+}
+
+void PrintClose(std::string& page, std::string_view sHome, std::string_view sPrevious,
+                std::string_view sNext, std::string_view sLast) {
+  std::string navigation = "<P ALIGN=\"Center\"><SMALL>";
+  appendNavigationItem(navigation, sHome, "Home");
+  appendNavigationItem(navigation, sPrevious, "|Previous|");
+  appendNavigationItem(navigation, sNext, "Next");
+  appendNavigationItem(navigation, sLast, "|Last");
+  navigation += "</SMALL></P>";
+  line(page, navigation);
+  line(page, "<BR><BR><BR>");
+  std::string footer = "<CENTER><SMALL>Thumbnail page created with <A HREF=\"";
+  footer += kMakerWebPage;
+  footer += "\">";
+  footer += kMakerName;
+  footer += "</A> EMail: <A HREF=\"MAILTO:";
+  footer += kMakerEmail;
+  footer += "\">";
+  footer += kMakerEmail;
+  footer += " (";
+  footer += kMakerName;
+  footer += ")</A></SMALL></CENTER>";
+  line(page, footer);
+  line(page, "   </body>");
+  line(page, "</html>");
+}
+
+}  // namespace vistrel

@@ -1,0 +1,46 @@
+#pragma once
+// The exact text of a gallery page. Each Print procedure appends its lines to `page`, every
+// line ended by CR LF. Inserted names are escaped so that the page stays valid, pure-ASCII HTML
+// whatever a file name holds; a name of letters, digits, blanks and ._-()[] is written as is.
+
+#include <string>
+#include <string_view>
+
+#include "thumbs/thumb_info.h"
+
+namespace vistrel {
+
+struct TableSettings;
+
+// The maker credited in every page's footer.
+inline constexpr std::string_view kMakerName = "Ormandel";
+inline constexpr std::string_view kMakerWebPage = "http://www.ormandel.example/";
+inline constexpr std::string_view kMakerEmail = "vistrel@ormandel.example";
+
+// The page's opening lines, <html> to <body>.
+void PrintHead(std::string& page);
+// <DIV ALIGN="Center"> and the <TABLE ...> line with border, padding and spacing.
+void PrintTableBegin(std::string& page, const TableSettings& table);
+// <TR>
+void PrintRowBegin(std::string& page);
+// The three lines of one cell: the thumbnail (prefix + name without its last three characters
+// + "jpg") and the picture's name under it, both linking to the picture.
+void PrintColumn(std::string& page, const ThumbInfo& thumb, std::string_view prefix);
+// </TR>
+void PrintRowEnd(std::string& page);
+// </TABLE> and </DIV>.
+void PrintTableEnd(std::string& page);
+// Navigation, credit footer and the closing lines. An empty target is written as plain text.
+void PrintClose(std::string& page, std::string_view sHome, std::string_view sPrevious,
+                std::string_view sNext, std::string_view sLast);
+
+// Escaping, exposed for tests and for anyone else writing HTML.
+// Text or attribute value: & < > " become entities, every non-ASCII character (UTF-8; a byte
+// that is not valid UTF-8 counts as U+FFFD) and every control character becomes a numeric
+// character reference.
+std::string htmlText(std::string_view text);
+// HREF or SRC value for a file name: % # ? and every byte outside printable ASCII are
+// percent-encoded (UTF-8 bytes, upper-case hex), then & < > " become entities.
+std::string htmlLink(std::string_view fileName);
+
+}  // namespace vistrel

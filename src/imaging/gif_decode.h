@@ -1,0 +1,24 @@
+#pragma once
+// GIF decoding through Qt's reader: the first image, transparent pixels laid on the window
+// background colour.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "imaging/picture.h"
+
+namespace vistrel::imaging {
+
+// Format and natural size of the GIF in data[0, size), from its headers only.
+ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file);
+
+// The first image of the GIF in data[0, size). Thread-safe.
+LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file);
+
+// What transparent GIF pixels are laid on, as 0xRRGGBB: the application palette's Base colour
+// (the window background), white without a QGuiApplication. Read on the GUI thread and
+// remembered, so worker threads see the colour of the last call made there.
+uint32_t windowBackground();
+
+}  // namespace vistrel::imaging

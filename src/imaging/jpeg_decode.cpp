@@ -1,0 +1,218 @@
+#include "imaging/jpeg_decode.h"
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "imaging/exif.h"
+#include "imaging/jpeg_stream.h"
+#include "imaging/picture_limits.h"
+
+namespace vistrel::imaging {
+
+namespace {
+
+struct TjDeleter {
+  void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjDeleter>;
+
+bool isProgressive(const JpegHeader& h) {
+  return h.frameMarker == 0xC2 || h.frameMarker == 0xCA;
+}
+
+// Memory a decode needs at the worst: a progressive file keeps every DCT coefficient of the
+// full-size picture (2 bytes each) until its last scan; then the output, the BGR picture
+// (a second one for CMYK conversion or orientation).
+int64_t decodeBytes(const JpegHeader& h, int outWidth, int outHeight) {
+  int maxH = 1, maxV = 1;
+  for (const auto& c : h.components) {
+    maxH = std::max(maxH, c.h);
+    maxV = std::max(maxV, c.v);
+  }
+  const int64_t mcusX = (h.width + 8 * maxH - 1) / (8 * maxH);
+  const int64_t mcusY = (h.height + 8 * maxV - 1) / (8 * maxV);
+  int64_t coefficients = 0;
+  for (const auto& c : h.components) {
+    coefficients += mcusX * c.h * mcusY * c.v * 64 * 2;
+  }
+  const int64_t out = int64_t{outWidth} * outHeight;
+  return (isProgressive(h) ? coefficients : 0) + out * 4 + out * 3 * 2;
+}
+
+std::string withoutFunctionName(std::string message) {
+  // TurboJPEG's own messages start with the function's name, which means nothing to a user.
+  const auto colon = message.find("(): ");
+  if (colon != std::string::npos && message.rfind("tj", 0) == 0) {
+    message.erase(0, colon + 4);
+  }
+  return message;
+}
+
+std::string headerReason(JpegHeaderStatus status, const std::string& reason) {
+  switch (status) {
+    case JpegHeaderStatus::NotJpeg:
+      return "not a JPEG or GIF file";
+    case JpegHeaderStatus::Truncated:
+      return "file is truncated";
+    default:
+      return reason;
+  }
+}
+
+// Photoshop's Adobe-marked CMYK stores the inks inverted (255 = no ink); without the marker the
+// values are plain ink amounts.
+void cmykToBgr(const std::vector<uint8_t>& cmyk, int width, int height, bool inverted,
+               Picture& out) {
+  const size_t count = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* p = &cmyk[4 * i];
+    int c = p[0], m = p[1], y = p[2], k = p[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    out.bgr[3 * i] = static_cast<uint8_t>((y * k + 127) / 255);
+    out.bgr[3 * i + 1] = static_cast<uint8_t>((m * k + 127) / 255);
+    out.bgr[3 * i + 2] = static_cast<uint8_t>((c * k + 127) / 255);
+  }
+}
+
+}  // namespace
+
+ShrinkFactor chooseShrink(int width, int height, int leastWidth, int leastHeight) {
+  ShrinkFactor best;
+  if (leastWidth <= 0 || leastHeight <= 0 || width <= 0 || height <= 0) {
+    return best;
+  }
+  int count = 0;
+  const tjscalingfactor* factors = tjGetScalingFactors(&count);
+  for (int i = 0; factors != nullptr && i < count; ++i) {
+    const ShrinkFactor f{factors[i].num, factors[i].denom};
+    if (f.num > f.den || int64_t{f.num} * best.den >= int64_t{best.num} * f.den) {
+      continue;  // not a shrink, or not stronger than the best so far
+    }
+    if (int64_t{shrunkSize(width, f)} >= 2 * int64_t{leastWidth} &&
+        int64_t{shrunkSize(height, f)} >= 2 * int64_t{leastHeight}) {
+      best = f;
+    }
+  }
+  return best;
+}
+
+int shrunkSize(int size, ShrinkFactor factor) {
+  return static_cast<int>((int64_t{size} * factor.num + factor.den - 1) / factor.den);
+}
+
+ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file) {
+  ProbeResult r;
+  r.info.format = PictureFormat::Jpeg;
+  JpegHeader h;
+  std::string reason;
+  const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
+  if (status != JpegHeaderStatus::Ok) {
+    r.error = {file, headerReason(status, reason)};
+    return r;
+  }
+  r.info.width = swapsAxes(h.orientation) ? h.height : h.width;
+  r.info.height = swapsAxes(h.orientation) ? h.width : h.height;
+  r.ok = true;
+  return r;
+}
+
+LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
+                      int leastHeight) {
+  LoadResult r;
+  r.info.format = PictureFormat::Jpeg;
+  JpegHeader h;
+  std::string reason;
+  const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
+  if (status != JpegHeaderStatus::Ok) {
+    r.error = {file, headerReason(status, reason)};
+    return r;
+  }
+  const bool swap = swapsAxes(h.orientation);
+  r.info.width = swap ? h.height : h.width;
+  r.info.height = swap ? h.width : h.height;
+  const ShrinkFactor factor = swap ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
+                                   : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+  const int outWidth = shrunkSize(h.width, factor);
+  const int outHeight = shrunkSize(h.height, factor);
+  if (std::string refusal = sizeRefusal(h.width, h.height, decodeBytes(h, outWidth, outHeight));
+      !refusal.empty()) {
+    r.error = {file, refusal};
+    return r;
+  }
+
+  TjHandle tj(tjInitDecompress());
+  if (!tj) {
+    r.error = {file, "the JPEG decoder could not start (out of memory?)"};
+    return r;
+  }
+  int tjWidth = 0, tjHeight = 0, subsampling = 0, colourspace = 0;
+  if (tjDecompressHeader3(tj.get(), data, size, &tjWidth, &tjHeight, &subsampling, &colourspace) !=
+      0) {
+    r.error = {file, "damaged JPEG data (" + withoutFunctionName(tjGetErrorStr2(tj.get())) + ")"};
+    return r;
+  }
+  if (tjWidth != h.width || tjHeight != h.height) {
+    r.error = {file, "damaged JPEG data: the frame header is inconsistent"};
+    return r;
+  }
+
+  // At 1/8 the decoder reads only DC coefficients, so the AC scans of a progressive file (most
+  // of its entropy decoding) can be left out without changing a pixel.
+  std::vector<uint8_t> dcOnly;
+  const uint8_t* stream = data;
+  size_t streamSize = size;
+  if (factor.num * 8 == factor.den && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
+    stream = dcOnly.data();
+    streamSize = dcOnly.size();
+  }
+
+  const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
+  Picture& p = r.picture;
+  p.width = outWidth;
+  p.height = outHeight;
+  p.stride = 3 * outWidth;
+  std::vector<uint8_t> cmykPixels;
+  uint8_t* target;
+  int pitch;
+  if (cmyk) {
+    cmykPixels.resize(static_cast<size_t>(outWidth) * outHeight * 4);
+    target = cmykPixels.data();
+    pitch = 4 * outWidth;
+  } else {
+    p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);
+    target = p.bgr.data();
+    pitch = p.stride;
+  }
+  const int flags = TJFLAG_LIMITSCANS;
+  if (tjDecompress2(tj.get(), stream, streamSize, target, outWidth, pitch, outHeight,
+                    cmyk ? TJPF_CMYK : TJPF_BGR, flags) != 0) {
+    const std::string message = withoutFunctionName(tjGetErrorStr2(tj.get()));
+    if (tjGetErrorCode(tj.get()) != TJERR_WARNING) {
+      r.picture = Picture{};
+      r.error = {file, "damaged JPEG data (" + message + ")"};
+      return r;
+    }
+    r.warning = message.find("Premature end") != std::string::npos
+                    ? "file is truncated: the end of the picture is missing"
+                    : "damaged JPEG data (" + message + "); the picture may show faults";
+  }
+  if (cmyk) {
+    p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);
+    cmykToBgr(cmykPixels, outWidth, outHeight, h.adobe, p);
+  }
+  p = applyOrientation(std::move(p), h.orientation);
+  r.ok = true;
+  return r;
+}
+
+}  // namespace vistrel::imaging

@@ -1,0 +1,248 @@
+#include "imaging/jpeg_stream.h"
+
+#include <cstring>
+
+#include "imaging/exif.h"
+
+namespace vistrel::imaging {
+
+namespace {
+
+constexpr uint8_t kSoi = 0xD8;
+constexpr uint8_t kEoi = 0xD9;
+constexpr uint8_t kSos = 0xDA;
+constexpr uint8_t kApp1 = 0xE1;
+constexpr uint8_t kApp14 = 0xEE;
+
+inline unsigned be16(const uint8_t* p) {
+  return unsigned{p[0]} << 8 | p[1];
+}
+
+bool isStandalone(uint8_t marker) {
+  return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7) || marker == kSoi || marker == kEoi;
+}
+
+bool isFrame(uint8_t marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+const char* unsupportedFrame(uint8_t marker) {
+  switch (marker) {
+    case 0xC3:
+    case 0xCB:
+      return "lossless";
+    case 0xC5:
+    case 0xC6:
+    case 0xC7:
+    case 0xCD:
+    case 0xCE:
+    case 0xCF:
+      return "hierarchical";
+    default:
+      return nullptr;
+  }
+}
+
+// Offset just past the entropy-coded data that starts at `pos`: the first marker that is not
+// a stuffed zero or a restart marker. `size` when the data runs to the end.
+size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
+  while (pos < size) {
+    const void* ff = std::memchr(data + pos, 0xFF, size - pos);
+    if (ff == nullptr) {
+      return size;
+    }
+    pos = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
+    if (pos + 1 >= size) {
+      return size;
+    }
+    const uint8_t next = data[pos + 1];
+    if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
+      pos += next == 0xFF ? 1 : 2;
+      continue;
+    }
+    return pos;
+  }
+  return size;
+}
+
+}  // namespace
+
+JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& header,
+                                std::string& reason) {
+  header = JpegHeader{};
+  if (size < 3 || data[0] != 0xFF || data[1] != kSoi || data[2] != 0xFF) {
+    return size >= 2 && data[0] == 0xFF && data[1] == kSoi ? JpegHeaderStatus::Truncated
+                                                           : JpegHeaderStatus::NotJpeg;
+  }
+  size_t pos = 2;
+  bool sawFrame = false;
+  for (;;) {
+    // Markers may be padded with any number of 0xFF bytes.
+    while (pos < size && data[pos] == 0xFF && pos + 1 < size && data[pos + 1] == 0xFF) {
+      ++pos;
+    }
+    if (pos + 2 > size) {
+      return JpegHeaderStatus::Truncated;
+    }
+    if (data[pos] != 0xFF) {
+      // Stray bytes between segments: skip to the next marker, as decoders do.
+      const void* ff = std::memchr(data + pos, 0xFF, size - pos);
+      if (ff == nullptr) {
+        return JpegHeaderStatus::Truncated;
+      }
+      pos = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
+      continue;
+    }
+    const uint8_t marker = data[pos + 1];
+    if (isStandalone(marker)) {
+      if (marker == kEoi || marker == kSoi) {
+        reason = "damaged JPEG data: the picture ends before its first scan";
+        return JpegHeaderStatus::Damaged;
+      }
+      pos += 2;
+      continue;
+    }
+    if (pos + 4 > size) {
+      return JpegHeaderStatus::Truncated;
+    }
+    const size_t length = be16(data + pos + 2);
+    if (length < 2) {
+      reason = "damaged JPEG data: a segment has an impossible length";
+      return JpegHeaderStatus::Damaged;
+    }
+    if (pos + 2 + length > size) {
+      return JpegHeaderStatus::Truncated;
+    }
+    const uint8_t* seg = data + pos + 4;
+    const size_t segLen = length - 2;
+    if (marker == kSos) {
+      if (!sawFrame) {
+        reason = "damaged JPEG data: a scan comes before the frame header";
+        return JpegHeaderStatus::Damaged;
+      }
+      header.firstScan = pos;
+      return JpegHeaderStatus::Ok;
+    }
+    if (isFrame(marker)) {
+      if (sawFrame) {
+        reason = "damaged JPEG data: more than one frame header";
+        return JpegHeaderStatus::Damaged;
+      }
+      sawFrame = true;
+      header.frameMarker = marker;
+      if (const char* variant = unsupportedFrame(marker)) {
+        reason = std::string("unsupported JPEG variant: ") + variant;
+        return JpegHeaderStatus::Unsupported;
+      }
+      if (segLen < 6) {
+        reason = "damaged JPEG data: the frame header is too short";
+        return JpegHeaderStatus::Damaged;
+      }
+      header.precision = seg[0];
+      header.height = static_cast<int>(be16(seg + 1));
+      header.width = static_cast<int>(be16(seg + 3));
+      const int count = seg[5];
+      if (header.precision != 8) {
+        reason =
+            "unsupported JPEG variant: " + std::to_string(header.precision) + " bits per sample";
+        return JpegHeaderStatus::Unsupported;
+      }
+      if (header.height == 0) {
+        reason = "unsupported JPEG variant: height given after the first scan";
+        return JpegHeaderStatus::Unsupported;
+      }
+      if (header.width == 0 || count < 1 || segLen < 6 + 3 * static_cast<size_t>(count)) {
+        reason = "damaged JPEG data: the frame header is inconsistent";
+        return JpegHeaderStatus::Damaged;
+      }
+      if (count != 1 && count != 3 && count != 4) {
+        reason = "unsupported JPEG variant: " + std::to_string(count) + " colour components";
+        return JpegHeaderStatus::Unsupported;
+      }
+      for (int c = 0; c < count; ++c) {
+        const uint8_t sampling = seg[6 + 3 * c + 1];
+        JpegComponent comp{sampling >> 4, sampling & 15};
+        if (comp.h < 1 || comp.h > 4 || comp.v < 1 || comp.v > 4) {
+          reason = "damaged JPEG data: impossible colour sampling";
+          return JpegHeaderStatus::Damaged;
+        }
+        header.components.push_back(comp);
+      }
+    } else if (marker == kApp1 && segLen >= 6 && std::memcmp(seg, "Exif\0\0", 6) == 0 &&
+               header.orientation == 1) {
+      header.orientation = exifOrientation(seg + 6, segLen - 6);
+    } else if (marker == kApp14 && segLen >= 5 && std::memcmp(seg, "Adobe", 5) == 0) {
+      header.adobe = true;
+    }
+    pos += 2 + length;
+  }
+}
+
+bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+  JpegHeader header;
+  std::string reason;
+  if (readJpegHeader(data, size, header, reason) != JpegHeaderStatus::Ok ||
+      header.frameMarker != 0xC2) {
+    return false;
+  }
+  out.clear();
+  out.reserve(size / 4);
+  out.insert(out.end(), data, data + header.firstScan);
+  size_t pos = header.firstScan;
+  bool keptScan = false;
+  for (;;) {
+    if (pos + 2 > size || data[pos] != 0xFF) {
+      return false;
+    }
+    const uint8_t marker = data[pos + 1];
+    if (marker == 0xFF) {
+      ++pos;
+      continue;
+    }
+    if (marker == kEoi) {
+      break;
+    }
+    if (isStandalone(marker)) {
+      return false;
+    }
+    if (pos + 4 > size) {
+      return false;
+    }
+    const size_t length = be16(data + pos + 2);
+    if (length < 2 || pos + 2 + length > size) {
+      return false;
+    }
+    if (isFrame(marker)) {
+      return false;
+    }
+    const size_t segEnd = pos + 2 + length;
+    if (marker != kSos) {
+      out.insert(out.end(), data + pos, data + segEnd);
+      pos = segEnd;
+      continue;
+    }
+    const uint8_t* seg = data + pos + 4;
+    const size_t count = length >= 3 ? seg[0] : 0;
+    if (count < 1 || count > 4 || length != 6 + 2 * count) {
+      return false;
+    }
+    const bool dcScan = seg[1 + 2 * count] == 0;  // spectral selection starts at 0
+    const size_t dataEnd = entropyEnd(data, size, segEnd);
+    if (dataEnd >= size) {
+      return false;
+    }
+    if (dcScan) {
+      out.insert(out.end(), data + pos, data + dataEnd);
+      keptScan = true;
+    }
+    pos = dataEnd;
+  }
+  if (!keptScan) {
+    return false;
+  }
+  out.push_back(0xFF);
+  out.push_back(kEoi);
+  return true;
+}
+
+}  // namespace vistrel::imaging

@@ -1,0 +1,48 @@
+#pragma once
+// Reading a JPEG stream's marker segments without decoding it: what the loader needs to know
+// before it commits memory, and the rewriting that keeps only the DC scans of a progressive file.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vistrel::imaging {
+
+struct JpegComponent {
+  int h = 1;  // horizontal sampling factor, 1-4
+  int v = 1;  // vertical sampling factor, 1-4
+};
+
+struct JpegHeader {
+  int frameMarker = 0;  // the SOFn marker's second byte (0xC0 baseline, 0xC2 progressive, ...)
+  int precision = 8;    // bits per sample
+  int width = 0;        // stored size in pixels, before any EXIF orientation
+  int height = 0;
+  std::vector<JpegComponent> components;
+  bool adobe = false;    // an Adobe APP14 segment is present (CMYK values are stored inverted)
+  int orientation = 1;   // EXIF orientation 1-8
+  size_t firstScan = 0;  // offset of the first SOS marker
+};
+
+enum class JpegHeaderStatus {
+  Ok,
+  NotJpeg,      // does not start with a JPEG start-of-image marker
+  Truncated,    // the data ends before the first scan
+  Damaged,      // a segment is malformed; `reason` says how
+  Unsupported,  // a JPEG the decoder cannot read; `reason` names the variant
+};
+
+// Parses the segments from the start of `data` up to the first scan. `reason` is set for
+// Damaged and Unsupported. Only reads inside [data, data + size).
+JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& header,
+                                std::string& reason);
+
+// Rewrites a progressive (SOF2) stream so that it holds only its headers, the tables between
+// scans and the DC scans (first and refinement), then EOI. Decoded at 1/8 scale that gives the
+// same pixels as the whole stream, since the 1/8 scale reads only DC coefficients, for a
+// fraction of the entropy decoding. False, with `out` unspecified, when the stream is not
+// progressive or cannot be walked to its EOI (damaged or truncated): decode the original then.
+bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+}  // namespace vistrel::imaging

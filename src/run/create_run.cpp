@@ -1,0 +1,92 @@
+#include "run/create_run.h"
+
+#include <exception>
+
+#include "thumbs/prefix_check.h"
+
+namespace vistrel {
+
+namespace {
+
+// Hides the notice and the track when the run leaves, by any way.
+class ShownWhileRunning {
+ public:
+  explicit ShownWhileRunning(ProgressDisplay& progress) : progress_(progress) {}
+  ~ShownWhileRunning() {
+    try {
+      progress_.setNoticeVisible(false);
+      progress_.setTrackVisible(false);
+    } catch (...) {
+      // A display that fails while unwinding must not end the program.
+    }
+  }
+  ShownWhileRunning(const ShownWhileRunning&) = delete;
+  ShownWhileRunning& operator=(const ShownWhileRunning&) = delete;
+
+ private:
+  ProgressDisplay& progress_;
+};
+
+}  // namespace
+
+std::string CreateReport::problemText() const {
+  std::string text;
+  if (refused) {
+    return *refused;
+  }
+  for (const auto& problem : problems) {
+    text += problem.file + ": " + problem.reason + "\n";
+  }
+  return text;
+}
+
+std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
+  return prefixProblem(settings.thumbnails.prefix);
+}
+
+CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {
+  CreateReport report;
+  if (auto problem = createSettingsProblem(settings)) {
+    report.refused = std::move(problem);
+    return report;
+  }
+  const auto& folder = settings.thumbnails.folder;
+  bool firstPageWritten = false;
+  {
+    progress.setFillWidth(0);
+    progress.setNoticeVisible(true);
+    ShownWhileRunning shown(progress);
+    progress.refreshNotice();
+    progress.setTrackVisible(true);
+
+    auto batch = MakeThumbnails(settings.thumbnails, progress);
+    report.thumbs = std::move(batch.thumbs);
+    report.problems = std::move(batch.problems);
+    report.last = batch.last;
+
+    progress.setFillWidth(0);
+    const auto& table = settings.table;
+    report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
+    if (report.pageCount > 0) {
+      try {
+        CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
+                   progress);
+        firstPageWritten = true;
+      } catch (const PageWriteError& e) {
+        const auto page = std::filesystem::path(e.file()).filename().string();
+        report.problems.push_back({page, "the page could not be written: " + e.reason()});
+        firstPageWritten = page != pageName(1);
+      }
+    }
+  }
+  if (settings.openFirstPage && firstPageWritten && shell != nullptr) {
+    const auto first = pageName(1);
+    report.firstPageOpened = shell->openDocument(folder / first);
+    if (!report.firstPageOpened) {
+      report.problems.push_back({first, "no program could be started to show the page"});
+    }
+  }
+  return report;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,60 @@
+#include "thumbs/create_thumb.h"
+
+#include <exception>
+
+#include "imaging/jpeg_writer.h"
+#include "imaging/stretch.h"
+
+namespace vistrel {
+
+bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSection& dest) {
+  if (source.empty() || size.X < 1 || size.Y < 1 || !dest.Create(size.X, size.Y)) {
+    dest.ClearUp();
+    return false;
+  }
+  auto* bits = reinterpret_cast<uint8_t*>(dest.DIBSectionBitsPtr());
+  if (bits == nullptr) {
+    return false;
+  }
+  imaging::stretchInto(source, bits, size.X, size.Y, static_cast<int>(dest.BytesPerScanLine()),
+                       /*destBottomUp=*/true);
+  return true;
+}
+
+ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
+  ThumbOutcome outcome;
+  try {
+    const auto probed = imaging::probe(job.source);
+    if (!probed.ok) {
+      outcome.reason = probed.error.reason;
+      return outcome;
+    }
+    outcome.size = fitThumbnail(probed.info.width, probed.info.height, job.largestWidth,
+                                job.largestHeight, job.twipsPerPixelX, job.twipsPerPixelY);
+    // The least size lets a JPEG shrink while it decodes yet keep enough pixels for a clean
+    // final stretch.
+    const auto loaded = imaging::load(job.source, outcome.size.X, outcome.size.Y);
+    if (!loaded.ok) {
+      outcome.reason = loaded.error.reason;
+      return outcome;
+    }
+    if (!CreateThumb(loaded.picture, outcome.size, canvas)) {
+      outcome.reason = "there is not enough memory for a thumbnail of " +
+                       std::to_string(outcome.size.X) + " x " + std::to_string(outcome.size.Y) +
+                       " pixels";
+      return outcome;
+    }
+    if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality)) {
+      outcome.reason = "the thumbnail could not be written in " + job.output.parent_path().string();
+      return outcome;
+    }
+    outcome.ok = true;
+  } catch (const std::exception& e) {
+    // A size that does not fit the fit's 16 bits, or a failed allocation: this picture only.
+    outcome.ok = false;
+    outcome.reason = e.what();
+  }
+  return outcome;
+}
+
+}  // namespace vistrel

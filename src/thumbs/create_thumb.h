@@ -1,0 +1,40 @@
+#pragma once
+// The per-picture work of the thumbnail batch: decode, fit, stretch and encode one picture.
+// Everything here is safe to run on several threads at once, each with its own canvas.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "browse/fit.h"
+#include "imaging/dib_section.h"
+#include "imaging/picture.h"
+
+namespace vistrel {
+
+// Draws the whole of `source` stretched onto `dest`, which is re-created at size.X x size.Y
+// pixels (24-bit, bottom-up). False when the bitmap cannot be made; `dest` is then empty.
+bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSection& dest);
+
+struct ThumbJob {
+  std::filesystem::path source;  // the picture
+  std::filesystem::path output;  // where the JPEG goes (the batch passes a temporary name)
+  int16_t largestWidth = 150;    // pixels
+  int16_t largestHeight = 150;   // pixels
+  int32_t quality = 65;          // JPEG quality, 1 to 100
+  float twipsPerPixelX = 15;
+  float twipsPerPixelY = 15;
+};
+
+struct ThumbOutcome {
+  bool ok = false;
+  FitSize size;        // the fitted size (X, Y), also the thumbnail's size in pixels
+  std::string reason;  // when !ok: why, for a person
+};
+
+// Probes the picture for its natural size, fits it, decodes it shrunk no further than the
+// fitted size allows, stretches it onto `canvas` and writes it to job.output as a JPEG file.
+// Never throws for a bad picture or an unwritable file: that comes back as a reason.
+ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas);
+
+}  // namespace vistrel

@@ -1,0 +1,59 @@
+#pragma once
+// The thumbnail batch: one JPEG thumbnail per picture, beside the picture, and the records the
+// page writer shows.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "browse/fit.h"
+#include "common/progress.h"
+#include "thumbs/thumb_info.h"
+
+namespace vistrel {
+
+// What the batch reads, taken once when it starts.
+struct BatchSettings {
+  std::filesystem::path folder;           // the pictures' folder, where thumbnails go
+  std::vector<std::string> pictureNames;  // file names (UTF-8, no folder) in the list's order
+  int16_t ImageCount = 0;                 // pictures processed: the first ImageCount names
+  int16_t largestWidth = 150;             // pixels, 1 to 1500
+  int16_t largestHeight = 150;            // pixels, 1 to 1500
+  std::string prefix = "th_";             // checked with prefixProblem before the run
+  int32_t quality = 65;                   // JPEG quality, 60 to 100
+  float twipsPerPixelX = 15;              // the screen's, read when the run starts
+  float twipsPerPixelY = 15;
+  int workers = 0;  // threads for decoding and encoding; 0: one per core
+};
+
+// A picture or page the run could not make, and why (for a person).
+struct RunProblem {
+  std::string file;  // a name in the folder (UTF-8)
+  std::string reason;
+  bool operator==(const RunProblem&) const = default;
+};
+
+struct BatchResult {
+  // One record per picture that has its thumbnail, in the list's order. Pictures whose names
+  // differ only in extension each keep a record (the later one's thumbnail is the file left).
+  std::vector<ThumbInfo> thumbs;
+  std::vector<RunProblem> problems;  // pictures left without a thumbnail, in the list's order
+  FitSize last;                      // the last fit (the window's X and Y)
+};
+
+// Makes the thumbnails of settings.pictureNames[0 .. ImageCount-1] in list order. For picture i
+// (1-based) the notice reads "Processing images...     (i of ImageCount)" while it is worked
+// on, and the fill grows by ProgressStep once it is done. Each thumbnail is named by
+// thumbnailName and replaces a file of that name, with one exception: with an empty prefix a
+// thumbnail is named like a picture, so it is never written where a file already stands (that
+// would destroy the picture). Decoding and encoding run on worker threads, but files, records,
+// notice and fill change in list order on the calling thread, so the result is exactly that of
+// one picture at a time. A picture that cannot be made is reported and the run goes on. The
+// caller does not get back to its event loop until the batch returns.
+BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress);
+
+// The notice's text while picture `number` (1-based) of `count` is processed.
+std::string batchStatus(int number, int count);
+
+}  // namespace vistrel

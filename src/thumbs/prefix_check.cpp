@@ -1,0 +1,30 @@
+#include "thumbs/prefix_check.h"
+
+#include <cstdio>
+
+namespace vistrel {
+
+std::optional<std::string> prefixProblem(std::string_view prefix) {
+  for (const char c : prefix) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\') {
+      return "The prefix \"" + std::string(prefix) + "\" holds a folder separator (" +
+             std::string(1, c) +
+             "); thumbnails are written beside the pictures, so the prefix must be part of a "
+             "file name.";
+    }
+    if (byte < 0x20 || byte == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "%02X", byte);
+      return "The prefix holds a control character (code " + std::string(code) +
+             "), which a file name cannot hold.";
+    }
+    if (std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
+      return "The prefix \"" + std::string(prefix) + "\" holds the character " + std::string(1, c) +
+             ", which a file name cannot hold on every disk.";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace vistrel

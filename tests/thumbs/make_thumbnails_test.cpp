@@ -1,0 +1,237 @@
+#include "thumbs/make_thumbnails.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+#include <algorithm>
+#include <map>
+
+#include "browse/file_size.h"
+#include "support/temp_folder.h"
+#include "thumbs/sample_pictures.h"
+
+namespace vistrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingDisplay;
+using testing::TempFolder;
+
+QImage decode(const fs::path& file) {
+  return QImage(QString::fromStdString(file.string()));
+}
+
+BatchSettings settingsFor(const fs::path& folder, std::vector<std::string> names, int workers = 1) {
+  BatchSettings s;
+  s.folder = folder;
+  s.pictureNames = std::move(names);
+  s.ImageCount = static_cast<int16_t>(s.pictureNames.size());
+  s.workers = workers;
+  return s;
+}
+
+// Every file of the folder with its bytes.
+std::map<std::string, std::string> folderContents(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    files[entry.path().filename().string()] = testing::readBytes(entry.path());
+  }
+  return files;
+}
+
+const std::string kOddName = "a b & \"q\" \xC3\xA9t\xC3\xA9.jpg";  // blanks, &, ", é
+
+// A folder with one of each kind of picture the batch meets, in the list's order.
+std::vector<std::string> writeMixedFolder(const fs::path& folder) {
+  testing::writeJpeg(folder / kOddName, 120, 90);
+  testing::writeBytes(folder / "corrupt.jpg", "\xFF\xD8\xFF\xE0 this is not a picture");
+  testing::writeJpeg(folder / "landscape.jpg", 400, 300);
+  testing::writeJpeg(folder / "portrait.JPG", 300, 400);
+  testing::writeJpeg(folder / "rotated.jpg", 160, 80, /*orientation=*/6);
+  testing::writeJpeg(folder / "small.jpg", 60, 40);
+  testing::writeGif(folder / "square.gif", 200, 200);
+  testing::writeGif(folder / "x.gif", 100, 200);
+  testing::writeJpeg(folder / "x.jpg", 300, 100);
+  return {kOddName,    "corrupt.jpg", "landscape.jpg", "portrait.JPG", "rotated.jpg",
+          "small.jpg", "square.gif",  "x.gif",         "x.jpg"};
+}
+
+TEST(MakeThumbnails, MakesUprightThumbnailsOfEveryKindAndReportsTheRest) {
+  TempFolder folder;
+  const auto names = writeMixedFolder(folder.path());
+  RecordingDisplay display;
+  const auto result = MakeThumbnails(settingsFor(folder.path(), names, 2), display);
+
+  struct Expected {
+    std::string picture, thumbnail;
+    int16_t width, height;
+  };
+  const Expected expected[] = {
+      {kOddName, "th_a b & \"q\" \xC3\xA9t\xC3\xA9.jpg", 150, 113},
+      {"landscape.jpg", "th_landscape.jpg", 150, 113},  // 400 x 300 measured in twips
+      {"portrait.JPG", "th_portrait.jpg", 113, 150},
+      {"rotated.jpg", "th_rotated.jpg", 150, 75},  // shown 160 x 80 after its EXIF turn
+      {"small.jpg", "th_small.jpg", 150, 100},     // enlarged
+      {"square.gif", "th_square.jpg", 150, 150},
+      {"x.gif", "th_x.jpg", 75, 150},
+      {"x.jpg", "th_x.jpg", 150, 50},
+  };
+  ASSERT_EQ(result.thumbs.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const auto& e = expected[i];
+    const auto& info = result.thumbs[i];
+    EXPECT_EQ(info.FileName, e.picture);
+    EXPECT_EQ(info.Width, e.width) << e.picture;
+    EXPECT_EQ(info.Height, e.height) << e.picture;
+    EXPECT_EQ(info.FileSize,
+              FormatFileSize(static_cast<long long>(fs::file_size(folder.path() / e.picture))));
+    if (e.picture == "x.gif") {
+      continue;  // x.jpg, later in the list, has the thumbnail of that name
+    }
+    const QImage thumb = decode(folder.path() / e.thumbnail);
+    ASSERT_FALSE(thumb.isNull()) << e.thumbnail;
+    EXPECT_EQ(thumb.width(), e.width) << e.thumbnail;
+    EXPECT_EQ(thumb.height(), e.height) << e.thumbnail;
+    EXPECT_TRUE(testing::looksUpright(thumb)) << e.thumbnail;
+    EXPECT_EQ(testing::readBytes(folder.path() / e.thumbnail).substr(0, 3), "\xFF\xD8\xFF");
+  }
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].file, "corrupt.jpg");
+  EXPECT_FALSE(result.problems[0].reason.empty());
+  EXPECT_FALSE(fs::exists(folder.path() / "th_corrupt.jpg"));
+  EXPECT_EQ(result.last, (FitSize{150, 50}));
+  for (const auto& entry : fs::directory_iterator(folder.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".vistrel"), std::string::npos)
+        << "temporary file left: " << entry.path();
+  }
+}
+
+TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
+  // th_a.jpg is listed as a picture too: its thumbnail must be made from a.jpg's new thumbnail,
+  // which a one-at-a-time run writes first.
+  TempFolder one;
+  TempFolder many;
+  std::vector<std::string> names;
+  for (const auto* folder : {&one, &many}) {
+    names = writeMixedFolder(folder->path());
+    testing::writeJpeg(folder->path() / "a.jpg", 640, 480);
+    testing::writeJpeg(folder->path() / "th_a.jpg", 33, 77);  // an old thumbnail
+    for (int i = 0; i < 12; ++i) {
+      testing::writeJpeg(folder->path() / ("p" + std::to_string(i) + ".jpg"), 90 + 13 * i,
+                         200 - 7 * i);
+    }
+  }
+  names.insert(names.begin(), "a.jpg");
+  names.push_back("th_a.jpg");
+  for (int i = 0; i < 12; ++i) {
+    names.push_back("p" + std::to_string(i) + ".jpg");
+  }
+  RecordingDisplay oneDisplay;
+  RecordingDisplay manyDisplay;
+  const auto oneResult = MakeThumbnails(settingsFor(one.path(), names, 1), oneDisplay);
+  const auto manyResult = MakeThumbnails(settingsFor(many.path(), names, 4), manyDisplay);
+
+  EXPECT_EQ(folderContents(one.path()), folderContents(many.path()));
+  ASSERT_EQ(oneResult.thumbs.size(), manyResult.thumbs.size());
+  for (size_t i = 0; i < oneResult.thumbs.size(); ++i) {
+    EXPECT_EQ(oneResult.thumbs[i].FileName, manyResult.thumbs[i].FileName);
+    EXPECT_EQ(oneResult.thumbs[i].FileSize, manyResult.thumbs[i].FileSize);
+    EXPECT_EQ(oneResult.thumbs[i].Width, manyResult.thumbs[i].Width);
+    EXPECT_EQ(oneResult.thumbs[i].Height, manyResult.thumbs[i].Height);
+  }
+  EXPECT_EQ(oneResult.problems, manyResult.problems);
+  EXPECT_EQ(oneDisplay.events, manyDisplay.events);
+  // th_a.jpg was read after a.jpg's thumbnail replaced it: 640 x 480 fits as 150 x 113.
+  const QImage chained = decode(many.path() / "th_th_a.jpg");
+  EXPECT_EQ(chained.width(), 150);
+  EXPECT_EQ(chained.height(), 113);
+}
+
+TEST(MakeThumbnails, NoticeAndFillFollowEachPicture) {
+  TempFolder folder;
+  std::vector<std::string> names;
+  for (int i = 1; i <= 7; ++i) {
+    names.push_back("p" + std::to_string(i) + ".jpg");
+    testing::writeJpeg(folder.path() / names.back(), 40, 30);
+  }
+  RecordingDisplay display(5200);
+  MakeThumbnails(settingsFor(folder.path(), names, 3), display);
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 7; ++i) {
+    expected.push_back("status Processing images...     (" + std::to_string(i) + " of 7)");
+    expected.push_back("fill " + std::to_string(742 * i));  // 5200 \ 7 = 742; ends at 5194
+  }
+  EXPECT_EQ(display.events, expected);
+}
+
+TEST(MakeThumbnails, ReplacesOldThumbnailsButNeverAPicture) {
+  TempFolder folder;
+  testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
+  testing::writeGif(folder.path() / "b.gif", 60, 80);
+  testing::writeGif(folder.path() / "x.gif", 60, 80);
+  testing::writeJpeg(folder.path() / "x.jpg", 80, 60);
+  testing::writeBytes(folder.path() / "th_a.jpg", "old thumbnail");
+  const auto pictureBytes = folderContents(folder.path());
+
+  RecordingDisplay display;
+  auto withPrefix = settingsFor(folder.path(), {"a.jpg", "b.gif"}, 2);
+  auto result = MakeThumbnails(withPrefix, display);
+  EXPECT_TRUE(result.problems.empty());
+  EXPECT_EQ(decode(folder.path() / "th_a.jpg").width(), 150);
+
+  // With no prefix the thumbnails would be named like the pictures: a.jpg itself, and x.jpg
+  // for x.gif. Those pictures are left as they are and reported; b.gif gets b.jpg.
+  for (int workers : {1, 3}) {
+    auto noPrefix = settingsFor(folder.path(), {"a.jpg", "b.gif", "x.gif", "x.jpg"}, workers);
+    noPrefix.prefix = "";
+    fs::remove(folder.path() / "b.jpg");
+    result = MakeThumbnails(noPrefix, display);
+    ASSERT_EQ(result.thumbs.size(), 1u);
+    EXPECT_EQ(result.thumbs[0].FileName, "b.gif");
+    EXPECT_EQ(decode(folder.path() / "b.jpg").height(), 150);
+    ASSERT_EQ(result.problems.size(), 3u);
+    EXPECT_EQ(result.problems[0].file, "a.jpg");
+    EXPECT_EQ(result.problems[1].file, "x.gif");
+    EXPECT_NE(result.problems[1].reason.find("x.jpg"), std::string::npos);
+    EXPECT_EQ(result.problems[2].file, "x.jpg");
+    for (const auto* picture : {"a.jpg", "x.gif", "x.jpg", "b.gif"}) {
+      EXPECT_EQ(testing::readBytes(folder.path() / picture), pictureBytes.at(picture)) << picture;
+    }
+  }
+}
+
+TEST(MakeThumbnails, AThumbnailThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
+  TempFolder folder;
+  testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
+  testing::writeJpeg(folder.path() / "b.jpg", 3000, 2);  // extreme: short side kept at 1
+  testing::writeJpeg(folder.path() / "c.jpg", 80, 60);
+  fs::create_directory(folder.path() / "th_a.jpg");
+  RecordingDisplay display;
+  const auto result =
+      MakeThumbnails(settingsFor(folder.path(), {"a.jpg", "b.jpg", "c.jpg"}, 2), display);
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].file, "a.jpg");
+  EXPECT_NE(result.problems[0].reason.find("th_a.jpg"), std::string::npos);
+  ASSERT_EQ(result.thumbs.size(), 2u);
+  EXPECT_EQ(result.thumbs[0].Height, 1);
+  const QImage thin = decode(folder.path() / "th_b.jpg");
+  EXPECT_EQ(thin.size(), QSize(150, 1));
+  EXPECT_EQ(decode(folder.path() / "th_c.jpg").width(), 150);
+}
+
+TEST(MakeThumbnails, ProcessesOnlyTheCountedPictures) {
+  TempFolder folder;
+  testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
+  testing::writeJpeg(folder.path() / "b.jpg", 80, 60);
+  auto settings = settingsFor(folder.path(), {"a.jpg", "b.jpg"});
+  settings.ImageCount = 1;
+  RecordingDisplay display;
+  const auto result = MakeThumbnails(settings, display);
+  EXPECT_EQ(result.thumbs.size(), 1u);
+  EXPECT_FALSE(fs::exists(folder.path() / "th_b.jpg"));
+  EXPECT_EQ(display.events.front(), "status Processing images...     (1 of 1)");
+}
+
+}  // namespace
+}  // namespace vistrel
