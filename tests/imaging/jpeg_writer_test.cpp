@@ -1,0 +1,232 @@
+#include "imaging/jpeg_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imaging/dib_pixels.h"
+#include "support/temp_folder.h"
+
+namespace vistrel::imaging {
+namespace {
+
+using testing::dibPixel;
+using testing::setDibPixel;
+using vistrel::testing::TempFolder;
+namespace fs = std::filesystem;
+
+// "<prefix><a>_<b>.jpg" (built by appending: g++ 12 warns wrongly on chained string +).
+std::string jpegName(const char* prefix, int a, int b) {
+  std::string name = prefix;
+  name.append(std::to_string(a)).append("_").append(std::to_string(b)).append(".jpg");
+  return name;
+}
+
+struct Decoded {
+  bool ok = false;
+  int width = 0, height = 0, subsampling = -1;
+  std::vector<uint8_t> bgr;  // top-down, 3 * width per row
+};
+
+Decoded decode(const std::string& bytes) {
+  Decoded d;
+  tjhandle h = tjInitDecompress();
+  auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data()));
+  int colourspace = 0;
+  if (tjDecompressHeader3(h, data, bytes.size(), &d.width, &d.height, &d.subsampling,
+                          &colourspace) == 0) {
+    d.bgr.resize(static_cast<size_t>(d.width) * d.height * 3);
+    d.ok = tjDecompress2(h, data, bytes.size(), d.bgr.data(), d.width, d.width * 3, d.height,
+                         TJPF_BGR, 0) == 0;
+  }
+  tjDestroy(h);
+  return d;
+}
+
+// A smooth picture (4:2:0 chroma cannot keep sharp colour edges) whose green grows from the top
+// row down, so that a picture turned upside down shows. Padding bytes are set to 0xFF to catch an
+// encoder that reads them as pixels.
+void paintTestPicture(cDIBSection& dib) {
+  const int w = dib.Width(), h = dib.Height();
+  for (int y = 0; y < h; ++y) {  // y = 0 is the top row as shown
+    const int memoryRow = h - 1 - y;
+    for (int x = 0; x < w; ++x) {
+      setDibPixel(dib, x, memoryRow, static_cast<uint8_t>(100 + std::min((x + y) * 3, 150)),
+                  static_cast<uint8_t>(30 + std::min(y * 8, 200)),
+                  static_cast<uint8_t>(40 + std::min(x * 6, 200)));
+    }
+    for (int pad = 3 * w; pad < dib.BytesPerScanLine(); ++pad) {
+      dibPixel(dib, 0, memoryRow)[pad] = 0xFF;
+    }
+  }
+}
+
+// Mean green of a decoded row.
+double meanGreen(const Decoded& d, int y) {
+  double sum = 0;
+  for (int x = 0; x < d.width; ++x) {
+    sum += d.bgr[(static_cast<size_t>(y) * d.width + x) * 3 + 1];
+  }
+  return sum / d.width;
+}
+
+double meanAbsoluteError(const cDIBSection& dib, const Decoded& d) {
+  double sum = 0;
+  for (int y = 0; y < d.height; ++y) {
+    const uint8_t* expected = dibPixel(dib, 0, dib.Height() - 1 - y);
+    const uint8_t* actual = d.bgr.data() + static_cast<size_t>(y) * d.width * 3;
+    for (int i = 0; i < 3 * d.width; ++i) {
+      sum += std::abs(expected[i] - actual[i]);
+    }
+  }
+  return sum / (3.0 * d.width * d.height);
+}
+
+TEST(WriteJpegFile, WritesTheDibUprightAtItsOwnSize) {
+  TempFolder folder;
+  // Odd widths leave 1 to 3 padding bytes a row.
+  const std::pair<int, int> sizes[] = {{150, 113}, {100, 75}, {1, 1}, {7, 5}, {33, 17}, {2, 9}};
+  for (const auto& [w, h] : sizes) {
+    cDIBSection dib;
+    ASSERT_TRUE(dib.Create(w, h));
+    paintTestPicture(dib);
+    const fs::path file = folder.path() / jpegName("t", w, h);
+    ASSERT_TRUE(WriteJpegFile(dib, file.string(), 95)) << w << " x " << h;
+
+    const std::string bytes = folder.read(file.filename().string());
+    // Baseline JFIF: SOI, then the JFIF APP0 segment; a baseline frame (SOF0), no progressive.
+    ASSERT_GT(bytes.size(), 20u);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xD8\xFF\xE0", 4));
+    EXPECT_EQ(bytes.substr(6, 5), std::string("JFIF\0", 5));
+    EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
+    EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
+
+    const Decoded d = decode(bytes);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.width, w);
+    EXPECT_EQ(d.height, h);
+    EXPECT_EQ(d.subsampling, TJSAMP_420);
+    EXPECT_LT(meanAbsoluteError(dib, d), 4.0) << w << " x " << h;
+    if (h >= 5) {  // top row on top: green grows downwards by 8 a row
+      EXPECT_LT(meanGreen(d, 0) + 24, meanGreen(d, h - 1)) << w << " x " << h;
+    }
+  }
+}
+
+TEST(WriteJpegFile, HigherQualityGivesLargerFiles) {
+  TempFolder folder;
+  cDIBSection dib;
+  ASSERT_TRUE(dib.Create(64, 48));
+  dib.RandomiseBits(true,
+                    [n = 0u]() mutable { return ((n++ * 2654435761u) >> 8) % 1000 / 1000.0; });
+  const int qualities[] = {60, 65, 80, 100};
+  std::uintmax_t previous = 0;
+  for (int q : qualities) {
+    const fs::path file = folder.path() / jpegName("q", q, 0);
+    ASSERT_TRUE(WriteJpegFile(dib, file.string(), q));
+    const auto size = fs::file_size(file);
+    EXPECT_GT(size, previous) << "quality " << q;
+    previous = size;
+  }
+}
+
+TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
+  TempFolder folder;
+  const fs::path existing = folder.write("old.jpg", "old content");
+  fs::create_directory(folder.path() / "taken.jpg");
+
+  cDIBSection picture;
+  ASSERT_TRUE(picture.Create(8, 8));
+  paintTestPicture(picture);
+  cDIBSection neverCreated;
+  cDIBSection failedCreate;
+  EXPECT_FALSE(failedCreate.Create(0, 0));
+
+  const struct {
+    const char* what;
+    cDIBSection* dib;
+    std::string path;
+    int quality;
+  } cases[] = {
+      {"DIB never created", &neverCreated, existing.string(), 65},
+      {"DIB whose Create failed", &failedCreate, existing.string(), 65},
+      {"empty path", &picture, "", 65},
+      {"path naming a folder", &picture, (folder.path() / "").string(), 65},
+      {"folder that does not exist", &picture, (folder.path() / "missing" / "a.jpg").string(), 65},
+      {"a directory where the file must go", &picture, (folder.path() / "taken.jpg").string(), 65},
+      {"a place nobody can write", &picture, "/proc/vistrel-test.jpg", 65},
+      {"quality the encoder refuses (0)", &picture, existing.string(), 0},
+      {"quality the encoder refuses (101)", &picture, existing.string(), 101},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(WriteJpegFile(*c.dib, c.path, c.quality)) << c.what;
+  }
+  EXPECT_EQ(folder.read("old.jpg"), "old content");
+  EXPECT_TRUE(fs::is_directory(folder.path() / "taken.jpg"));
+  EXPECT_TRUE(fs::is_empty(folder.path() / "taken.jpg"));
+  // No temporary file is left behind.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"old.jpg", "taken.jpg"}));
+}
+
+TEST(WriteJpegFile, ReplacesAnOldFileKeepingItsPermissions) {
+  TempFolder folder;
+  const fs::path file = folder.write("th_photo.jpg", "old content");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  cDIBSection dib;
+  ASSERT_TRUE(dib.Create(16, 16));
+  paintTestPicture(dib);
+  ASSERT_TRUE(WriteJpegFile(dib, file.string(), 65));
+  EXPECT_TRUE(decode(folder.read("th_photo.jpg")).ok);
+  EXPECT_EQ(fs::status(file).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(WriteJpegFile, WritesFromSeveralThreadsAtOnce) {
+  TempFolder folder;
+  constexpr int kThreads = 4, kFiles = 25;
+  std::vector<int> failures(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      cDIBSection dib;
+      for (int i = 0; i < kFiles; ++i) {
+        // Sizes differ per thread and per file, so a shared encoder or buffer would show.
+        if (!dib.Create(20 + 13 * t + i, 10 + 7 * t)) {
+          ++failures[t];
+          continue;
+        }
+        paintTestPicture(dib);
+        const fs::path file = folder.path() / jpegName("t", t, i);
+        if (!WriteJpegFile(dib, file.string(), 80)) {
+          ++failures[t];
+          continue;
+        }
+        const Decoded d = decode(folder.read(file.filename().string()));
+        if (!d.ok || d.width != dib.Width() || d.height != dib.Height() ||
+            meanAbsoluteError(dib, d) > 6.0) {
+          ++failures[t];
+        }
+      }
+    });
+  }
+  for (auto& th : threads) {
+    th.join();
+  }
+  EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
+}
+
+}  // namespace
+}  // namespace vistrel::imaging
