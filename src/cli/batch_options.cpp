@@ -1,5 +1,7 @@
 #include "cli/batch_options.h"
 
+#include "thumbs/prefix_check.h"
+
 #include <QString>
 #include <array>
 #include <cstdio>
@@ -53,7 +55,7 @@ std::string allowedValues(const OptionSpec& spec) {
       return list;
     }
     case Kind::Prefix:
-      return "1 to 10 characters without / or \\ or characters file names cannot hold";
+      return "1 to 10 characters, none of them / \\ < > : \" | ? * or a control character";
     case Kind::Flag:
       return "no value";
   }
@@ -85,13 +87,9 @@ std::optional<long long> wholeNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-std::string badValue(const OptionSpec& spec, std::string_view value, std::string_view why = "") {
-  std::string line = std::string(kProgram) + ": " + std::string(spec.name) + " " + inQuotes(value) +
-                     " is not allowed";
-  if (!why.empty()) {
-    line += " (" + std::string(why) + ")";
-  }
-  return line + ": give " + allowedValues(spec);
+std::string badValue(const OptionSpec& spec, std::string_view value) {
+  return std::string(kProgram) + ": " + std::string(spec.name) + " " + inQuotes(value) +
+         " is not allowed: give " + allowedValues(spec);
 }
 
 std::string optionList() {
@@ -118,7 +116,8 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
     case Kind::Prefix: {
       const std::string problem = prefixProblem(value);
       if (!problem.empty()) {
-        return badValue(spec, value, problem);
+        return std::string(kProgram) + ": " + std::string(spec.name) + ": " + problem + " Give " +
+               allowedValues(spec) + ".";
       }
       options.prefix = std::string(value);
       return "";
@@ -137,8 +136,8 @@ bool validUtf8(std::string_view text) {
 
 }  // namespace
 
-std::string inQuotes(std::string_view text) {
-  std::string out = "\"";
+std::string escaped(std::string_view text) {
+  std::string out;
   size_t i = 0;
   while (i < text.size()) {
     const auto byte = static_cast<unsigned char>(text[i]);
@@ -154,36 +153,37 @@ std::string inQuotes(std::string_view text) {
       ++i;
       continue;
     }
-    if (byte == '"' || byte == '\\') {
-      out += '\\';
-    }
     out += piece;
     i += piece.size();
+  }
+  return out;
+}
+
+std::string inQuotes(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : escaped(text)) {
+    if (c == '"') {
+      out += '\\';
+    }
+    out += c;
   }
   return out + "\"";
 }
 
 std::string prefixProblem(std::string_view prefix) {
-  if (prefix.empty()) {
-    return "it is empty, so a thumbnail could replace its own picture";
-  }
   if (!validUtf8(prefix)) {
-    return "it is not UTF-8 text";
+    return "The prefix " + inQuotes(prefix) + " is not UTF-8 text.";
+  }
+  // The batch's own rule for the characters, so both front ends refuse the same prefixes.
+  if (auto problem = vistrel::prefixProblem(prefix)) {
+    return escaped(*problem);
+  }
+  if (prefix.empty()) {
+    return "The prefix is empty, so a thumbnail could replace its own picture.";
   }
   if (QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())).size() >
       kPrefixMaxLength) {
-    return "it is longer than 10 characters";
-  }
-  for (const char c : prefix) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\') {
-      return "it holds a folder separator";
-    }
-    // Control characters and the characters other systems refuse in file names: the gallery
-    // is meant to be copied to other machines and servers.
-    if (byte < 0x20 || byte == 0x7F || std::string_view(":*?\"<>|").find(c) != std::string::npos) {
-      return "it holds a character file names cannot hold";
-    }
+    return "The prefix " + inQuotes(prefix) + " is longer than 10 characters.";
   }
   return "";
 }

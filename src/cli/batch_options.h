@@ -39,16 +39,19 @@ struct ParsedCommandLine {
 // not over an unknown option before them.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
 
-// Why `prefix` cannot name thumbnails, or "" when it can: empty, longer than 10 characters,
-// not UTF-8, or holding a folder separator or a character file names cannot hold.
+// Why `prefix` cannot name thumbnails, as one line of sentences, or "" when it can: not UTF-8,
+// holding a folder separator or a character file names cannot hold (the batch's rule), empty,
+// or longer than the window's 10 characters.
 std::string prefixProblem(std::string_view prefix);
 
 // The text of --help and --version (each ends in a newline).
 std::string usageText();
 std::string versionText();
 
-// `text` in double quotes, with control characters and invalid bytes shown as \xNN, so an
-// error message stays on one line whatever the user typed.
+// `text` with control characters and bytes that are not UTF-8 shown as \xNN, so an error
+// message stays on one line whatever the user typed.
+std::string escaped(std::string_view text);
+// escaped(text) in double quotes, inner double quotes preceded by a backslash.
 std::string inQuotes(std::string_view text);
 
 }  // namespace vistrel::cli

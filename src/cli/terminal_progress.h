@@ -39,7 +39,7 @@ class TerminalProgress : public ProgressDisplay {
   bool shown_ = false;  // a line is on the terminal and must be cleared by finish()
   bool noticeVisible_ = false;
   bool trackVisible_ = false;
-  std::string status_;
+  std::string status_ = "Working...";  // the notice's text before the run sets one
   float fill_ = 0;
 };
 

@@ -74,7 +74,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   const std::string range1500 = ": give a whole number from 1 to 1500";
   const std::string qualities = ": give one of 60, 65, 70, 75, 80, 85, 90, 95, 100";
   const std::string prefixes =
-      ": give 1 to 10 characters without / or \\ or characters file names cannot hold";
+      " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
   const BadCase cases[] = {
       {{"--max-width", "0", "p"}, "vistrel-batch: --max-width \"0\" is not allowed" + range1500},
       {{"--max-width=1501", "p"}, "vistrel-batch: --max-width \"1501\" is not allowed" + range1500},
@@ -95,28 +95,35 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
       {{"--quality", "55", "p"}, "vistrel-batch: --quality \"55\" is not allowed" + qualities},
       {{"--quality", "105", "p"}, "vistrel-batch: --quality \"105\" is not allowed" + qualities},
       {{"--prefix", "", "p"},
-       "vistrel-batch: --prefix \"\" is not allowed (it is empty, so a thumbnail could replace "
-       "its own picture)" +
+       "vistrel-batch: --prefix: The prefix is empty, so a thumbnail could replace its own "
+       "picture." +
            prefixes},
       {{"--prefix", "a/b", "p"},
-       "vistrel-batch: --prefix \"a/b\" is not allowed (it holds a folder separator)" + prefixes},
-      {{"--prefix", "..\\", "p"},
-       "vistrel-batch: --prefix \"..\\\\\" is not allowed (it holds a folder separator)" +
+       "vistrel-batch: --prefix: The prefix \"a/b\" holds a folder separator (/); thumbnails "
+       "are written beside the pictures, so the prefix must be part of a file name." +
+           prefixes},
+      {{"--prefix=..\\", "p"},
+       "vistrel-batch: --prefix: The prefix \"..\\\" holds a folder separator (\\); thumbnails "
+       "are written beside the pictures, so the prefix must be part of a file name." +
            prefixes},
       {{"--prefix", "a:b", "p"},
-       "vistrel-batch: --prefix \"a:b\" is not allowed (it holds a character file names cannot "
-       "hold)" +
+       "vistrel-batch: --prefix: The prefix \"a:b\" holds the character :, which a file name "
+       "cannot hold on every disk." +
            prefixes},
       {{"--prefix", "a\nb", "p"},
-       "vistrel-batch: --prefix \"a\\x0Ab\" is not allowed (it holds a character file names "
-       "cannot hold)" +
+       "vistrel-batch: --prefix: The prefix holds a control character (code 0A), which a file "
+       "name cannot hold." +
+           prefixes},
+      // The separator is met first and the message quotes the prefix: still one line.
+      {{"--prefix", "/\n", "p"},
+       "vistrel-batch: --prefix: The prefix \"/\\x0A\" holds a folder separator (/); thumbnails "
+       "are written beside the pictures, so the prefix must be part of a file name." +
            prefixes},
       {{"--prefix", "abcdefghijk", "p"},
-       "vistrel-batch: --prefix \"abcdefghijk\" is not allowed (it is longer than 10 "
-       "characters)" +
+       "vistrel-batch: --prefix: The prefix \"abcdefghijk\" is longer than 10 characters." +
            prefixes},
       {{"--prefix", "a\xFF", "p"},
-       "vistrel-batch: --prefix \"a\\xFF\" is not allowed (it is not UTF-8 text)" + prefixes},
+       "vistrel-batch: --prefix: The prefix \"a\\xFF\" is not UTF-8 text." + prefixes},
       {{"--rows"}, "vistrel-batch: --rows needs a value: give a whole number from 1 to 100"},
       {{"--open=yes", "p"}, "vistrel-batch: --open takes no value"},
       {{"--colums", "3", "p"},
