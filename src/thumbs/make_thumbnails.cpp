@@ -186,13 +186,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   // would only park finished thumbnails on disk.
   const int window = 4 * workers;
 
-  std::optional<RenderPool> pool;
-  imaging::cDIBSection ownCanvas;
-  if (workers > 1) {
-    pool.emplace(workers, jobs);
-  }
   std::vector<char> rendered(count, 0);  // submitted to the pool, so a temporary may exist
-  std::vector<char> guarded(count, 0);   // skipped before rendering
   int nextSubmit = 0;
   // Temporaries of pictures not yet committed are removed however the batch ends.
   struct TempSweeper {
@@ -207,13 +201,17 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       }
     }
   } sweeper{jobs, rendered};
+  // Declared after the sweeper, so that the workers have stopped before it looks for files.
+  std::optional<RenderPool> pool;
+  imaging::cDIBSection ownCanvas;
+  if (workers > 1) {
+    pool.emplace(workers, jobs);
+  }
 
   for (int i = 0; i < count; ++i) {
     if (pool) {
       while (nextSubmit < count && nextSubmit < i + window && mustFollow[nextSubmit] < i) {
-        if (wouldReplacePicture(nextSubmit)) {
-          guarded[nextSubmit] = 1;
-        } else {
+        if (!wouldReplacePicture(nextSubmit)) {
           rendered[nextSubmit] = 1;
           pool->submit(static_cast<size_t>(nextSubmit));
         }

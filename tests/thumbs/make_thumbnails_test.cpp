@@ -122,8 +122,10 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
                          200 - 7 * i);
     }
   }
-  names.insert(names.begin(), "a.jpg");
-  names.push_back("th_a.jpg");
+  // Side by side, so that a worker would read th_a.jpg while a.jpg is still being worked on.
+  std::vector<std::string> list = {"a.jpg", "th_a.jpg"};
+  list.insert(list.end(), names.begin(), names.end());
+  names = std::move(list);
   for (int i = 0; i < 12; ++i) {
     names.push_back("p" + std::to_string(i) + ".jpg");
   }
@@ -142,10 +144,10 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
   }
   EXPECT_EQ(oneResult.problems, manyResult.problems);
   EXPECT_EQ(oneDisplay.events, manyDisplay.events);
-  // th_a.jpg was read after a.jpg's thumbnail replaced it: 640 x 480 fits as 150 x 113.
+  // th_a.jpg was read after a.jpg's thumbnail (150 x 112) replaced the old 33 x 77 one, which
+  // would have given 64 x 150.
   const QImage chained = decode(many.path() / "th_th_a.jpg");
-  EXPECT_EQ(chained.width(), 150);
-  EXPECT_EQ(chained.height(), 113);
+  EXPECT_EQ(chained.size(), QSize(150, 112));
 }
 
 TEST(MakeThumbnails, NoticeAndFillFollowEachPicture) {

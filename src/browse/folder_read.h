@@ -1,0 +1,40 @@
+#pragma once
+// Reading a folder for the Directory panel: its subfolders for the folder list and its pictures
+// for the file list, in the order the lists show them. Paths and names are UTF-8.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vistrel::browse {
+
+// True when `name` matches "*.jpg;*.gif" with letter case ignored ("Photo.JPG", "anim.Gif";
+// not "scan.jpeg").
+bool isPictureName(std::string_view name);
+
+// Hidden entries (a leading dot) are never listed.
+bool isHiddenName(std::string_view name);
+
+// Ascending name order with letter case ignored; names equal but for case keep a fixed order.
+bool lessIgnoringCase(const std::string& a, const std::string& b);
+
+struct FolderContents {
+  bool ok = false;
+  std::string reason;                   // why the folder could not be read, when !ok
+  std::vector<std::string> subfolders;  // names, not hidden, sorted ignoring case
+  std::vector<std::string> pictures;    // names of pictures, not hidden, sorted ignoring case
+};
+
+// Reads `folder` once. A folder that does not exist or cannot be listed gives ok == false and
+// a reason a person understands; nothing is thrown.
+FolderContents readFolder(const std::filesystem::path& folder);
+
+// The absolute, normalised form of `folder` without a trailing separator (the root keeps its).
+std::filesystem::path normalFolder(const std::filesystem::path& folder);
+
+// The folders from the root down to `folder` itself, each an absolute path: "/home/ann" gives
+// "/", "/home", "/home/ann".
+std::vector<std::filesystem::path> folderChain(const std::filesystem::path& folder);
+
+}  // namespace vistrel::browse

@@ -1,0 +1,31 @@
+#pragma once
+// The preview of the Directory panel without its widgets: loading the chosen picture with its
+// file size, and the attribute line under the file list. Where the scaled picture goes is
+// fitPreview's (fit.h).
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "imaging/picture.h"
+
+namespace vistrel::browse {
+
+// The attribute line under the file list: the file size as FormatFileSize writes it, a blank,
+// then width "x" height in pixels: "48,213 bytes 640x480".
+std::string attributeLine(long long fileSize, int width, int height);
+
+struct PreviewPicture {
+  bool ok = false;
+  imaging::Picture picture;  // full size, top-down BGR
+  int width = 0;             // natural size in pixels (orientation applied)
+  int height = 0;
+  std::uintmax_t fileSize = 0;  // bytes
+  imaging::LoadError error;     // when !ok
+};
+
+// Loads `folder`/`name` for the preview, with its length in bytes. A file that is gone, damaged
+// or not a JPEG or GIF gives ok == false and the reason.
+PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name);
+
+}  // namespace vistrel::browse
