@@ -7,8 +7,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "browse/folder_read.h"
 #include "cli/batch_options.h"
-#include "cli/picture_list.h"
 
 namespace vistrel::cli {
 
@@ -34,7 +34,9 @@ BatchFolder readBatchFolder(const std::string& folder) {
     result.error = named + " is not a folder: give a folder that holds JPEG or GIF pictures";
     return result;
   }
-  const PictureList list = listPictures(result.folder);
+  // The window's own reading of a folder, so both front ends list the same pictures in the
+  // same order.
+  const browse::FolderContents list = browse::readFolder(result.folder);
   if (!list.ok) {
     result.error = named + " cannot be read (" + list.reason + ")";
     return result;

@@ -16,7 +16,9 @@
 #include <map>
 #include <sstream>
 
-#include "cli/picture_list.h"
+#include "app/form1.h"
+#include "app/toolkit/twips.h"
+#include "cli/batch_options.h"
 #include "cli/terminal_progress.h"
 #include "run/create_run.h"
 #include "support/temp_folder.h"
@@ -99,13 +101,24 @@ std::pair<int, int> summaryCounts(const std::string& line) {
   return {match.captured(1).toInt(), match.captured(2).toInt()};
 }
 
+// The pictures the window's file list shows for `folder`.
+std::vector<std::string> windowPictureList(const fs::path& folder) {
+  app::RecordingShell shell;
+  app::Form1 window(QString::fromStdString(folder.string()), &shell);
+  std::vector<std::string> names;
+  for (int i = 0; i < window.File1->ListCount(); ++i) {
+    names.push_back(window.File1->List(i).toStdString());
+  }
+  return names;
+}
+
 // The window's Create run over the same folder: the settings the window hands over (its
-// picture list, 15 twips per pixel at 96 DPI), the same run function.
+// file list, 15 twips per pixel at 96 DPI), the same run function.
 CreateReport windowCreate(const fs::path& folder, int maxWidth, int maxHeight, int quality,
                           const std::string& prefix, TableSettings table) {
   CreateSettings settings;
   settings.thumbnails.folder = folder;
-  settings.thumbnails.pictureNames = listPictures(folder).pictures;
+  settings.thumbnails.pictureNames = windowPictureList(folder);
   settings.thumbnails.ImageCount = static_cast<int16_t>(settings.thumbnails.pictureNames.size());
   settings.thumbnails.largestWidth = static_cast<int16_t>(maxWidth);
   settings.thumbnails.largestHeight = static_cast<int16_t>(maxHeight);
@@ -143,7 +156,7 @@ TEST_F(BatchProgram, DefaultsAreTheWindowsStartUpValues) {
   }
   EXPECT_FALSE(fs::exists(pics() / "Thumb013.html"));
   // Prefix th_, thumbnails fitted into 150 x 150 with one side meeting it.
-  for (const auto& name : listPictures(pics()).pictures) {
+  for (const auto& name : windowPictureList(pics())) {
     if (name.rfind("th_", 0) == 0) {
       continue;
     }
@@ -156,6 +169,30 @@ TEST_F(BatchProgram, DefaultsAreTheWindowsStartUpValues) {
         << thumb << " " << size.width() << "x" << size.height();
   }
   EXPECT_EQ(run.err.find("\r"), std::string::npos);
+}
+
+TEST(BatchDefaults, AreTheValuesTheWindowStartsWith) {
+  TempFolder temp;
+  app::RecordingShell shell;
+  app::Form1 window(QString::fromStdString(temp.path().string()), &shell);
+  const BatchOptions defaults;
+  EXPECT_EQ(window.scrThumbnail[0]->value(), defaults.maxWidth);
+  EXPECT_EQ(window.scrThumbnail[1]->value(), defaults.maxHeight);
+  EXPECT_EQ(window.cmbQuality->currentText().toInt(), defaults.quality);
+  EXPECT_EQ(window.txtPrefix->text().toStdString(), defaults.prefix);
+  EXPECT_EQ(window.txtPrefix->maxLength(), 10);
+  const int table[] = {defaults.rows, defaults.columns, defaults.border, defaults.padding,
+                       defaults.spacing};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(window.scrTable[i]->value(), table[i]) << "scrTable(" << i << ")";
+  }
+  // The ranges the command line allows are the window's.
+  EXPECT_EQ(window.scrThumbnail[0]->minimum(), 1);
+  EXPECT_EQ(window.scrThumbnail[0]->maximum(), 1500);
+  EXPECT_EQ(window.scrTable[0]->maximum(), 100);
+  EXPECT_EQ(window.scrTable[4]->minimum(), 0);
+  EXPECT_EQ(window.scrTable[4]->maximum(), 20);
+  EXPECT_EQ(window.cmbQuality->count(), 9);
 }
 
 TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
