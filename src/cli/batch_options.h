@@ -23,6 +23,8 @@ struct BatchOptions {
   int padding = 2;             // 0..20
   int spacing = 2;             // 0..20
   bool open = false;           // open Thumb001.html in the default browser afterwards
+
+  bool operator==(const BatchOptions&) const = default;
 };
 
 enum class BatchAction { Run, Help, Version, BadInput };

@@ -11,18 +11,19 @@ namespace {
 TEST(ParseCommandLine, DefaultsAreTheWindowsStartUpValuesWithOpenOff) {
   const auto parsed = parseCommandLine({"pics"});
   ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  const BatchOptions& o = parsed.options;
-  EXPECT_EQ(o.folder, "pics");
-  EXPECT_EQ(o.maxWidth, 150);
-  EXPECT_EQ(o.maxHeight, 150);
-  EXPECT_EQ(o.quality, 65);
-  EXPECT_EQ(o.prefix, "th_");
-  EXPECT_EQ(o.rows, 1);
-  EXPECT_EQ(o.columns, 1);
-  EXPECT_EQ(o.border, 2);
-  EXPECT_EQ(o.padding, 2);
-  EXPECT_EQ(o.spacing, 2);
-  EXPECT_FALSE(o.open);
+  BatchOptions expected;
+  expected.folder = "pics";
+  expected.maxWidth = 150;
+  expected.maxHeight = 150;
+  expected.quality = 65;
+  expected.prefix = "th_";
+  expected.rows = 1;
+  expected.columns = 1;
+  expected.border = 2;
+  expected.padding = 2;
+  expected.spacing = 2;
+  expected.open = false;
+  EXPECT_TRUE(parsed.options == expected);
 }
 
 TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
@@ -30,18 +31,8 @@ TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
                                         "--prefix=t-", "--rows", "100", "--columns=7", "--border",
                                         "0", "--padding=20", "--spacing", "5", "--open", "pics"});
   ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  const BatchOptions& o = parsed.options;
-  EXPECT_EQ(o.maxWidth, 1);
-  EXPECT_EQ(o.maxHeight, 1500);
-  EXPECT_EQ(o.quality, 100);
-  EXPECT_EQ(o.prefix, "t-");
-  EXPECT_EQ(o.rows, 100);
-  EXPECT_EQ(o.columns, 7);
-  EXPECT_EQ(o.border, 0);
-  EXPECT_EQ(o.padding, 20);
-  EXPECT_EQ(o.spacing, 5);
-  EXPECT_TRUE(o.open);
-  EXPECT_EQ(o.folder, "pics");
+  const BatchOptions expected{"pics", 1, 1500, 100, "t-", 100, 7, 0, 20, 5, true};
+  EXPECT_TRUE(parsed.options == expected);
 }
 
 TEST(ParseCommandLine, LaterOptionsWinAndDoubleDashEndsOptions) {
