@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QImageReader>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleFactory>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,6 +23,7 @@
 #include "app/toolkit/twips.h"
 #include "cli/batch_options.h"
 #include "cli/terminal_progress.h"
+#include "imaging/gif_writer.h"
 #include "run/create_run.h"
 #include "support/temp_folder.h"
 
@@ -242,6 +246,41 @@ TEST_F(BatchProgram, EveryOptionReachesTheOutputAsInTheWindow) {
   fs::copy(pics() / "Meadow.jpg", atDefault);
   ASSERT_EQ(batch({"--max-width", "80", "--max-height=60", atDefault.string()}).status, 0);
   EXPECT_NE(readFile(atDefault / "th_Meadow.jpg"), readFile(pics() / "sm-Meadow.jpg"));
+}
+
+// Transparent GIF pixels are laid on the window's background; the command line, which has no
+// window, must lay them on the same colour.
+TEST(BatchTransparency, MatchesTheWindowsBackground) {
+  TempFolder temp;
+  const fs::path pics = temp.path() / "pics";
+  fs::create_directory(pics);
+  imaging::Picture picture;
+  picture.width = 64;
+  picture.height = 48;
+  picture.stride = 3 * picture.width;
+  picture.bgr.assign(static_cast<size_t>(picture.stride) * picture.height, 0);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      uint8_t* pixel = picture.row(y) + 3 * x;
+      pixel[x < 32 ? 2 : 1] = 255;  // red left, the transparent green right
+    }
+  }
+  imaging::GifOptions options;
+  options.transparent = true;
+  options.transparentG = 255;
+  ASSERT_TRUE(imaging::writeGifFile(picture, (pics / "see-through.gif").string(), options));
+  const fs::path window = temp.path() / "window";
+  fs::copy(pics, window);
+
+  ASSERT_EQ(batch({pics.string()}).status, 0);
+  // The window's look, as the vistrel program sets it up.
+  const QPalette before = QApplication::palette();
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication::setPalette(QApplication::style()->standardPalette());
+  const CreateReport report = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
+  QApplication::setPalette(before);
+  ASSERT_TRUE(report.problems.empty());
+  EXPECT_TRUE(readFile(pics / "th_see-through.jpg") == readFile(window / "th_see-through.jpg"));
 }
 
 // A stand-in for xdg-open that records what it was asked to open.
