@@ -19,7 +19,12 @@ const float kTwipsPerPixel = 15.0f;
 CreateSettings createSettings(const BatchOptions& options, const BatchFolder& folder) {
   CreateSettings settings;
   BatchSettings& thumbs = settings.thumbnails;
-  thumbs.folder = folder.folder;
+  // Absolute, so the page handed to the desktop for --open does not depend on a working folder.
+  std::error_code ec;
+  thumbs.folder = std::filesystem::absolute(folder.folder, ec);
+  if (ec) {
+    thumbs.folder = folder.folder;
+  }
   thumbs.pictureNames = folder.pictures;
   thumbs.ImageCount = static_cast<int16_t>(folder.pictures.size());
   thumbs.largestWidth = static_cast<int16_t>(options.maxWidth);

@@ -302,7 +302,14 @@ TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopAndOnlyWhenAsked) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_FALSE(fs::exists(temp.path() / "opened"));
 
-  run = runProgram("vistrel-batch", {"--open", pics().string()}, env);
+  // A relative FOLDER still hands over the page's full path.
+  QProcess relative;
+  relative.setProcessEnvironment(env);
+  relative.setWorkingDirectory(QString::fromStdString(temp.path().string()));
+  relative.start(QString::fromStdString(kBinary + "/vistrel-batch"), {"--open", "pics"});
+  ASSERT_TRUE(relative.waitForFinished(60000));
+  run.status = relative.exitCode();
+  run.err = relative.readAllStandardError().toStdString();
   ASSERT_EQ(run.status, 0) << run.err;
   // The opener runs detached; give it a moment to write.
   for (int i = 0; i < 100 && readFile(temp.path() / "opened").empty(); ++i) {
