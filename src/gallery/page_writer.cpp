@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "common/numbers.h"
+#include "common/whole_file.h"
 #include "gallery/page_markup.h"
-#include "gallery/whole_file.h"
 
 namespace vistrel {
 
@@ -89,7 +89,7 @@ void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo
 
     const std::filesystem::path file = folder / pageName(p);
     try {
-      gallery::writeWholeFile(file, page);
+      writeWholeFile(file, page);
     } catch (const std::system_error& e) {
       throw PageWriteError(utf8Path(file), e.code().message());
     }

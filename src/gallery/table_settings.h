@@ -1,6 +1,8 @@
 #pragma once
 // The table settings as the panel edits them: which index is which setting, its range, and how
 // a typed text is corrected when its box loses the focus. Pure logic; the widgets call it.
+// After every change of a spin value the panel shows pageCount(ImageCount, rows, columns) from
+// gallery/page_writer.h, in decimalText.
 
 #include <string>
 #include <string_view>

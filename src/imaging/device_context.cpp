@@ -22,31 +22,19 @@ uint32_t newHandle(std::atomic<uint32_t>& last) {
 enum class Combine { Copy, Or, And, Xor, Not, Zero, Ones };
 
 bool combineFor(uint32_t rop, Combine& combine) {
-  switch (rop) {
-    case SRCCOPY:
-      combine = Combine::Copy;
+  static constexpr struct {
+    uint32_t rop;
+    Combine combine;
+  } known[] = {{SRCCOPY, Combine::Copy},  {SRCPAINT, Combine::Or},    {SRCAND, Combine::And},
+               {SRCINVERT, Combine::Xor}, {NOTSRCCOPY, Combine::Not}, {BLACKNESS, Combine::Zero},
+               {WHITENESS, Combine::Ones}};
+  for (const auto& k : known) {
+    if (k.rop == rop) {
+      combine = k.combine;
       return true;
-    case SRCPAINT:
-      combine = Combine::Or;
-      return true;
-    case SRCAND:
-      combine = Combine::And;
-      return true;
-    case SRCINVERT:
-      combine = Combine::Xor;
-      return true;
-    case NOTSRCCOPY:
-      combine = Combine::Not;
-      return true;
-    case BLACKNESS:
-      combine = Combine::Zero;
-      return true;
-    case WHITENESS:
-      combine = Combine::Ones;
-      return true;
-    default:
-      return false;
+    }
   }
+  return false;
 }
 
 void combineRow(Combine combine, uint8_t* dest, const uint8_t* src, size_t bytes) {

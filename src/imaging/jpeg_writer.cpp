@@ -1,16 +1,15 @@
 #include "imaging/jpeg_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <turbojpeg.h>
-#include <unistd.h>
+#include "common/whole_file.h"
 
-#include <cerrno>
+#include <turbojpeg.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
+#include <system_error>
 
 namespace vistrel::imaging {
 
@@ -83,55 +82,14 @@ class Encoder {
   unsigned long capacity_ = 0;
 };
 
-bool writeAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Writes `size` bytes as the whole content of `target`: into a new file beside it, renamed over it
-// at the end, so that a failure never leaves a partial file or harms an old one.
-bool replaceFile(const std::filesystem::path& target, const uint8_t* data, size_t size) {
-  const std::string name = target.filename().string();
-  if (name.empty()) {
+bool replaceFile(const std::string& fileName, const uint8_t* data, size_t size) {
+  try {
+    writeWholeFile(std::filesystem::path(fileName),
+                   std::string_view(reinterpret_cast<const char*>(data), size));
+    return true;
+  } catch (const std::system_error&) {
     return false;
   }
-  thread_local std::mt19937 random{std::random_device{}()};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-    temp = (target.parent_path() / ("." + name + suffix)).string();
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) {
-      return false;
-    }
-  }
-  if (fd < 0) {
-    return false;
-  }
-  // A file being replaced keeps its permissions; a new one gets the usual ones (umask applied).
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ::fchmod(fd, old.st_mode & 07777);
-  }
-  bool ok = writeAll(fd, data, size);
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-  }
-  return ok;
 }
 
 }  // namespace
@@ -146,7 +104,7 @@ bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t qualit
   unsigned long size = 0;
   bool ok = encoder.encode(bits, dib.Width(), dib.BytesPerScanLine(), dib.Height(), quality, jpeg,
                            size) &&
-            replaceFile(std::filesystem::path(fileName), jpeg, size);
+            replaceFile(fileName, jpeg, size);
   encoder.trim();
   return ok;
 }

@@ -181,6 +181,20 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
   EXPECT_EQ(names, (std::vector<std::string>{"old.jpg", "taken.jpg"}));
 }
 
+TEST(WriteJpegFile, WritesUnderAnyNameTheFolderTakes) {
+  TempFolder folder;
+  cDIBSection dib;
+  ASSERT_TRUE(dib.Create(9, 9));
+  paintTestPicture(dib);
+  const std::string names[] = {"th_Fot\xC3\xB3 \xC3\xBC.jpg",   // UTF-8
+                               std::string(250, 'a') + ".jpg",  // 254 bytes, near the limit
+                               std::string(199, 'a') + "\xC3\xA9.jpg"};
+  for (const std::string& name : names) {
+    EXPECT_TRUE(WriteJpegFile(dib, (folder.path() / name).string(), 65)) << name.size();
+    EXPECT_TRUE(decode(folder.read(name)).ok) << name.size();
+  }
+}
+
 TEST(WriteJpegFile, ReplacesAnOldFileKeepingItsPermissions) {
   TempFolder folder;
   const fs::path file = folder.write("th_photo.jpg", "old content");

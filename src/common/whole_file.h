@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string_view>
 
-namespace vistrel::gallery {
+namespace vistrel {
 
-// Writes `bytes` to a fresh temporary file in `file`'s folder, flushes it to the medium and
+// Writes `bytes` to a fresh temporary file in `file`'s folder and
 // renames it over `file`. On failure the temporary file is removed, `file` is left as it was,
 // and std::system_error carries the operating system's error code.
 void writeWholeFile(const std::filesystem::path& file, std::string_view bytes);
 
-}  // namespace vistrel::gallery
+}  // namespace vistrel

@@ -1,6 +1,7 @@
-#include "gallery/whole_file.h"
+#include "common/whole_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -8,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-namespace vistrel::gallery {
+namespace vistrel {
 
 namespace {
 
@@ -17,11 +18,18 @@ namespace {
 }
 
 // A name no other writer (another run, another thread) is using: pid plus a process-wide
-// counter; O_EXCL below catches what is left.
+// counter; O_EXCL below catches what is left. At most 200 bytes of the name are repeated, cut at
+// a character boundary, so a name near the file system's length limit leaves room for the rest.
 std::filesystem::path temporaryName(const std::filesystem::path& file) {
   static std::atomic<unsigned> counter{0};
+  const std::string base = file.filename().string();
+  size_t keep = std::min<size_t>(base.size(), 200);
+  while (keep > 0 && keep < base.size() &&
+         (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
   std::string name = ".";
-  name += file.filename().string();
+  name.append(base, 0, keep);
   name += '.';
   name += std::to_string(getpid());
   name += '.';
@@ -44,35 +52,37 @@ int openFresh(const std::filesystem::path& file, std::filesystem::path& temp) {
   }
 }
 
-void writeAll(int fd, std::string_view bytes) {
+int writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) {
         continue;
       }
-      throwErrno(errno);
+      return errno;
     }
     bytes.remove_prefix(static_cast<size_t>(written));
   }
+  return 0;
 }
 
 }  // namespace
 
 void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
+  if (file.filename().empty()) {
+    throwErrno(EISDIR);
+  }
   std::filesystem::path temp;
   const int fd = openFresh(file, temp);
-  int error = 0;
-  try {
-    writeAll(fd, bytes);
-  } catch (const std::system_error& e) {
-    error = e.code().value();
+  // A file being replaced keeps its permissions; a new one gets the usual ones.
+  struct stat old {};
+  if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::fchmod(fd, old.st_mode & 07777);
   }
-  // Without the flush a crash right after the rename could leave an empty page in place of
-  // the old one.
-  if (error == 0 && ::fsync(fd) != 0) {
-    error = errno;
-  }
+  int error = writeAll(fd, bytes);
+  // No fsync: a gallery run writes one page per few pictures and a flush each would cost more
+  // than the thumbnails; the rename alone keeps a failed or interrupted write from replacing
+  // the old file, and the file systems we run on flush a file renamed over another first.
   if (::close(fd) != 0 && error == 0) {
     error = errno;
   }
@@ -85,4 +95,4 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   }
 }
 
-}  // namespace vistrel::gallery
+}  // namespace vistrel

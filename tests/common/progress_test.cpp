@@ -1,0 +1,51 @@
+#include "common/progress.h"
+
+#include <gtest/gtest.h>
+
+#include "common/numbers.h"
+
+namespace vistrel {
+namespace {
+
+TEST(ProgressStep, TrackWidthRoundedHalfEvenOverPictureCount) {
+  struct Case {
+    float track;
+    int pictures;
+    int step;
+  };
+  const Case cases[] = {
+      {5200, 7, 742},     {5200, 37, 140},    {5200, 1, 5200}, {5200, 5201, 0}, {5200, 40000, 0},
+      {5200.5f, 1, 5200}, {5201.5f, 1, 5202}, {5200, 0, 0},    {0, 3, 0},       {32767, 1, 32767},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgressStep(c.track, c.pictures), c.step) << c.track << " / " << c.pictures;
+  }
+}
+
+TEST(ProgressStep, StepsThatDoNotFit16BitsAreRefused) {
+  EXPECT_THROW(ProgressStep(40000, 1), OverflowError);
+}
+
+class Fill : public ProgressDisplay {
+ public:
+  void setStatus(const std::string&) override {}
+  void setNoticeVisible(bool) override {}
+  void refreshNotice() override {}
+  void setTrackVisible(bool) override {}
+  float trackWidth() const override { return 5200; }
+  float fillWidth() const override { return width; }
+  void setFillWidth(float twips) override { width = twips; }
+  float width = 0;
+};
+
+TEST(GrowFill, SevenPicturesStopSixTwipsShortOfTheTrack) {
+  Fill fill;
+  const int16_t step = ProgressStep(fill.trackWidth(), 7);
+  for (int i = 0; i < 7; ++i) {
+    growFill(fill, step);
+  }
+  EXPECT_FLOAT_EQ(fill.width, 5194);
+}
+
+}  // namespace
+}  // namespace vistrel

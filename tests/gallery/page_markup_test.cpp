@@ -1,0 +1,138 @@
+#include "gallery/page_markup.h"
+
+#include <gtest/gtest.h>
+
+#include "gallery/page_writer.h"
+#include "gallery/recording_progress.h"
+#include "support/temp_folder.h"
+
+namespace vistrel {
+namespace {
+
+std::string cellLink(const ThumbInfo& thumb, std::string_view prefix) {
+  std::string page;
+  PrintColumn(page, thumb, prefix);
+  // The middle one of the cell's three lines.
+  const size_t start = page.find("\r\n") + 2;
+  return page.substr(start, page.find("\r\n", start) - start);
+}
+
+TEST(PageMarkup, CellOfAGifPicture) {
+  std::string page;
+  PrintColumn(page, {150, 113, "beach.gif", "48,213 bytes"}, "th_");
+  EXPECT_EQ(page,
+            "<TD ALIGN=\"Center\" VALIGN=\"Middle\"> <SMALL>\r\n"
+            "  <A HREF=\"beach.gif\"><IMG SRC=\"th_beach.jpg\" WIDTH=\"150\" HEIGHT=\"113\" "
+            "ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" ALT=\"beach.gif 48,213 bytes\"><BR>"
+            "beach.gif</A>\r\n"
+            "</SMALL></TD>\r\n");
+}
+
+TEST(PageMarkup, NameWithAmpersandQuotesAccentAndHash) {
+  // Attribute positions (HREF, SRC, ALT) and the text position (caption) each get their own
+  // escaping; the page stays pure ASCII.
+  EXPECT_EQ(cellLink({150, 100, "a & \"b\" \xC3\xA9 #1.jpg", "1,234 bytes"}, "th_"),
+            "  <A HREF=\"a &amp; &quot;b&quot; %C3%A9 %231.jpg\">"
+            "<IMG SRC=\"th_a &amp; &quot;b&quot; %C3%A9 %231.jpg\" WIDTH=\"150\" HEIGHT=\"100\" "
+            "ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" "
+            "ALT=\"a &amp; &quot;b&quot; &#233; #1.jpg 1,234 bytes\"><BR>"
+            "a &amp; &quot;b&quot; &#233; #1.jpg</A>");
+}
+
+TEST(PageMarkup, PlainNamesAreWrittenAsTheyAre) {
+  const std::string name = "My Photo (2) [b]_x-y.1.JPG";
+  EXPECT_EQ(cellLink({40, 30, name, "7 bytes"}, "th_"),
+            "  <A HREF=\"My Photo (2) [b]_x-y.1.JPG\"><IMG SRC=\"th_My Photo (2) [b]_x-y.1.jpg\" "
+            "WIDTH=\"40\" HEIGHT=\"30\" ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" "
+            "ALT=\"My Photo (2) [b]_x-y.1.JPG 7 bytes\"><BR>My Photo (2) [b]_x-y.1.JPG</A>");
+}
+
+TEST(PageMarkup, ScriptInANameStaysText) {
+  const std::string link = cellLink({1, 1, "<script>alert(1)</script>.jpg", "1 bytes"}, "\"><b>");
+  EXPECT_EQ(link.find("<script>"), std::string::npos) << link;
+  EXPECT_EQ(link.find("<b>"), std::string::npos) << link;
+  EXPECT_NE(link.find("SRC=\"&quot;&gt;&lt;b&gt;&lt;script&gt;alert(1)&lt;/script&gt;.jpg\""),
+            std::string::npos)
+      << link;
+}
+
+TEST(PageMarkup, LinkEscaping) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"photo.jpg", "photo.jpg"},
+      {"a b.jpg", "a b.jpg"},
+      {"100%.jpg", "100%25.jpg"},
+      {"why?.jpg", "why%3F.jpg"},
+      {"#1.jpg", "%231.jpg"},
+      {"a&b.jpg", "a&amp;b.jpg"},
+      {"<\">.jpg", "&lt;&quot;&gt;.jpg"},
+      {"caf\xC3\xA9.jpg", "caf%C3%A9.jpg"},
+      {"\xF0\x9F\x98\x80.gif", "%F0%9F%98%80.gif"},
+      {"tab\there.jpg", "tab%09here.jpg"},
+      {"line\nbreak.jpg", "line%0Abreak.jpg"},
+      {"del\x7F.jpg", "del%7F.jpg"},
+      {"latin\xE9.jpg", "latin%E9.jpg"},
+      {"Thumb001.html", "Thumb001.html"},
+  };
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(htmlLink(name), expected) << name;
+  }
+}
+
+TEST(PageMarkup, TextEscaping) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"photo.jpg", "photo.jpg"},
+      {"100% #1?.jpg", "100% #1?.jpg"},
+      {"a&b<c>\"d\".jpg", "a&amp;b&lt;c&gt;&quot;d&quot;.jpg"},
+      {"caf\xC3\xA9.jpg", "caf&#233;.jpg"},
+      {"\xE2\x82\xAC", "&#8364;"},
+      {"\xF0\x9F\x98\x80", "&#128512;"},
+      {"line\r\nbreak", "line&#13;&#10;break"},
+      // Bytes that are not UTF-8: lone, truncated, overlong, surrogate.
+      {"latin\xE9.jpg", "latin&#65533;.jpg"},
+      {"cut\xC3", "cut&#65533;"},
+      {"\xC0\xAF", "&#65533;&#65533;"},
+      {"\xED\xA0\x80", "&#65533;&#65533;&#65533;"},
+      {"1\xE2\x80\xAF"
+       "234 bytes",
+       "1&#8239;234 bytes"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(htmlText(text), expected) << text;
+  }
+}
+
+TEST(PageMarkup, PagesArePureAsciiWhateverTheNames) {
+  testing::TempFolder folder;
+  testing::RecordingProgress progress;
+  const std::vector<ThumbInfo> thumbs = {
+      {150, 100, "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC.jpg",
+       "1\xC2\xA0"
+       "234 bytes"},
+      {150, 100, "bad\xFF\xFE.gif", "5 bytes"},
+      {150, 100, "new\nline.jpg", "5 bytes"},
+  };
+  CreateHTML(folder.path(), thumbs, TableSettings{2, 2, 2, 2, 2}, 1, "\xC3\xB1_", progress);
+  const std::string page = folder.read("Thumb001.html");
+  ASSERT_FALSE(page.empty());
+  for (const char c : page) {
+    ASSERT_LT(static_cast<unsigned char>(c), 0x80) << page;
+  }
+  // Every LF belongs to a CR LF line end: a name cannot split a line.
+  for (size_t at = page.find('\n'); at != std::string::npos; at = page.find('\n', at + 1)) {
+    ASSERT_TRUE(at > 0 && page[at - 1] == '\r') << page;
+  }
+  EXPECT_NE(page.find("SRC=\"%C3%B1_%C3%A9t%C3%A9 %E2%82%AC.jpg\""), std::string::npos) << page;
+  EXPECT_NE(page.find("ALT=\"&#233;t&#233; &#8364;.jpg 1&#160;234 bytes\""), std::string::npos)
+      << page;
+}
+
+TEST(PageMarkup, NavigationItemsAreLinksOnlyWhereThereIsATarget) {
+  std::string page;
+  PrintClose(page, "", "Thumb001.html", "", "Thumb009.html");
+  EXPECT_EQ(page.substr(0, page.find("\r\n")),
+            "<P ALIGN=\"Center\"><SMALL>Home<A HREF=\"Thumb001.html\">|Previous|</A>Next"
+            "<A HREF=\"Thumb009.html\">|Last</A></SMALL></P>");
+}
+
+}  // namespace
+}  // namespace vistrel
