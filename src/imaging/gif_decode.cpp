@@ -96,7 +96,14 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
     return r;
   }
   GifSizes sizes;
-  if (!readGifSizes(data, size, sizes)) {
+  const bool complete = readGifSizes(data, size, sizes);
+  if (std::string refusal =
+          sizeRefusal(std::max(sizes.screenWidth, 1), std::max(sizes.screenHeight, 1), 0);
+      !refusal.empty()) {
+    r.error = {file, refusal};
+    return r;
+  }
+  if (!complete) {
     r.error = {file, "file is truncated"};
     return r;
   }

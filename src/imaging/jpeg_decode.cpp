@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/exif.h"
+#include "imaging/jpeg_dc_decode.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/picture_limits.h"
 
@@ -166,16 +167,6 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
     return r;
   }
 
-  // At 1/8 the decoder reads only DC coefficients, so the AC scans of a progressive file (most
-  // of its entropy decoding) can be left out without changing a pixel.
-  std::vector<uint8_t> dcOnly;
-  const uint8_t* stream = data;
-  size_t streamSize = size;
-  if (factor.num * 8 == factor.den && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
-    stream = dcOnly.data();
-    streamSize = dcOnly.size();
-  }
-
   const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
   Picture& p = r.picture;
   p.width = outWidth;
@@ -193,9 +184,21 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
     target = p.bgr.data();
     pitch = p.stride;
   }
-  const int flags = TJFLAG_LIMITSCANS;
-  if (tjDecompress2(tj.get(), stream, streamSize, target, outWidth, pitch, outHeight,
-                    cmyk ? TJPF_CMYK : TJPF_BGR, flags) != 0) {
+
+  // At 1/8 the decoder reads only DC coefficients, so the AC scans of a progressive file (most
+  // of its entropy decoding) can be left out without changing a pixel.
+  bool decoded = false;
+  std::vector<uint8_t> dcOnly;
+  if (factor.num * 8 == factor.den && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
+    std::string error, warning;
+    decoded = decodeDcScansAtEighth(dcOnly.data(), dcOnly.size(), cmyk, target, outWidth, outHeight,
+                                    static_cast<size_t>(pitch), error, warning);
+    if (decoded && !warning.empty()) {
+      r.warning = "damaged JPEG data (" + warning + "); the picture may show faults";
+    }
+  }
+  if (!decoded && tjDecompress2(tj.get(), data, size, target, outWidth, pitch, outHeight,
+                                cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS) != 0) {
     const std::string message = withoutFunctionName(tjGetErrorStr2(tj.get()));
     if (tjGetErrorCode(tj.get()) != TJERR_WARNING) {
       r.picture = Picture{};

@@ -1,5 +1,6 @@
 #include "imaging/jpeg_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "imaging/exif.h"
@@ -13,6 +14,7 @@ constexpr uint8_t kEoi = 0xD9;
 constexpr uint8_t kSos = 0xDA;
 constexpr uint8_t kApp1 = 0xE1;
 constexpr uint8_t kApp14 = 0xEE;
+constexpr int kMaxDcScans = 64;
 
 inline unsigned be16(const uint8_t* p) {
   return unsigned{p[0]} << 8 | p[1];
@@ -63,6 +65,23 @@ size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
     return pos;
   }
   return size;
+}
+
+// Whether the 1/8 scale decodes component `id` with a larger inverse DCT than 1 x 1, which
+// reads AC coefficients too. The decoder does that for a component subsampled by 2, 4 or 8 on
+// both axes (4:2:0 chroma) rather than enlarge it afterwards.
+bool needsAc(const JpegHeader& header, int id) {
+  int maxH = 1, maxV = 1;
+  for (const auto& c : header.components) {
+    maxH = std::max(maxH, c.h);
+    maxV = std::max(maxV, c.v);
+  }
+  for (const auto& c : header.components) {
+    if (c.id == id) {
+      return maxH % (2 * c.h) == 0 && maxV % (2 * c.v) == 0;
+    }
+  }
+  return true;  // an unknown component: keep its scan and let the decoder judge it
 }
 
 }  // namespace
@@ -161,7 +180,7 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
       }
       for (int c = 0; c < count; ++c) {
         const uint8_t sampling = seg[6 + 3 * c + 1];
-        JpegComponent comp{sampling >> 4, sampling & 15};
+        JpegComponent comp{seg[6 + 3 * c], sampling >> 4, sampling & 15};
         if (comp.h < 1 || comp.h > 4 || comp.v < 1 || comp.v > 4) {
           reason = "damaged JPEG data: impossible colour sampling";
           return JpegHeaderStatus::Damaged;
@@ -189,7 +208,7 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   out.reserve(size / 4);
   out.insert(out.end(), data, data + header.firstScan);
   size_t pos = header.firstScan;
-  bool keptScan = false;
+  int keptScans = 0;
   for (;;) {
     if (pos + 2 > size || data[pos] != 0xFF) {
       return false;
@@ -227,17 +246,21 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
       return false;
     }
     const bool dcScan = seg[1 + 2 * count] == 0;  // spectral selection starts at 0
+    const bool needed = dcScan || (count == 1 && needsAc(header, seg[1]));
     const size_t dataEnd = entropyEnd(data, size, segEnd);
     if (dataEnd >= size) {
       return false;
     }
-    if (dcScan) {
+    if (needed) {
+      // A real file has a handful; thousands would be an attack on decoding time.
+      if (++keptScans > kMaxDcScans) {
+        return false;
+      }
       out.insert(out.end(), data + pos, data + dataEnd);
-      keptScan = true;
     }
     pos = dataEnd;
   }
-  if (!keptScan) {
+  if (keptScans == 0) {
     return false;
   }
   out.push_back(0xFF);

@@ -10,8 +10,9 @@
 namespace vistrel::imaging {
 
 struct JpegComponent {
-  int h = 1;  // horizontal sampling factor, 1-4
-  int v = 1;  // vertical sampling factor, 1-4
+  int id = 0;  // the component's identifier, as scans name it
+  int h = 1;   // horizontal sampling factor, 1-4
+  int v = 1;   // vertical sampling factor, 1-4
 };
 
 struct JpegHeader {
@@ -38,11 +39,13 @@ enum class JpegHeaderStatus {
 JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& header,
                                 std::string& reason);
 
-// Rewrites a progressive (SOF2) stream so that it holds only its headers, the tables between
-// scans and the DC scans (first and refinement), then EOI. Decoded at 1/8 scale that gives the
-// same pixels as the whole stream, since the 1/8 scale reads only DC coefficients, for a
-// fraction of the entropy decoding. False, with `out` unspecified, when the stream is not
-// progressive or cannot be walked to its EOI (damaged or truncated): decode the original then.
+// Rewrites a progressive (SOF2) stream so that it holds only what a decode at 1/8 scale reads:
+// its headers, the tables between scans, the DC scans (first and refinement) and the AC scans
+// of components the decoder scales with a larger inverse DCT (4:2:0 chroma), then EOI. Decoded
+// at 1/8 without block smoothing, that gives the same pixels as the whole stream for a fraction
+// of the entropy decoding: the luma AC scans, most of a file, are left out. False, with `out`
+// unspecified, when the stream is not progressive or cannot be walked to its EOI (damaged or
+// truncated): decode the original then.
 bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
 }  // namespace vistrel::imaging

@@ -40,6 +40,13 @@ std::map<std::string, std::string> folderContents(const fs::path& folder) {
   return files;
 }
 
+std::string numbered(int i) {
+  std::string name = "p";  // built in steps: "p" + std::to_string(i) trips a GCC 12 warning
+  name += std::to_string(i);
+  name += ".jpg";
+  return name;
+}
+
 const std::string kOddName = "a b & \"q\" \xC3\xA9t\xC3\xA9.jpg";  // blanks, &, ", é
 
 // A folder with one of each kind of picture the batch meets, in the list's order.
@@ -118,8 +125,7 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
     testing::writeJpeg(folder->path() / "a.jpg", 640, 480);
     testing::writeJpeg(folder->path() / "th_a.jpg", 33, 77);  // an old thumbnail
     for (int i = 0; i < 12; ++i) {
-      testing::writeJpeg(folder->path() / ("p" + std::to_string(i) + ".jpg"), 90 + 13 * i,
-                         200 - 7 * i);
+      testing::writeJpeg(folder->path() / numbered(i), 90 + 13 * i, 200 - 7 * i);
     }
   }
   // Side by side, so that a worker would read th_a.jpg while a.jpg is still being worked on.
@@ -127,7 +133,7 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
   list.insert(list.end(), names.begin(), names.end());
   names = std::move(list);
   for (int i = 0; i < 12; ++i) {
-    names.push_back("p" + std::to_string(i) + ".jpg");
+    names.push_back(numbered(i));
   }
   RecordingDisplay oneDisplay;
   RecordingDisplay manyDisplay;
@@ -154,7 +160,7 @@ TEST(MakeThumbnails, NoticeAndFillFollowEachPicture) {
   TempFolder folder;
   std::vector<std::string> names;
   for (int i = 1; i <= 7; ++i) {
-    names.push_back("p" + std::to_string(i) + ".jpg");
+    names.push_back(numbered(i));
     testing::writeJpeg(folder.path() / names.back(), 40, 30);
   }
   RecordingDisplay display(5200);

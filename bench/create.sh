@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Times the Create run against two peers on the same pictures: vipsthumbnail (libvips-tools)
+# and Pillow (python3-pil under Debian's own /usr/bin/python3), each in two parallel processes,
+# all making 150 x 150 thumbnails at quality 65. Also times our run with one worker, for the
+# parallel speed-up. These machines are shared and noisy: compare ratios, not seconds.
+#
+# Usage: bench/create.sh FOLDER        (FOLDER is copied; it is never written)
+#        bench/create.sh --generate N  (a generated folder of N small pictures)
+# Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M
+#   R = the faster peer's seconds / ours; M = our peak resident memory.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+repo="$(dirname "$here")"
+py=/usr/bin/python3
+
+need=()
+command -v vipsthumbnail >/dev/null || need+=(libvips-tools)
+$py -c 'import PIL' 2>/dev/null || need+=(python3-pil)
+if [[ ${#need[@]} -gt 0 ]]; then
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  echo "create.sh: installing ${need[*]}" >&2
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+"$repo/scripts/setup-deps"
+
+scratch="$(mktemp -d /tmp/vistrel-bench-XXXXXX)"
+trap 'rm -rf "$scratch"' EXIT
+
+if [[ "${1:-}" == "--generate" ]]; then
+  source="$scratch/generated"
+  echo "generating ${2:?count} pictures" >&2
+  $py "$here/make_pictures.py" "$source" "$2"
+else
+  source="${1:?usage: bench/create.sh FOLDER | --generate N}"
+fi
+
+# Build the library and the driver (Release), outside the developer's build folder.
+build="$repo/build-bench"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target vistrel_run >/dev/null
+libs=()
+for l in run gallery thumbs browse imaging common; do libs+=("$build/libvistrel_$l.a"); done
+g++ -std=c++20 -O2 -I"$repo/src" $(pkg-config --cflags Qt6Gui libturbojpeg) \
+  "$here/create_bench.cpp" "${libs[@]}" $(pkg-config --libs Qt6Gui libturbojpeg) -pthread \
+  -o "$build/create_bench"
+
+# The pictures, in one list every contender shares.
+mkdir -p "$scratch/pictures"
+find "$source" -maxdepth 1 -type f \( -iname '*.jpg' -o -iname '*.gif' \) -exec cp -t "$scratch/pictures" {} +
+mapfile -t pictures < <(find "$scratch/pictures" -maxdepth 1 -type f | sort)
+count=${#pictures[@]}
+half=$(((count + 1) / 2))
+first=("${pictures[@]:0:half}")
+second=("${pictures[@]:half}")
+cat "${pictures[@]}" >/dev/null  # every contender starts from a warm cache
+
+now() { date +%s.%N; }
+elapsed() { echo "$2 - $1" | bc -l | awk '{printf "%.3f", $1}'; }
+
+# Ours: one worker, then one per core, each on a fresh copy (thumbnails and pages go there).
+run_ours() {
+  local workers=$1 dir="$scratch/ours$1"
+  rm -rf "$dir"
+  cp -r "$scratch/pictures" "$dir"
+  "$build/create_bench" "$dir" "$workers"
+}
+line1=$(run_ours 1)
+lineN=$(run_ours 0)
+echo "ours, 1 worker:       $line1"
+echo "ours, one per core:   $lineN"
+ours1=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$line1")
+ours=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$lineN")
+peak=$(sed -E 's/.*peakMB=([0-9.]+).*/\1/' <<<"$lineN")
+
+# vipsthumbnail, two processes.
+mkdir -p "$scratch/vips"
+t0=$(now)
+vipsthumbnail -s 150x150 -o "$scratch/vips/%s.jpg[Q=65]" "${first[@]}" 2>/dev/null &
+if [[ ${#second[@]} -gt 0 ]]; then
+  vipsthumbnail -s 150x150 -o "$scratch/vips/%s.jpg[Q=65]" "${second[@]}" 2>/dev/null &
+fi
+wait
+vips2=$(elapsed "$t0" "$(now)")
+
+# Pillow, two processes.
+mkdir -p "$scratch/pillow"
+t0=$(now)
+$py "$here/pillow_thumbs.py" "$scratch/pillow" "${first[@]}" &
+if [[ ${#second[@]} -gt 0 ]]; then
+  $py "$here/pillow_thumbs.py" "$scratch/pillow" "${second[@]}" &
+fi
+wait
+pillow2=$(elapsed "$t0" "$(now)")
+
+fastest=$(echo "if ($vips2 < $pillow2) $vips2 else $pillow2" | bc -l)
+ratio=$(echo "$fastest / $ours" | bc -l | awk '{printf "%.2f", $1}')
+speedup=$(echo "$ours1 / $ours" | bc -l | awk '{printf "%.2f", $1}')
+echo "pictures=$count cores=$(nproc) speedup(1 worker -> one per core)=$speedup"
+echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak"

@@ -1,0 +1,85 @@
+// Times one Create run (thumbnails and pages) over a folder, as the window would start it, and
+// prints its seconds and the process's peak resident memory. Built by bench/create.sh.
+//
+//   create_bench FOLDER [WORKERS]     WORKERS 0 (default): one per core
+
+#include <sys/resource.h>
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run/create_run.h"
+
+namespace {
+
+// The display of a front end that shows nothing.
+class QuietDisplay : public vistrel::ProgressDisplay {
+ public:
+  void setStatus(const std::string&) override {}
+  void setNoticeVisible(bool) override {}
+  void refreshNotice() override {}
+  void setTrackVisible(bool) override {}
+  float trackWidth() const override { return 5200; }
+  float fillWidth() const override { return fill_; }
+  void setFillWidth(float twips) override { fill_ = twips; }
+
+ private:
+  float fill_ = 0;
+};
+
+bool isPicture(const std::filesystem::path& file) {
+  std::string ext = file.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == ".jpg" || ext == ".gif";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: create_bench FOLDER [WORKERS]\n");
+    return 2;
+  }
+  // GIF decoding goes through Qt's image readers, which want an application object.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+
+  vistrel::CreateSettings settings;
+  auto& batch = settings.thumbnails;
+  batch.folder = argv[1];
+  batch.workers = argc > 2 ? std::atoi(argv[2]) : 0;
+  for (const auto& entry : std::filesystem::directory_iterator(batch.folder)) {
+    if (entry.is_regular_file() && isPicture(entry.path())) {
+      batch.pictureNames.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(batch.pictureNames.begin(), batch.pictureNames.end());
+  if (batch.pictureNames.size() > 32767) {
+    batch.pictureNames.resize(32767);  // the picture count is a 16-bit number
+  }
+  batch.ImageCount = static_cast<int16_t>(batch.pictureNames.size());
+  settings.table = vistrel::TableSettings{4, 5, 2, 2, 2};
+  settings.openFirstPage = false;
+
+  QuietDisplay display;
+  const auto start = std::chrono::steady_clock::now();
+  const auto report = vistrel::runCreate(settings, display, nullptr);
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("pictures=%d thumbnails=%zu pages=%d problems=%zu seconds=%.3f peakMB=%.1f\n",
+              batch.ImageCount, report.thumbs.size(), report.pageCount, report.problems.size(),
+              seconds.count(), static_cast<double>(usage.ru_maxrss) / 1024.0);
+  for (const auto& problem : report.problems) {
+    std::fprintf(stderr, "%s: %s\n", problem.file.c_str(), problem.reason.c_str());
+  }
+  return report.refused ? 1 : 0;
+}

@@ -1,0 +1,253 @@
+#pragma once
+// Pictures and files the imaging tests generate: photo-like BGR pictures, JPEG files in the
+// variants the loader must read (through TurboJPEG and libjpeg), EXIF blocks and GIF files.
+#include <jpeglib.h>
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "imaging/picture.h"
+
+namespace vistrel::testing {
+
+using imaging::Picture;
+
+inline Picture blankPicture(int width, int height) {
+  Picture p;
+  p.width = width;
+  p.height = height;
+  p.stride = 3 * width;
+  p.bgr.assign(static_cast<size_t>(p.stride) * height, 0);
+  return p;
+}
+
+inline void setPixel(Picture& p, int x, int y, uint8_t b, uint8_t g, uint8_t r) {
+  uint8_t* px = p.row(y) + 3 * x;
+  px[0] = b;
+  px[1] = g;
+  px[2] = r;
+}
+
+// Smooth shading, a few hard edges and fine grain, like a photograph: what shrink-on-load and
+// the stretch filter meet in practice.
+inline Picture photoLike(int width, int height, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> phase(0.0, 6.283);
+  std::uniform_int_distribution<int> grain(-6, 6);
+  const double p1 = phase(rng), p2 = phase(rng), p3 = phase(rng);
+  Picture p = blankPicture(width, height);
+  const int boxX = width / 3, boxY = height / 4, boxW = width / 4, boxH = height / 3;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
+      double r = 128 + 90 * std::sin(6.0 * u + p1) * std::cos(3.0 * v + p2);
+      double g = 120 + 80 * std::sin(4.0 * v + p3 + 2.0 * u);
+      double b = 100 + 70 * std::cos(5.0 * u * v + p2);
+      if (x >= boxX && x < boxX + boxW && y >= boxY && y < boxY + boxH) {
+        r = 230 - r / 4;
+        g = 40 + g / 5;
+        b = 50;
+      }
+      auto px = [&](double c) {
+        return static_cast<uint8_t>(std::clamp(static_cast<int>(c) + grain(rng), 0, 255));
+      };
+      setPixel(p, x, y, px(b), px(g), px(r));
+    }
+  }
+  return p;
+}
+
+inline double psnr(const Picture& a, const Picture& b) {
+  if (a.width != b.width || a.height != b.height) {
+    throw std::invalid_argument("psnr: sizes differ");
+  }
+  double sum = 0;
+  for (int y = 0; y < a.height; ++y) {
+    for (int i = 0; i < 3 * a.width; ++i) {
+      const double d = static_cast<double>(a.row(y)[i]) - b.row(y)[i];
+      sum += d * d;
+    }
+  }
+  const double mse = sum / (3.0 * a.width * a.height);
+  return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+// A JPEG of `p` through TurboJPEG (TJSAMP_*, TJFLAG_* as given).
+inline std::string tjEncode(const Picture& p, int quality = 90, int subsampling = TJSAMP_420,
+                            int flags = 0) {
+  tjhandle tj = tjInitCompress();
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  if (tjCompress2(tj, p.bgr.data(), p.width, p.stride, p.height, TJPF_BGR, &out, &size, subsampling,
+                  quality, flags) != 0) {
+    std::string message = tjGetErrorStr2(tj);
+    tjDestroy(tj);
+    throw std::runtime_error(message);
+  }
+  std::string bytes(reinterpret_cast<const char*>(out), size);
+  tjFree(out);
+  tjDestroy(tj);
+  return bytes;
+}
+
+// Options for a JPEG made through libjpeg's own API, for what TurboJPEG cannot write.
+struct JpegOptions {
+  int quality = 90;
+  bool progressive = false;
+  int restartInterval = 0;  // in MCUs; 0 for none
+  bool fullChroma = false;  // 4:4:4 instead of 4:2:0
+  bool cmyk = false;        // `cmykPixels` are written instead of the picture
+  bool ycck = false;        // CMYK stored as YCCK
+  bool adobeMarker = true;
+  bool grey = false;
+};
+
+// Writes `p` (or `cmykPixels`, 4 bytes a pixel, when options.cmyk) as a JPEG.
+inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
+                                 const std::vector<uint8_t>& cmykPixels = {}) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(p.width);
+  cinfo.image_height = static_cast<JDIMENSION>(p.height);
+  if (options.cmyk) {
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+  } else {
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+  }
+  jpeg_set_defaults(&cinfo);
+  if (options.cmyk) {
+    jpeg_set_colorspace(&cinfo, options.ycck ? JCS_YCCK : JCS_CMYK);
+    cinfo.write_Adobe_marker = options.adobeMarker ? TRUE : FALSE;
+  } else if (options.grey) {
+    jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
+  }
+  jpeg_set_quality(&cinfo, options.quality, TRUE);
+  if (options.fullChroma || options.cmyk) {
+    for (int c = 0; c < cinfo.num_components; ++c) {
+      cinfo.comp_info[c].h_samp_factor = 1;
+      cinfo.comp_info[c].v_samp_factor = 1;
+    }
+  }
+  if (options.progressive) {
+    jpeg_simple_progression(&cinfo);
+  }
+  cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<uint8_t> row;
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const int y = static_cast<int>(cinfo.next_scanline);
+    JSAMPROW rows[1];
+    if (options.cmyk) {
+      row.assign(cmykPixels.begin() + static_cast<long>(y) * p.width * 4,
+                 cmykPixels.begin() + static_cast<long>(y + 1) * p.width * 4);
+    } else {
+      row.assign(p.row(y), p.row(y) + 3 * p.width);
+    }
+    rows[0] = row.data();
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::string bytes(reinterpret_cast<const char*>(out), size);
+  std::free(out);
+  return bytes;
+}
+
+// An APP1 EXIF segment holding only the orientation tag, in either byte order.
+inline std::string exifSegment(int orientation, bool bigEndian = true) {
+  auto u16 = [&](unsigned v) {
+    return bigEndian ? std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)}
+                     : std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+  };
+  auto u32 = [&](unsigned v) {
+    return bigEndian ? u16(v >> 16) + u16(v & 0xFFFF) : u16(v & 0xFFFF) + u16(v >> 16);
+  };
+  std::string tiff = bigEndian ? "MM" : "II";
+  tiff += u16(42) + u32(8);
+  tiff += u16(1);                                                     // one entry
+  tiff += u16(0x0112) + u16(3) + u32(1) + u16(orientation) + u16(0);  // orientation
+  tiff += u32(0);                                                     // no next IFD
+  const std::string payload = std::string("Exif\0\0", 6) + tiff;
+  const size_t length = payload.size() + 2;
+  return std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
+         static_cast<char>(length & 0xFF) + payload;
+}
+
+// `jpeg` with `segment` inserted right after its start-of-image marker.
+inline std::string withSegment(const std::string& jpeg, const std::string& segment) {
+  return jpeg.substr(0, 2) + segment + jpeg.substr(2);
+}
+
+// One GIF image: palette of up to 128 colours (0xRRGGBB), pixels as palette indexes.
+struct GifFrame {
+  int left = 0, top = 0, width = 0, height = 0;
+  std::vector<uint8_t> indexes;
+  int transparent = -1;  // palette index shown as transparent, -1 for none
+};
+
+// A GIF file with a global palette and the given frames. The image data is LZW with 8-bit codes
+// and a clear code before the table would widen them: valid, just not compressed.
+inline std::string gifFile(int width, int height, const std::vector<uint32_t>& palette,
+                           const std::vector<GifFrame>& frames) {
+  auto u16 = [](unsigned v) {
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+  };
+  std::string out = "GIF89a" + u16(width) + u16(height);
+  out += static_cast<char>(0x80 | 0x70 | 6);  // global table of 128 entries
+  out += '\0';
+  out += '\0';
+  for (int i = 0; i < 128; ++i) {
+    const uint32_t c = i < static_cast<int>(palette.size()) ? palette[i] : 0;
+    out += static_cast<char>(c >> 16);
+    out += static_cast<char>((c >> 8) & 0xFF);
+    out += static_cast<char>(c & 0xFF);
+  }
+  for (const GifFrame& f : frames) {
+    out += std::string("\x21\xF9\x04", 3);
+    out += static_cast<char>(f.transparent >= 0 ? 1 : 0);
+    out += u16(10);
+    out += static_cast<char>(f.transparent >= 0 ? f.transparent : 0);
+    out += '\0';
+    out += '\x2C' + u16(f.left) + u16(f.top) + u16(f.width) + u16(f.height);
+    out += '\0';
+    out += '\x07';  // minimum code size 7: codes are 8 bits while the table stays small
+    std::string codes;
+    const int clear = 128, end = 129;
+    int sinceClear = 0;
+    codes += static_cast<char>(clear);
+    for (uint8_t index : f.indexes) {
+      if (sinceClear == 125) {
+        codes += static_cast<char>(clear);
+        sinceClear = 0;
+      }
+      codes += static_cast<char>(index);
+      ++sinceClear;
+    }
+    codes += static_cast<char>(end);
+    for (size_t i = 0; i < codes.size(); i += 255) {
+      const size_t n = std::min<size_t>(255, codes.size() - i);
+      out += static_cast<char>(n);
+      out += codes.substr(i, n);
+    }
+    out += '\0';
+  }
+  out += '\x3B';
+  return out;
+}
+
+}  // namespace vistrel::testing

@@ -1,0 +1,423 @@
+// The loader: formats, colours, sizes, shrink-on-load, damaged input and the size limits.
+#include "imaging/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <thread>
+
+#include "imaging/gif_decode.h"
+#include "imaging/jpeg_decode.h"
+#include "imaging/picture_maker.h"
+#include "support/temp_folder.h"
+
+namespace vistrel::imaging {
+namespace {
+
+using testing::blankPicture;
+using testing::JpegOptions;
+using testing::photoLike;
+using testing::TempFolder;
+
+struct Bgr {
+  int b, g, r;
+};
+
+// The mean colour of a square of 5 x 5 pixels centred on (x, y).
+Bgr meanAround(const Picture& p, int x, int y) {
+  int sums[3] = {0, 0, 0};
+  for (int dy = -2; dy <= 2; ++dy) {
+    for (int dx = -2; dx <= 2; ++dx) {
+      const uint8_t* px = p.row(y + dy) + 3 * (x + dx);
+      for (int c = 0; c < 3; ++c) {
+        sums[c] += px[c];
+      }
+    }
+  }
+  return {sums[0] / 25, sums[1] / 25, sums[2] / 25};
+}
+
+void expectNear(Bgr actual, Bgr expected, int tolerance, const std::string& what) {
+  EXPECT_NEAR(actual.b, expected.b, tolerance) << what << " (blue)";
+  EXPECT_NEAR(actual.g, expected.g, tolerance) << what << " (green)";
+  EXPECT_NEAR(actual.r, expected.r, tolerance) << what << " (red)";
+}
+
+Picture filled(int width, int height, Bgr colour) {
+  Picture p = blankPicture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      testing::setPixel(p, x, y, colour.b, colour.g, colour.r);
+    }
+  }
+  return p;
+}
+
+constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kWhite{255, 255, 255};
+
+TEST(PictureLoad, BaselineJpegFullSizeAndColours) {
+  TempFolder folder;
+  const Picture source = filled(64, 40, {30, 120, 200});
+  const auto file = folder.write("plain.jpg", testing::tjEncode(source, 95, TJSAMP_444));
+  const ProbeResult probed = probe(file);
+  ASSERT_TRUE(probed.ok) << probed.error.reason;
+  EXPECT_EQ(probed.info.format, PictureFormat::Jpeg);
+  EXPECT_EQ(probed.info.width, 64);
+  EXPECT_EQ(probed.info.height, 40);
+  const LoadResult loaded = load(file);
+  ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+  EXPECT_TRUE(loaded.warning.empty());
+  EXPECT_EQ(loaded.picture.width, 64);
+  EXPECT_EQ(loaded.picture.height, 40);
+  EXPECT_EQ(loaded.picture.stride, 64 * 3);
+  expectNear(meanAround(loaded.picture, 32, 20), {30, 120, 200}, 3, "BGR order");
+}
+
+// An upright picture with red, green, blue and white quarters (left to right, top to bottom)
+// stored as each orientation stores it: the quarter colours of the stored picture per tag.
+TEST(PictureLoad, ExifOrientationsTurnPixelsAndSize) {
+  struct Case {
+    int orientation;
+    Bgr topLeft, topRight, bottomLeft, bottomRight;  // as stored
+  };
+  const Case cases[] = {
+      {1, kRed, kGreen, kBlue, kWhite}, {2, kGreen, kRed, kWhite, kBlue},
+      {3, kWhite, kBlue, kGreen, kRed}, {4, kBlue, kWhite, kRed, kGreen},
+      {5, kRed, kBlue, kGreen, kWhite}, {6, kGreen, kWhite, kRed, kBlue},
+      {7, kWhite, kGreen, kBlue, kRed}, {8, kBlue, kRed, kWhite, kGreen},
+  };
+  TempFolder folder;
+  for (const Case& c : cases) {
+    for (bool bigEndian : {true, false}) {
+      const bool quarterTurn = c.orientation >= 5;
+      const int w = quarterTurn ? 32 : 48, h = quarterTurn ? 48 : 32;
+      Picture stored = blankPicture(w, h);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const Bgr q = y < h / 2 ? (x < w / 2 ? c.topLeft : c.topRight)
+                                  : (x < w / 2 ? c.bottomLeft : c.bottomRight);
+          testing::setPixel(stored, x, y, q.b, q.g, q.r);
+        }
+      }
+      const std::string jpeg = testing::withSegment(testing::tjEncode(stored, 95, TJSAMP_444),
+                                                    testing::exifSegment(c.orientation, bigEndian));
+      const auto file = folder.write("o.jpg", jpeg);
+      const std::string what =
+          "orientation " + std::to_string(c.orientation) + (bigEndian ? " MM" : " II");
+      const ProbeResult probed = probe(file);
+      ASSERT_TRUE(probed.ok) << what;
+      EXPECT_EQ(probed.info.width, 48) << what;
+      EXPECT_EQ(probed.info.height, 32) << what;
+      const LoadResult loaded = load(file);
+      ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
+      ASSERT_EQ(loaded.picture.width, 48) << what;
+      ASSERT_EQ(loaded.picture.height, 32) << what;
+      EXPECT_EQ(loaded.info.width, 48) << what;
+      EXPECT_EQ(loaded.info.height, 32) << what;
+      expectNear(meanAround(loaded.picture, 12, 8), kRed, 12, what + " top left");
+      expectNear(meanAround(loaded.picture, 36, 8), kGreen, 12, what + " top right");
+      expectNear(meanAround(loaded.picture, 12, 24), kBlue, 12, what + " bottom left");
+      expectNear(meanAround(loaded.picture, 36, 24), kWhite, 12, what + " bottom right");
+    }
+  }
+}
+
+TEST(PictureLoad, GreyscaleJpeg) {
+  TempFolder folder;
+  const auto viaTurbo =
+      folder.write("g1.jpg", testing::tjEncode(filled(40, 30, {90, 90, 90}), 95, TJSAMP_GRAY));
+  JpegOptions options;
+  options.grey = true;
+  options.progressive = true;
+  const auto viaLibjpeg =
+      folder.write("g2.jpg", testing::libjpegEncode(filled(40, 30, {170, 170, 170}), options));
+  for (const auto& [file, level] : {std::pair{viaTurbo, 90}, std::pair{viaLibjpeg, 170}}) {
+    const LoadResult loaded = load(file);
+    ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+    EXPECT_EQ(loaded.picture.width, 40);
+    expectNear(meanAround(loaded.picture, 20, 15), {level, level, level}, 2, file.string());
+  }
+}
+
+// CMYK as Photoshop writes it (Adobe marker, inks inverted: 255 is no ink) and plain CMYK,
+// both as CMYK and as YCCK.
+TEST(PictureLoad, CmykAndYcckJpegs) {
+  struct Ink {
+    int c, m, y, k;
+    Bgr expected;
+  };
+  const Ink inks[] = {
+      {255, 0, 0, 0, {255, 255, 0}},    // cyan
+      {0, 255, 255, 0, {0, 0, 255}},    // red
+      {0, 0, 0, 255, {0, 0, 0}},        // black
+      {0, 0, 0, 0, {255, 255, 255}},    // paper
+      {0, 128, 0, 0, {255, 127, 255}},  // half magenta
+  };
+  TempFolder folder;
+  for (const bool adobe : {true, false}) {
+    for (const bool ycck : {false, true}) {
+      if (ycck && !adobe) {
+        continue;  // YCCK needs the Adobe marker to be recognised at all
+      }
+      const int w = 16 * static_cast<int>(std::size(inks)), h = 16;
+      std::vector<uint8_t> cmyk(static_cast<size_t>(w) * h * 4);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const Ink& ink = inks[x / 16];
+          uint8_t* p = &cmyk[(static_cast<size_t>(y) * w + x) * 4];
+          const int values[4] = {ink.c, ink.m, ink.y, ink.k};
+          for (int i = 0; i < 4; ++i) {
+            p[i] = static_cast<uint8_t>(adobe ? 255 - values[i] : values[i]);
+          }
+        }
+      }
+      JpegOptions options;
+      options.cmyk = true;
+      options.ycck = ycck;
+      options.adobeMarker = adobe;
+      options.quality = 98;
+      const auto file =
+          folder.write("cmyk.jpg", testing::libjpegEncode(blankPicture(w, h), options, cmyk));
+      const LoadResult loaded = load(file);
+      const std::string what = std::string(adobe ? "Adobe " : "plain ") + (ycck ? "YCCK" : "CMYK");
+      ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
+      for (size_t i = 0; i < std::size(inks); ++i) {
+        expectNear(meanAround(loaded.picture, 16 * static_cast<int>(i) + 8, 8), inks[i].expected, 4,
+                   what + " ink " + std::to_string(i));
+      }
+    }
+  }
+}
+
+TEST(PictureLoad, ShrinkFactorChoice) {
+  struct Case {
+    int width, height, leastWidth, leastHeight, num, den;
+  };
+  const Case cases[] = {
+      {2400, 2400, 150, 150, 1, 8},  // exactly twice at 1/8
+      {2393, 2393, 150, 150, 1, 8},  // 299.1 rounds up to 300
+      {2392, 2392, 150, 150, 1, 4},  // 299 would be too small
+      {1920, 1080, 150, 150, 3, 8},  // the short side decides
+      {1920, 1080, 150, 84, 1, 4},   // a fitted thumbnail's size
+      {299, 299, 150, 150, 1, 1},    // already below twice the size: never enlarged
+      {300, 300, 150, 150, 1, 1},   {5000, 5000, 0, 0, 1, 1},  // no least size: full size
+      {5000, 5000, 150, 0, 1, 1},   {65535, 16, 100, 1, 1, 8},
+  };
+  for (const Case& c : cases) {
+    const ShrinkFactor f = chooseShrink(c.width, c.height, c.leastWidth, c.leastHeight);
+    EXPECT_EQ(f.num * c.den, c.num * f.den)
+        << c.width << "x" << c.height << " for " << c.leastWidth << "x" << c.leastHeight << ": got "
+        << f.num << "/" << f.den;
+  }
+}
+
+TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndHonoursOrientation) {
+  TempFolder folder;
+  const auto file = folder.write("wide.jpg", testing::tjEncode(photoLike(1600, 400, 3)));
+  const LoadResult shrunk = load(file, 100, 25);
+  ASSERT_TRUE(shrunk.ok);
+  EXPECT_EQ(shrunk.info.width, 1600);
+  EXPECT_EQ(shrunk.info.height, 400);
+  EXPECT_EQ(shrunk.picture.width, 200);  // 1/8
+  EXPECT_EQ(shrunk.picture.height, 50);
+
+  // Stored 1600 x 400, shown 400 x 1600: the least size is in the shown orientation.
+  const auto turned = folder.write(
+      "turned.jpg",
+      testing::withSegment(testing::tjEncode(photoLike(1600, 400, 3)), testing::exifSegment(6)));
+  const LoadResult upright = load(turned, 50, 200);
+  ASSERT_TRUE(upright.ok);
+  EXPECT_EQ(upright.info.width, 400);
+  EXPECT_EQ(upright.info.height, 1600);
+  EXPECT_EQ(upright.picture.width, 100);  // 1/4 keeps 100 x 400
+  EXPECT_EQ(upright.picture.height, 400);
+}
+
+TEST(PictureLoad, DamagedFilesGiveReasons) {
+  TempFolder folder;
+  const std::string jpeg = testing::tjEncode(photoLike(320, 240, 5));
+  struct Case {
+    std::string name, bytes, reason;
+  };
+  const Case cases[] = {
+      {"garbage.jpg", "this is not a picture at all, only words", "not a JPEG or GIF file"},
+      {"png.jpg", "\x89PNG\r\n\x1a\n0000", "not a JPEG or GIF file"},
+      {"empty.jpg", "", "the file is empty"},
+      {"headonly.jpg", jpeg.substr(0, 40), "file is truncated"},
+      {"soi.jpg", "\xFF\xD8", "file is truncated"},
+      {"gifhead.gif", "GIF89a\x10\x00", "file is truncated"},
+      {"lossless.jpg",
+       std::string("\xFF\xD8\xFF\xC3\x00\x0B\x08\x00\x10\x00\x10\x01\x01\x11\x00", 15),
+       "unsupported JPEG variant: lossless"},
+      {"twelve.jpg",
+       std::string("\xFF\xD8\xFF\xC1\x00\x0B\x0C\x00\x10\x00\x10\x01\x01\x11\x00", 15),
+       "unsupported JPEG variant: 12 bits per sample"},
+  };
+  for (const Case& c : cases) {
+    const auto file = folder.write(c.name, c.bytes);
+    const LoadResult loaded = load(file);
+    EXPECT_FALSE(loaded.ok) << c.name;
+    EXPECT_EQ(loaded.error.file, file.string()) << c.name;
+    EXPECT_EQ(loaded.error.reason, c.reason) << c.name;
+    const ProbeResult probed = probe(file);
+    EXPECT_FALSE(probed.ok) << c.name;
+    EXPECT_EQ(probed.error.reason, c.reason) << c.name;
+  }
+  const LoadResult missing = load(folder.path() / "absent.jpg");
+  EXPECT_FALSE(missing.ok);
+  EXPECT_NE(missing.error.reason.find("cannot be read"), std::string::npos);
+}
+
+TEST(PictureLoad, JpegEndingEarlyDecodesWithWarning) {
+  TempFolder folder;
+  for (const bool progressive : {false, true}) {
+    JpegOptions options;
+    options.progressive = progressive;
+    const std::string jpeg = testing::libjpegEncode(photoLike(320, 240, 6), options);
+    const auto file = folder.write("cut.jpg", jpeg.substr(0, jpeg.size() * 2 / 3));
+    const LoadResult loaded = load(file);
+    ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+    EXPECT_EQ(loaded.picture.width, 320);
+    EXPECT_EQ(loaded.warning, "file is truncated: the end of the picture is missing");
+    // Shrunk (the progressive one through its DC scans) it still decodes and warns.
+    const LoadResult small = load(file, 20, 15);
+    ASSERT_TRUE(small.ok) << small.error.reason;
+    EXPECT_EQ(small.picture.width, 40);
+    EXPECT_FALSE(small.warning.empty());
+  }
+}
+
+// A JPEG frame header claiming `width` x `height` pixels followed by nothing useful.
+std::string claimedJpeg(int width, int height, bool progressive) {
+  std::string s("\xFF\xD8\xFF", 3);
+  s += progressive ? '\xC2' : '\xC0';
+  s += std::string("\x00\x11\x08", 3);
+  s += static_cast<char>(height >> 8);
+  s += static_cast<char>(height & 0xFF);
+  s += static_cast<char>(width >> 8);
+  s += static_cast<char>(width & 0xFF);
+  s += std::string("\x03\x01\x11\x00\x02\x11\x00\x03\x11\x00", 10);
+  s += std::string("\xFF\xDA\x00\x0C\x03\x01\x00\x02\x00\x03\x00\x00\x3F\x00", 14);
+  return s + std::string(64, '\0') + "\xFF\xD9";
+}
+
+TEST(PictureLoad, HugeClaimsAreRefusedBeforeDecoding) {
+  TempFolder folder;
+  struct Case {
+    std::string name, bytes, reasonStart;
+  };
+  const std::string tooLarge = "the picture is too large: ";
+  const Case cases[] = {
+      // The largest a JPEG or GIF header can hold; 100000 does not fit its 16-bit fields.
+      {"max.jpg", claimedJpeg(65535, 65535, false), tooLarge + "65535 x 65535 pixels"},
+      {"max.gif", testing::gifFile(65535, 65535, {0}, {}), tooLarge + "65535 x 65535 pixels"},
+      {"over.jpg", claimedJpeg(20000, 15000, false), tooLarge + "20000 x 15000 pixels"},
+      // Within the pixel limit, but its coefficients alone need 1.5 GB.
+      {"coefficients.jpg", claimedJpeg(16000, 16000, true), tooLarge + "decoding it would need"},
+  };
+  for (const Case& c : cases) {
+    const auto file = folder.write(c.name, c.bytes);
+    const LoadResult loaded = load(file, 150, 150);
+    EXPECT_FALSE(loaded.ok) << c.name;
+    EXPECT_EQ(loaded.error.reason.rfind(c.reasonStart, 0), 0u)
+        << c.name << ": " << loaded.error.reason;
+  }
+  // The header alone is fine to describe: probing reports the size.
+  const ProbeResult probed = probe(folder.write("p.jpg", claimedJpeg(16000, 16000, true)));
+  ASSERT_TRUE(probed.ok);
+  EXPECT_EQ(probed.info.width, 16000);
+}
+
+TEST(PictureLoad, GifFirstImageAndTransparency) {
+  TempFolder folder;
+  const std::vector<uint32_t> palette = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
+  testing::GifFrame first{0, 0, 20, 10, std::vector<uint8_t>(200, 0), 3};
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 10; x < 20; ++x) {
+      first.indexes[y * 20 + x] = x < 15 ? 1 : 3;  // green, then transparent
+    }
+  }
+  testing::GifFrame second{0, 0, 20, 10, std::vector<uint8_t>(200, 2), -1};
+  const auto file = folder.write("anim.gif", testing::gifFile(20, 10, palette, {first, second}));
+  const ProbeResult probed = probe(file);
+  ASSERT_TRUE(probed.ok) << probed.error.reason;
+  EXPECT_EQ(probed.info.format, PictureFormat::Gif);
+  EXPECT_EQ(probed.info.width, 20);
+  EXPECT_EQ(probed.info.height, 10);
+  const LoadResult loaded = load(file, 5, 5);
+  ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+  ASSERT_EQ(loaded.picture.width, 20);
+  ASSERT_EQ(loaded.picture.height, 10);
+  const uint8_t* red = loaded.picture.row(5) + 3 * 2;
+  EXPECT_EQ(red[0], 0);
+  EXPECT_EQ(red[2], 255);
+  const uint8_t* green = loaded.picture.row(5) + 3 * 12;
+  EXPECT_EQ(green[1], 255);
+  EXPECT_EQ(green[2], 0);
+  const QColor base = QGuiApplication::palette().color(QPalette::Base);
+  const uint8_t* clear = loaded.picture.row(5) + 3 * 17;
+  EXPECT_EQ(clear[0], base.blue());
+  EXPECT_EQ(clear[1], base.green());
+  EXPECT_EQ(clear[2], base.red());
+}
+
+TEST(PictureLoad, GifBackgroundFollowsThePalette) {
+  const QPalette saved = QGuiApplication::palette();
+  QPalette dark = saved;
+  dark.setColor(QPalette::Base, QColor(10, 20, 30));
+  QGuiApplication::setPalette(dark);
+  TempFolder folder;
+  testing::GifFrame frame{0, 0, 4, 4, std::vector<uint8_t>(16, 0), 0};
+  const LoadResult loaded =
+      load(folder.write("t.gif", testing::gifFile(4, 4, {0xFFFFFF}, {frame})));
+  QGuiApplication::setPalette(saved);
+  ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+  EXPECT_EQ(loaded.picture.row(1)[3], 30);
+  EXPECT_EQ(loaded.picture.row(1)[4], 20);
+  EXPECT_EQ(loaded.picture.row(1)[5], 10);
+}
+
+TEST(PictureLoad, DamagedGifIsAnError) {
+  TempFolder folder;
+  testing::GifFrame frame{0, 0, 30, 30, std::vector<uint8_t>(900, 1), -1};
+  const std::string gif = testing::gifFile(30, 30, {0, 0xFFFFFF}, {frame});
+  // Cut inside the image data.
+  const LoadResult cut = load(folder.write("cut.gif", gif.substr(0, 13 + 384 + 8 + 10 + 200)));
+  if (cut.ok) {
+    EXPECT_EQ(cut.picture.width, 30);  // a partial image is acceptable, a crash is not
+  } else {
+    EXPECT_FALSE(cut.error.reason.empty());
+  }
+  const LoadResult noImage = load(folder.write("noimage.gif", gif.substr(0, 13 + 384)));
+  EXPECT_FALSE(noImage.ok);
+  EXPECT_EQ(noImage.error.reason, "file is truncated");
+}
+
+TEST(PictureLoad, ManyThreadsAtOnce) {
+  TempFolder folder;
+  JpegOptions options;
+  options.progressive = true;
+  const auto a = folder.write("a.jpg", testing::libjpegEncode(photoLike(400, 300, 7), options));
+  const auto b = folder.write("b.jpg", testing::tjEncode(photoLike(300, 400, 8)));
+  const Picture expectA = load(a, 25, 18).picture, expectB = load(b, 40, 40).picture;
+  std::vector<std::thread> threads;
+  std::atomic<int> mismatches{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 10; ++i) {
+        if (load(a, 25, 18).picture.bgr != expectA.bgr ||
+            load(b, 40, 40).picture.bgr != expectB.bgr) {
+          ++mismatches;
+        }
+      }
+    });
+  }
+  for (auto& t : threads) {
+    t.join();
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+}  // namespace vistrel::imaging
