@@ -6,13 +6,16 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStorageInfo>
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "app/toolkit/twips.h"
 #include "app/window_icon.h"
 #include "browse/fit.h"
 #include "browse/folder_read.h"
 #include "browse/preview.h"
+#include "common/numbers.h"
 #include "gallery/page_writer.h"
 #include "gallery/table_settings.h"
 #include "thumbs/thumb_settings.h"
@@ -120,7 +123,13 @@ Form1::Form1(const QString& startFolder, Shell* shell, QWidget* parent)
   Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // Deleting the controls moves the focus out of a text box, whose LostFocus handler must not
+  // run on a window that is half gone.
+  for (QObject* child : findChildren<QObject*>()) {
+    QObject::disconnect(child, nullptr, this, nullptr);
+  }
+}
 
 void Form1::buildWindow() {
   setWindowTitle(QStringLiteral("Vistrel v1.5     \u00A9 2026 %1").arg(kMakerName));
@@ -348,6 +357,7 @@ void Form1::connectEvents() {
     connect(cmdFrames[i], &QPushButton::clicked, this, [this, i] { cmdFrames_Click(i); });
   }
   connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+  connect(cmdCreate, &QPushButton::clicked, this, &Form1::cmdCreate_Click);
   connect(lblLink, &Label::MouseUp, this, [this](Qt::MouseButton) { lblLink_MouseUp(); });
   connect(Drive1, &toolkit::DriveList::Change, this, &Form1::Drive1_Change);
   connect(Dir1, &toolkit::DirList::Change, this, &Form1::Dir1_Change);
@@ -548,8 +558,38 @@ void Form1::refreshPageCount() {
       QString::number(pageCount(ImageCount, scrTable[0]->value(), scrTable[1]->value())));
 }
 
-void Form1::report(const QString& text) {
-  messageBox_(windowTitle(), text);
+CreateSettings Form1::createSettings() const {
+  CreateSettings s;
+  BatchSettings& b = s.thumbnails;
+  b.folder = fsPath(Dir1->Path());
+  for (int i = 0; i < File1->ListCount(); ++i) {
+    b.pictureNames.push_back(File1->List(i).toStdString());
+  }
+  // The count was taken when Properties opened; the list may have been read again since.
+  b.ImageCount = static_cast<int16_t>(
+      std::min({ImageCount, File1->ListCount(), int{std::numeric_limits<int16_t>::max()}}));
+  b.largestWidth = static_cast<int16_t>(scrThumbnail[0]->value());
+  b.largestHeight = static_cast<int16_t>(scrThumbnail[1]->value());
+  b.prefix = txtPrefix->text().toStdString();
+  b.quality = static_cast<int32_t>(Val(cmbQuality->currentText().toStdString()));
+  b.twipsPerPixelX = static_cast<float>(toolkit::twipsPerPixel());
+  b.twipsPerPixelY = b.twipsPerPixelX;
+  s.table = {scrTable[0]->value(), scrTable[1]->value(), scrTable[2]->value(), scrTable[3]->value(),
+             scrTable[4]->value()};
+  s.openFirstPage = chkHTML->checkState() == Qt::Checked;
+  return s;
+}
+
+void Form1::cmdCreate_Click() {
+  const CreateReport report = runCreate(createSettings(), *progress_, shell_);
+  X = report.last.X;
+  Y = report.last.Y;
+  const std::string problems = report.problemText();
+  if (!problems.empty()) {
+    const QString intro = report.refused ? QStringLiteral("Nothing was created:\n\n")
+                                         : QStringLiteral("Not everything could be created:\n\n");
+    messageBox_(windowTitle(), intro + QString::fromStdString(problems).trimmed());
+  }
 }
 
 void Form1::paintEvent(QPaintEvent*) {

@@ -127,6 +127,7 @@ class Form1 : public QWidget {
   void txtPrefix_LostFocus();
   void scrTable_Change(int Index);
   void txtTable_LostFocus(int Index);
+  void cmdCreate_Click();
 
   // Opens `folder` as if the user had opened it in the folder list; false, with nothing changed,
   // when it cannot be read.
@@ -145,7 +146,7 @@ class Form1 : public QWidget {
   void blankPreview();
   void showSelectedPicture();
   void refreshPageCount();
-  void report(const QString& text);
+  CreateSettings createSettings() const;
 
   Shell* shell_;
   std::unique_ptr<Shell> ownShell_;

@@ -5,11 +5,15 @@
 
 namespace vistrel::app {
 
-void DesktopShell::ShellDef(const QString& fileOrAddress) {
+bool Shell::openDocument(const std::filesystem::path& file) {
+  return ShellDef(QString::fromStdString(file.string()));
+}
+
+bool DesktopShell::ShellDef(const QString& fileOrAddress) {
   const QUrl url = fileOrAddress.contains(QStringLiteral("://"))
                        ? QUrl(fileOrAddress)
                        : QUrl::fromLocalFile(fileOrAddress);
-  QDesktopServices::openUrl(url);
+  return QDesktopServices::openUrl(url);
 }
 
 }  // namespace vistrel::app

@@ -1,30 +1,36 @@
 #pragma once
 // Opening a file or a web address with the desktop's default handler, behind an interface so
-// tests can record the calls instead of launching a browser.
+// tests can record the calls instead of launching a browser. The Create run opens its first page
+// through the same object.
 
 #include <QString>
 #include <QStringList>
 
+#include "run/create_run.h"
+
 namespace vistrel::app {
 
-class Shell {
+class Shell : public vistrel::Shell {
  public:
-  virtual ~Shell() = default;
   // Opens `fileOrAddress` (an absolute file path, or an address with its scheme) with its default
-  // handler. Whether a handler exists is not reported: when none does, nothing happens.
-  virtual void ShellDef(const QString& fileOrAddress) = 0;
+  // handler; true when a handler took it.
+  virtual bool ShellDef(const QString& fileOrAddress) = 0;
+  bool openDocument(const std::filesystem::path& file) override;
 };
 
 // The desktop's handler, through QDesktopServices.
 class DesktopShell : public Shell {
  public:
-  void ShellDef(const QString& fileOrAddress) override;
+  bool ShellDef(const QString& fileOrAddress) override;
 };
 
-// Remembers every call; opens nothing.
+// Remembers every call and opens nothing.
 class RecordingShell : public Shell {
  public:
-  void ShellDef(const QString& fileOrAddress) override { opened.push_back(fileOrAddress); }
+  bool ShellDef(const QString& fileOrAddress) override {
+    opened.push_back(fileOrAddress);
+    return true;
+  }
   QStringList opened;
 };
 

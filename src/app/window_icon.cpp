@@ -43,6 +43,7 @@ QPixmap windowIcon() {
   p.setBrush(lime);
   p.drawPath(near);
   // A light edge inside the frame and the frame's shadow.
+  p.setBrush(Qt::NoBrush);
   p.setPen(white);
   p.drawLine(2, 4, 29, 4);
   p.setPen(grey);

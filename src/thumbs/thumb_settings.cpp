@@ -1,6 +1,7 @@
 #include "thumbs/thumb_settings.h"
 
 #include "common/numbers.h"
+#include "thumbs/prefix_check.h"
 
 namespace vistrel {
 
@@ -18,20 +19,6 @@ size_t sequenceLength(unsigned char lead) {
     return 2;
   }
   return 1;
-}
-
-char32_t decode(std::string_view s) {
-  const auto b = [&](size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[i])); };
-  switch (s.size()) {
-    case 2:
-      return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-    case 3:
-      return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-    case 4:
-      return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-    default:
-      return b(0);
-  }
 }
 
 bool wellFormed(std::string_view s) {
@@ -58,26 +45,6 @@ ThumbnailBoxCorrection correctThumbnailBox(std::string_view text, int spinValue)
   return c;
 }
 
-bool isFileNameCharacter(char32_t c) {
-  if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
-    return false;
-  }
-  switch (c) {
-    case '/':
-    case '\\':
-    case ':':
-    case '*':
-    case '?':
-    case '"':
-    case '<':
-    case '>':
-    case '|':
-      return false;
-    default:
-      return true;
-  }
-}
-
 std::string correctPrefix(std::string_view text, std::string_view lastAccepted) {
   std::string kept;
   int characters = 0;
@@ -89,7 +56,7 @@ std::string correctPrefix(std::string_view text, std::string_view lastAccepted) 
     const std::string_view seq = text.substr(i, n);
     i += n;
     // Bytes that are not well-formed UTF-8 cannot be shown or named reliably: dropped too.
-    if (!wellFormed(seq) || !isFileNameCharacter(decode(seq))) {
+    if (!wellFormed(seq) || prefixProblem(seq)) {
       continue;
     }
     kept.append(seq);

@@ -24,12 +24,9 @@ struct ThumbnailBoxCorrection {
 // "150.4" with spin 150 gives {"150.4", 150} (no change, the box keeps the typed text).
 ThumbnailBoxCorrection correctThumbnailBox(std::string_view text, int spinValue);
 
-// True when file names may hold `c` (a Unicode code point) on every system the gallery may be
-// copied to: not a folder separator, not one of : * ? " < > |, not a control character.
-bool isFileNameCharacter(char32_t c);
-
-// The prefix box's text after it loses the focus: characters file names cannot hold are dropped
-// and the rest is cut to 10 characters; when nothing is left, `lastAccepted` comes back, since an
+// The prefix box's text after it loses the focus: characters prefixProblem refuses (folder
+// separators, control characters, < > : " | ? *) and bytes that are not UTF-8 are dropped, and
+// the rest is cut to 10 characters; when nothing is left, `lastAccepted` comes back, since an
 // empty prefix would name each .jpg picture's thumbnail after the picture itself.
 std::string correctPrefix(std::string_view text, std::string_view lastAccepted);
 

@@ -37,8 +37,11 @@ void Label::shrinkToFit(double minPoints) {
   const QRectF room = contentsRect();
   const int flags = static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0);
   while (f.pointSizeF() > minPoints) {
-    const QRectF need = QFontMetricsF(f).boundingRect(room, flags, text());
-    if (need.width() <= room.width() && need.height() <= room.height()) {
+    const QFontMetricsF metrics(f);
+    const QRectF need = metrics.boundingRect(room, flags, text());
+    // One line is never made smaller for height: only the line's leading would be cut.
+    const bool oneLine = need.height() <= metrics.lineSpacing() + 0.5;
+    if (need.width() <= room.width() && (oneLine || need.height() <= room.height())) {
       break;
     }
     f.setPointSizeF(f.pointSizeF() - 0.25);

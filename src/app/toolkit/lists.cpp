@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
 
 #include "browse/folder_read.h"
@@ -95,8 +96,11 @@ DirList::DirList(QWidget* parent) : QTreeWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
   // Double click or Enter opens; a single click only moves the highlight.
-  connect(this, &QTreeWidget::itemActivated, this,
-          [this](QTreeWidgetItem* item, int) { open(item); });
+  connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
+    // Opening rebuilds the items, so it waits until the view has finished with this one.
+    const QString path = item->data(0, Qt::UserRole).toString();
+    QTimer::singleShot(0, this, [this, path] { open(path); });
+  });
 }
 
 bool DirList::setPath(const QString& path, QString* reason) {
@@ -167,11 +171,8 @@ void DirList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const {
   // Every shown level is open and cannot be closed: no expand arrows.
 }
 
-void DirList::open(QTreeWidgetItem* item) {
-  if (item == nullptr) {
-    return;
-  }
-  if (!setPath(item->data(0, Qt::UserRole).toString())) {
+void DirList::open(const QString& path) {
+  if (!setPath(path)) {
     QApplication::beep();
   }
 }

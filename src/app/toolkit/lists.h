@@ -53,7 +53,7 @@ class DirList : public QTreeWidget {
 
  private:
   void show(const QString& path, const QStringList& subfolders);
-  void open(QTreeWidgetItem* item);
+  void open(const QString& path);
 
   QString path_;
   QStringList subfolders_;

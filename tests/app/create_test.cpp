@@ -1,0 +1,132 @@
+// Create from the window, end to end: a generated folder, the Create button, then the files on
+// disk, the first page handed to the shell and the one message about what was skipped.
+#include <QImageReader>
+
+#include "app/form1_test_support.h"
+
+namespace vistrel::app::testing {
+namespace {
+
+class CreateFromWindow : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    vistrel::testing::writeJpeg(temp.path() / "beach.jpg", 400, 300);
+    vistrel::testing::writeJpeg(temp.path() / "Cliff.JPG", 300, 400);
+    vistrel::testing::writeJpeg(temp.path() / "dune.jpg", 64, 64);
+    vistrel::testing::writeGif(temp.path() / "anim.gif", 32, 16);
+    vistrel::testing::writeGif(temp.path() / "Eel.GIF", 20, 40);
+  }
+
+  Form1& openAndCount() {
+    Form1& w = open(temp.path());
+    click(w.cmdFrames[1]);
+    typeInto(w.txtTable[0], "2");
+    typeInto(w.txtTable[1], "2");
+    EXPECT_EQ(w.lblNumPages->Caption(), "2");
+    return w;
+  }
+
+  static QSize sizeOf(const std::filesystem::path& file) {
+    QImageReader reader(qs(file));
+    return reader.size();
+  }
+};
+
+TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
+  Form1& w = openAndCount();
+  click(w.cmdCreate);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  const std::filesystem::path& f = temp.path();
+  EXPECT_EQ(sizeOf(f / "th_beach.jpg"), QSize(150, 113));
+  EXPECT_EQ(sizeOf(f / "th_Cliff.jpg"), QSize(113, 150));
+  EXPECT_EQ(sizeOf(f / "th_dune.jpg"), QSize(150, 150));
+  EXPECT_EQ(sizeOf(f / "th_anim.jpg"), QSize(150, 75));
+  EXPECT_EQ(sizeOf(f / "th_Eel.jpg"), QSize(75, 150));
+  const std::string first = temp.read("Thumb001.html");
+  const std::string second = temp.read("Thumb002.html");
+  EXPECT_FALSE(std::filesystem::exists(f / "Thumb003.html"));
+  // The list's order: anim, beach, Cliff, dune on the first page, Eel on the second.
+  const size_t anim = first.find("th_anim.jpg");
+  const size_t dune = first.find("th_dune.jpg");
+  EXPECT_NE(anim, std::string::npos);
+  EXPECT_NE(dune, std::string::npos);
+  EXPECT_LT(anim, first.find("th_beach.jpg"));
+  EXPECT_LT(first.find("th_Cliff.jpg"), dune);
+  EXPECT_EQ(first.find("th_Eel.jpg"), std::string::npos);
+  EXPECT_NE(second.find("th_Eel.jpg"), std::string::npos);
+  EXPECT_NE(second.find("Eel.GIF"), std::string::npos);
+  EXPECT_EQ(shell.opened, QStringList({qs(f / "Thumb001.html")}));
+  // The run is over: notice and bar hidden, the last fit kept.
+  EXPECT_FALSE(w.Label1[12]->isVisible());
+  EXPECT_FALSE(w.picProgress->isVisible());
+  EXPECT_TRUE(w.Label1[12]->Caption().startsWith("Writing HMTL Document(s)...     ("));
+  EXPECT_EQ(w.X, 75);
+  EXPECT_EQ(w.Y, 150);
+}
+
+TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {
+  Form1& w = openAndCount();
+  typeInto(w.txtThumbnail[0], "60");
+  typeInto(w.txtPrefix, "small-");
+  w.cmbQuality->setCurrentText("100");
+  click(w.chkHTML);
+  ASSERT_FALSE(w.chkHTML->isChecked());
+  click(w.cmdCreate);
+  EXPECT_TRUE(messages.isEmpty());
+  // Landscape pictures meet the largest width of 60; portraits keep the height of 150.
+  EXPECT_EQ(sizeOf(temp.path() / "small-beach.jpg"), QSize(60, 45));
+  EXPECT_EQ(sizeOf(temp.path() / "small-Cliff.jpg"), QSize(113, 150));
+  EXPECT_FALSE(std::filesystem::exists(temp.path() / "th_beach.jpg"));
+  EXPECT_TRUE(std::filesystem::exists(temp.path() / "Thumb002.html"));
+  EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(CreateFromWindow, SkippedPicturesAreListedInOneMessage) {
+  temp.write("broken.jpg", "no picture in here");
+  Form1& w = openAndCount();
+  click(w.cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains("broken.jpg")) << messages[0].toStdString();
+  EXPECT_FALSE(std::filesystem::exists(temp.path() / "th_broken.jpg"));
+  // The other five still make a gallery of two pages, opened as asked.
+  EXPECT_TRUE(std::filesystem::exists(temp.path() / "th_Eel.jpg"));
+  EXPECT_TRUE(std::filesystem::exists(temp.path() / "Thumb002.html"));
+  EXPECT_EQ(shell.opened.size(), 1);
+  EXPECT_FALSE(w.Label1[12]->isVisible());
+}
+
+TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {
+  Form1& w = openAndCount();
+  click(w.cmdCreate);
+  const std::string page = temp.read("Thumb001.html");
+  std::filesystem::remove(temp.path() / "th_beach.jpg");
+  click(w.cmdCreate);
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(temp.read("Thumb001.html"), page);
+  EXPECT_EQ(sizeOf(temp.path() / "th_beach.jpg"), QSize(150, 113));
+  EXPECT_EQ(shell.opened.size(), 2);
+}
+
+TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {
+  Form1& w = open(temp.path());
+  ProgressDisplay& p = w.progress();
+  EXPECT_FLOAT_EQ(p.trackWidth(), 5200);
+  EXPECT_FLOAT_EQ(p.fillWidth(), 15);
+  p.setFillWidth(2600);
+  EXPECT_FLOAT_EQ(p.fillWidth(), 2600);
+  EXPECT_EQ(w.lblProgress->width(), 173);
+  p.setFillWidth(9000);  // past the track: the track clips it
+  EXPECT_EQ(w.lblProgress->width(), 600);
+  p.setNoticeVisible(true);
+  p.setStatus("Processing images...     (1 of 5)");
+  EXPECT_TRUE(w.Label1[12]->isVisible());
+  EXPECT_EQ(w.Label1[12]->Caption(), "Processing images...     (1 of 5)");
+  p.setTrackVisible(true);
+  EXPECT_TRUE(w.picProgress->isVisible());
+  p.setFillWidth(0);
+  EXPECT_EQ(w.lblProgress->width(), 0);
+}
+
+}  // namespace
+}  // namespace vistrel::app::testing

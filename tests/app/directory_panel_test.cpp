@@ -1,0 +1,256 @@
+// The Directory panel on the real window: the three lists, the count and enabling on folder
+// changes, and the preview with its attribute line.
+#include "app/form1_test_support.h"
+
+namespace vistrel::app::testing {
+namespace {
+
+using DirectoryPanel = WindowTest;
+using Preview = WindowTest;
+
+QStringList names(const toolkit::FileList* list) {
+  QStringList out;
+  for (int i = 0; i < list->ListCount(); ++i) {
+    out << list->List(i);
+  }
+  return out;
+}
+
+// A JPEG of width x height padded with comment segments to exactly `bytes` bytes.
+void writeJpegOfSize(const std::filesystem::path& file, int width, int height, size_t bytes) {
+  vistrel::testing::writeJpeg(file, width, height);
+  std::string data = vistrel::testing::readBytes(file);
+  ASSERT_LE(data.size() + 4, bytes);
+  size_t missing = bytes - data.size();
+  while (missing > 0) {
+    // A segment is 4 bytes of marker and length plus up to 65533 bytes of comment; never leave
+    // fewer than 4 bytes for the last one.
+    size_t segment = std::min<size_t>(missing, 65537);
+    if (missing - segment != 0 && missing - segment < 4) {
+      segment -= 4;
+    }
+    const size_t length = segment - 2;
+    std::string com = "\xFF\xFE";
+    com += static_cast<char>(length >> 8);
+    com += static_cast<char>(length & 0xFF);
+    com += std::string(segment - 4, 'c');
+    data.insert(2, com);
+    missing -= segment;
+  }
+  vistrel::testing::writeBytes(file, data);
+}
+
+TEST_F(DirectoryPanel, ListsPicturesIgnoringCaseInNameOrderWithoutHiddenFiles) {
+  for (const char* name :
+       {"b.gif", "A.jpg", "c.JPG", "Photo.JPG", "anim.Gif", "scan.jpeg", "logo.png", ".x.jpg"}) {
+    temp.write(name, "x");
+  }
+  Form1& w = open(temp.path());
+  EXPECT_EQ(names(w.File1), QStringList({"A.jpg", "anim.Gif", "b.gif", "c.JPG", "Photo.JPG"}));
+  EXPECT_EQ(w.lblTotalImages->Caption(), "5");
+  EXPECT_EQ(w.File1->Pattern(), "*.jpg;*.gif");
+}
+
+TEST_F(DirectoryPanel, FolderListShowsThePathDownThenSubfoldersAndOpensOnDoubleClickOrEnter) {
+  std::filesystem::create_directories(temp.path() / "beta");
+  std::filesystem::create_directories(temp.path() / ".hidden");
+  makePictures(temp.path() / "Alpha", 2);
+  Form1& w = open(temp.path());
+  QStringList expected;
+  for (const auto& folder : browse::folderChain(temp.path())) {
+    expected << qs(folder);
+  }
+  const QString base = qs(temp.path());
+  expected << base + "/Alpha" << base + "/beta";
+  EXPECT_EQ(w.Dir1->entries(), expected);
+
+  // A single click only moves the highlight.
+  QTreeWidgetItem* alpha = w.Dir1->findItems("Alpha", Qt::MatchExactly | Qt::MatchRecursive)[0];
+  const QPoint at = w.Dir1->visualItemRect(alpha).center();
+  QTest::mouseClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
+  QTest::qWait(20);
+  EXPECT_EQ(w.Dir1->Path(), base);
+  QTest::mouseDClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
+  QTRY_COMPARE(w.Dir1->Path(), base + "/Alpha");
+  EXPECT_EQ(w.File1->Path(), base + "/Alpha");
+  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
+  EXPECT_TRUE(w.cmdCreate->isEnabled());
+
+  // Enter on the highlighted parent goes back up.
+  QTreeWidgetItem* parent =
+      w.Dir1->findItems(qs(temp.path().filename()), Qt::MatchExactly | Qt::MatchRecursive)[0];
+  w.Dir1->setFocus();
+  w.Dir1->setCurrentItem(parent);
+  QTest::keyClick(w.Dir1, Qt::Key_Return);
+  QTRY_COMPARE(w.Dir1->Path(), base);
+  EXPECT_EQ(w.lblTotalImages->Caption(), "0");
+  EXPECT_FALSE(w.cmdCreate->isEnabled());
+  EXPECT_FALSE(w.cmdFrames[1]->isEnabled());
+  EXPECT_FALSE(w.cmdFrames[2]->isEnabled());
+}
+
+TEST_F(DirectoryPanel, AFolderWithoutPicturesDisablesAndOneWithPicturesEnablesAgain) {
+  makePictures(temp.path() / "with", 2);
+  std::filesystem::create_directories(temp.path() / "without");
+  Form1& w = open(temp.path() / "with");
+  ASSERT_TRUE(w.openFolder(qs(temp.path() / "without")));
+  EXPECT_EQ(w.lblTotalImages->Caption(), "0");
+  EXPECT_FALSE(w.cmdFrames[1]->isEnabled());
+  EXPECT_FALSE(w.cmdCreate->isEnabled());
+  ASSERT_TRUE(w.openFolder(qs(temp.path() / "with")));
+  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
+  EXPECT_TRUE(w.cmdFrames[1]->isEnabled());
+  EXPECT_TRUE(w.cmdFrames[2]->isEnabled());
+  EXPECT_TRUE(w.cmdCreate->isEnabled());
+}
+
+TEST_F(DirectoryPanel, AFolderThatCannotBeReadLeavesEverythingOnThePreviousOne) {
+  makePictures(temp.path() / "good", 2);
+  makePictures(temp.path() / "doomed", 1);
+  Form1& w = open(temp.path() / "good");
+  clickFile(0);
+  const QString line = w.lblImageAttributes->Caption();
+  ASSERT_FALSE(line.isEmpty());
+  EXPECT_FALSE(w.openFolder(qs(temp.path() / "missing")));
+  // Listed, then gone before it is opened.
+  ASSERT_TRUE(w.openFolder(qs(temp.path())));
+  std::filesystem::remove_all(temp.path() / "doomed");
+  QTreeWidgetItem* doomed = w.Dir1->findItems("doomed", Qt::MatchExactly | Qt::MatchRecursive)[0];
+  QTest::mouseDClick(w.Dir1->viewport(), Qt::LeftButton, {},
+                     w.Dir1->visualItemRect(doomed).center());
+  QTest::qWait(50);
+  EXPECT_EQ(w.Dir1->Path(), qs(temp.path()));
+  EXPECT_EQ(w.File1->Path(), qs(temp.path()));
+  EXPECT_EQ(w.lblTotalImages->Caption(), "0");
+  EXPECT_FALSE(w.cmdCreate->isEnabled());
+  EXPECT_TRUE(w.Dir1->entries().contains(qs(temp.path() / "good")));
+}
+
+TEST_F(DirectoryPanel, TheFileListIsReadWhenItsPathIsSetAndNothingIsSelectedAfter) {
+  makePictures(temp.path(), 2);
+  Form1& w = open(temp.path());
+  clickFile(1);
+  EXPECT_EQ(w.File1->ListIndex(), 1);
+  EXPECT_EQ(w.File1->FileName(), "pic2.jpg");
+  vistrel::testing::writeJpeg(temp.path() / "pic3.jpg", 10, 10);
+  EXPECT_EQ(w.File1->ListCount(), 2);
+  ASSERT_TRUE(w.File1->setPath(qs(temp.path())));
+  EXPECT_EQ(w.File1->ListCount(), 3);
+  EXPECT_EQ(w.File1->ListIndex(), -1);
+  EXPECT_EQ(w.File1->FileName(), "");
+  // Reading a folder that is gone keeps the list.
+  EXPECT_FALSE(w.File1->setPath(qs(temp.path() / "gone")));
+  EXPECT_EQ(w.File1->ListCount(), 3);
+}
+
+TEST_F(DirectoryPanel, DrivesAreTheMountedVolumesWithTheStartFolderOnesChosen) {
+  Form1& w = open(temp.path());
+  ASSERT_GT(w.Drive1->count(), 0);
+  EXPECT_EQ(w.Drive1->Drive(), QStorageInfo(qs(temp.path())).rootPath());
+  EXPECT_TRUE(qs(temp.path()).startsWith(w.Drive1->Drive()));
+}
+
+TEST_F(Preview, LandscapeFillsTheWidthAndOverflowsTopAndBottom) {
+  writeJpegOfSize(temp.path() / "land.jpg", 640, 480, 48213);
+  Form1& w = open(temp.path());
+  clickFile(0);
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "48,213 bytes 640x480");
+  EXPECT_EQ(w.X, 3135);
+  EXPECT_EQ(w.Y, 2351);
+  EXPECT_EQ(w.imgPreview->twipsGeometry(), QRectF(0, -88, 3135, 2351));
+  EXPECT_TRUE(w.imgPreview->isVisible());
+  EXPECT_EQ(w.imgPreview->Picture().size(), QSize(640, 480));
+  // Cut equally at top and bottom by the 145-pixel-high area.
+  EXPECT_EQ(w.imgPreview->geometry(), QRect(0, -6, 209, 157));
+}
+
+TEST_F(Preview, PortraitSquareAndSmallPictures) {
+  vistrel::testing::writeJpeg(temp.path() / "a_portrait.jpg", 480, 640);
+  vistrel::testing::writeJpeg(temp.path() / "b_square.jpg", 640, 640);
+  vistrel::testing::writeJpeg(temp.path() / "c_small.jpg", 100, 50);
+  vistrel::testing::writeGif(temp.path() / "d_icon.gif", 32, 32);
+  Form1& w = open(temp.path());
+  const struct {
+    int row;
+    QRectF twips;
+    QString size;
+  } cases[] = {{0, QRectF(752, 0, 1631, 2175), "480x640"},
+               {1, QRectF(480, 0, 2175, 2175), "640x640"},
+               {2, QRectF(0, 304, 3135, 1567), "100x50"},
+               {3, QRectF(480, 0, 2175, 2175), "32x32"}};
+  for (const auto& c : cases) {
+    clickFile(c.row);
+    EXPECT_EQ(w.imgPreview->twipsGeometry(), c.twips) << c.row;
+    EXPECT_EQ(w.X, c.twips.width());
+    EXPECT_EQ(w.Y, c.twips.height());
+    EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith(" bytes " + c.size))
+        << w.lblImageAttributes->Caption().toStdString();
+  }
+}
+
+TEST_F(Preview, TheCheckBoxBlanksAndBringsBackTheSelectedPicture) {
+  makePictures(temp.path(), 2);
+  Form1& w = open(temp.path());
+  click(w.chkPreview);
+  ASSERT_FALSE(w.chkPreview->isChecked());
+  clickFile(0);
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  click(w.chkPreview);
+  EXPECT_FALSE(w.imgPreview->Picture().isNull());
+  EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith("41x30"));
+  click(w.chkPreview);
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_TRUE(w.picContainer->isVisible());
+}
+
+TEST_F(Preview, CheckingWithoutASelectionShowsNothing) {
+  makePictures(temp.path(), 1);
+  Form1& w = open(temp.path());
+  click(w.chkPreview);
+  click(w.chkPreview);
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+}
+
+TEST_F(Preview, AFolderChangeBlanksIt) {
+  makePictures(temp.path() / "a", 1);
+  makePictures(temp.path() / "b", 1);
+  Form1& w = open(temp.path() / "a");
+  clickFile(0);
+  ASSERT_FALSE(w.imgPreview->Picture().isNull());
+  ASSERT_TRUE(w.openFolder(qs(temp.path() / "b")));
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+}
+
+TEST_F(Preview, APictureThatCannotBeShownLeavesItBlank) {
+  vistrel::testing::writeJpeg(temp.path() / "a_good.jpg", 64, 48);
+  temp.write("b_damaged.jpg", "this is no JPEG");
+  vistrel::testing::writeJpeg(temp.path() / "c_gone.jpg", 64, 48);
+  Form1& w = open(temp.path());
+  clickFile(0);
+  ASSERT_FALSE(w.imgPreview->Picture().isNull());
+  clickFile(1);
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  clickFile(0);
+  std::filesystem::remove(temp.path() / "c_gone.jpg");
+  clickFile(2);
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Preview, KeyboardSelectionShowsThePictureToo) {
+  makePictures(temp.path(), 3);
+  Form1& w = open(temp.path());
+  clickFile(0);
+  QTest::keyClick(w.File1, Qt::Key_Down);
+  EXPECT_EQ(w.File1->ListIndex(), 1);
+  EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith("42x30"));
+}
+
+}  // namespace
+}  // namespace vistrel::app::testing

@@ -1,0 +1,79 @@
+#include "browse/folder_read.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/temp_folder.h"
+
+namespace vistrel::browse {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(IsPictureName, MatchesJpgAndGifIgnoringCase) {
+  const struct {
+    const char* name;
+    bool picture;
+  } cases[] = {{"Photo.JPG", true},  {"anim.Gif", true},  {"a.jpg", true},
+               {"scan.jpeg", false}, {"logo.png", false}, {"jpg", false},
+               {"x.jpg.txt", false}, {".jpg", true},      {"b.gIF", true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(isPictureName(c.name), c.picture) << c.name;
+  }
+}
+
+TEST(ReadFolder, ListsPicturesAndSubfoldersSortedIgnoringCaseWithoutHiddenOnes) {
+  testing::TempFolder folder;
+  for (const char* name : {"b.gif", "A.jpg", "c.JPG", "Photo.JPG", "anim.Gif", "scan.jpeg",
+                           "logo.png", ".x.jpg", "notes.txt"}) {
+    folder.write(name, "x");
+  }
+  for (const char* sub : {"zeta", "Alpha", ".hidden", "beta", "dir.jpg"}) {
+    std::filesystem::create_directory(folder.path() / sub);
+  }
+  const FolderContents c = readFolder(folder.path());
+  ASSERT_TRUE(c.ok) << c.reason;
+  EXPECT_EQ(c.pictures, (Names{"A.jpg", "anim.Gif", "b.gif", "c.JPG", "Photo.JPG"}));
+  EXPECT_EQ(c.subfolders, (Names{"Alpha", "beta", "dir.jpg", "zeta"}));
+}
+
+TEST(ReadFolder, FollowsLinksAndSkipsBrokenOnes) {
+  testing::TempFolder folder;
+  folder.write("real.jpg", "x");
+  std::filesystem::create_symlink(folder.path() / "real.jpg", folder.path() / "link.jpg");
+  std::filesystem::create_symlink(folder.path() / "gone.jpg", folder.path() / "broken.jpg");
+  const FolderContents c = readFolder(folder.path());
+  ASSERT_TRUE(c.ok);
+  EXPECT_EQ(c.pictures, (Names{"link.jpg", "real.jpg"}));
+}
+
+TEST(ReadFolder, AFolderThatCannotBeReadSaysWhy) {
+  testing::TempFolder folder;
+  const FolderContents missing = readFolder(folder.path() / "missing");
+  EXPECT_FALSE(missing.ok);
+  EXPECT_FALSE(missing.reason.empty());
+  const FolderContents file = readFolder(folder.write("plain.jpg", "x"));
+  EXPECT_FALSE(file.ok);
+  EXPECT_TRUE(file.pictures.empty());
+}
+
+TEST(FolderChain, RunsFromTheRootDown) {
+  using P = std::filesystem::path;
+  EXPECT_EQ(folderChain("/home/ann"), (std::vector<P>{"/", "/home", "/home/ann"}));
+  EXPECT_EQ(folderChain("/home/ann/"), (std::vector<P>{"/", "/home", "/home/ann"}));
+  EXPECT_EQ(folderChain("/home/./x/../ann"), (std::vector<P>{"/", "/home", "/home/ann"}));
+  EXPECT_EQ(folderChain("/"), (std::vector<P>{"/"}));
+  EXPECT_EQ(normalFolder("/home/ann/"), P("/home/ann"));
+  EXPECT_EQ(normalFolder("/"), P("/"));
+}
+
+TEST(LessIgnoringCase, OrdersByLettersThenKeepsCaseVariantsApart) {
+  EXPECT_TRUE(lessIgnoringCase("A.jpg", "b.gif"));
+  EXPECT_TRUE(lessIgnoringCase("b.gif", "C.jpg"));
+  EXPECT_FALSE(lessIgnoringCase("b.gif", "B.gif") && lessIgnoringCase("B.gif", "b.gif"));
+  EXPECT_NE(lessIgnoringCase("b.gif", "B.gif"), lessIgnoringCase("B.gif", "b.gif"));
+}
+
+}  // namespace
+}  // namespace vistrel::browse
