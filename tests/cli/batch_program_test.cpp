@@ -22,7 +22,6 @@
 #include "app/form1.h"
 #include "app/toolkit/twips.h"
 #include "cli/batch_options.h"
-#include "cli/terminal_progress.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
 #include "support/temp_folder.h"
@@ -116,24 +115,31 @@ std::vector<std::string> windowPictureList(const fs::path& folder) {
   return names;
 }
 
-// The window's Create run over the same folder: the settings the window hands over (its
-// file list, 15 twips per pixel at 96 DPI), the same run function.
-CreateReport windowCreate(const fs::path& folder, int maxWidth, int maxHeight, int quality,
-                          const std::string& prefix, TableSettings table) {
-  CreateSettings settings;
-  settings.thumbnails.folder = folder;
-  settings.thumbnails.pictureNames = windowPictureList(folder);
-  settings.thumbnails.ImageCount = static_cast<int16_t>(settings.thumbnails.pictureNames.size());
-  settings.thumbnails.largestWidth = static_cast<int16_t>(maxWidth);
-  settings.thumbnails.largestHeight = static_cast<int16_t>(maxHeight);
-  settings.thumbnails.quality = quality;
-  settings.thumbnails.prefix = prefix;
-  settings.thumbnails.twipsPerPixelX = 15;
-  settings.thumbnails.twipsPerPixelY = 15;
-  settings.table = table;
-  settings.openFirstPage = false;
-  TerminalProgress quiet(stderr, false);
-  return runCreate(settings, quiet, nullptr);
+// The window's Create over `folder`: the window opened on it at 96 DPI, its Properties panel
+// set as given, "Open in Browser" off, the Create button clicked. Returns the messages the
+// window showed.
+QStringList windowCreate(const fs::path& folder, int maxWidth, int maxHeight, int quality,
+                         const std::string& prefix, TableSettings table) {
+  toolkit::pinTwipsPerPixel(15);
+  app::RecordingShell shell;
+  app::Form1 window(QString::fromStdString(folder.string()), &shell);
+  QStringList messages;
+  window.setMessageBox([&](const QString&, const QString& text) { messages << text; });
+  window.cmdFrames[1]->click();
+  window.scrThumbnail[0]->setValue(maxWidth);
+  window.scrThumbnail[1]->setValue(maxHeight);
+  window.cmbQuality->setCurrentText(QString::number(quality));
+  window.txtPrefix->setText(QString::fromStdString(prefix));
+  const int values[] = {table.Rows, table.Columns, table.BorderSize, table.CellPadding,
+                        table.CellSpacing};
+  for (int i = 0; i < 5; ++i) {
+    window.scrTable[i]->setValue(values[i]);
+  }
+  window.chkHTML->setChecked(false);
+  window.cmdCreate->click();
+  toolkit::pinTwipsPerPixel(0);
+  EXPECT_TRUE(shell.opened.isEmpty());
+  return messages;
 }
 
 class BatchProgram : public ::testing::Test {
@@ -204,8 +210,8 @@ TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
   fs::copy(pics(), window);
   const Outcome run = batch({pics().string()});
   ASSERT_EQ(run.status, 0) << run.err;
-  const CreateReport report = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
-  ASSERT_TRUE(report.problems.empty());
+  const QStringList messages = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
+  ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const auto batchFiles = snapshot(pics());
   EXPECT_EQ(batchFiles.size(), 12u + 12u + 12u);
   EXPECT_TRUE(batchFiles == snapshot(window));
@@ -219,8 +225,8 @@ TEST_F(BatchProgram, EveryOptionReachesTheOutputAsInTheWindow) {
                              "--spacing", "7", pics().string()});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(summaryCounts(lines(run.err).back()), std::make_pair(12, 2));
-  const CreateReport report = windowCreate(window, 80, 60, 90, "sm-", {2, 3, 0, 5, 7});
-  ASSERT_TRUE(report.problems.empty());
+  const QStringList messages = windowCreate(window, 80, 60, 90, "sm-", {2, 3, 0, 5, 7});
+  ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 
   const auto batchFiles = snapshot(pics());
   const auto windowFiles = snapshot(window);
@@ -277,9 +283,9 @@ TEST(BatchTransparency, MatchesTheWindowsBackground) {
   const QPalette before = QApplication::palette();
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(QApplication::style()->standardPalette());
-  const CreateReport report = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
+  const QStringList messages = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
   QApplication::setPalette(before);
-  ASSERT_TRUE(report.problems.empty());
+  ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   EXPECT_TRUE(readFile(pics / "th_see-through.jpg") == readFile(window / "th_see-through.jpg"));
 }
 
