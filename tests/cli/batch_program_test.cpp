@@ -324,6 +324,20 @@ TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopAndOnlyWhenAsked) {
   EXPECT_EQ(readFile(temp.path() / "opened"), (pics() / "Thumb001.html").string() + "\n");
 }
 
+TEST_F(BatchProgram, APageNoProgramCouldOpenIsToldButIsNoFailure) {
+  const fs::path nothing = temp.path() / "no-programs";
+  fs::create_directory(nothing);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("PATH", QString::fromStdString(nothing.string()));
+  const Outcome run = runProgram("vistrel-batch", {"--open", pics().string()}, env);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const auto errLines = lines(run.err);
+  ASSERT_EQ(errLines.size(), 2u) << run.err;
+  EXPECT_EQ(errLines[0],
+            "vistrel-batch: Thumb001.html: no program could be started to show the page");
+  EXPECT_EQ(summaryCounts(errLines[1]), std::make_pair(12, 12));
+}
+
 TEST(BatchProgramInfo, HelpAndVersionGoToStandardOutput) {
   const Outcome help = batch({"--help"});
   EXPECT_EQ(help.status, 0);
