@@ -107,9 +107,10 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
     r.error = {file, "file is truncated"};
     return r;
   }
-  // The reader draws the first image on the logical screen, grown to hold the image if needed.
-  r.info.width = std::max(sizes.screenWidth, sizes.imageRight);
-  r.info.height = std::max(sizes.screenHeight, sizes.imageBottom);
+  // The reader draws the first image on the logical screen, clipped to it; a screen side of 0
+  // takes the image's extent instead.
+  r.info.width = sizes.screenWidth > 0 ? sizes.screenWidth : sizes.imageRight;
+  r.info.height = sizes.screenHeight > 0 ? sizes.screenHeight : sizes.imageBottom;
   if (std::string refusal =
           sizeRefusal(r.info.width, r.info.height, int64_t{r.info.width} * r.info.height * 7);
       !refusal.empty()) {

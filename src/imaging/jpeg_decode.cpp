@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "imaging/exif.h"
-#include "imaging/jpeg_dc_decode.h"
 #include "imaging/jpeg_stream.h"
+#include "imaging/libjpeg_decode.h"
 #include "imaging/picture_limits.h"
 
 namespace vistrel::imaging {
@@ -111,38 +111,42 @@ int shrunkSize(int size, ShrinkFactor factor) {
   return static_cast<int>((int64_t{size} * factor.num + factor.den - 1) / factor.den);
 }
 
-ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file) {
-  ProbeResult r;
-  r.info.format = PictureFormat::Jpeg;
-  JpegHeader h;
+namespace {
+
+// The headers and the natural size; false with `error` set when the headers cannot be read.
+bool readNaturalSize(const uint8_t* data, size_t size, const std::string& file, JpegHeader& h,
+                     PictureInfo& info, LoadError& error) {
+  info.format = PictureFormat::Jpeg;
   std::string reason;
   const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
   if (status != JpegHeaderStatus::Ok) {
-    r.error = {file, headerReason(status, reason)};
-    return r;
+    error = {file, headerReason(status, reason)};
+    return false;
   }
-  r.info.width = swapsAxes(h.orientation) ? h.height : h.width;
-  r.info.height = swapsAxes(h.orientation) ? h.width : h.height;
-  r.ok = true;
+  info.width = swapsAxes(h.orientation) ? h.height : h.width;
+  info.height = swapsAxes(h.orientation) ? h.width : h.height;
+  return true;
+}
+
+}  // namespace
+
+ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file) {
+  ProbeResult r;
+  JpegHeader h;
+  r.ok = readNaturalSize(data, size, file, h, r.info, r.error);
   return r;
 }
 
 LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
                       int leastHeight) {
   LoadResult r;
-  r.info.format = PictureFormat::Jpeg;
   JpegHeader h;
-  std::string reason;
-  const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
-  if (status != JpegHeaderStatus::Ok) {
-    r.error = {file, headerReason(status, reason)};
+  if (!readNaturalSize(data, size, file, h, r.info, r.error)) {
     return r;
   }
-  const bool swap = swapsAxes(h.orientation);
-  r.info.width = swap ? h.height : h.width;
-  r.info.height = swap ? h.width : h.height;
-  const ShrinkFactor factor = swap ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
-                                   : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+  const ShrinkFactor factor = swapsAxes(h.orientation)
+                                  ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
+                                  : chooseShrink(h.width, h.height, leastWidth, leastHeight);
   const int outWidth = shrunkSize(h.width, factor);
   const int outHeight = shrunkSize(h.height, factor);
   if (std::string refusal = sizeRefusal(h.width, h.height, decodeBytes(h, outWidth, outHeight));
@@ -157,17 +161,17 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
     return r;
   }
   int tjWidth = 0, tjHeight = 0, subsampling = 0, colourspace = 0;
-  if (tjDecompressHeader3(tj.get(), data, size, &tjWidth, &tjHeight, &subsampling, &colourspace) !=
-      0) {
-    r.error = {file, "damaged JPEG data (" + withoutFunctionName(tjGetErrorStr2(tj.get())) + ")"};
-    return r;
-  }
-  if (tjWidth != h.width || tjHeight != h.height) {
+  // TurboJPEG refuses colour samplings it cannot name (luma 4 x 2, for instance); libjpeg's own
+  // interface reads them.
+  const bool turbo = tjDecompressHeader3(tj.get(), data, size, &tjWidth, &tjHeight, &subsampling,
+                                         &colourspace) == 0;
+  if (turbo && (tjWidth != h.width || tjHeight != h.height)) {
     r.error = {file, "damaged JPEG data: the frame header is inconsistent"};
     return r;
   }
 
-  const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
+  const bool cmyk =
+      turbo ? colourspace == TJCS_CMYK || colourspace == TJCS_YCCK : h.components.size() == 4;
   Picture& p = r.picture;
   p.width = outWidth;
   p.height = outHeight;
@@ -185,29 +189,37 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
     pitch = p.stride;
   }
 
-  // At 1/8 the decoder reads only DC coefficients, so the AC scans of a progressive file (most
-  // of its entropy decoding) can be left out without changing a pixel.
+  std::string error, warning;
   bool decoded = false;
+  // At 1/8 the decoder reads only DC coefficients (and the AC of 4:2:0 chroma), so the other AC
+  // scans of a progressive file, most of its entropy decoding, can be left out without changing
+  // a pixel.
   std::vector<uint8_t> dcOnly;
   if (factor.num * 8 == factor.den && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
-    std::string error, warning;
-    decoded = decodeDcScansAtEighth(dcOnly.data(), dcOnly.size(), cmyk, target, outWidth, outHeight,
-                                    static_cast<size_t>(pitch), error, warning);
-    if (decoded && !warning.empty()) {
-      r.warning = "damaged JPEG data (" + warning + "); the picture may show faults";
+    decoded = decodeWithLibjpeg(dcOnly.data(), dcOnly.size(), 1, 8, false, cmyk, target, outWidth,
+                                outHeight, static_cast<size_t>(pitch), error, warning);
+  }
+  if (!decoded && !turbo) {
+    decoded = decodeWithLibjpeg(data, size, factor.num, factor.den, true, cmyk, target, outWidth,
+                                outHeight, static_cast<size_t>(pitch), error, warning);
+  } else if (!decoded) {
+    decoded = tjDecompress2(tj.get(), data, size, target, outWidth, pitch, outHeight,
+                            cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS) == 0;
+    if (!decoded) {
+      const std::string message = withoutFunctionName(tjGetErrorStr2(tj.get()));
+      (tjGetErrorCode(tj.get()) == TJERR_WARNING ? warning : error) = message;
+      decoded = error.empty();
     }
   }
-  if (!decoded && tjDecompress2(tj.get(), data, size, target, outWidth, pitch, outHeight,
-                                cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS) != 0) {
-    const std::string message = withoutFunctionName(tjGetErrorStr2(tj.get()));
-    if (tjGetErrorCode(tj.get()) != TJERR_WARNING) {
-      r.picture = Picture{};
-      r.error = {file, "damaged JPEG data (" + message + ")"};
-      return r;
-    }
-    r.warning = message.find("Premature end") != std::string::npos
+  if (!decoded) {
+    r.picture = Picture{};
+    r.error = {file, "damaged JPEG data (" + error + ")"};
+    return r;
+  }
+  if (!warning.empty()) {
+    r.warning = warning.find("Premature end") != std::string::npos
                     ? "file is truncated: the end of the picture is missing"
-                    : "damaged JPEG data (" + message + "); the picture may show faults";
+                    : "damaged JPEG data (" + warning + "); the picture may show faults";
   }
   if (cmyk) {
     p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);

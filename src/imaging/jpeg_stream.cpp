@@ -1,6 +1,7 @@
 #include "imaging/jpeg_stream.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "imaging/exif.h"
@@ -209,6 +210,14 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   out.insert(out.end(), data, data + header.firstScan);
   size_t pos = header.firstScan;
   int keptScans = 0;
+  // The last successive-approximation bit sent of each component's first coefficients. A full
+  // decode smooths blocks (and moves DC values) when any of them is not sent to its last bit,
+  // which a decode without AC scans cannot reproduce: such streams are left whole.
+  constexpr int kSmoothedCoefficients = 10;
+  std::vector<std::array<int, kSmoothedCoefficients>> lastBit(header.components.size());
+  for (auto& bits : lastBit) {
+    bits.fill(-1);
+  }
   for (;;) {
     if (pos + 2 > size || data[pos] != 0xFF) {
       return false;
@@ -245,7 +254,19 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     if (count < 1 || count > 4 || length != 6 + 2 * count) {
       return false;
     }
-    const bool dcScan = seg[1 + 2 * count] == 0;  // spectral selection starts at 0
+    const int spectralStart = seg[1 + 2 * count], spectralEnd = seg[2 + 2 * count];
+    const int lowBit = seg[3 + 2 * count] & 15;
+    for (size_t i = 0; i < count; ++i) {
+      for (size_t c = 0; c < header.components.size(); ++c) {
+        if (header.components[c].id != seg[1 + 2 * i]) {
+          continue;
+        }
+        for (int k = spectralStart; k <= std::min(spectralEnd, kSmoothedCoefficients - 1); ++k) {
+          lastBit[c][k] = lowBit;
+        }
+      }
+    }
+    const bool dcScan = spectralStart == 0;
     const bool needed = dcScan || (count == 1 && needsAc(header, seg[1]));
     const size_t dataEnd = entropyEnd(data, size, segEnd);
     if (dataEnd >= size) {
@@ -262,6 +283,13 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   }
   if (keptScans == 0) {
     return false;
+  }
+  for (const auto& bits : lastBit) {
+    for (const int bit : bits) {
+      if (bit != 0) {
+        return false;
+      }
+    }
   }
   out.push_back(0xFF);
   out.push_back(kEoi);

@@ -44,8 +44,9 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
 // of components the decoder scales with a larger inverse DCT (4:2:0 chroma), then EOI. Decoded
 // at 1/8 without block smoothing, that gives the same pixels as the whole stream for a fraction
 // of the entropy decoding: the luma AC scans, most of a file, are left out. False, with `out`
-// unspecified, when the stream is not progressive or cannot be walked to its EOI (damaged or
-// truncated): decode the original then.
+// unspecified, when the stream is not progressive, stops its progression before the last bit of
+// its first coefficients (a full decode would smooth its blocks), or cannot be walked to its EOI
+// (damaged or truncated): decode the original then.
 bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
 }  // namespace vistrel::imaging

@@ -102,10 +102,10 @@ inline std::string tjEncode(const Picture& p, int quality = 90, int subsampling 
 struct JpegOptions {
   int quality = 90;
   bool progressive = false;
-  int restartInterval = 0;  // in MCUs; 0 for none
-  bool fullChroma = false;  // 4:4:4 instead of 4:2:0
-  bool cmyk = false;        // `cmykPixels` are written instead of the picture
-  bool ycck = false;        // CMYK stored as YCCK
+  int restartInterval = 0;   // in MCUs; 0 for none
+  int lumaH = 2, lumaV = 2;  // luma sampling, chroma 1 x 1: 2 x 2 is 4:2:0, 1 x 1 is 4:4:4
+  bool cmyk = false;         // `cmykPixels` are written instead of the picture
+  bool ycck = false;         // CMYK stored as YCCK
   bool adobeMarker = true;
   bool grey = false;
 };
@@ -137,11 +137,10 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
     jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
   }
   jpeg_set_quality(&cinfo, options.quality, TRUE);
-  if (options.fullChroma || options.cmyk) {
-    for (int c = 0; c < cinfo.num_components; ++c) {
-      cinfo.comp_info[c].h_samp_factor = 1;
-      cinfo.comp_info[c].v_samp_factor = 1;
-    }
+  for (int c = 0; c < cinfo.num_components; ++c) {
+    const bool luma = c == 0 && !options.cmyk;
+    cinfo.comp_info[c].h_samp_factor = luma ? options.lumaH : 1;
+    cinfo.comp_info[c].v_samp_factor = luma ? options.lumaV : 1;
   }
   if (options.progressive) {
     jpeg_simple_progression(&cinfo);

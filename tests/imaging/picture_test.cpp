@@ -140,6 +140,24 @@ TEST(PictureLoad, GreyscaleJpeg) {
   }
 }
 
+// TurboJPEG cannot name a luma sampling of 4 x 2; the loader reads it all the same.
+TEST(PictureLoad, UnusualColourSampling) {
+  TempFolder folder;
+  JpegOptions options;
+  options.lumaH = 4;
+  options.lumaV = 2;
+  options.quality = 95;
+  const auto file =
+      folder.write("s42.jpg", testing::libjpegEncode(filled(100, 60, {40, 160, 220}), options));
+  for (const int least : {0, 10}) {
+    const LoadResult loaded = load(file, least, least);
+    ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+    EXPECT_EQ(loaded.picture.width, least ? 38 : 100);  // 3/8 keeps both sides >= 20
+    expectNear(meanAround(loaded.picture, loaded.picture.width / 2, loaded.picture.height / 2),
+               {40, 160, 220}, 3, "4 x 2 sampling");
+  }
+}
+
 // CMYK as Photoshop writes it (Adobe marker, inks inverted: 255 is no ink) and plain CMYK,
 // both as CMYK and as YCCK.
 TEST(PictureLoad, CmykAndYcckJpegs) {
@@ -288,6 +306,17 @@ TEST(PictureLoad, JpegEndingEarlyDecodesWithWarning) {
   }
 }
 
+TEST(PictureLoad, DamagedJpegDataDecodesWithWarning) {
+  TempFolder folder;
+  std::string jpeg = testing::tjEncode(photoLike(320, 240, 9));
+  // A stray marker inside the picture data: the decoder resynchronises and complains.
+  jpeg.replace(jpeg.size() / 2, 2, "\xFF\xD5");
+  const LoadResult loaded = load(folder.write("stray.jpg", jpeg));
+  ASSERT_TRUE(loaded.ok) << loaded.error.reason;
+  EXPECT_EQ(loaded.picture.width, 320);
+  EXPECT_EQ(loaded.warning.rfind("damaged JPEG data (", 0), 0u) << loaded.warning;
+}
+
 // A JPEG frame header claiming `width` x `height` pixels followed by nothing useful.
 std::string claimedJpeg(int width, int height, bool progressive) {
   std::string s("\xFF\xD8\xFF", 3);
@@ -376,6 +405,37 @@ TEST(PictureLoad, GifBackgroundFollowsThePalette) {
   EXPECT_EQ(loaded.picture.row(1)[3], 30);
   EXPECT_EQ(loaded.picture.row(1)[4], 20);
   EXPECT_EQ(loaded.picture.row(1)[5], 10);
+}
+
+// The natural size a probe reports is the size the decoded first image has.
+TEST(PictureLoad, GifSizeFromScreenAndFirstImage) {
+  struct Case {
+    int screenWidth, screenHeight, left, top, width, height, expectWidth, expectHeight;
+  };
+  const Case cases[] = {
+      {10, 10, 5, 5, 10, 10, 10, 10},  // an image reaching past the screen is clipped
+      {100, 100, 0, 0, 4, 4, 100, 100},
+      {0, 0, 3, 2, 7, 5, 10, 7},  // no screen size: the image's extent
+      {12, 0, 1, 1, 7, 5, 12, 6},
+  };
+  TempFolder folder;
+  for (const Case& c : cases) {
+    testing::GifFrame frame{c.left,
+                            c.top,
+                            c.width,
+                            c.height,
+                            std::vector<uint8_t>(static_cast<size_t>(c.width) * c.height, 1),
+                            -1};
+    const auto file = folder.write(
+        "s.gif", testing::gifFile(c.screenWidth, c.screenHeight, {0, 0xFFFFFF}, {frame}));
+    const ProbeResult probed = probe(file);
+    const LoadResult loaded = load(file);
+    ASSERT_TRUE(probed.ok && loaded.ok) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(probed.info.width, c.expectWidth) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(probed.info.height, c.expectHeight) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(loaded.picture.width, c.expectWidth) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(loaded.picture.height, c.expectHeight) << c.screenWidth << "x" << c.screenHeight;
+  }
 }
 
 TEST(PictureLoad, DamagedGifIsAnError) {

@@ -1,4 +1,4 @@
-#include "imaging/jpeg_dc_decode.h"
+#include "imaging/libjpeg_decode.h"
 
 // clang-format off
 #include <cstdio>
@@ -33,9 +33,21 @@ void onMessage(j_common_ptr cinfo, int level) {
   }
 }
 
+// Thousands of tiny scans would keep the decoder busy for minutes: refused as TurboJPEG does.
+constexpr int kMaxScans = 500;
+
+void onProgress(j_common_ptr cinfo) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (cinfo->is_decompressor && d->input_scan_number > kMaxScans) {
+    auto* e = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::snprintf(e->error, sizeof e->error, "more than %d scans", kMaxScans);
+    std::longjmp(e->jump, 1);
+  }
+}
+
 // Kept free of C++ objects with destructors: the decoder's errors leave it through longjmp.
-bool decode(const uint8_t* data, size_t size, bool cmyk, uint8_t* out, int width, int height,
-            size_t pitch, ErrorManager& jerr) {
+bool decode(const uint8_t* data, size_t size, int num, int den, bool blockSmoothing, bool cmyk,
+            uint8_t* out, int width, int height, size_t pitch, ErrorManager& jerr) {
   jpeg_decompress_struct cinfo;
   cinfo.err = jpeg_std_error(&jerr.pub);
   jerr.pub.error_exit = onError;
@@ -45,12 +57,15 @@ bool decode(const uint8_t* data, size_t size, bool cmyk, uint8_t* out, int width
     return false;
   }
   jpeg_create_decompress(&cinfo);
+  jpeg_progress_mgr progress{};
+  progress.progress_monitor = onProgress;
+  cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
-  cinfo.scale_num = 1;
-  cinfo.scale_denom = 8;
+  cinfo.scale_num = static_cast<unsigned>(num);
+  cinfo.scale_denom = static_cast<unsigned>(den);
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
-  cinfo.do_block_smoothing = FALSE;
+  cinfo.do_block_smoothing = blockSmoothing ? TRUE : FALSE;
   jpeg_start_decompress(&cinfo);
   if (static_cast<int>(cinfo.output_width) != width ||
       static_cast<int>(cinfo.output_height) != height ||
@@ -70,10 +85,12 @@ bool decode(const uint8_t* data, size_t size, bool cmyk, uint8_t* out, int width
 
 }  // namespace
 
-bool decodeDcScansAtEighth(const uint8_t* data, size_t size, bool cmyk, uint8_t* out, int width,
-                           int height, size_t pitch, std::string& error, std::string& warning) {
+bool decodeWithLibjpeg(const uint8_t* data, size_t size, int num, int den, bool blockSmoothing,
+                       bool cmyk, uint8_t* out, int width, int height, size_t pitch,
+                       std::string& error, std::string& warning) {
   ErrorManager jerr{};
-  const bool ok = decode(data, size, cmyk, out, width, height, pitch, jerr);
+  const bool ok =
+      decode(data, size, num, den, blockSmoothing, cmyk, out, width, height, pitch, jerr);
   if (!ok) {
     error = jerr.error;
   } else if (jerr.pub.num_warnings > 0) {

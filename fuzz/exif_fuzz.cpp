@@ -1,0 +1,23 @@
+// EXIF orientation and JPEG segment reading from arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "imaging/exif.h"
+#include "imaging/jpeg_stream.h"
+
+using namespace vistrel::imaging;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const int o = exifOrientation(data, size);
+  if (o < 1 || o > 8) {
+    __builtin_trap();
+  }
+  JpegHeader header;
+  std::string reason;
+  if (readJpegHeader(data, size, header, reason) == JpegHeaderStatus::Ok &&
+      (header.firstScan >= size || header.orientation < 1 || header.orientation > 8)) {
+    __builtin_trap();
+  }
+  return 0;
+}
