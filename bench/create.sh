@@ -36,15 +36,11 @@ else
   source="${1:?usage: bench/create.sh FOLDER | --generate N}"
 fi
 
-# Build the library and the driver (Release), outside the developer's build folder.
+# Build the driver (Release) beside the library, outside the developer's build folder.
 build="$repo/build-bench"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target vistrel_run >/dev/null
-libs=()
-for l in run gallery thumbs browse imaging common; do libs+=("$build/libvistrel_$l.a"); done
-g++ -std=c++20 -O2 -I"$repo/src" $(pkg-config --cflags Qt6Gui libturbojpeg) \
-  "$here/create_bench.cpp" "${libs[@]}" $(pkg-config --libs Qt6Gui libturbojpeg) -pthread \
-  -o "$build/create_bench"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF \
+  -DCMAKE_PROJECT_INCLUDE="$here/driver.cmake" >/dev/null
+cmake --build "$build" -j2 --target create_bench >/dev/null
 
 # The pictures, in one list every contender shares.
 mkdir -p "$scratch/pictures"

@@ -223,6 +223,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     const auto& name = settings.pictureNames[i];
     const auto target = settings.folder / targets[i];
     ThumbOutcome outcome;
+    bool placed = false;  // the thumbnail is in place under its own name
     if (!pool) {
       if (!wouldReplacePicture(i)) {
         rendered[i] = 1;
@@ -249,6 +250,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         result.problems.push_back({name, "its thumbnail " + targets[i] +
                                              " could not be put in place: " + systemReason(error)});
       } else {
+        placed = true;
         ThumbInfo info;
         info.FileName = name;
         info.FileSize = FormatFileSize(static_cast<long long>(length));
@@ -257,8 +259,8 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         result.thumbs.push_back(std::move(info));
       }
     }
-    if (rendered[i]) {
-      removeQuietly(jobs[i].output);  // left only when it could not be renamed
+    if (rendered[i] && !placed) {
+      removeQuietly(jobs[i].output);
     }
     sweeper.committed = i + 1;
     growFill(progress, step);
