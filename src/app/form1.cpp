@@ -87,8 +87,9 @@ Label* label(QWidget* parent, const QString& caption, double l, double t, double
 
 PreviewImage::PreviewImage(QWidget* parent) : QWidget(parent) {}
 
-void PreviewImage::setPicture(const QImage& picture) {
+void PreviewImage::setPicture(const QImage& picture, QSize naturalSize) {
   picture_ = picture;
+  natural_ = naturalSize;
   update();
 }
 
@@ -136,6 +137,9 @@ void Form1::buildWindow() {
   setWindowIcon(QIcon(windowIcon()));
   setFont(fontAt(QApplication::font(), 8.25));
   setFixedSize(toolkit::pixels(kFormWidth), toolkit::pixels(kFormHeight));
+  // A fixed-size window: it can be minimised and closed, not maximised.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
   const char* buttons[3] = {"&Directory", "&Properties", "&About"};
   const int buttonLeft[3] = {120, 1440, 2760};
@@ -474,7 +478,7 @@ void Form1::Dir1_Change() {
 }
 
 void Form1::blankPreview() {
-  imgPreview->setPicture(QImage());
+  imgPreview->setPicture(QImage(), QSize());
   lblImageAttributes->setCaption(QString());
 }
 
@@ -496,14 +500,14 @@ void Form1::chkPreview_Click() {
 
 void Form1::showSelectedPicture() {
   const browse::PreviewPicture loaded =
-      browse::loadPreview(fsPath(Dir1->Path()), File1->FileName().toStdString());
+      browse::loadPreview(fsPath(Dir1->Path()), File1->FileName().toStdString(),
+                          picContainer->width(), picContainer->height());
   if (!loaded.ok) {
     // Nothing half-shown: the preview and its line go blank together.
     blankPreview();
     return;
   }
-  naturalPicture_ = toQImage(loaded.picture);
-  imgPreview->setPicture(naturalPicture_);
+  imgPreview->setPicture(toQImage(loaded.picture), QSize(loaded.width, loaded.height));
   ShowPreview();
   lblImageAttributes->setCaption(QString::fromStdString(
       browse::attributeLine(static_cast<long long>(loaded.fileSize), loaded.width, loaded.height)));
@@ -512,7 +516,7 @@ void Form1::showSelectedPicture() {
 void Form1::ShowPreview() {
   imgPreview->hide();
   const float tpp = static_cast<float>(toolkit::twipsPerPixel());
-  const QImage& picture = imgPreview->Picture();
+  const QSize picture = imgPreview->naturalSize();
   const FitBox box{static_cast<float>(picContainer->width()) * tpp,
                    static_cast<float>(picContainer->height()) * tpp};
   const FitElement element{static_cast<float>(picture.width()) * tpp,
@@ -588,7 +592,7 @@ void Form1::cmdCreate_Click() {
   if (!problems.empty()) {
     const QString intro = report.refused ? QStringLiteral("Nothing was created:\n\n")
                                          : QStringLiteral("Not everything could be created:\n\n");
-    messageBox_(windowTitle(), intro + QString::fromStdString(problems).trimmed());
+    messageBox_(QStringLiteral("Vistrel"), intro + QString::fromStdString(problems).trimmed());
   }
 }
 

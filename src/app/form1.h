@@ -31,8 +31,11 @@ class PreviewImage : public QWidget {
   Q_OBJECT
  public:
   explicit PreviewImage(QWidget* parent = nullptr);
+  // The picture shown, perhaps decoded smaller than its natural size; null when blank.
   const QImage& Picture() const { return picture_; }
-  void setPicture(const QImage& picture);
+  // The picture's natural size in pixels, which the fit uses.
+  QSize naturalSize() const { return natural_; }
+  void setPicture(const QImage& picture, QSize naturalSize);
   // Where the element stands in its container's twips (not rounded to pixels).
   QRectF twipsGeometry() const { return twips_; }
   void setTwipsGeometry(const QRectF& twips);
@@ -42,6 +45,7 @@ class PreviewImage : public QWidget {
 
  private:
   QImage picture_;
+  QSize natural_;
   QRectF twips_;
 };
 
@@ -154,7 +158,6 @@ class Form1 : public QWidget {
   MessageBox messageBox_;
   QString lastPrefix_;
   QHash<QString, QString> driveFolders_;  // the folder last open on each drive
-  QImage naturalPicture_;  // the picture the preview was last given (the measuring box's picture)
   int shownPanel_ = 0;
 };
 

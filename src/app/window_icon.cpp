@@ -1,7 +1,8 @@
 #include "app/window_icon.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygon>
+#include <initializer_list>
 
 namespace vistrel::app {
 
@@ -23,25 +24,12 @@ QPixmap windowIcon() {
   p.setBrush(yellow);
   p.drawEllipse(QPoint(22, 11), 3, 3);
   // Two hills.
-  QPainterPath far;
-  far.moveTo(3, 22);
-  far.lineTo(11, 12);
-  far.lineTo(18, 20);
-  far.lineTo(29, 14);
-  far.lineTo(29, 27);
-  far.lineTo(3, 27);
-  far.closeSubpath();
-  p.setBrush(green);
-  p.drawPath(far);
-  QPainterPath near;
-  near.moveTo(3, 27);
-  near.lineTo(3, 24);
-  near.lineTo(14, 19);
-  near.lineTo(29, 25);
-  near.lineTo(29, 27);
-  near.closeSubpath();
-  p.setBrush(lime);
-  p.drawPath(near);
+  const auto hill = [&p](std::initializer_list<QPoint> outline, const QColor& colour) {
+    p.setBrush(colour);
+    p.drawPolygon(QPolygon(QList<QPoint>(outline)));
+  };
+  hill({{3, 22}, {11, 12}, {18, 20}, {29, 14}, {29, 27}, {3, 27}}, green);
+  hill({{3, 27}, {3, 24}, {14, 19}, {29, 25}, {29, 27}}, lime);
   // A light edge inside the frame and the frame's shadow.
   p.setBrush(Qt::NoBrush);
   p.setPen(white);

@@ -11,10 +11,11 @@ std::string attributeLine(long long fileSize, int width, int height) {
   return FormatFileSize(fileSize) + " " + decimalText(width) + "x" + decimalText(height);
 }
 
-PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name) {
+PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name,
+                           int areaWidth, int areaHeight) {
   PreviewPicture result;
   const std::filesystem::path file = folder / name;
-  imaging::LoadResult loaded = imaging::load(file);
+  imaging::LoadResult loaded = imaging::load(file, areaWidth, areaHeight);
   if (!loaded.ok) {
     result.error = loaded.error;
     return result;

@@ -17,15 +17,18 @@ std::string attributeLine(long long fileSize, int width, int height);
 
 struct PreviewPicture {
   bool ok = false;
-  imaging::Picture picture;  // full size, top-down BGR
+  imaging::Picture picture;  // top-down BGR, perhaps shrunk while decoding
   int width = 0;             // natural size in pixels (orientation applied)
   int height = 0;
   std::uintmax_t fileSize = 0;  // bytes
   imaging::LoadError error;     // when !ok
 };
 
-// Loads `folder`/`name` for the preview, with its length in bytes. A file that is gone, damaged
-// or not a JPEG or GIF gives ok == false and the reason.
-PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name);
+// Loads `folder`/`name` for the preview, with its length in bytes. The preview shows at most
+// `areaWidth` x `areaHeight` pixels, so a large JPEG may be decoded smaller (never below twice
+// that size); width and height stay the natural size. A file that is gone, damaged or not a JPEG
+// or GIF gives ok == false and the reason.
+PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name,
+                           int areaWidth = 0, int areaHeight = 0);
 
 }  // namespace vistrel::browse

@@ -150,6 +150,45 @@ TEST_F(DirectoryPanel, DrivesAreTheMountedVolumesWithTheStartFolderOnesChosen) {
   EXPECT_TRUE(qs(temp.path()).startsWith(w.Drive1->Drive()));
 }
 
+TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
+  makePictures(temp.path() / "start", 1);
+  makePictures(temp.path() / "drive" / "deeper", 2);
+  makePictures(temp.path() / "drive", 3);
+  Form1& w = open(temp.path() / "start");
+  const QString drive = qs(temp.path() / "drive");
+  const QString gone = qs(temp.path() / "gone");
+  w.Drive1->setDrives({"/", drive, gone});
+  w.Drive1->showDriveOf(w.Dir1->Path());
+  ASSERT_EQ(w.Drive1->Drive(), "/");
+  clickFile(0);
+  ASSERT_FALSE(w.lblImageAttributes->Caption().isEmpty());
+
+  // Choosing a drive from the keyboard, as a user does: the list is sorted, so "/" comes first.
+  w.Drive1->setFocus();
+  QTest::keyClick(w.Drive1, Qt::Key_Down);
+  ASSERT_EQ(w.Drive1->Drive(), drive);
+  EXPECT_EQ(w.Dir1->Path(), drive);
+  EXPECT_EQ(w.File1->Path(), drive);
+  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
+  EXPECT_TRUE(w.imgPreview->Picture().isNull());
+  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  ASSERT_TRUE(w.openFolder(drive + "/deeper"));
+  EXPECT_EQ(w.Drive1->Drive(), drive);
+
+  // A drive that cannot be read: everything stays, the drive list included.
+  QTest::keyClick(w.Drive1, Qt::Key_Down);
+  EXPECT_EQ(w.Drive1->Drive(), drive);
+  EXPECT_EQ(w.Dir1->Path(), drive + "/deeper");
+  EXPECT_EQ(w.File1->Path(), drive + "/deeper");
+  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
+
+  // Back on the first drive the folder last open there comes back.
+  QTest::keyClick(w.Drive1, Qt::Key_Up);
+  EXPECT_EQ(w.Drive1->Drive(), "/");
+  EXPECT_EQ(w.Dir1->Path(), qs(temp.path() / "start"));
+  EXPECT_EQ(w.lblTotalImages->Caption(), "1");
+}
+
 TEST_F(Preview, LandscapeFillsTheWidthAndOverflowsTopAndBottom) {
   writeJpegOfSize(temp.path() / "land.jpg", 640, 480, 48213);
   Form1& w = open(temp.path());
@@ -159,7 +198,7 @@ TEST_F(Preview, LandscapeFillsTheWidthAndOverflowsTopAndBottom) {
   EXPECT_EQ(w.Y, 2351);
   EXPECT_EQ(w.imgPreview->twipsGeometry(), QRectF(0, -88, 3135, 2351));
   EXPECT_TRUE(w.imgPreview->isVisible());
-  EXPECT_EQ(w.imgPreview->Picture().size(), QSize(640, 480));
+  EXPECT_EQ(w.imgPreview->naturalSize(), QSize(640, 480));
   // Cut equally at top and bottom by the 145-pixel-high area.
   EXPECT_EQ(w.imgPreview->geometry(), QRect(0, -6, 209, 157));
 }

@@ -30,6 +30,18 @@ TEST(LoadPreview, GivesThePictureItsNaturalSizeAndFileLength) {
   EXPECT_EQ(gif.height, 32);
 }
 
+TEST(LoadPreview, ALargePictureIsDecodedSmallerButKeepsItsNaturalSize) {
+  testing::TempFolder folder;
+  testing::writeJpeg(folder.path() / "large.jpg", 2000, 1600);
+  const PreviewPicture p = loadPreview(folder.path(), "large.jpg", 209, 145);
+  ASSERT_TRUE(p.ok) << p.error.reason;
+  EXPECT_EQ(p.width, 2000);
+  EXPECT_EQ(p.height, 1600);
+  EXPECT_LT(p.picture.width, 2000);
+  EXPECT_GE(p.picture.width, 2 * 209);
+  EXPECT_GE(p.picture.height, 2 * 145);
+}
+
 TEST(LoadPreview, DamagedOrMissingFilesSayWhich) {
   testing::TempFolder folder;
   folder.write("damaged.jpg", "not a picture at all");

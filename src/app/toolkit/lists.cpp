@@ -35,6 +35,15 @@ QString normal(const QString& path) {
   return qPath(browse::normalFolder(fsPath(path)));
 }
 
+// Reads `folder`, passing on why it could not be read.
+browse::FolderContents readListing(const QString& folder, QString* reason) {
+  browse::FolderContents contents = browse::readFolder(fsPath(folder));
+  if (!contents.ok && reason != nullptr) {
+    *reason = QString::fromStdString(contents.reason);
+  }
+  return contents;
+}
+
 }  // namespace
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
@@ -49,17 +58,19 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 }
 
 void DriveList::refresh() {
-  const QString chosen = Drive();
   QStringList roots;
-  QStringList labels;
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
     // Mounted single files (containers bind some) are not drives.
-    if (!volume.isValid() || !volume.isReady() || !QFileInfo(volume.rootPath()).isDir() ||
-        roots.contains(volume.rootPath())) {
-      continue;
+    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
+      roots.push_back(volume.rootPath());
     }
-    roots.push_back(volume.rootPath());
   }
+  setDrives(roots);
+}
+
+void DriveList::setDrives(QStringList roots) {
+  const QString chosen = Drive();
+  roots.removeDuplicates();
   std::sort(roots.begin(), roots.end());
   QSignalBlocker block(this);
   clear();
@@ -77,12 +88,24 @@ QString DriveList::Drive() const {
 }
 
 void DriveList::showDriveOf(const QString& path) {
-  const QString root = QStorageInfo(path).rootPath();
+  // The deepest listed root that holds the path: a volume mounted inside another one wins.
+  int index = -1;
+  qsizetype longest = -1;
+  for (int i = 0; i < count(); ++i) {
+    const QString root = itemData(i).toString();
+    const QString withSlash = root.endsWith('/') ? root : root + '/';
+    if ((path == root || path.startsWith(withSlash)) && root.size() > longest) {
+      index = i;
+      longest = root.size();
+    }
+  }
   QSignalBlocker block(this);
-  int index = findData(root);
-  if (index < 0 && !root.isEmpty()) {
-    addItem(root, root);
-    index = count() - 1;
+  if (index < 0) {
+    const QString root = QStorageInfo(path).rootPath();
+    if (!root.isEmpty()) {
+      addItem(root, root);
+      index = count() - 1;
+    }
   }
   setCurrentIndex(index);
   last_ = index;
@@ -105,11 +128,8 @@ DirList::DirList(QWidget* parent) : QTreeWidget(parent) {
 
 bool DirList::setPath(const QString& path, QString* reason) {
   const QString target = normal(path);
-  const browse::FolderContents contents = browse::readFolder(fsPath(target));
+  const browse::FolderContents contents = readListing(target, reason);
   if (!contents.ok) {
-    if (reason != nullptr) {
-      *reason = QString::fromStdString(contents.reason);
-    }
     return false;
   }
   const bool changed = target != path_;
@@ -189,11 +209,8 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
 
 bool FileList::setPath(const QString& path, QString* reason) {
   const QString target = normal(path);
-  const browse::FolderContents contents = browse::readFolder(fsPath(target));
+  const browse::FolderContents contents = readListing(target, reason);
   if (!contents.ok) {
-    if (reason != nullptr) {
-      *reason = QString::fromStdString(contents.reason);
-    }
     return false;
   }
   loading_ = true;

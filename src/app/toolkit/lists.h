@@ -17,9 +17,11 @@ class DriveList : public QComboBox {
   explicit DriveList(QWidget* parent = nullptr);
   // Reads the mounted volumes again, keeping the chosen one when it is still there.
   void refresh();
+  // Lists the given root folders as the drives instead (tests, or a chosen set of places).
+  void setDrives(QStringList roots);
   // The chosen drive's root folder ("/" for the system volume).
   QString Drive() const;
-  // Chooses the volume that holds `path`, without raising Change.
+  // Chooses the listed drive that holds `path` (the deepest one), without raising Change.
   void showDriveOf(const QString& path);
 
  signals:
