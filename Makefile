@@ -1,7 +1,8 @@
 # The two commands that do everything on a fresh Debian 12 machine:
 #   make run    install what is missing, build, and open Vistrel on a folder of sample pictures
 #   make test   install what is missing, build, and run every test
-# Also: make asan (the tests in an ASan + UBSan build), make format-check, make format, make fuzz.
+# Also: make asan (the tests in an ASan + UBSan build), make format-check, make format, make fuzz,
+# make browser-test (a gallery made by vistrel-batch, checked in Debian's Chromium).
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -28,6 +29,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+browser-test: build
+	@scripts/setup-deps --browser
+	@tests/e2e/run-browser-test $(BUILD)
 
 asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVISTREL_SANITIZE=ON >/dev/null

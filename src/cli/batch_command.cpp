@@ -1,0 +1,134 @@
+#include "cli/batch_command.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+
+#include "cli/batch_folder.h"
+#include "cli/batch_options.h"
+#include "cli/batch_summary.h"
+#include "cli/terminal_progress.h"
+
+namespace vistrel::cli {
+
+namespace {
+
+// The window's screen at 96 DPI: thumbnails fit exactly as the window fits them there.
+const float kTwipsPerPixel = 15.0f;
+
+CreateSettings createSettings(const BatchOptions& options, const BatchFolder& folder) {
+  CreateSettings settings;
+  BatchSettings& thumbs = settings.thumbnails;
+  // Absolute, so the page handed to the desktop for --open does not depend on a working folder.
+  std::error_code ec;
+  thumbs.folder = std::filesystem::absolute(folder.folder, ec);
+  if (ec) {
+    thumbs.folder = folder.folder;
+  }
+  thumbs.pictureNames = folder.pictures;
+  thumbs.ImageCount = static_cast<int16_t>(folder.pictures.size());
+  thumbs.largestWidth = static_cast<int16_t>(options.maxWidth);
+  thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
+  thumbs.prefix = options.prefix;
+  thumbs.quality = options.quality;
+  thumbs.twipsPerPixelX = kTwipsPerPixel;
+  thumbs.twipsPerPixelY = kTwipsPerPixel;
+  settings.table = {options.rows, options.columns, options.border, options.padding,
+                    options.spacing};
+  settings.openFirstPage = options.open;
+  return settings;
+}
+
+// Remembers whether the page was handed to the desktop and refused, so that problem is told
+// apart from a page that could not be written (both name Thumb001.html).
+class WatchedShell : public Shell {
+ public:
+  explicit WatchedShell(Shell& shell) : shell_(shell) {}
+  bool openDocument(const std::filesystem::path& file) override {
+    refused = !shell_.openDocument(file);
+    return !refused;
+  }
+  bool refused = false;
+
+ private:
+  Shell& shell_;
+};
+
+void printLine(std::FILE* file, const std::string& text) {
+  std::fprintf(file, "vistrel-batch: %s\n", text.c_str());
+}
+
+}  // namespace
+
+int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                    bool errIsTerminal, Shell& shell) {
+  const ParsedCommandLine parsed = parseCommandLine(args);
+  switch (parsed.action) {
+    case BatchAction::Help:
+      std::fputs(usageText().c_str(), out);
+      return kAllWritten;
+    case BatchAction::Version:
+      std::fputs(versionText().c_str(), out);
+      return kAllWritten;
+    case BatchAction::BadInput:
+      std::fprintf(err, "%s\n", parsed.error.c_str());
+      return kBadInput;
+    case BatchAction::Run:
+      break;
+  }
+  const BatchFolder folder = readBatchFolder(parsed.options.folder);
+  if (!folder.ok) {
+    std::fprintf(err, "%s\n", folder.error.c_str());
+    return kBadInput;
+  }
+  const CreateSettings settings = createSettings(parsed.options, folder);
+
+  TerminalProgress progress(err, errIsTerminal);
+  const auto started = std::chrono::steady_clock::now();
+  WatchedShell watched(shell);
+  CreateReport report;
+  try {
+    report = runCreate(settings, progress, &watched);
+  } catch (const std::exception& e) {
+    progress.finish();
+    printLine(err, std::string("the run stopped: ") + escaped(e.what()));
+    return kSomeNotWritten;
+  }
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+  progress.finish();
+  if (report.refused) {
+    printLine(err, escaped(*report.refused));
+    return kBadInput;
+  }
+
+  int pagesWritten = report.pageCount;
+  bool failed = false;
+  // Not opening the page is told but is no failure: everything was written.
+  const size_t openProblems = watched.refused ? 1 : 0;
+  for (size_t i = 0; i < report.problems.size(); ++i) {
+    const RunProblem& problem = report.problems[i];
+    const bool isPicture = std::find(folder.pictures.begin(), folder.pictures.end(),
+                                     problem.file) != folder.pictures.end();
+    if (isPicture) {
+      printLine(err, skippedLine(escaped(problem.file), escaped(problem.reason)));
+      failed = true;
+      continue;
+    }
+    printLine(err, escaped(problem.file) + ": " + escaped(problem.reason));
+    if (i + openProblems >= report.problems.size()) {
+      continue;
+    }
+    // The pages are written in order and stop at the first that fails.
+    failed = true;
+    for (int page = 1; page <= report.pageCount; ++page) {
+      if (problem.file == pageName(page)) {
+        pagesWritten = std::min(pagesWritten, page - 1);
+      }
+    }
+  }
+  printLine(err,
+            summaryLine(static_cast<int>(report.thumbs.size()), pagesWritten, seconds.count()));
+  return failed ? kSomeNotWritten : kAllWritten;
+}
+
+}  // namespace vistrel::cli

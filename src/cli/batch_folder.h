@@ -1,0 +1,23 @@
+#pragma once
+// The FOLDER argument of vistrel-batch: checked before anything is written, and its picture
+// list made exactly as the window's file list makes it.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vistrel::cli {
+
+struct BatchFolder {
+  bool ok = false;
+  std::string error;                  // one line naming FOLDER and the reason, when !ok
+  std::filesystem::path folder;       // as given
+  std::vector<std::string> pictures;  // names without folder, in the window's list order
+};
+
+// Reads `folder`: it must exist, be a folder that can be listed and written, and hold at
+// least one picture ("*.jpg" or "*.gif", letter case ignored, hidden files left out), and no
+// more than the 32767 pictures a gallery can count.
+BatchFolder readBatchFolder(const std::string& folder);
+
+}  // namespace vistrel::cli

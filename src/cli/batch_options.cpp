@@ -1,0 +1,290 @@
+#include "cli/batch_options.h"
+
+#include "thumbs/prefix_check.h"
+
+#include <QString>
+#include <array>
+#include <cstdio>
+#include <optional>
+
+#ifndef VISTREL_VERSION
+#define VISTREL_VERSION "1.5"
+#endif
+
+namespace vistrel::cli {
+
+namespace {
+
+const char* const kProgram = "vistrel-batch";
+
+enum class Kind { Range, Quality, Prefix, Flag };
+
+struct OptionSpec {
+  std::string_view name;
+  Kind kind;
+  int low;
+  int high;
+  int BatchOptions::*number;  // for Range and Quality
+};
+
+const std::array<OptionSpec, 10> kOptions = {{
+    {"--max-width", Kind::Range, 1, 1500, &BatchOptions::maxWidth},
+    {"--max-height", Kind::Range, 1, 1500, &BatchOptions::maxHeight},
+    {"--quality", Kind::Quality, 60, 100, &BatchOptions::quality},
+    {"--prefix", Kind::Prefix, 0, 0, nullptr},
+    {"--rows", Kind::Range, 1, 100, &BatchOptions::rows},
+    {"--columns", Kind::Range, 1, 100, &BatchOptions::columns},
+    {"--border", Kind::Range, 0, 20, &BatchOptions::border},
+    {"--padding", Kind::Range, 0, 20, &BatchOptions::padding},
+    {"--spacing", Kind::Range, 0, 20, &BatchOptions::spacing},
+    {"--open", Kind::Flag, 0, 0, nullptr},
+}};
+
+const int kPrefixMaxLength = 10;
+
+std::string allowedValues(const OptionSpec& spec) {
+  switch (spec.kind) {
+    case Kind::Range:
+      return "a whole number from " + std::to_string(spec.low) + " to " + std::to_string(spec.high);
+    case Kind::Quality: {
+      std::string list = "one of ";
+      for (int q = spec.low; q <= spec.high; q += 5) {
+        list += std::to_string(q);
+        list += q < spec.high ? ", " : "";
+      }
+      return list;
+    }
+    case Kind::Prefix:
+      return "1 to 10 characters, none of them / \\ < > : \" | ? * or a control character";
+    case Kind::Flag:
+      return "no value";
+  }
+  return "";
+}
+
+// Whole decimal numbers only: "1e2", "0x10", "12px" and " 5" are refused rather than read the
+// way the window's text boxes forgive them, because a script that passes them has a bug.
+std::optional<long long> wholeNumber(std::string_view text) {
+  size_t pos = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    pos = 1;
+  }
+  if (pos == text.size()) {
+    return std::nullopt;
+  }
+  long long value = 0;
+  for (; pos < text.size(); ++pos) {
+    if (text[pos] < '0' || text[pos] > '9') {
+      return std::nullopt;
+    }
+    // Anything past a million is out of every range; stop growing before it can overflow.
+    if (value < 1000000) {
+      value = value * 10 + (text[pos] - '0');
+    }
+  }
+  return negative ? -value : value;
+}
+
+std::string badValue(const OptionSpec& spec, std::string_view value) {
+  return std::string(kProgram) + ": " + std::string(spec.name) + " " + inQuotes(value) +
+         " is not allowed: give " + allowedValues(spec);
+}
+
+std::string optionList() {
+  std::string list;
+  for (const auto& spec : kOptions) {
+    list += std::string(spec.name) + ", ";
+  }
+  return list + "--help, --version";
+}
+
+// Applies one option's value; returns the error line, or "" when the value is accepted.
+std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& options) {
+  switch (spec.kind) {
+    case Kind::Range:
+    case Kind::Quality: {
+      const auto number = wholeNumber(value);
+      if (!number || *number < spec.low || *number > spec.high ||
+          (spec.kind == Kind::Quality && *number % 5 != 0)) {
+        return badValue(spec, value);
+      }
+      options.*spec.number = static_cast<int>(*number);
+      return "";
+    }
+    case Kind::Prefix: {
+      const std::string problem = prefixProblem(value);
+      if (!problem.empty()) {
+        return std::string(kProgram) + ": " + std::string(spec.name) + ": " + problem + " Give " +
+               allowedValues(spec) + ".";
+      }
+      options.prefix = std::string(value);
+      return "";
+    }
+    case Kind::Flag:
+      options.open = true;
+      return "";
+  }
+  return "";
+}
+
+bool validUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8() ==
+         QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::string escaped(std::string_view text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    size_t length = 1;
+    if (byte >= 0xC0) {
+      length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    }
+    const std::string_view piece = text.substr(i, length);
+    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && (length == 1 || !validUtf8(piece)))) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+      ++i;
+      continue;
+    }
+    out += piece;
+    i += piece.size();
+  }
+  return out;
+}
+
+std::string inQuotes(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : escaped(text)) {
+    if (c == '"') {
+      out += '\\';
+    }
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string prefixProblem(std::string_view prefix) {
+  if (!validUtf8(prefix)) {
+    return "The prefix " + inQuotes(prefix) + " is not UTF-8 text.";
+  }
+  // The batch's own rule for the characters, so both front ends refuse the same prefixes.
+  if (auto problem = vistrel::prefixProblem(prefix)) {
+    return escaped(*problem);
+  }
+  if (prefix.empty()) {
+    return "The prefix is empty, so a thumbnail could replace its own picture.";
+  }
+  if (QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())).size() >
+      kPrefixMaxLength) {
+    return "The prefix " + inQuotes(prefix) + " is longer than 10 characters.";
+  }
+  return "";
+}
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
+  ParsedCommandLine result;
+  std::vector<std::string> folders;
+  auto fail = [&](std::string line) {
+    result.action = BatchAction::BadInput;
+    result.error = std::move(line);
+    return result;
+  };
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      folders.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      result.action = BatchAction::Help;
+      return result;
+    }
+    if (arg == "--version") {
+      result.action = BatchAction::Version;
+      return result;
+    }
+    const size_t equals = arg.find('=');
+    const std::string_view name = std::string_view(arg).substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const auto& candidate : kOptions) {
+      if (candidate.name == name) {
+        spec = &candidate;
+      }
+    }
+    if (spec == nullptr) {
+      return fail(std::string(kProgram) + ": unknown option " + inQuotes(name) +
+                  ": the options are " + optionList());
+    }
+    std::string_view value;
+    if (spec->kind == Kind::Flag) {
+      if (equals != std::string::npos) {
+        return fail(std::string(kProgram) + ": " + std::string(spec->name) + " takes no value");
+      }
+    } else if (equals != std::string::npos) {
+      value = std::string_view(arg).substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      return fail(std::string(kProgram) + ": " + std::string(spec->name) + " needs a value: give " +
+                  allowedValues(*spec));
+    }
+    std::string error = apply(*spec, value, result.options);
+    if (!error.empty()) {
+      return fail(std::move(error));
+    }
+  }
+  if (folders.empty()) {
+    return fail(std::string(kProgram) + ": no FOLDER given: usage is " + kProgram +
+                " [options] FOLDER (see --help)");
+  }
+  if (folders.size() > 1) {
+    return fail(std::string(kProgram) + ": more than one FOLDER given (" + inQuotes(folders[0]) +
+                ", " + inQuotes(folders[1]) + "): give exactly one");
+  }
+  result.options.folder = folders[0];
+  return result;
+}
+
+std::string versionText() {
+  return std::string(kProgram) + " " + VISTREL_VERSION + "\n";
+}
+
+std::string usageText() {
+  return R"(Usage: vistrel-batch [options] FOLDER
+
+Makes a web gallery of the JPEG and GIF pictures in FOLDER (*.jpg, *.gif, letter case
+ignored, hidden files left out, in name order): one JPEG thumbnail per picture and the pages
+Thumb001.html onward, exactly as the Vistrel window's Create writes them.
+
+Options (defaults are the window's start-up values):
+  --max-width N    largest thumbnail width in pixels, 1 to 1500 (150)
+  --max-height N   largest thumbnail height in pixels, 1 to 1500 (150)
+  --quality N      JPEG quality: 60, 65, 70, 75, 80, 85, 90, 95 or 100 (65)
+  --prefix TEXT    thumbnail name prefix, 1 to 10 characters (th_)
+  --rows N         table rows per page, 1 to 100 (1)
+  --columns N      table columns per page, 1 to 100 (1)
+  --border N       table border size, 0 to 20 (2)
+  --padding N      table cell padding, 0 to 20 (2)
+  --spacing N      table cell spacing, 0 to 20 (2)
+  --open           open Thumb001.html in the default browser afterwards
+  --help           show this text
+  --version        show the version
+
+Exit status: 0 when every picture and page was written, 1 when some picture was
+skipped or a page could not be written, 2 on bad input (nothing is written then).
+)";
+}
+
+}  // namespace vistrel::cli

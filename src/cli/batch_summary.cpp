@@ -1,0 +1,42 @@
+#include "cli/batch_summary.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vistrel::cli {
+
+namespace {
+
+std::string counted(int count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Fixed decimals with a full stop: printf would follow LC_NUMERIC, which Qt sets from the
+// user's locale.
+std::string fixed(double value, int decimals) {
+  const long long scale = decimals == 1 ? 10 : 100;
+  const long long scaled = std::llround(std::max(0.0, value) * static_cast<double>(scale));
+  std::string fraction = std::to_string(scaled % scale);
+  fraction.insert(0, static_cast<size_t>(decimals) - fraction.size(), '0');
+  return std::to_string(scaled / scale) + "." + fraction;
+}
+
+}  // namespace
+
+std::string summaryLine(int picturesWritten, int pagesWritten, double seconds) {
+  // A run faster than the clock's resolution still gets a finite rate.
+  const double rate = picturesWritten / std::max(seconds, 0.001);
+  return counted(picturesWritten, "picture", "pictures") + " written, " +
+         counted(pagesWritten, "page", "pages") + " written, " + fixed(seconds, 2) + " seconds, " +
+         fixed(rate, 1) + " pictures per second";
+}
+
+std::string skippedLine(const std::string& file, const std::string& reason) {
+  return "skipped " + file + ": " + reason;
+}
+
+std::string pageFailedLine(const std::string& file, const std::string& reason) {
+  return "not written " + file + ": " + reason;
+}
+
+}  // namespace vistrel::cli

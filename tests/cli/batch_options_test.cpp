@@ -1,0 +1,220 @@
+#include "cli/batch_options.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/batch_summary.h"
+#include "cli/terminal_progress.h"
+
+namespace vistrel::cli {
+namespace {
+
+TEST(ParseCommandLine, DefaultsAreTheWindowsStartUpValuesWithOpenOff) {
+  const auto parsed = parseCommandLine({"pics"});
+  ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
+  BatchOptions expected;
+  expected.folder = "pics";
+  expected.maxWidth = 150;
+  expected.maxHeight = 150;
+  expected.quality = 65;
+  expected.prefix = "th_";
+  expected.rows = 1;
+  expected.columns = 1;
+  expected.border = 2;
+  expected.padding = 2;
+  expected.spacing = 2;
+  expected.open = false;
+  EXPECT_TRUE(parsed.options == expected);
+}
+
+TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
+  const auto parsed = parseCommandLine({"--max-width", "1", "--max-height=1500", "--quality", "100",
+                                        "--prefix=t-", "--rows", "100", "--columns=7", "--border",
+                                        "0", "--padding=20", "--spacing", "5", "--open", "pics"});
+  ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
+  const BatchOptions expected{"pics", 1, 1500, 100, "t-", 100, 7, 0, 20, 5, true};
+  EXPECT_TRUE(parsed.options == expected);
+}
+
+TEST(ParseCommandLine, LaterOptionsWinAndDoubleDashEndsOptions) {
+  const auto parsed = parseCommandLine({"--rows", "3", "--rows=4", "--", "--odd-folder"});
+  ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
+  EXPECT_EQ(parsed.options.rows, 4);
+  EXPECT_EQ(parsed.options.folder, "--odd-folder");
+}
+
+TEST(ParseCommandLine, HelpAndVersion) {
+  EXPECT_EQ(parseCommandLine({"--help"}).action, BatchAction::Help);
+  EXPECT_EQ(parseCommandLine({"pics", "-h"}).action, BatchAction::Help);
+  EXPECT_EQ(parseCommandLine({"--version"}).action, BatchAction::Version);
+  EXPECT_EQ(versionText(), "vistrel-batch 1.5\n");
+  // Every option is documented.
+  for (const char* name : {"--max-width", "--max-height", "--quality", "--prefix", "--rows",
+                           "--columns", "--border", "--padding", "--spacing", "--open"}) {
+    EXPECT_NE(usageText().find(name), std::string::npos) << name;
+  }
+}
+
+struct BadCase {
+  std::vector<std::string> args;
+  std::string error;  // the whole line
+};
+
+TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
+  const std::string range100 = ": give a whole number from 1 to 100";
+  const std::string range20 = ": give a whole number from 0 to 20";
+  const std::string range1500 = ": give a whole number from 1 to 1500";
+  const std::string qualities = ": give one of 60, 65, 70, 75, 80, 85, 90, 95, 100";
+  const std::string prefixes =
+      " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
+  const BadCase cases[] = {
+      {{"--max-width", "0", "p"}, "vistrel-batch: --max-width \"0\" is not allowed" + range1500},
+      {{"--max-width=1501", "p"}, "vistrel-batch: --max-width \"1501\" is not allowed" + range1500},
+      {{"--max-height", "abc", "p"},
+       "vistrel-batch: --max-height \"abc\" is not allowed" + range1500},
+      {{"--max-height", "1e2", "p"},
+       "vistrel-batch: --max-height \"1e2\" is not allowed" + range1500},
+      {{"--max-height=", "p"}, "vistrel-batch: --max-height \"\" is not allowed" + range1500},
+      {{"--rows", "101", "p"}, "vistrel-batch: --rows \"101\" is not allowed" + range100},
+      {{"--rows", "99999999999999999999", "p"},
+       "vistrel-batch: --rows \"99999999999999999999\" is not allowed" + range100},
+      {{"--columns", "-1", "p"}, "vistrel-batch: --columns \"-1\" is not allowed" + range100},
+      {{"--columns", " 5", "p"}, "vistrel-batch: --columns \" 5\" is not allowed" + range100},
+      {{"--border", "21", "p"}, "vistrel-batch: --border \"21\" is not allowed" + range20},
+      {{"--padding", "2.5", "p"}, "vistrel-batch: --padding \"2.5\" is not allowed" + range20},
+      {{"--spacing", "-", "p"}, "vistrel-batch: --spacing \"-\" is not allowed" + range20},
+      {{"--quality", "62", "p"}, "vistrel-batch: --quality \"62\" is not allowed" + qualities},
+      {{"--quality", "55", "p"}, "vistrel-batch: --quality \"55\" is not allowed" + qualities},
+      {{"--quality", "105", "p"}, "vistrel-batch: --quality \"105\" is not allowed" + qualities},
+      {{"--prefix", "", "p"},
+       "vistrel-batch: --prefix: The prefix is empty, so a thumbnail could replace its own "
+       "picture." +
+           prefixes},
+      {{"--prefix", "a/b", "p"},
+       "vistrel-batch: --prefix: The prefix \"a/b\" holds a folder separator (/); thumbnails "
+       "are written beside the pictures, so the prefix must be part of a file name." +
+           prefixes},
+      {{"--prefix=..\\", "p"},
+       "vistrel-batch: --prefix: The prefix \"..\\\" holds a folder separator (\\); thumbnails "
+       "are written beside the pictures, so the prefix must be part of a file name." +
+           prefixes},
+      {{"--prefix", "a:b", "p"},
+       "vistrel-batch: --prefix: The prefix \"a:b\" holds the character :, which a file name "
+       "cannot hold on every disk." +
+           prefixes},
+      {{"--prefix", "a\nb", "p"},
+       "vistrel-batch: --prefix: The prefix holds a control character (code 0A), which a file "
+       "name cannot hold." +
+           prefixes},
+      // The separator is met first and the message quotes the prefix: still one line.
+      {{"--prefix", "/\n", "p"},
+       "vistrel-batch: --prefix: The prefix \"/\\x0A\" holds a folder separator (/); thumbnails "
+       "are written beside the pictures, so the prefix must be part of a file name." +
+           prefixes},
+      {{"--prefix", "abcdefghijk", "p"},
+       "vistrel-batch: --prefix: The prefix \"abcdefghijk\" is longer than 10 characters." +
+           prefixes},
+      {{"--prefix", "a\xFF", "p"},
+       "vistrel-batch: --prefix: The prefix \"a\\xFF\" is not UTF-8 text." + prefixes},
+      {{"--rows"}, "vistrel-batch: --rows needs a value: give a whole number from 1 to 100"},
+      {{"--open=yes", "p"}, "vistrel-batch: --open takes no value"},
+      {{"--colums", "3", "p"},
+       "vistrel-batch: unknown option \"--colums\": the options are --max-width, --max-height, "
+       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --open, --help, "
+       "--version"},
+      {{"-x", "p"},
+       "vistrel-batch: unknown option \"-x\": the options are --max-width, --max-height, "
+       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --open, --help, "
+       "--version"},
+      {{}, "vistrel-batch: no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},
+      {{"a", "b"}, "vistrel-batch: more than one FOLDER given (\"a\", \"b\"): give exactly one"},
+      // An unknown option before --help is still an error.
+      {{"--bogus", "--help"},
+       "vistrel-batch: unknown option \"--bogus\": the options are --max-width, --max-height, "
+       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --open, --help, "
+       "--version"},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = parseCommandLine(c.args);
+    std::string shown;
+    for (const auto& a : c.args) {
+      shown += inQuotes(a) + " ";
+    }
+    EXPECT_EQ(parsed.action, BatchAction::BadInput) << shown;
+    EXPECT_EQ(parsed.error, c.error) << shown;
+    EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << shown;
+  }
+}
+
+TEST(PrefixProblem, AcceptsWhatTheWindowAccepts) {
+  for (const char* prefix : {"th_", "t", "Ω-ü_", "abcdefghij", "ÄÖÜäöüßéèê", "th th", "-x"}) {
+    EXPECT_EQ(prefixProblem(prefix), "") << prefix;
+  }
+}
+
+TEST(SummaryLine, CountsSecondsAndRate) {
+  EXPECT_EQ(summaryLine(12, 3, 0.84),
+            "12 pictures written, 3 pages written, 0.84 seconds, "
+            "14.3 pictures per second");
+  EXPECT_EQ(summaryLine(1, 1, 2.0),
+            "1 picture written, 1 page written, 2.00 seconds, "
+            "0.5 pictures per second");
+  EXPECT_EQ(summaryLine(0, 0, 0.0),
+            "0 pictures written, 0 pages written, 0.00 seconds, "
+            "0.0 pictures per second");
+  // Faster than the clock: a finite rate, not inf or nan.
+  EXPECT_EQ(summaryLine(5, 1, 0.0),
+            "5 pictures written, 1 page written, 0.00 seconds, "
+            "5000.0 pictures per second");
+  EXPECT_EQ(skippedLine("x.jpg", "not a JPEG file"), "skipped x.jpg: not a JPEG file");
+}
+
+TEST(TerminalProgress, LineShowsBarCountAndPhase) {
+  EXPECT_EQ(TerminalProgress::line("Processing images...     (3 of 12)", 0.25f),
+            "[######------------------]  3/12  Processing images...");
+  EXPECT_EQ(TerminalProgress::line("Writing HMTL Document(s)...     (2 of 2)", 1.5f),
+            "[########################] 2/2  Writing HMTL Document(s)...");
+  EXPECT_EQ(TerminalProgress::line("Working...", -1.0f), "[------------------------]  Working...");
+}
+
+TEST(TerminalProgress, DrawsOnATerminalAndClearsItsLineWhenHidden) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  TerminalProgress progress(out, true);
+  progress.setFillWidth(0);
+  progress.setNoticeVisible(true);
+  progress.setTrackVisible(true);
+  progress.setStatus("Processing images...     (1 of 2)");
+  progress.setFillWidth(progress.trackWidth());
+  progress.setNoticeVisible(false);
+  std::fclose(out);
+  const std::string text(buffer, size);
+  free(buffer);
+  EXPECT_NE(text.find("\r[------------------------] 1/2  Processing images...\033[K"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\r[########################] 1/2  Processing images...\033[K"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K");
+  EXPECT_EQ(text.find('\n'), std::string::npos);
+}
+
+TEST(TerminalProgress, PrintsNothingWhenNotATerminal) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  TerminalProgress progress(out, false);
+  progress.setNoticeVisible(true);
+  progress.setTrackVisible(true);
+  progress.setStatus("Processing images...     (1 of 2)");
+  progress.setFillWidth(100);
+  progress.setNoticeVisible(false);
+  std::fclose(out);
+  EXPECT_EQ(size, 0u);
+  free(buffer);
+  EXPECT_EQ(progress.fillWidth(), 100.0f);
+}
+
+}  // namespace
+}  // namespace vistrel::cli

@@ -1,0 +1,149 @@
+// Opens a gallery that vistrel-batch wrote, from disk, in Debian's Chromium and checks what a
+// visitor meets: every thumbnail loads at its recorded size, Next, Last and Home lead where they
+// say, and a thumbnail's link opens the full picture.
+//
+// Usage: node browser_test.mjs GALLERY_FOLDER PICTURE_COUNT
+// Exits 0 when every check passed, 1 with the failed checks listed otherwise.
+import { chromium } from 'playwright-core';
+import { mkdtempSync, readdirSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
+
+const [folderArg, countArg] = process.argv.slice(2);
+if (!folderArg || !countArg) {
+  console.error('usage: node browser_test.mjs GALLERY_FOLDER PICTURE_COUNT');
+  process.exit(2);
+}
+const folder = resolve(folderArg);
+const pictureCount = Number(countArg);
+const pageNames = readdirSync(folder).filter((n) => /^Thumb\d{3,}\.html$/.test(n)).sort();
+const pageUrl = (name) => pathToFileURL(join(folder, name)).href;
+
+const failures = [];
+function check(ok, what) {
+  if (ok) {
+    console.log(`ok   ${what}`);
+  } else {
+    console.log(`FAIL ${what}`);
+    failures.push(what);
+  }
+}
+
+// The thumbnails of the page shown: every one complete, decoded, and at the size the page
+// gives for it. Returns how many there were.
+async function checkThumbnails(page, pageName) {
+  const images = await page.$$eval('img', (imgs) =>
+    imgs.map((img) => ({
+      src: img.getAttribute('src'),
+      complete: img.complete,
+      naturalWidth: img.naturalWidth,
+      naturalHeight: img.naturalHeight,
+      width: Number(img.getAttribute('width')),
+      height: Number(img.getAttribute('height')),
+    })),
+  );
+  for (const img of images) {
+    check(
+      img.complete && img.naturalWidth > 0 && img.naturalHeight > 0,
+      `${pageName}: thumbnail ${img.src} loaded (${img.naturalWidth}x${img.naturalHeight})`,
+    );
+    check(
+      img.naturalWidth === img.width && img.naturalHeight === img.height,
+      `${pageName}: thumbnail ${img.src} is ${img.width}x${img.height} as the page says`,
+    );
+  }
+  return images.length;
+}
+
+async function clickLink(page, label, expectedPage) {
+  const link = page.getByRole('link', { name: label, exact: true });
+  check((await link.count()) === 1, `${pageName(page)}: one "${label}" link`);
+  await Promise.all([page.waitForURL(pageUrl(expectedPage)), link.click()]);
+  await page.waitForLoadState('load');
+  check(pageName(page) === expectedPage, `"${label}" leads to ${expectedPage}`);
+}
+
+function pageName(page) {
+  return decodeURIComponent(new URL(page.url()).pathname.split('/').pop());
+}
+
+const userDataDir = mkdtempSync(join(tmpdir(), 'vistrel-chromium-'));
+let context;
+try {
+  context = await chromium.launchPersistentContext(userDataDir, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: [
+      '--headless',
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+    ],
+  });
+  const page = context.pages()[0] ?? (await context.newPage());
+  page.on('requestfailed', (request) => {
+    check(false, `request ${request.url()} failed: ${request.failure()?.errorText}`);
+  });
+  page.on('response', (response) => {
+    // file:// answers carry status 0; anything else must not be an error.
+    if (response.status() >= 400) {
+      check(false, `request ${response.url()} answered ${response.status()}`);
+    }
+  });
+
+  check(pageNames.length >= 3, `the gallery has at least three pages (${pageNames.length})`);
+  const first = pageNames[0];
+  const last = pageNames[pageNames.length - 1];
+  check(first === 'Thumb001.html', 'the first page is Thumb001.html');
+
+  await page.goto(pageUrl(first), { waitUntil: 'load' });
+  await checkThumbnails(page, first);
+  await clickLink(page, 'Next', pageNames[1]);
+  await checkThumbnails(page, pageNames[1]);
+  await clickLink(page, '|Last', last);
+  await checkThumbnails(page, last);
+  check(
+    (await page.getByRole('link', { name: 'Next', exact: true }).count()) === 0,
+    `${last}: Next is plain text on the last page`,
+  );
+  await clickLink(page, 'Home', first);
+
+  // The full picture behind the first thumbnail.
+  const pictureLink = page.locator('a:has(img)').first();
+  const pictureName = decodeURIComponent(await pictureLink.getAttribute('href'));
+  await Promise.all([page.waitForURL(pathToFileURL(join(folder, pictureName)).href), pictureLink.click()]);
+  await page.waitForLoadState('load');
+  const picture = await page.$eval('img', (img) => ({
+    complete: img.complete,
+    width: img.naturalWidth,
+    height: img.naturalHeight,
+  }));
+  check(
+    picture.complete && picture.width > 0 && picture.height > 0,
+    `the full picture ${pictureName} opens (${picture.width}x${picture.height})`,
+  );
+
+  // Every thumbnail of the gallery, page by page.
+  let thumbnails = 0;
+  for (const name of pageNames) {
+    await page.goto(pageUrl(name), { waitUntil: 'load' });
+    thumbnails += await checkThumbnails(page, name);
+  }
+  check(thumbnails === pictureCount, `${thumbnails} thumbnails shown for ${pictureCount} pictures`);
+} catch (error) {
+  check(false, `browser run: ${error.message}`);
+} finally {
+  await context?.close();
+  rmSync(userDataDir, { recursive: true, force: true });
+}
+
+if (failures.length > 0) {
+  console.log(`browser test: ${failures.length} check(s) failed`);
+  process.exit(1);
+}
+console.log('browser test: all checks passed');
