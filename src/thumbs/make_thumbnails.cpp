@@ -125,10 +125,6 @@ void removeQuietly(const fs::path& path) {
   fs::remove(path, ignored);
 }
 
-std::string systemReason(const std::error_code& error) {
-  return error.message();
-}
-
 }  // namespace
 
 std::string batchStatus(int number, int count) {
@@ -241,14 +237,18 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     } else if (!outcome.ok) {
       result.problems.push_back({name, outcome.reason});
     } else {
-      std::error_code error;
-      const auto length = fs::file_size(jobs[i].source, error);
-      if (!error) {
-        fs::rename(jobs[i].output, target, error);
+      std::error_code sizeError;
+      std::error_code renameError;
+      const auto length = fs::file_size(jobs[i].source, sizeError);
+      if (!sizeError) {
+        fs::rename(jobs[i].output, target, renameError);
       }
-      if (error) {
-        result.problems.push_back({name, "its thumbnail " + targets[i] +
-                                             " could not be put in place: " + systemReason(error)});
+      if (sizeError) {
+        result.problems.push_back({name, "its size cannot be read: " + sizeError.message()});
+      } else if (renameError) {
+        result.problems.push_back(
+            {name, "its thumbnail " + targets[i] +
+                       " could not be put in place: " + renameError.message()});
       } else {
         placed = true;
         ThumbInfo info;
