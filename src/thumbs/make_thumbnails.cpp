@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -16,6 +17,7 @@
 #include "common/numbers.h"
 #include "imaging/dib_section.h"
 #include "thumbs/create_thumb.h"
+#include "thumbs/prefix_check.h"
 
 namespace vistrel {
 
@@ -132,6 +134,9 @@ std::string batchStatus(int number, int count) {
 }
 
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress) {
+  if (auto problem = prefixProblem(settings.prefix)) {
+    throw std::invalid_argument(*problem);
+  }
   BatchResult result;
   const int count =
       std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
