@@ -52,12 +52,19 @@ struct LoadResult {
 };
 
 // Format and natural size, reading only the headers.
+// Both functions are safe to call from several threads at once. The format comes from the
+// file's first bytes, not its name. Errors name the file and say why in words a user
+// understands ("not a JPEG or GIF file", "file is truncated", "unsupported JPEG variant: ...",
+// "the picture is too large: ..."). A picture over 256 megapixels, or whose decode would need
+// more than 1 GiB, is refused by load before anything is allocated for it.
 ProbeResult probe(const std::filesystem::path& file);
 
-// Decodes `file`. With a least size (leastWidth, leastHeight > 0) a JPEG may be shrunk while it
-// decodes, as long as both sides stay at least twice the asked size (or at the natural size);
+// Decodes `file`, upright (EXIF orientation applied). With a least size (leastWidth,
+// leastHeight > 0, in the natural orientation) a JPEG is shrunk while it decodes by the
+// strongest factor that keeps both sides at least twice the asked size (never enlarged);
 // without one the picture is full size. A GIF gives its first image, transparent pixels laid on
-// the window background colour.
+// the window background colour. A JPEG whose data ends early or is damaged but still yields a
+// picture is ok, with `warning` saying so.
 LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0);
 
 }  // namespace vistrel::imaging
