@@ -17,6 +17,7 @@ py=/usr/bin/python3
 need=()
 command -v vipsthumbnail >/dev/null || need+=(libvips-tools)
 $py -c 'import PIL' 2>/dev/null || need+=(python3-pil)
+[[ -x /usr/bin/time ]] || need+=(time)
 if [[ ${#need[@]} -gt 0 ]]; then
   sudo=""
   [[ $(id -u) -ne 0 ]] && sudo="sudo"
@@ -70,12 +71,20 @@ ours1=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$line1")
 ours=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$lineN")
 peak=$(sed -E 's/.*peakMB=([0-9.]+).*/\1/' <<<"$lineN")
 
+# Processor seconds (user + system) of a command, added to the file $1.
+cputime() {
+  local into=$1
+  shift
+  /usr/bin/time -f "%U %S" -a -o "$into" "$@"
+}
+cpusum() { awk '{s += $1 + $2} END {printf "%.3f", s}' "$1"; }
+
 # vipsthumbnail, two processes.
 mkdir -p "$scratch/vips"
 t0=$(now)
-vipsthumbnail -s 150x150 -o "$scratch/vips/%s.jpg[Q=65]" "${first[@]}" 2>/dev/null &
+cputime "$scratch/vips.cpu" vipsthumbnail -s 150x150 -o "$scratch/vips/%s.jpg[Q=65]" "${first[@]}" 2>/dev/null &
 if [[ ${#second[@]} -gt 0 ]]; then
-  vipsthumbnail -s 150x150 -o "$scratch/vips/%s.jpg[Q=65]" "${second[@]}" 2>/dev/null &
+  cputime "$scratch/vips.cpu" vipsthumbnail -s 150x150 -o "$scratch/vips/%s.jpg[Q=65]" "${second[@]}" 2>/dev/null &
 fi
 wait
 vips2=$(elapsed "$t0" "$(now)")
@@ -83,12 +92,16 @@ vips2=$(elapsed "$t0" "$(now)")
 # Pillow, two processes.
 mkdir -p "$scratch/pillow"
 t0=$(now)
-$py "$here/pillow_thumbs.py" "$scratch/pillow" "${first[@]}" &
+cputime "$scratch/pillow.cpu" $py "$here/pillow_thumbs.py" "$scratch/pillow" "${first[@]}" &
 if [[ ${#second[@]} -gt 0 ]]; then
-  $py "$here/pillow_thumbs.py" "$scratch/pillow" "${second[@]}" &
+  cputime "$scratch/pillow.cpu" $py "$here/pillow_thumbs.py" "$scratch/pillow" "${second[@]}" &
 fi
 wait
 pillow2=$(elapsed "$t0" "$(now)")
+oursCpu=$(sed -E 's/.*cpu=([0-9.]+).*/\1/' <<<"$lineN")
+echo "processor seconds (user + system; steadier than wall clock on a busy machine):" \
+  "ours=$oursCpu vips2=$(cpusum "$scratch/vips.cpu") pillow2=$(cpusum "$scratch/pillow.cpu")"
+echo "load average before the peers: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 fastest=$(echo "if ($vips2 < $pillow2) $vips2 else $pillow2" | bc -l)
 ratio=$(echo "$fastest / $ours" | bc -l | awk '{printf "%.2f", $1}')

@@ -75,9 +75,12 @@ int main(int argc, char** argv) {
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("pictures=%d thumbnails=%zu pages=%d problems=%zu seconds=%.3f peakMB=%.1f\n",
-              batch.ImageCount, report.thumbs.size(), report.pageCount, report.problems.size(),
-              seconds.count(), static_cast<double>(usage.ru_maxrss) / 1024.0);
+  auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  std::printf(
+      "pictures=%d thumbnails=%zu pages=%d problems=%zu seconds=%.3f cpu=%.3f peakMB=%.1f\n",
+      batch.ImageCount, report.thumbs.size(), report.pageCount, report.problems.size(),
+      seconds.count(), cpu(usage.ru_utime) + cpu(usage.ru_stime),
+      static_cast<double>(usage.ru_maxrss) / 1024.0);
   for (const auto& problem : report.problems) {
     std::fprintf(stderr, "%s: %s\n", problem.file.c_str(), problem.reason.c_str());
   }

@@ -1,5 +1,7 @@
 #include "run/create_run.h"
 
+#include <malloc.h>
+
 #include <exception>
 
 #include "thumbs/prefix_check.h"
@@ -25,6 +27,26 @@ class ShownWhileRunning {
 
  private:
   ProgressDisplay& progress_;
+};
+
+// Decoding a large JPEG allocates and zeroes tens of megabytes per picture. By default the
+// allocator hands blocks that large out as fresh mappings and returns them at once, so every
+// picture pays the page faults again (a third of the batch's processor time on photos). For the
+// run, blocks up to 32 MB stay in the heap and are reused; afterwards the defaults come back and
+// the free memory is returned.
+class ReusedLargeBlocks {
+ public:
+  ReusedLargeBlocks() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  }
+  ~ReusedLargeBlocks() {
+    mallopt(M_MMAP_THRESHOLD, 128 << 10);
+    mallopt(M_TRIM_THRESHOLD, 128 << 10);
+    malloc_trim(0);
+  }
+  ReusedLargeBlocks(const ReusedLargeBlocks&) = delete;
+  ReusedLargeBlocks& operator=(const ReusedLargeBlocks&) = delete;
 };
 
 }  // namespace
@@ -59,7 +81,10 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.refreshNotice();
     progress.setTrackVisible(true);
 
-    auto batch = MakeThumbnails(settings.thumbnails, progress);
+    auto batch = [&] {
+      ReusedLargeBlocks reuse;
+      return MakeThumbnails(settings.thumbnails, progress);
+    }();
     report.thumbs = std::move(batch.thumbs);
     report.problems = std::move(batch.problems);
     report.last = batch.last;

@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -16,6 +17,7 @@
 #include "common/numbers.h"
 #include "imaging/dib_section.h"
 #include "thumbs/create_thumb.h"
+#include "thumbs/prefix_check.h"
 
 namespace vistrel {
 
@@ -125,10 +127,6 @@ void removeQuietly(const fs::path& path) {
   fs::remove(path, ignored);
 }
 
-std::string systemReason(const std::error_code& error) {
-  return error.message();
-}
-
 }  // namespace
 
 std::string batchStatus(int number, int count) {
@@ -136,6 +134,9 @@ std::string batchStatus(int number, int count) {
 }
 
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress) {
+  if (auto problem = prefixProblem(settings.prefix)) {
+    throw std::invalid_argument(*problem);
+  }
   BatchResult result;
   const int count =
       std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
@@ -241,14 +242,18 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     } else if (!outcome.ok) {
       result.problems.push_back({name, outcome.reason});
     } else {
-      std::error_code error;
-      const auto length = fs::file_size(jobs[i].source, error);
-      if (!error) {
-        fs::rename(jobs[i].output, target, error);
+      std::error_code sizeError;
+      std::error_code renameError;
+      const auto length = fs::file_size(jobs[i].source, sizeError);
+      if (!sizeError) {
+        fs::rename(jobs[i].output, target, renameError);
       }
-      if (error) {
-        result.problems.push_back({name, "its thumbnail " + targets[i] +
-                                             " could not be put in place: " + systemReason(error)});
+      if (sizeError) {
+        result.problems.push_back({name, "its size cannot be read: " + sizeError.message()});
+      } else if (renameError) {
+        result.problems.push_back(
+            {name, "its thumbnail " + targets[i] +
+                       " could not be put in place: " + renameError.message()});
       } else {
         placed = true;
         ThumbInfo info;

@@ -50,7 +50,8 @@ struct BatchResult {
 // would destroy the picture). Decoding and encoding run on worker threads, but files, records,
 // notice and fill change in list order on the calling thread, so the result is exactly that of
 // one picture at a time. A picture that cannot be made is reported and the run goes on. The
-// caller does not get back to its event loop until the batch returns.
+// caller does not get back to its event loop until the batch returns. A prefix that
+// prefixProblem refuses throws std::invalid_argument before anything is written.
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress);
 
 // The notice's text while picture `number` (1-based) of `count` is processed.

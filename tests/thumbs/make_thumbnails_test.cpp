@@ -6,6 +6,7 @@
 #include <QString>
 #include <algorithm>
 #include <map>
+#include <stdexcept>
 
 #include "browse/file_size.h"
 #include "support/temp_folder.h"
@@ -226,6 +227,18 @@ TEST(MakeThumbnails, AThumbnailThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
   const QImage thin = decode(folder.path() / "th_b.jpg");
   EXPECT_EQ(thin.size(), QSize(150, 1));
   EXPECT_EQ(decode(folder.path() / "th_c.jpg").width(), 150);
+}
+
+TEST(MakeThumbnails, RefusesAPrefixThatLeavesTheFolder) {
+  TempFolder folder;
+  testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
+  fs::create_directory(folder.path() / "sub");
+  auto settings = settingsFor(folder.path(), {"a.jpg"});
+  settings.prefix = "sub/";
+  RecordingDisplay display;
+  EXPECT_THROW(MakeThumbnails(settings, display), std::invalid_argument);
+  EXPECT_TRUE(fs::is_empty(folder.path() / "sub"));
+  EXPECT_TRUE(display.events.empty());
 }
 
 TEST(MakeThumbnails, ProcessesOnlyTheCountedPictures) {
