@@ -112,8 +112,10 @@ ProbeResult probe(const std::filesystem::path& file) {
   }
 }
 
-LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight) {
-  LoadResult r;
+namespace {
+
+// Reads the whole of `file` into `bytes`; false, with the reason in `r`, when it cannot.
+bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, LoadResult& r) {
   const std::string name = file.string();
   File f;
   int64_t length = 0;
@@ -122,29 +124,64 @@ LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeig
     failure =
         "the file is too large (" + std::to_string(length >> 20) + " MB; at most 1024 MB are read)";
   }
-  std::vector<uint8_t> bytes;
   if (failure.empty()) {
     bytes.reserve(static_cast<size_t>(length));
     failure = readMore(f.get(), bytes, static_cast<size_t>(length));
   }
+  if (failure.empty() && bytes.empty()) {
+    failure = "the file is empty";
+  }
   if (!failure.empty()) {
     r.error = {name, failure};
+    return false;
+  }
+  return true;
+}
+
+LoadResult decodeBytes(const std::vector<uint8_t>& bytes, Kind kind, const std::string& name,
+                       int leastWidth, int leastHeight) {
+  if (kind == Kind::Jpeg) {
+    return decodeJpeg(bytes.data(), bytes.size(), name, leastWidth, leastHeight);
+  }
+  return decodeGif(bytes.data(), bytes.size(), name);
+}
+
+}  // namespace
+
+LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight) {
+  LoadResult r;
+  std::vector<uint8_t> bytes;
+  if (!readWhole(file, bytes, r)) {
     return r;
   }
-  if (bytes.empty()) {
-    r.error = {name, "the file is empty"};
+  const Kind kind = kindOf(bytes);
+  if (kind == Kind::Other) {
+    r.error = {file.string(), "not a JPEG or GIF file"};
     return r;
   }
-  switch (kindOf(bytes)) {
-    case Kind::Jpeg:
-      return decodeJpeg(bytes.data(), bytes.size(), name, leastWidth, leastHeight);
-    case Kind::Gif:
-      return decodeGif(bytes.data(), bytes.size(), name);
-    case Kind::Other:
-      break;
+  return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight);
+}
+
+LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor) {
+  LoadResult r;
+  std::vector<uint8_t> bytes;
+  if (!readWhole(file, bytes, r)) {
+    return r;
   }
-  r.error = {name, "not a JPEG or GIF file"};
-  return r;
+  const std::string name = file.string();
+  const Kind kind = kindOf(bytes);
+  if (kind == Kind::Other) {
+    r.error = {name, "not a JPEG or GIF file"};
+    return r;
+  }
+  const ProbeResult probed = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
+                                                : probeGif(bytes.data(), bytes.size(), name);
+  if (!probed.ok) {
+    r.error = probed.error;
+    return r;
+  }
+  const auto [leastWidth, leastHeight] = leastSizeFor(probed.info);
+  return decodeBytes(bytes, kind, name, leastWidth, leastHeight);
 }
 
 }  // namespace vistrel::imaging

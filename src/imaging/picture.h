@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vistrel::imaging {
@@ -66,5 +68,13 @@ ProbeResult probe(const std::filesystem::path& file);
 // the window background colour. A JPEG whose data ends early or is damaged but still yields a
 // picture is ok, with `warning` saying so.
 LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0);
+
+// Given a picture's natural size, the least size (width, height) to decode it at; (0, 0) for
+// full size. May throw; the exception leaves loadFitted.
+using LeastSizeFor = std::function<std::pair<int, int>(const PictureInfo&)>;
+
+// Reads `file` once and decodes it at the least size `leastSizeFor` picks from its natural size:
+// probe and load in one read, for callers that size the decode by the picture.
+LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor);
 
 }  // namespace vistrel::imaging

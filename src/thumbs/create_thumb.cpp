@@ -1,6 +1,7 @@
 #include "thumbs/create_thumb.h"
 
 #include <exception>
+#include <utility>
 
 #include "imaging/jpeg_writer.h"
 #include "imaging/stretch.h"
@@ -24,16 +25,13 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
   ThumbOutcome outcome;
   try {
-    const auto probed = imaging::probe(job.source);
-    if (!probed.ok) {
-      outcome.reason = probed.error.reason;
-      return outcome;
-    }
-    outcome.size = fitThumbnail(probed.info.width, probed.info.height, job.largestWidth,
-                                job.largestHeight, job.twipsPerPixelX, job.twipsPerPixelY);
-    // The least size lets a JPEG shrink while it decodes yet keep enough pixels for a clean
-    // final stretch.
-    const auto loaded = imaging::load(job.source, outcome.size.X, outcome.size.Y);
+    // One read of the file: the fit comes from the headers, then the least size lets a JPEG
+    // shrink while it decodes yet keep enough pixels for a clean final stretch.
+    const auto loaded = imaging::loadFitted(job.source, [&](const imaging::PictureInfo& info) {
+      outcome.size = fitThumbnail(info.width, info.height, job.largestWidth, job.largestHeight,
+                                  job.twipsPerPixelX, job.twipsPerPixelY);
+      return std::pair<int, int>(outcome.size.X, outcome.size.Y);
+    });
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;
       return outcome;

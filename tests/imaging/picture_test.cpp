@@ -252,6 +252,38 @@ TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndHonoursOrientation) {
   EXPECT_EQ(upright.picture.height, 400);
 }
 
+TEST(PictureLoad, LoadFittedSizesTheDecodeByTheShownSize) {
+  TempFolder folder;
+  const auto turned = folder.write(
+      "turned.jpg",
+      testing::withSegment(testing::tjEncode(photoLike(1600, 400, 3)), testing::exifSegment(6)));
+  PictureInfo seen;
+  const LoadResult fitted = loadFitted(turned, [&](const PictureInfo& info) {
+    seen = info;
+    return std::pair<int, int>(50, 200);
+  });
+  ASSERT_TRUE(fitted.ok);
+  EXPECT_EQ(seen.width, 400);
+  EXPECT_EQ(seen.height, 1600);
+  const LoadResult separate = load(turned, 50, 200);
+  ASSERT_TRUE(separate.ok);
+  EXPECT_EQ(fitted.picture.width, separate.picture.width);
+  EXPECT_EQ(fitted.picture.height, separate.picture.height);
+  EXPECT_EQ(fitted.picture.bgr, separate.picture.bgr);
+
+  // A file whose size cannot be read never reaches the sizing function.
+  bool asked = false;
+  const auto broken =
+      folder.write("head.jpg", testing::tjEncode(photoLike(320, 240, 5)).substr(0, 40));
+  const LoadResult refused = loadFitted(broken, [&](const PictureInfo&) {
+    asked = true;
+    return std::pair<int, int>(0, 0);
+  });
+  EXPECT_FALSE(refused.ok);
+  EXPECT_FALSE(asked);
+  EXPECT_EQ(refused.error.reason, "file is truncated");
+}
+
 TEST(PictureLoad, DamagedFilesGiveReasons) {
   TempFolder folder;
   const std::string jpeg = testing::tjEncode(photoLike(320, 240, 5));
