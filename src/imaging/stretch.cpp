@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vistrel::imaging {
 
@@ -25,58 +31,173 @@ double catmullRom(double x) {
   return 0.0;
 }
 
-// For every destination pixel along one axis: the first source pixel it reads and its integer
-// weights, which sum to exactly kWeightOne so a flat area stays flat.
+// For every destination pixel along one axis: the first source pixel it reads and its non-zero
+// integer weights, which sum to exactly kWeightOne so a flat area stays flat. The largest weight
+// is kWeightOne (Catmull-Rom peaks at 1), so they fit in int16 and products in int32.
 struct AxisFilter {
-  int taps = 0;  // weights per destination pixel (unused ones are 0)
+  int sourceSize = 0;
+  int destSize = 0;
   std::vector<int> first;
-  std::vector<int32_t> weights;  // taps per destination pixel
+  std::vector<int> count;  // weights of destination pixel i: weights[offset[i]...+count[i]]
+  std::vector<int> offset;
+  std::vector<int16_t> weights;
 };
 
-AxisFilter makeFilter(int sourceSize, int destSize) {
+void makeFilter(AxisFilter& f, int sourceSize, int destSize) {
   const double scale = static_cast<double>(sourceSize) / destSize;
   // Widening the kernel by the reduction makes every source pixel count when shrinking.
   const double filterScale = std::max(scale, 1.0);
   const double support = 2.0 * filterScale;
-  AxisFilter f;
-  f.taps = static_cast<int>(std::ceil(support)) * 2 + 1;
-  f.first.resize(destSize);
-  f.weights.assign(static_cast<size_t>(destSize) * f.taps, 0);
-  std::vector<double> w(f.taps);
+  const int taps = static_cast<int>(std::ceil(support)) * 2 + 1;
+  f.sourceSize = sourceSize;
+  f.destSize = destSize;
+  f.first.assign(destSize, 0);
+  f.count.assign(destSize, 0);
+  f.offset.assign(destSize, 0);
+  f.weights.clear();
+  f.weights.reserve(static_cast<size_t>(destSize) * taps);
+  std::vector<double> w(taps);
+  std::vector<int32_t> q(taps);
   for (int i = 0; i < destSize; ++i) {
     const double center = (i + 0.5) * scale;
     const int lo = std::max(0, static_cast<int>(center - support + 0.5));
     const int hi = std::min(sourceSize, static_cast<int>(center + support + 0.5));
-    const int n = std::min(hi - lo, f.taps);
+    const int n = std::min(hi - lo, taps);
     double sum = 0.0;
     for (int k = 0; k < n; ++k) {
       w[k] = catmullRom((lo + k - center + 0.5) / filterScale);
       sum += w[k];
     }
-    int32_t* out = &f.weights[static_cast<size_t>(i) * f.taps];
-    f.first[i] = lo;
+    f.offset[i] = static_cast<int>(f.weights.size());
     if (n <= 0 || sum == 0.0) {
       f.first[i] = std::clamp(static_cast<int>(center), 0, sourceSize - 1);
-      out[0] = kWeightOne;
+      f.count[i] = 1;
+      f.weights.push_back(kWeightOne);
       continue;
     }
     int total = 0;
     int largest = 0;
     for (int k = 0; k < n; ++k) {
-      out[k] = static_cast<int32_t>(std::lround(w[k] / sum * kWeightOne));
-      total += out[k];
-      if (out[k] > out[largest]) {
+      q[k] = static_cast<int32_t>(std::lround(w[k] / sum * kWeightOne));
+      total += q[k];
+      if (q[k] > q[largest]) {
         largest = k;
       }
     }
-    out[largest] += kWeightOne - total;
+    q[largest] += kWeightOne - total;
+    // Zero weights at either end cost a multiply each and change nothing.
+    int begin = 0;
+    int end = n;
+    while (q[begin] == 0) {
+      ++begin;
+    }
+    while (q[end - 1] == 0) {
+      --end;
+    }
+    f.first[i] = lo + begin;
+    f.count[i] = end - begin;
+    for (int k = begin; k < end; ++k) {
+      f.weights.push_back(static_cast<int16_t>(q[k]));
+    }
   }
-  return f;
+}
+
+// Both axes of one stretch. Consecutive pictures of a folder mostly share their sizes, so each
+// thread keeps the last few plans it made (whole plans: a hit on one axis must not let the other
+// axis's rebuild overwrite it mid-call).
+struct Plan {
+  AxisFilter x;
+  AxisFilter y;
+};
+
+const Plan& cachedPlan(int sourceWidth, int sourceHeight, int destWidth, int destHeight) {
+  constexpr int kEntries = 4;
+  thread_local Plan cache[kEntries];
+  thread_local int next = 0;
+  for (const Plan& p : cache) {
+    if (p.x.sourceSize == sourceWidth && p.x.destSize == destWidth &&
+        p.y.sourceSize == sourceHeight && p.y.destSize == destHeight) {
+      return p;
+    }
+  }
+  Plan& p = cache[next];
+  next = (next + 1) % kEntries;
+  makeFilter(p.x, sourceWidth, destWidth);
+  makeFilter(p.y, sourceHeight, destHeight);
+  return p;
 }
 
 inline uint8_t clampByte(int32_t acc) {
   const int32_t v = (acc + (kWeightOne >> 1)) >> kWeightBits;
   return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// out[i] = the weighted sum of src[i + k * inStride] over the count weights, rounded and clamped
+// to a byte, for i in [begin, end). The plain reference for what filterRow computes.
+void filterBytes(const int16_t* w, int count, const uint8_t* src, ptrdiff_t inStride, int begin,
+                 int end, uint8_t* out) {
+  for (int i = begin; i < end; ++i) {
+    int32_t sum = 0;
+    for (int k = 0; k < count; ++k) {
+      sum += w[k] * src[i + k * inStride];
+    }
+    out[i] = clampByte(sum);
+  }
+}
+
+// One output row of a pass: `count` input rows, `inStride` apart, weighted and summed bytewise.
+void filterRow(const int16_t* w, int count, const uint8_t* src, ptrdiff_t inStride, int lineBytes,
+               uint8_t* out) {
+  int i = 0;
+#if defined(__SSE2__)
+  // Two rows at a time: their bytes interleaved as 16-bit pairs, so one pmaddwd does two
+  // multiply-adds per lane into 32 bits. Integer sums, so the same bytes as filterBytes.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi32(kWeightOne >> 1);
+  for (; i + 16 <= lineBytes; i += 16) {
+    __m128i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+    for (int k = 0; k < count; k += 2) {
+      const uint8_t* p = src + i + k * inStride;
+      const bool pair = k + 1 < count;
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i b =
+          pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + inStride)) : zero;
+      const int w1 = pair ? w[k + 1] : 0;
+      const __m128i weights = _mm_set1_epi32(static_cast<int32_t>(
+          (static_cast<uint32_t>(static_cast<uint16_t>(w1)) << 16) | static_cast<uint16_t>(w[k])));
+      const __m128i lo = _mm_unpacklo_epi8(a, b);
+      const __m128i hi = _mm_unpackhi_epi8(a, b);
+      s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), weights));
+      s1 = _mm_add_epi32(s1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), weights));
+      s2 = _mm_add_epi32(s2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), weights));
+      s3 = _mm_add_epi32(s3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), weights));
+    }
+    s0 = _mm_srai_epi32(_mm_add_epi32(s0, half), kWeightBits);
+    s1 = _mm_srai_epi32(_mm_add_epi32(s1, half), kWeightBits);
+    s2 = _mm_srai_epi32(_mm_add_epi32(s2, half), kWeightBits);
+    s3 = _mm_srai_epi32(_mm_add_epi32(s3, half), kWeightBits);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(s0, s1), _mm_packs_epi32(s2, s3));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+  }
+#endif
+  filterBytes(w, count, src, inStride, i, lineBytes, out);
+}
+
+// One filter pass down the columns of `in` (lines of `lineBytes` bytes, `inStride` apart): whole
+// rows of bytes, so the multiply-adds vectorise. Output line j is written transposed: its pixel p
+// goes to out + 3 * j + p * pixelStep, so the next pass (or the caller) again reads rows.
+void filterLines(const AxisFilter& f, const uint8_t* in, ptrdiff_t inStride, int lineBytes,
+                 uint8_t* out, ptrdiff_t pixelStep, std::vector<uint8_t>& line) {
+  line.resize(lineBytes);
+  for (int j = 0; j < f.destSize; ++j) {
+    filterRow(&f.weights[f.offset[j]], f.count[j], in + f.first[j] * inStride, inStride, lineBytes,
+              line.data());
+    const uint8_t* l = line.data();
+    uint8_t* o = out + 3 * static_cast<ptrdiff_t>(j);
+    for (int i = 0; i < lineBytes; i += 3, o += pixelStep) {
+      std::memcpy(o, l + i, 3);
+    }
+  }
 }
 
 }  // namespace
@@ -91,64 +212,28 @@ void stretchInto(const Picture& source, uint8_t* dest, int destWidth, int destHe
   if (dest == nullptr || destWidth < 1 || destHeight < 1 || destStride / 3 < destWidth) {
     throw std::invalid_argument("stretchInto: the destination size or stride is invalid");
   }
-  const AxisFilter fx = makeFilter(source.width, destWidth);
-  const AxisFilter fy = makeFilter(source.height, destHeight);
+  const Plan& plan = cachedPlan(source.width, source.height, destWidth, destHeight);
+  const AxisFilter& fx = plan.x;
+  const AxisFilter& fy = plan.y;
 
-  // Only the source rows some destination row reads go through the horizontal pass.
-  const int rowLo = fy.first.front();
-  int rowHi = rowLo;
-  for (int y = 0; y < destHeight; ++y) {
-    const int32_t* w = &fy.weights[static_cast<size_t>(y) * fy.taps];
-    for (int k = fy.taps - 1; k >= 0; --k) {
-      if (w[k] != 0) {
-        rowHi = std::max(rowHi, std::min(fy.first[y] + k + 1, source.height));
-        break;
-      }
-    }
-  }
-  rowHi = std::max(rowHi, rowLo + 1);
+  // Scratch kept per thread: no allocation per picture once a thread has seen the sizes.
+  thread_local std::vector<uint8_t> line;
+  thread_local std::vector<uint8_t> columns;
 
-  const size_t tempStride = 3 * static_cast<size_t>(destWidth);
-  std::vector<uint8_t> temp(tempStride * (rowHi - rowLo));
-  for (int sy = rowLo; sy < rowHi; ++sy) {
-    const uint8_t* in = source.row(sy);
-    uint8_t* out = &temp[(sy - rowLo) * tempStride];
-    for (int x = 0; x < destWidth; ++x) {
-      const int32_t* w = &fx.weights[static_cast<size_t>(x) * fx.taps];
-      const uint8_t* p = in + 3 * static_cast<size_t>(fx.first[x]);
-      const int n = std::min(fx.taps, source.width - fx.first[x]);
-      int32_t b = 0, g = 0, r = 0;
-      for (int k = 0; k < n; ++k, p += 3) {
-        b += w[k] * p[0];
-        g += w[k] * p[1];
-        r += w[k] * p[2];
-      }
-      out[3 * x] = clampByte(b);
-      out[3 * x + 1] = clampByte(g);
-      out[3 * x + 2] = clampByte(r);
-    }
-  }
+  // Vertical pass first, into `columns`: the picture transposed, one row per source column.
+  const int columnBytes = 3 * destHeight;
+  columns.resize(static_cast<size_t>(columnBytes) * source.width);
+  filterLines(fy, source.bgr.data(), source.stride, 3 * source.width, columns.data(), columnBytes,
+              line);
+  // Then the horizontal pass down those rows, transposed back into place.
+  uint8_t* top = destBottomUp ? dest + static_cast<ptrdiff_t>(destHeight - 1) * destStride : dest;
+  filterLines(fx, columns.data(), columnBytes, columnBytes, top,
+              destBottomUp ? -static_cast<ptrdiff_t>(destStride) : destStride, line);
 
-  std::vector<int32_t> acc(tempStride);
-  for (int y = 0; y < destHeight; ++y) {
-    std::fill(acc.begin(), acc.end(), 0);
-    const int32_t* w = &fy.weights[static_cast<size_t>(y) * fy.taps];
-    const int n = std::min(fy.taps, rowHi - fy.first[y]);
-    for (int k = 0; k < n; ++k) {
-      if (w[k] == 0) {
-        continue;
-      }
-      const uint8_t* in = &temp[(fy.first[y] + k - rowLo) * tempStride];
-      const int32_t weight = w[k];
-      for (size_t i = 0; i < tempStride; ++i) {
-        acc[i] += weight * in[i];
-      }
-    }
-    const int destRow = destBottomUp ? destHeight - 1 - y : y;
-    uint8_t* out = dest + static_cast<size_t>(destRow) * destStride;
-    for (size_t i = 0; i < tempStride; ++i) {
-      out[i] = clampByte(acc[i]);
-    }
+  // A huge source would otherwise pin its scratch for the thread's lifetime.
+  constexpr size_t kKeepBytes = 4 << 20;
+  if (columns.capacity() > kKeepBytes) {
+    std::vector<uint8_t>().swap(columns);
   }
 }
 

@@ -14,7 +14,8 @@ namespace vistrel::imaging {
 // bytes, destStride >= 3 * destWidth. Rows are written top-down, or bottom-up (the first row in
 // memory is the picture's bottom row, as in a cDIBSection) when `destBottomUp`. Bytes between
 // 3 * destWidth and destStride are left as they are. Throws std::invalid_argument for an empty
-// source, sizes < 1 or a stride that is too small. Thread-safe: no shared state.
+// source, sizes < 1 or a stride that is too small. Thread-safe: the filters and scratch buffers
+// it reuses between calls are per thread. The same arguments give the same bytes on any thread.
 void stretchInto(const Picture& source, uint8_t* dest, int destWidth, int destHeight,
                  int destStride, bool destBottomUp);
 

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "imaging/picture.h"
 #include "imaging/picture_maker.h"
@@ -93,6 +96,75 @@ TEST(Stretch, BottomUpRowsAndPaddingForABitmap) {
   std::vector<uint8_t> topDown(stride * height, 0);
   stretchInto(twoBands, topDown.data(), width, height, stride, false);
   EXPECT_GE(topDown[0], 250);
+}
+
+TEST(Stretch, EachAxisAndChannelStaysInItsPlace) {
+  // Blue follows x only, green y only, red is flat: a transposed pass, a swapped channel or a
+  // misplaced weight shows as a row or column that is not like the others.
+  const std::pair<int, int> sources[] = {{320, 240}, {61, 40}, {7, 300}};
+  const std::pair<int, int> sizes[] = {{150, 112}, {150, 84}, {150, 100}, {17, 5}, {1, 9}};
+  for (const auto& [sw, sh] : sources) {
+    Picture ramps = blankPicture(sw, sh);
+    for (int y = 0; y < sh; ++y) {
+      for (int x = 0; x < sw; ++x) {
+        setPixel(ramps, x, y, static_cast<uint8_t>(20 + x * 200 / sw),
+                 static_cast<uint8_t>(20 + y * 200 / sh), 77);
+      }
+    }
+    for (const auto& [w, h] : sizes) {
+      const Picture out = stretch(ramps, w, h);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const uint8_t* p = out.row(y) + 3 * x;
+          const std::string where = std::to_string(sw) + "x" + std::to_string(sh) + " to " +
+                                    std::to_string(w) + "x" + std::to_string(h) + " at " +
+                                    std::to_string(x) + "," + std::to_string(y);
+          ASSERT_EQ(p[0], out.row(0)[3 * x]) << where;
+          ASSERT_EQ(p[1], out.row(y)[1]) << where;
+          ASSERT_EQ(p[2], 77) << where;
+          if (x > 0) {
+            ASSERT_GE(p[0], p[-3]) << where;
+          }
+          if (y > 0) {
+            ASSERT_GE(p[1], out.row(y - 1)[3 * x + 1]) << where;
+          }
+        }
+      }
+      // The middle of the thumbnail shows the middle of the picture.
+      EXPECT_NEAR(out.row(h / 2)[3 * (w / 2)], 20 + 100, 200 / std::min(w, sw) + 3);
+    }
+  }
+}
+
+TEST(Stretch, SameBytesOnEveryThreadWhateverCameBefore) {
+  // Each thread keeps filters and scratch of earlier calls; none of that may leak into a result.
+  const Picture photo = photoLike(97, 61, 5);
+  // Many widths under one height, then back: what one call made must not undo another's.
+  const std::pair<int, int> sizes[] = {{150, 94}, {40, 94}, {41, 94}, {42, 94}, {43, 94},
+                                       {40, 25},  {97, 61}, {200, 3}, {3, 200}, {150, 94},
+                                       {13, 61},  {40, 25}, {43, 94}};
+  std::vector<Picture> expected;
+  for (const auto& [w, h] : sizes) {
+    expected.push_back(stretch(photo, w, h));
+  }
+  std::vector<int> mismatches(2, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < std::size(sizes); ++i) {
+          const size_t k = t == 0 ? i : std::size(sizes) - 1 - i;
+          const Picture out = stretch(photo, sizes[k].first, sizes[k].second);
+          mismatches[t] += out.bgr != expected[k].bgr;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(mismatches[0], 0);
+  EXPECT_EQ(mismatches[1], 0);
 }
 
 TEST(Stretch, RefusesImpossibleArguments) {
