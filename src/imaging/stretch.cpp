@@ -32,8 +32,9 @@ double catmullRom(double x) {
 }
 
 // For every destination pixel along one axis: the first source pixel it reads and its non-zero
-// integer weights, which sum to exactly kWeightOne so a flat area stays flat. The largest weight
-// is kWeightOne (Catmull-Rom peaks at 1), so they fit in int16 and products in int32.
+// integer weights, which sum to exactly kWeightOne so a flat area stays flat. Catmull-Rom peaks
+// at 1 and a kernel cut at the picture's edge renormalises to at most 1.125, so weights stay
+// within +-1.125 * kWeightOne: int16 weights, int32 sums.
 struct AxisFilter {
   int sourceSize = 0;
   int destSize = 0;
@@ -49,8 +50,9 @@ void makeFilter(AxisFilter& f, int sourceSize, int destSize) {
   const double filterScale = std::max(scale, 1.0);
   const double support = 2.0 * filterScale;
   const int taps = static_cast<int>(std::ceil(support)) * 2 + 1;
-  f.sourceSize = sourceSize;
-  f.destSize = destSize;
+  // Marked unusable until complete, so a failed allocation leaves no half-made filter cached.
+  f.sourceSize = 0;
+  f.destSize = 0;
   f.first.assign(destSize, 0);
   f.count.assign(destSize, 0);
   f.offset.assign(destSize, 0);
@@ -100,6 +102,8 @@ void makeFilter(AxisFilter& f, int sourceSize, int destSize) {
       f.weights.push_back(static_cast<int16_t>(q[k]));
     }
   }
+  f.sourceSize = sourceSize;
+  f.destSize = destSize;
 }
 
 // Both axes of one stretch. Consecutive pictures of a folder mostly share their sizes, so each
