@@ -570,8 +570,7 @@ CreateSettings Form1::createSettings() const {
     b.pictureNames.push_back(File1->List(i).toStdString());
   }
   // The count was taken when Properties opened; the list may have been read again since.
-  b.ImageCount = static_cast<int16_t>(
-      std::min({ImageCount, File1->ListCount(), int{std::numeric_limits<int16_t>::max()}}));
+  b.ImageCount = std::min(ImageCount, File1->ListCount());
   b.largestWidth = static_cast<int16_t>(scrThumbnail[0]->value());
   b.largestHeight = static_cast<int16_t>(scrThumbnail[1]->value());
   b.prefix = txtPrefix->text().toStdString();

@@ -26,7 +26,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
     thumbs.folder = folder.folder;
   }
   thumbs.pictureNames = folder.pictures;
-  thumbs.ImageCount = static_cast<int16_t>(folder.pictures.size());
+  thumbs.ImageCount = static_cast<int>(folder.pictures.size());
   thumbs.largestWidth = static_cast<int16_t>(options.maxWidth);
   thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
   thumbs.prefix = options.prefix;

@@ -12,10 +12,6 @@
 
 namespace vistrel::cli {
 
-namespace {
-const int kMostPictures = 32767;  // the gallery's picture count is a 16-bit number
-}
-
 BatchFolder readBatchFolder(const std::string& folder) {
   BatchFolder result;
   result.folder = folder;
@@ -43,11 +39,6 @@ BatchFolder readBatchFolder(const std::string& folder) {
   }
   if (list.pictures.empty()) {
     result.error = named + " holds no pictures: give a folder with *.jpg or *.gif files";
-    return result;
-  }
-  if (list.pictures.size() > static_cast<size_t>(kMostPictures)) {
-    result.error = named + " holds " + std::to_string(list.pictures.size()) +
-                   " pictures: a gallery holds at most 32767";
     return result;
   }
   if (::access(result.folder.c_str(), W_OK | X_OK) != 0) {

@@ -16,8 +16,7 @@ struct BatchFolder {
 };
 
 // Reads `folder`: it must exist, be a folder that can be listed and written, and hold at
-// least one picture ("*.jpg" or "*.gif", letter case ignored, hidden files left out), and no
-// more than the 32767 pictures a gallery can count.
+// least one picture ("*.jpg" or "*.gif", letter case ignored, hidden files left out).
 BatchFolder readBatchFolder(const std::string& folder);
 
 }  // namespace vistrel::cli

@@ -19,8 +19,8 @@ class TerminalProgress : public ProgressDisplay {
   void setNoticeVisible(bool visible) override;
   void refreshNotice() override;
   void setTrackVisible(bool visible) override;
-  // A long track, so that the per-picture step stays at least one twip for any gallery
-  // (at most 32767 pictures) and the bar keeps moving.
+  // A long track, so that the per-picture step stays at least one twip for galleries of up to
+  // 32767 pictures and the bar keeps moving; larger ones still show the count.
   float trackWidth() const override { return 32767.0f; }
   float fillWidth() const override { return fill_; }
   void setFillWidth(float twips) override;

@@ -17,7 +17,7 @@ namespace vistrel {
 struct BatchSettings {
   std::filesystem::path folder;           // the pictures' folder, where thumbnails go
   std::vector<std::string> pictureNames;  // file names (UTF-8, no folder) in the list's order
-  int16_t ImageCount = 0;                 // pictures processed: the first ImageCount names
+  int ImageCount = 0;                     // pictures processed: the first ImageCount names
   int16_t largestWidth = 150;             // pixels, 1 to 1500
   int16_t largestHeight = 150;            // pixels, 1 to 1500
   std::string prefix = "th_";             // checked with prefixProblem before the run

@@ -27,7 +27,7 @@ BatchSettings settingsFor(const fs::path& folder, std::vector<std::string> names
   BatchSettings s;
   s.folder = folder;
   s.pictureNames = std::move(names);
-  s.ImageCount = static_cast<int16_t>(s.pictureNames.size());
+  s.ImageCount = static_cast<int>(s.pictureNames.size());
   s.workers = workers;
   return s;
 }
@@ -252,6 +252,26 @@ TEST(MakeThumbnails, ProcessesOnlyTheCountedPictures) {
   EXPECT_EQ(result.thumbs.size(), 1u);
   EXPECT_FALSE(fs::exists(folder.path() / "th_b.jpg"));
   EXPECT_EQ(display.events.front(), "status Processing images...     (1 of 1)");
+}
+
+// A gallery may hold more pictures than a 16-bit count reaches: every one is worked on and
+// counted. (The pictures are missing, which keeps the run short; each is reported.)
+TEST(MakeThumbnails, CountsBeyond32767Pictures) {
+  TempFolder folder;
+  std::vector<std::string> names;
+  for (int i = 0; i < 32770; ++i) {
+    std::string name = "p";
+    name += std::to_string(i);
+    name += ".jpg";
+    names.push_back(std::move(name));
+  }
+  RecordingDisplay display;
+  const auto result = MakeThumbnails(settingsFor(folder.path(), names, 2), display);
+  EXPECT_EQ(result.problems.size(), 32770u);
+  EXPECT_EQ(result.problems.back().file, "p32769.jpg");
+  EXPECT_NE(std::find(display.events.begin(), display.events.end(),
+                      "status Processing images...     (32770 of 32770)"),
+            display.events.end());
 }
 
 }  // namespace
