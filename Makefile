@@ -53,7 +53,10 @@ format: deps
 fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVISTREL_LIBFUZZER=ON -DVISTREL_TESTS=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS)
+	@# Only the fuzz targets: the imaging library is instrumented for them, and nothing else links
+	@# the fuzzer's runtime.
+	@cmake --build build-fuzz -j $(JOBS) --target \
+	  $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
