@@ -1,5 +1,10 @@
 #include "gallery/page_writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <system_error>
 
@@ -14,6 +19,64 @@ namespace {
 std::string utf8Path(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+// Pages are a few megabytes at the most (100 x 100 cells); anything larger is not one of ours.
+constexpr off_t kLargestPage = 256 << 20;
+
+enum class Existing { Absent, Page, Other };
+
+// What stands at a page's name: nothing, a regular file (read into `bytes`), or something else
+// (`error` says what: a folder, a file that cannot be read).
+Existing readExisting(const std::filesystem::path& file, std::string& bytes, int& error) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return error == ENOENT ? Existing::Absent : Existing::Other;
+  }
+  struct stat st {};
+  error = 0;
+  Existing result = Existing::Other;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    error = EISDIR;
+  } else if (S_ISREG(st.st_mode) && st.st_size <= kLargestPage) {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      if (got <= 0) {
+        error = got < 0 ? errno : 0;
+        break;
+      }
+      done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    result = error == 0 ? Existing::Page : Existing::Other;
+  }
+  ::close(fd);
+  return result;
+}
+
+std::string notOursReason() {
+  return "a file of that name is not a page of Vistrel's, so it was left as it is and no page "
+         "was changed; move it away and create again";
+}
+
+std::string pageHeadText() {
+  std::string head;
+  PrintHead(head);
+  return head;
+}
+
+std::string pageTailText() {
+  std::string tail;
+  PrintClose(tail, "", "", "", "");
+  return tail.substr(tail.find("<BR><BR><BR>"));
 }
 
 }  // namespace
@@ -59,14 +122,25 @@ PageWriteError::PageWriteError(std::string file, std::string reason)
       file_(std::move(file)),
       reason_(std::move(reason)) {}
 
-void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
-                const TableSettings& table, int pageCount, const std::string& prefix,
-                ProgressDisplay& progress) {
+int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
+               const TableSettings& table, int pageCount, const std::string& prefix,
+               ProgressDisplay& progress) {
   const int imageCount = static_cast<int>(thumbs.size());
   const int16_t step = ProgressStep(progress.trackWidth(), imageCount);
+  // Written pages wait under temporary names; whatever is still here when the writer leaves
+  // (by a failure) is removed.
+  struct Staged {
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files;
+    ~Staged() {
+      for (const auto& [temporary, page] : files) {
+        ::unlink(temporary.c_str());
+      }
+    }
+  } staged;
   // The picture to place next; it runs on across pages.
   int k = 0;
   std::string page;
+  std::string existing;
   for (int p = 1; p <= pageCount; ++p) {
     progress.setStatus(pageStatusText(p, pageCount));
     const NavigationTargets nav = navigationTargets(p, pageCount);
@@ -88,12 +162,79 @@ void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo
     PrintClose(page, nav.Home, nav.Previous, nav.Next, nav.Last);
 
     const std::filesystem::path file = folder / pageName(p);
+    int error = 0;
+    switch (readExisting(file, existing, error)) {
+      case Existing::Absent:
+        break;
+      case Existing::Page:
+        if (existing == page) {
+          continue;
+        }
+        if (!isOurPage(existing)) {
+          throw PageWriteError(utf8Path(file), notOursReason());
+        }
+        break;
+      case Existing::Other:
+        throw PageWriteError(utf8Path(file),
+                             error != 0 ? std::error_code(error, std::generic_category()).message()
+                                        : notOursReason());
+    }
     try {
-      writeWholeFile(file, page);
+      staged.files.emplace_back(writeTemporaryFor(file, page), file);
     } catch (const std::system_error& e) {
       throw PageWriteError(utf8Path(file), e.code().message());
     }
   }
+  int changed = 0;
+  while (!staged.files.empty()) {
+    const auto [temporary, file] = staged.files.front();
+    staged.files.erase(staged.files.begin());
+    try {
+      putInPlace(temporary, file);
+      ++changed;
+    } catch (const std::system_error& e) {
+      throw PageWriteError(utf8Path(file), e.code().message());
+    }
+  }
+  return changed;
+}
+
+bool isOurPage(std::string_view page) {
+  static const std::string head = pageHeadText();
+  static const std::string tail = pageTailText();
+  return page.size() >= head.size() + tail.size() && page.substr(0, head.size()) == head &&
+         page.substr(page.size() - tail.size()) == tail;
+}
+
+int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
+                        std::vector<std::pair<std::string, std::string>>& problems) {
+  int removed = 0;
+  std::error_code ec;
+  std::string existing;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() < 13 || name.compare(0, 5, "Thumb") != 0 ||
+        name.compare(name.size() - 5, 5, ".html") != 0) {
+      continue;
+    }
+    const std::string digits = name.substr(5, name.size() - 10);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    const int number = std::stoi(digits);
+    int error = 0;
+    if (number <= pageCount || pageName(number) != name ||
+        readExisting(it->path(), existing, error) != Existing::Page || !isOurPage(existing)) {
+      continue;
+    }
+    if (::unlink(it->path().c_str()) == 0) {
+      ++removed;
+    } else if (errno != ENOENT) {
+      problems.emplace_back(name, std::error_code(errno, std::generic_category()).message());
+    }
+  }
+  return removed;
 }
 
 }  // namespace vistrel

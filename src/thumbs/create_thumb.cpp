@@ -1,6 +1,7 @@
 #include "thumbs/create_thumb.h"
 
 #include <exception>
+#include <system_error>
 #include <utility>
 
 #include "imaging/jpeg_writer.h"
@@ -42,8 +43,20 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
                        " pixels";
       return outcome;
     }
-    if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality)) {
+    imaging::ThumbRecord record = job.record;
+    record.largestWidth = job.largestWidth;
+    record.largestHeight = job.largestHeight;
+    record.quality = job.quality;
+    record.twipsPerPixelX = job.twipsPerPixelX;
+    record.twipsPerPixelY = job.twipsPerPixelY;
+    record.width = outcome.size.X;
+    record.height = outcome.size.Y;
+    if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality,
+                                imaging::encodeThumbRecord(record), &outcome.osError)) {
       outcome.reason = "the thumbnail could not be written in " + job.output.parent_path().string();
+      if (outcome.osError != 0) {
+        outcome.reason += ": " + std::system_category().message(outcome.osError);
+      }
       return outcome;
     }
     outcome.ok = true;

@@ -1,6 +1,11 @@
 #include "thumbs/make_thumbnails.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <algorithm>
 #include <condition_variable>
@@ -12,10 +17,13 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "browse/file_size.h"
 #include "common/numbers.h"
+#include "common/whole_file.h"
 #include "imaging/dib_section.h"
+#include "imaging/thumb_record.h"
 #include "thumbs/create_thumb.h"
 #include "thumbs/prefix_check.h"
 
@@ -117,14 +125,51 @@ std::string nameKey(std::string_view name) {
   return key;
 }
 
-bool fileStands(const fs::path& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
-}
-
 void removeQuietly(const fs::path& path) {
   std::error_code ignored;
   fs::remove(path, ignored);
+}
+
+std::string systemReason(int error) {
+  return std::system_category().message(error);
+}
+
+// What the batch does with one picture, decided before any thumbnail is made.
+enum class Plan {
+  Skip,     // a problem was found already
+  Keep,     // its thumbnail is up to date
+  Create,   // no file has the thumbnail's name
+  Replace,  // a thumbnail of ours is there but out of date or damaged
+};
+
+std::string takenReason(const std::string& target) {
+  return "its thumbnail's name " + target +
+         " is taken by a file that is not a thumbnail of Vistrel's, which was left as it is; "
+         "choose another prefix";
+}
+
+// Renames `from` to `to` only while no file has the name `to`, so a file that appeared there
+// during the run is never replaced. Returns 0 or the system's error number (EEXIST when taken).
+int renameNoReplace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    return errno;
+  }
+  // A file system without the flag: a hard link fails on a taken name just as well.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  if (errno == EEXIST) {
+    return EEXIST;
+  }
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(to, ec))) {
+    return EEXIST;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -145,13 +190,15 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     return result;
   }
 
-  // Names are fixed for the whole run: the thumbnail of each picture, a temporary name for it,
-  // and which earlier picture (if any) writes a thumbnail over this one's source, which must
-  // then be read only after that thumbnail is in place, as a one-at-a-time run would read it.
+  // Every picture's plan is fixed before the first thumbnail is made: its thumbnail's name, the
+  // picture's size and time (recorded in the thumbnail), and whether the thumbnail that stands
+  // there is kept, replaced or must not be touched.
   std::vector<ThumbJob> jobs(count);
   std::vector<std::string> targets(count);
-  std::vector<int> mustFollow(count, -1);
-  std::unordered_map<std::string, int> lastWriter;
+  std::vector<Plan> plans(count, Plan::Create);
+  std::vector<std::string> planProblems(count);
+  std::vector<imaging::ThumbRecord> keptRecords(count);
+  std::unordered_map<std::string, int> claimedBy;
   const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
@@ -164,21 +211,54 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.quality = settings.quality;
     job.twipsPerPixelX = settings.twipsPerPixelX;
     job.twipsPerPixelY = settings.twipsPerPixelY;
-    if (const auto writer = lastWriter.find(nameKey(name)); writer != lastWriter.end()) {
-      mustFollow[i] = writer->second;
-    }
-    lastWriter[nameKey(targets[i])] = i;
-  }
+    job.record.sourceName = name;
 
-  // With an empty prefix a thumbnail is named like a picture (its own, or x.jpg for x.gif).
-  const bool guardPictures = settings.prefix.empty();
-  auto wouldReplacePicture = [&](int i) {
-    return guardPictures && fileStands(settings.folder / targets[i]);
-  };
-  auto replaceReason = [&](int i) {
-    return "its thumbnail would replace the picture " + targets[i] +
-           "; choose a prefix for the thumbnails";
-  };
+    const auto [claim, first] = claimedBy.emplace(nameKey(targets[i]), i);
+    if (!first) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = "its thumbnail " + targets[i] + " is the thumbnail of " +
+                        settings.pictureNames[claim->second] + "; rename one of the two pictures";
+      continue;
+    }
+    struct stat source {};
+    if (::stat(job.source.c_str(), &source) != 0) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = systemReason(errno);
+      continue;
+    }
+    job.record.sourceSize = static_cast<uint64_t>(source.st_size);
+    job.record.sourceMtimeNs =
+        static_cast<int64_t>(source.st_mtim.tv_sec) * 1000000000 + source.st_mtim.tv_nsec;
+
+    const fs::path target = settings.folder / targets[i];
+    struct stat existing {};
+    if (::lstat(target.c_str(), &existing) != 0) {
+      continue;  // Create
+    }
+    const auto mark = S_ISREG(existing.st_mode) ? imaging::readThumbMark(target, true)
+                                                : imaging::ThumbMarkResult{};
+    if (mark.mark == imaging::ThumbMark::None) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = takenReason(targets[i]);
+      continue;
+    }
+    plans[i] = Plan::Replace;
+    if (mark.mark == imaging::ThumbMark::Ours && !settings.rebuild) {
+      imaging::ThumbRecord wanted = job.record;
+      wanted.largestWidth = job.largestWidth;
+      wanted.largestHeight = job.largestHeight;
+      wanted.quality = job.quality;
+      wanted.twipsPerPixelX = job.twipsPerPixelX;
+      wanted.twipsPerPixelY = job.twipsPerPixelY;
+      wanted.width = mark.record.width;
+      wanted.height = mark.record.height;
+      if (mark.record == wanted && wanted.width > 0 && wanted.height > 0) {
+        plans[i] = Plan::Keep;
+        keptRecords[i] = mark.record;
+      }
+    }
+  }
+  auto needsRender = [&](int i) { return plans[i] == Plan::Create || plans[i] == Plan::Replace; };
 
   int workers = settings.workers > 0 ? settings.workers
                                      : static_cast<int>(std::thread::hardware_concurrency());
@@ -211,8 +291,8 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
 
   for (int i = 0; i < count; ++i) {
     if (pool) {
-      while (nextSubmit < count && nextSubmit < i + window && mustFollow[nextSubmit] < i) {
-        if (!wouldReplacePicture(nextSubmit)) {
+      while (nextSubmit < count && nextSubmit < i + window) {
+        if (needsRender(nextSubmit)) {
           rendered[nextSubmit] = 1;
           pool->submit(static_cast<size_t>(nextSubmit));
         }
@@ -223,54 +303,104 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
 
     const auto& name = settings.pictureNames[i];
     const auto target = settings.folder / targets[i];
-    ThumbOutcome outcome;
-    bool placed = false;  // the thumbnail is in place under its own name
-    if (!pool) {
-      if (!wouldReplacePicture(i)) {
+    if (plans[i] == Plan::Skip) {
+      result.problems.push_back({name, planProblems[i]});
+    } else if (plans[i] == Plan::Keep) {
+      const auto& record = keptRecords[i];
+      result.last = {static_cast<int16_t>(record.width), static_cast<int16_t>(record.height)};
+      result.thumbs.push_back({static_cast<int16_t>(record.width),
+                               static_cast<int16_t>(record.height), name,
+                               FormatFileSize(static_cast<long long>(record.sourceSize))});
+      ++result.kept;
+    } else {
+      ThumbOutcome outcome;
+      if (!pool) {
         rendered[i] = 1;
         outcome = RenderPool::renderGuarded(jobs[i], ownCanvas);
-      }
-    } else if (rendered[i]) {
-      outcome = pool->take(static_cast<size_t>(i));
-    }
-    if (outcome.size.X != 0) {
-      result.last = outcome.size;
-    }
-
-    if (!rendered[i] || wouldReplacePicture(i)) {
-      result.problems.push_back({name, replaceReason(i)});
-    } else if (!outcome.ok) {
-      result.problems.push_back({name, outcome.reason});
-    } else {
-      std::error_code sizeError;
-      std::error_code renameError;
-      const auto length = fs::file_size(jobs[i].source, sizeError);
-      if (!sizeError) {
-        fs::rename(jobs[i].output, target, renameError);
-      }
-      if (sizeError) {
-        result.problems.push_back({name, "its size cannot be read: " + sizeError.message()});
-      } else if (renameError) {
-        result.problems.push_back(
-            {name, "its thumbnail " + targets[i] +
-                       " could not be put in place: " + renameError.message()});
       } else {
-        placed = true;
-        ThumbInfo info;
-        info.FileName = name;
-        info.FileSize = FormatFileSize(static_cast<long long>(length));
-        info.Width = outcome.size.X;
-        info.Height = outcome.size.Y;
-        result.thumbs.push_back(std::move(info));
+        outcome = pool->take(static_cast<size_t>(i));
       }
-    }
-    if (rendered[i] && !placed) {
-      removeQuietly(jobs[i].output);
+      if (outcome.size.X != 0) {
+        result.last = outcome.size;
+      }
+      bool placed = false;
+      if (!outcome.ok) {
+        result.problems.push_back({name, outcome.reason});
+      } else {
+        int error = 0;
+        if (plans[i] == Plan::Create) {
+          error = renameNoReplace(jobs[i].output, target);
+        } else if (imaging::readThumbMark(target).mark == imaging::ThumbMark::None &&
+                   fs::exists(fs::symlink_status(target))) {
+          error = EEXIST;  // a file of the user's took the name during the run
+        } else {
+          try {
+            putInPlace(jobs[i].output, target);
+          } catch (const std::system_error& e) {
+            error = e.code().value();
+          }
+        }
+        if (error == EEXIST) {
+          result.problems.push_back({name, takenReason(targets[i])});
+        } else if (error != 0) {
+          result.problems.push_back(
+              {name, "its thumbnail " + targets[i] +
+                         " could not be put in place: " + systemReason(error)});
+        } else {
+          placed = true;
+          result.thumbs.push_back(
+              {outcome.size.X, outcome.size.Y, name,
+               FormatFileSize(static_cast<long long>(jobs[i].record.sourceSize))});
+          ++result.made;
+        }
+      }
+      if (!placed) {
+        removeQuietly(jobs[i].output);
+      }
     }
     sweeper.committed = i + 1;
     growFill(progress, step);
   }
   return result;
+}
+
+int removeLeftoverThumbnails(const BatchSettings& settings, std::vector<RunProblem>& problems) {
+  const int count =
+      std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
+  // Each thumbnail name belongs to the first picture that names it, as in the batch.
+  std::unordered_map<std::string, std::string> owner;
+  std::unordered_set<std::string> pictures;
+  for (int i = 0; i < count; ++i) {
+    const auto& name = settings.pictureNames[i];
+    owner.emplace(thumbnailName(settings.prefix, name), name);
+    pictures.insert(name);
+  }
+  int removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(settings.folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (pictures.count(name) != 0 || name.size() < 4 ||
+        nameKey(std::string_view(name).substr(name.size() - 4)) != ".jpg") {
+      continue;
+    }
+    const auto mark = imaging::readThumbMark(it->path());
+    if (mark.mark == imaging::ThumbMark::None) {
+      continue;
+    }
+    const auto belongs = owner.find(name);
+    if (mark.mark == imaging::ThumbMark::Ours && mark.record.scale == 1 && belongs != owner.end() &&
+        belongs->second == mark.record.sourceName) {
+      continue;
+    }
+    if (::unlink(it->path().c_str()) == 0) {
+      ++removed;
+    } else if (errno != ENOENT) {
+      problems.push_back({name,
+                          "this leftover thumbnail could not be removed: " + systemReason(errno),
+                          ProblemKind::NotRemoved});
+    }
+  }
+  return removed;
 }
 
 }  // namespace vistrel

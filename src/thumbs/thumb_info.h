@@ -13,6 +13,8 @@ struct ThumbInfo {
   int16_t Height = 0;    // thumbnail height in pixels
   std::string FileName;  // the picture's file name (UTF-8), without folder
   std::string FileSize;  // the picture file's length as FormatFileSize writes it
+
+  bool operator==(const ThumbInfo&) const = default;
 };
 
 // The thumbnail's file name (no folder): the prefix, then the picture's name without its last
