@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   batch.pictureNames = vistrel::browse::readFolder(batch.folder).pictures;
   batch.ImageCount = static_cast<int>(batch.pictureNames.size());
+  const std::chrono::duration<double> listed = std::chrono::steady_clock::now() - start;
   const auto report = vistrel::runCreate(settings, display, nullptr);
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
 
@@ -65,10 +66,10 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);
   auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   std::printf(
-      "pictures=%d thumbnails=%zu made=%d kept=%d pages=%d problems=%zu seconds=%.3f cpu=%.3f "
-      "peakMB=%.1f\n",
+      "pictures=%d thumbnails=%zu made=%d kept=%d pages=%d problems=%zu listSeconds=%.3f "
+      "seconds=%.3f cpu=%.3f peakMB=%.1f\n",
       batch.ImageCount, report.thumbs.size(), report.thumbnailsMade, report.thumbnailsKept,
-      report.pageCount, report.problems.size(), seconds.count(),
+      report.pageCount, report.problems.size(), listed.count(), seconds.count(),
       cpu(usage.ru_utime) + cpu(usage.ru_stime), static_cast<double>(usage.ru_maxrss) / 1024.0);
   for (const auto& problem : report.problems) {
     std::fprintf(stderr, "%s: %s\n", problem.file.c_str(), problem.reason.c_str());

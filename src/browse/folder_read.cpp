@@ -26,8 +26,21 @@ bool isThumbnailOfOurs(const std::filesystem::path& path, std::string_view name)
          imaging::readThumbMark(path).mark != imaging::ThumbMark::None;
 }
 
+// As lessIgnoringCase, with each name turned into text once rather than at every comparison
+// (a folder of 20,000 files spent most of its listing time there).
 void sortNames(std::vector<std::string>& names) {
-  std::sort(names.begin(), names.end(), lessIgnoringCase);
+  std::vector<std::pair<QString, std::string>> keyed;
+  keyed.reserve(names.size());
+  for (auto& name : names) {
+    keyed.emplace_back(QString::fromStdString(name), std::move(name));
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    const int c = a.first.compare(b.first, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a.second < b.second;
+  });
+  for (size_t i = 0; i < names.size(); ++i) {
+    names[i] = std::move(keyed[i].second);
+  }
 }
 
 }  // namespace
@@ -90,14 +103,11 @@ FolderContents readFolder(const std::filesystem::path& folder) {
       continue;
     }
     // A link counts as what it points to; a broken link or an entry that vanished is skipped.
-    std::error_code statError;
-    const auto status = it->status(statError);
-    if (statError) {
-      continue;
-    }
-    if (std::filesystem::is_directory(status)) {
+    // The entry's own type is used where the folder gives it, so most files cost no stat.
+    std::error_code typeError;
+    if (it->is_directory(typeError)) {
       contents.subfolders.push_back(name);
-    } else if (std::filesystem::is_regular_file(status) && isPictureName(name) &&
+    } else if (!typeError && isPictureName(name) && it->is_regular_file(typeError) && !typeError &&
                !isThumbnailOfOurs(it->path(), name)) {
       contents.pictures.push_back(name);
     }

@@ -111,14 +111,17 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
   // takes the image's extent instead.
   r.info.width = sizes.screenWidth > 0 ? sizes.screenWidth : sizes.imageRight;
   r.info.height = sizes.screenHeight > 0 ? sizes.screenHeight : sizes.imageBottom;
-  if (std::string refusal =
-          sizeRefusal(r.info.width, r.info.height, int64_t{r.info.width} * r.info.height * 7);
+  if (std::string refusal = sizeRefusal(r.info.width, r.info.height, gifDecodeMemory(r.info));
       !refusal.empty()) {
     r.error = {file, refusal};
     return r;
   }
   r.ok = true;
   return r;
+}
+
+int64_t gifDecodeMemory(const PictureInfo& info) {
+  return int64_t{info.width} * info.height * (4 + 4 + 3);
 }
 
 LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file) {

@@ -14,6 +14,10 @@ namespace vistrel::imaging {
 ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file);
 
 // The first image of the GIF in data[0, size). Thread-safe.
+// The memory decodeGif needs at the most for a picture of this size: the reader's image and its
+// backing store (4 bytes a pixel each) and the picture (3 bytes a pixel).
+int64_t gifDecodeMemory(const PictureInfo& info);
+
 LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file);
 
 // What transparent GIF pixels are laid on, as 0xRRGGBB: the application palette's Base colour

@@ -137,6 +137,19 @@ ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file)
   return r;
 }
 
+int64_t jpegDecodeMemory(const uint8_t* data, size_t size, int leastWidth, int leastHeight) {
+  JpegHeader h;
+  PictureInfo info;
+  LoadError error;
+  if (!readNaturalSize(data, size, "", h, info, error)) {
+    return 0;
+  }
+  const ShrinkFactor factor = swapsAxes(h.orientation)
+                                  ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
+                                  : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+  return decodeBytes(h, shrunkSize(h.width, factor), shrunkSize(h.height, factor));
+}
+
 LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
                       int leastHeight) {
   LoadResult r;

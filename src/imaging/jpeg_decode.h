@@ -29,6 +29,10 @@ ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file)
 
 // Decodes the whole JPEG in data[0, size) upright (EXIF orientation applied), shrunk by
 // chooseShrink for the least size given in the natural orientation. Thread-safe.
+// The memory decodeJpeg needs at the most for these bytes and least size (coefficients of a
+// progressive file, the decoder's output and the picture); 0 when the header cannot be read.
+int64_t jpegDecodeMemory(const uint8_t* data, size_t size, int leastWidth, int leastHeight);
+
 LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
                       int leastHeight);
 

@@ -2,6 +2,10 @@
 // anything large is allocated.
 #include "imaging/picture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -40,19 +44,35 @@ std::string openFailure(int error) {
   return "the file cannot be read (" + std::generic_category().message(error) + ")";
 }
 
-// Opens `file` and tells its length; "" or the reason it cannot be read.
-std::string openFile(const std::filesystem::path& file, File& f, int64_t& length) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    return "not a JPEG or GIF file";
+// Opens `file` and tells its length and time; "" or the reason it cannot be read. Only a regular
+// file is read: a FIFO or a device swapped in for a picture would block the reader or never end.
+// The length and time come from the same descriptor as the bytes, so they describe one file.
+std::string openFile(const std::filesystem::path& file, File& f, int64_t& length,
+                     FileStamp* stamp = nullptr) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    return openFailure(errno);
   }
-  f.reset(std::fopen(file.c_str(), "rb"));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return openFailure(error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return "not a regular file";
+  }
+  f.reset(::fdopen(fd, "rb"));
   if (!f) {
-    return openFailure(errno);
+    const int error = errno;
+    ::close(fd);
+    return openFailure(error);
   }
-  if (std::fseek(f.get(), 0, SEEK_END) != 0 || (length = std::ftell(f.get())) < 0 ||
-      std::fseek(f.get(), 0, SEEK_SET) != 0) {
-    return openFailure(errno);
+  length = st.st_size;
+  if (stamp != nullptr) {
+    stamp->size = static_cast<uint64_t>(st.st_size);
+    stamp->mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   }
   return {};
 }
@@ -119,7 +139,7 @@ bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, L
   const std::string name = file.string();
   File f;
   int64_t length = 0;
-  std::string failure = openFile(file, f, length);
+  std::string failure = openFile(file, f, length, &r.stamp);
   if (failure.empty() && length > kMaxDecodeBytes) {
     failure =
         "the file is too large (" + std::to_string(length >> 20) + " MB; at most 1024 MB are read)";
@@ -127,6 +147,10 @@ bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, L
   if (failure.empty()) {
     bytes.reserve(static_cast<size_t>(length));
     failure = readMore(f.get(), bytes, static_cast<size_t>(length));
+    // A file that grew or shrank while it was read is not the file its length describes.
+    if (failure.empty() && static_cast<int64_t>(bytes.size()) != length) {
+      failure = "the file changed while it was read";
+    }
   }
   if (failure.empty() && bytes.empty()) {
     failure = "the file is empty";
@@ -162,7 +186,8 @@ LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeig
   return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight);
 }
 
-LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor) {
+LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
+                      const BeforeDecode& beforeDecode) {
   LoadResult r;
   std::vector<uint8_t> bytes;
   if (!readWhole(file, bytes, r)) {
@@ -181,7 +206,21 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
     return r;
   }
   const auto [leastWidth, leastHeight] = leastSizeFor(probed.info);
-  return decodeBytes(bytes, kind, name, leastWidth, leastHeight);
+  if (beforeDecode) {
+    // The file's bytes stay in memory through the decode, so they count too.
+    const int64_t needed =
+        static_cast<int64_t>(bytes.size()) +
+        (kind == Kind::Jpeg ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
+                            : gifDecodeMemory(probed.info));
+    if (std::string refusal = beforeDecode(needed); !refusal.empty()) {
+      r.error = {name, refusal};
+      return r;
+    }
+  }
+  const FileStamp stamp = r.stamp;
+  r = decodeBytes(bytes, kind, name, leastWidth, leastHeight);
+  r.stamp = stamp;
+  return r;
 }
 
 }  // namespace vistrel::imaging

@@ -45,8 +45,16 @@ struct ProbeResult {
   LoadError error;  // when !ok
 };
 
+// The length and modification time of the file a picture was read from, taken from the same
+// open file as its bytes.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t mtimeNs = 0;  // nanoseconds since the epoch
+};
+
 struct LoadResult {
   bool ok = false;
+  FileStamp stamp;      // of the file read (also when the decode failed after the read)
   PictureInfo info;     // natural size (EXIF orientation applied), also when shrunk on load
   Picture picture;      // may be smaller than info when a least size was asked for
   LoadError error;      // when !ok
@@ -73,8 +81,15 @@ LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int least
 // full size. May throw; the exception leaves loadFitted.
 using LeastSizeFor = std::function<std::pair<int, int>(const PictureInfo&)>;
 
+// Called once the decode's memory is known (bytes, counting the file's bytes and every copy the
+// decoder makes), before anything is decoded: "" to go on, or why the picture is refused. A
+// caller that shares memory between threads waits here for its share.
+using BeforeDecode = std::function<std::string(int64_t bytes)>;
+
 // Reads `file` once and decodes it at the least size `leastSizeFor` picks from its natural size:
-// probe and load in one read, for callers that size the decode by the picture.
-LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor);
+// probe and load in one read, for callers that size the decode by the picture. Only a regular
+// file is read ("not a regular file" otherwise, without blocking on a FIFO or device).
+LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
+                      const BeforeDecode& beforeDecode = {});
 
 }  // namespace vistrel::imaging

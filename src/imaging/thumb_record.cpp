@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 namespace vistrel::imaging {
@@ -163,10 +164,12 @@ ThumbMarkResult findThumbMark(std::string_view head) {
 
 ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole) {
   ThumbMarkResult result;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) {
+    result.exists = errno != ENOENT;
     return result;
   }
+  result.exists = true;
   struct stat st {};
   char head[kHeadBytes];
   ssize_t got = -1;
@@ -175,6 +178,7 @@ ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole
   }
   if (got > 0) {
     result = findThumbMark(std::string_view(head, static_cast<size_t>(got)));
+    result.exists = true;
     // A JPEG file of ours ends with its end-of-image marker; a copy cut short does not.
     char tail[2] = {};
     if (checkWhole && result.mark == ThumbMark::Ours &&

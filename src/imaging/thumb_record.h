@@ -28,8 +28,8 @@ struct ThumbRecord {
   int quality = 0;
   float twipsPerPixelX = 0;
   float twipsPerPixelY = 0;
-  int scale = 1;   // 1, or 2 for the copy made for high-density screens
-  int width = 0;   // the thumbnail's own size in pixels
+  int scale = 1;  // 1, or 2 for the copy made for high-density screens
+  int width = 0;  // the thumbnail's own size in pixels
   int height = 0;
 
   bool operator==(const ThumbRecord&) const = default;
@@ -49,6 +49,7 @@ enum class ThumbMark {
 };
 
 struct ThumbMarkResult {
+  bool exists = false;  // something (a file, a folder, a link) has the name
   ThumbMark mark = ThumbMark::None;
   ThumbRecord record;  // when mark == Ours
 };
@@ -58,7 +59,8 @@ ThumbMarkResult findThumbMark(std::string_view head);
 
 // Reads the mark of `file`: at most its first 4 KiB, and with `checkWhole` also its last two
 // bytes, so a thumbnail cut short is not trusted. A file that cannot be opened, is not a regular
-// file or is not a JPEG gives None. Never blocks on a FIFO or device.
+// file or is not a JPEG gives None; a link is not followed (ours are never links). Never blocks
+// on a FIFO or device.
 ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole = false);
 
 }  // namespace vistrel::imaging

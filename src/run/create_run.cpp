@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "run/folder_lock.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel {
@@ -84,6 +85,27 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     return report;
   }
   const auto& folder = settings.thumbnails.folder;
+  FolderLock lock;
+  std::string lockFailure;
+  bool waited = false;
+  const auto locked = lock.take(
+      folder, settings.lockWait,
+      [&] {
+        waited = true;
+        progress.setStatus("Waiting for another Create in this folder to end...");
+        progress.setNoticeVisible(true);
+        progress.refreshNotice();
+      },
+      lockFailure);
+  if (locked != FolderLock::Outcome::Taken) {
+    if (waited) {
+      progress.setNoticeVisible(false);
+    }
+    report.refused = locked == FolderLock::Outcome::Busy
+                         ? std::string(kFolderBusy)
+                         : "the folder " + folder.string() + " cannot be written: " + lockFailure;
+    return report;
+  }
   bool firstPageWritten = false;
   {
     progress.setFillWidth(0);
@@ -105,7 +127,13 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.setFillWidth(0);
     const auto& table = settings.table;
     report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
-    if (report.pageCount > 0) {
+    if (batch.stoppedByDisk) {
+      report.problems.push_back(
+          {pageName(1),
+           "no page was written, since the disk took no more thumbnails; the earlier "
+           "pages were left as they were",
+           ProblemKind::PageNotWritten});
+    } else if (report.pageCount > 0) {
       try {
         report.pagesChanged = CreateHTML(folder, report.thumbs, table, report.pageCount,
                                          settings.thumbnails.prefix, progress);
@@ -123,7 +151,8 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         report.problems.push_back(
             {file, "this leftover page could not be removed: " + reason, ProblemKind::NotRemoved});
       }
-      report.filesRemoved += removeLeftoverThumbnails(settings.thumbnails, report.problems);
+      report.filesRemoved +=
+          removeLeftoverThumbnails(settings.thumbnails, batch.current, report.problems);
     }
     firstPageWritten = report.pagesInPlace;
   }

@@ -2,6 +2,7 @@
 // The Create run: thumbnails, then gallery pages, then (when asked) the first page opened. The
 // window and the command-line program both call it; each shows the report its own way.
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ struct CreateSettings {
   BatchSettings thumbnails;   // folder, pictures, sizes, prefix, quality, workers
   TableSettings table;        // rows, columns, border, padding, spacing
   bool openFirstPage = true;  // "Open in Browser" checked
+  // How long a run waits while another Create holds the folder, before it refuses.
+  std::chrono::milliseconds lockWait{5000};
 };
 
 struct CreateReport {
@@ -53,7 +56,12 @@ struct CreateReport {
 // Why the run would not start (a prefix that cannot stand in a file name), or nothing.
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings);
 
-// Runs Create on the calling thread without returning to its event loop: resets the fill, shows
+// The refusal when another Create holds the folder.
+inline constexpr const char* kFolderBusy = "another Create is running in this folder";
+
+// Runs Create on the calling thread without returning to its event loop. It first takes the
+// folder's lock (waiting up to settings.lockWait with a notice; refused with kFolderBusy after
+// that). Then it resets the fill, shows
 // the notice (repainted at once) and the track, makes the thumbnails, resets the fill, writes
 // the pages of the pictures that have thumbnails, hides the notice and the track, then opens
 // the first page through `shell` when asked and it was written. The notice and the track are
@@ -61,6 +69,7 @@ std::optional<std::string> createSettingsProblem(const CreateSettings& settings)
 // is in the report and does not stop the run. The pages go in place all together or not at all;
 // only once they are in place are the earlier gallery's leftovers (thumbnails of pictures no
 // longer shown, pages past the new count) removed, so a failed run leaves the old gallery whole.
+// A thumbnail the disk could not take (full, read-only) stops the run before the pages.
 CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell);
 
 }  // namespace vistrel

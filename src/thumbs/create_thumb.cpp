@@ -25,14 +25,38 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
 
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
   ThumbOutcome outcome;
+  // The decode's share of the run's memory is held until the thumbnail is written.
+  struct Share {
+    MemoryBudget* budget = nullptr;
+    int64_t bytes = 0;
+    ~Share() {
+      if (budget != nullptr && bytes > 0) {
+        budget->release(bytes);
+      }
+    }
+  } share{job.budget};
+  imaging::BeforeDecode takeShare;
+  if (job.budget != nullptr) {
+    takeShare = [&share](int64_t bytes) {
+      std::string refusal = share.budget->reserve(bytes);
+      if (refusal.empty()) {
+        share.bytes = bytes;
+      }
+      return refusal;
+    };
+  }
   try {
     // One read of the file: the fit comes from the headers, then the least size lets a JPEG
     // shrink while it decodes yet keep enough pixels for a clean final stretch.
-    const auto loaded = imaging::loadFitted(job.source, [&](const imaging::PictureInfo& info) {
-      outcome.size = fitThumbnail(info.width, info.height, job.largestWidth, job.largestHeight,
-                                  job.twipsPerPixelX, job.twipsPerPixelY);
-      return std::pair<int, int>(outcome.size.X, outcome.size.Y);
-    });
+    const auto loaded = imaging::loadFitted(
+        job.source,
+        [&](const imaging::PictureInfo& info) {
+          outcome.size = fitThumbnail(info.width, info.height, job.largestWidth, job.largestHeight,
+                                      job.twipsPerPixelX, job.twipsPerPixelY);
+          return std::pair<int, int>(outcome.size.X, outcome.size.Y);
+        },
+        takeShare);
+    outcome.stamp = loaded.stamp;
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;
       return outcome;
@@ -44,6 +68,8 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
       return outcome;
     }
     imaging::ThumbRecord record = job.record;
+    record.sourceSize = loaded.stamp.size;
+    record.sourceMtimeNs = loaded.stamp.mtimeNs;
     record.largestWidth = job.largestWidth;
     record.largestHeight = job.largestHeight;
     record.quality = job.quality;

@@ -10,6 +10,7 @@
 #include "imaging/dib_section.h"
 #include "imaging/picture.h"
 #include "imaging/thumb_record.h"
+#include "thumbs/memory_budget.h"
 
 namespace vistrel {
 
@@ -28,13 +29,17 @@ struct ThumbJob {
   // The mark the file carries: the picture's name, size and time as read before the decode.
   // Its settings and thumbnail size are filled in from the fields above and the fit.
   imaging::ThumbRecord record;
+  // Shared by the run's workers: the decode takes its memory from here first (none: no limit
+  // but the loader's own).
+  MemoryBudget* budget = nullptr;
 };
 
 struct ThumbOutcome {
   bool ok = false;
-  FitSize size;        // the fitted size (X, Y), also the thumbnail's size in pixels
-  std::string reason;  // when !ok: why, for a person
-  int osError = 0;     // when the file could not be written: the system's error number
+  FitSize size;              // the fitted size (X, Y), also the thumbnail's size in pixels
+  std::string reason;        // when !ok: why, for a person
+  int osError = 0;           // when the file could not be written: the system's error number
+  imaging::FileStamp stamp;  // the picture's length and time, read with its bytes
 };
 
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the

@@ -25,6 +25,7 @@
 #include "imaging/dib_section.h"
 #include "imaging/thumb_record.h"
 #include "thumbs/create_thumb.h"
+#include "thumbs/memory_budget.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel {
@@ -142,6 +143,12 @@ enum class Plan {
   Replace,  // a thumbnail of ours is there but out of date or damaged
 };
 
+// A failure of the disk rather than of the picture: every later thumbnail, and the pages, would
+// fail alike, and going on would only replace more of the earlier gallery.
+bool isDiskFailure(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO;
+}
+
 std::string takenReason(const std::string& target) {
   return "its thumbnail's name " + target +
          " is taken by a file that is not a thumbnail of Vistrel's, which was left as it is; "
@@ -218,29 +225,35 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       plans[i] = Plan::Skip;
       planProblems[i] = "its thumbnail " + targets[i] + " is the thumbnail of " +
                         settings.pictureNames[claim->second] + "; rename one of the two pictures";
-      continue;
     }
+  }
+  // Looking at the pictures and the thumbnails already there is a few system calls a picture,
+  // most of the time of a run that finds everything up to date, so it is shared out too.
+  auto planPicture = [&](int i) {
+    auto& job = jobs[i];
     struct stat source {};
     if (::stat(job.source.c_str(), &source) != 0) {
       plans[i] = Plan::Skip;
       planProblems[i] = systemReason(errno);
-      continue;
+      return;
+    }
+    if (!S_ISREG(source.st_mode)) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = "not a regular file";
+      return;
     }
     job.record.sourceSize = static_cast<uint64_t>(source.st_size);
     job.record.sourceMtimeNs =
         static_cast<int64_t>(source.st_mtim.tv_sec) * 1000000000 + source.st_mtim.tv_nsec;
 
-    const fs::path target = settings.folder / targets[i];
-    struct stat existing {};
-    if (::lstat(target.c_str(), &existing) != 0) {
-      continue;  // Create
+    const auto mark = imaging::readThumbMark(settings.folder / targets[i], true);
+    if (!mark.exists) {
+      return;  // Create
     }
-    const auto mark = S_ISREG(existing.st_mode) ? imaging::readThumbMark(target, true)
-                                                : imaging::ThumbMarkResult{};
     if (mark.mark == imaging::ThumbMark::None) {
       plans[i] = Plan::Skip;
       planProblems[i] = takenReason(targets[i]);
-      continue;
+      return;
     }
     plans[i] = Plan::Replace;
     if (mark.mark == imaging::ThumbMark::Ours && !settings.rebuild) {
@@ -257,12 +270,34 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         keptRecords[i] = mark.record;
       }
     }
-  }
-  auto needsRender = [&](int i) { return plans[i] == Plan::Create || plans[i] == Plan::Replace; };
-
+  };
   int workers = settings.workers > 0 ? settings.workers
                                      : static_cast<int>(std::thread::hardware_concurrency());
   workers = std::clamp(workers, 1, count);
+  {
+    std::vector<std::thread> planners;
+    for (int t = 0; t < workers; ++t) {
+      planners.emplace_back([&, t] {
+        for (int i = t; i < count; i += workers) {
+          if (plans[i] != Plan::Skip) {
+            planPicture(i);
+          }
+        }
+      });
+    }
+    for (auto& planner : planners) {
+      planner.join();
+    }
+  }
+  auto needsRender = [&](int i) { return plans[i] == Plan::Create || plans[i] == Plan::Replace; };
+  MemoryBudget budget(settings.memoryBudget > 0 ? settings.memoryBudget : defaultMemoryBudget());
+  for (auto& job : jobs) {
+    job.budget = &budget;
+  }
+  if (settings.afterPlanning) {
+    settings.afterPlanning();
+  }
+
   // A few pictures per worker keep every core busy while the commits wait in order; more
   // would only park finished thumbnails on disk.
   const int window = 4 * workers;
@@ -311,6 +346,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       result.thumbs.push_back({static_cast<int16_t>(record.width),
                                static_cast<int16_t>(record.height), name,
                                FormatFileSize(static_cast<long long>(record.sourceSize))});
+      result.current.push_back(targets[i]);
       ++result.kept;
     } else {
       ThumbOutcome outcome;
@@ -326,6 +362,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       bool placed = false;
       if (!outcome.ok) {
         result.problems.push_back({name, outcome.reason});
+        result.stoppedByDisk = isDiskFailure(outcome.osError);
       } else {
         int error = 0;
         if (plans[i] == Plan::Create) {
@@ -348,9 +385,9 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
                          " could not be put in place: " + systemReason(error)});
         } else {
           placed = true;
-          result.thumbs.push_back(
-              {outcome.size.X, outcome.size.Y, name,
-               FormatFileSize(static_cast<long long>(jobs[i].record.sourceSize))});
+          result.thumbs.push_back({outcome.size.X, outcome.size.Y, name,
+                                   FormatFileSize(static_cast<long long>(outcome.stamp.size))});
+          result.current.push_back(targets[i]);
           ++result.made;
         }
       }
@@ -360,11 +397,17 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     }
     sweeper.committed = i + 1;
     growFill(progress, step);
+    if (result.stoppedByDisk) {
+      break;
+    }
   }
+  pool.reset();
+  result.memoryPeak = budget.peak();
   return result;
 }
 
-int removeLeftoverThumbnails(const BatchSettings& settings, std::vector<RunProblem>& problems) {
+int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<std::string>& current,
+                             std::vector<RunProblem>& problems) {
   const int count =
       std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
   // Each thumbnail name belongs to the first picture that names it, as in the batch.
@@ -375,6 +418,8 @@ int removeLeftoverThumbnails(const BatchSettings& settings, std::vector<RunProbl
     owner.emplace(thumbnailName(settings.prefix, name), name);
     pictures.insert(name);
   }
+  // Pictures and this run's own thumbnails are passed over without opening them.
+  pictures.insert(current.begin(), current.end());
   int removed = 0;
   std::error_code ec;
   for (fs::directory_iterator it(settings.folder, ec), end; !ec && it != end; it.increment(ec)) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct BatchSettings {
   float twipsPerPixelY = 15;
   int workers = 0;       // threads for decoding and encoding; 0: one per core
   bool rebuild = false;  // make every thumbnail again, even one that is up to date
+  // Memory every decode of the run together may take, in bytes; 0: defaultMemoryBudget().
+  int64_t memoryBudget = 0;
+  // Test seam: called once every picture's plan is made, before the first decode.
+  std::function<void()> afterPlanning;
 };
 
 enum class ProblemKind {
@@ -51,6 +56,12 @@ struct BatchResult {
   FitSize last;                      // the last fit (the window's X and Y)
   int made = 0;                      // thumbnails written by this run
   int kept = 0;                      // thumbnails already up to date, left as they were
+  // The disk failed (full, over quota, read-only, I/O error): the batch stopped at that picture
+  // and the caller must leave the pages as they are.
+  bool stoppedByDisk = false;
+  int64_t memoryPeak = 0;  // the most the decodes took of the memory budget at once
+  // The thumbnails (file names) this run made or found up to date.
+  std::vector<std::string> current;
 };
 
 // Makes the thumbnails of settings.pictureNames[0 .. ImageCount-1] in list order. For picture i
@@ -62,7 +73,8 @@ struct BatchResult {
 // A thumbnail whose record matches the picture's name, size and modification time and the
 // settings is kept without decoding (unless settings.rebuild). When two pictures would share
 // one thumbnail name (x.gif and x.jpg), the first in the list has it and the other is skipped.
-// Decoding and encoding run on worker threads, but files, records,
+// A thumbnail that cannot be written because of the disk, not the picture, stops the batch
+// (stoppedByDisk). Decoding and encoding run on worker threads, but files, records,
 // notice and fill change in list order on the calling thread, so the result is exactly that of
 // one picture at a time. A picture that cannot be made is reported and the run goes on. The
 // caller does not get back to its event loop until the batch returns. A prefix that
@@ -71,9 +83,11 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
 
 // Removes the files in settings.folder that carry our thumbnail mark but are not the thumbnail
 // of one of the gallery's pictures (its picture is gone or renamed, or the prefix changed), and
-// returns how many it removed. Files without our mark are never touched. A file that cannot be
-// removed is added to `problems`.
-int removeLeftoverThumbnails(const BatchSettings& settings, std::vector<RunProblem>& problems);
+// returns how many it removed. Files without our mark are never touched. `current` names the
+// thumbnails the batch made or kept, which need no second look. A file that cannot be removed
+// is added to `problems`.
+int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<std::string>& current,
+                             std::vector<RunProblem>& problems);
 
 // The notice's text while picture `number` (1-based) of `count` is processed.
 std::string batchStatus(int number, int count);

@@ -24,6 +24,7 @@
 #include "cli/batch_options.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
+#include "run/folder_lock.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::cli {
@@ -464,6 +465,17 @@ TEST_F(BatchProgram, ACorruptPictureIsSkippedAndReportedWithStatus1) {
     pages += readFile(pics() / pageName(page));
   }
   EXPECT_EQ(pages.find("Broken.jpg"), std::string::npos);
+}
+
+TEST_F(BatchProgram, ARunWhileAnotherHoldsTheFolderWaitsThenRefusesWithStatus2) {
+  FolderLock other;
+  std::string reason;
+  ASSERT_EQ(other.take(pics(), std::chrono::milliseconds(0), {}, reason),
+            FolderLock::Outcome::Taken);
+  const Outcome run = batch({pics().string()});
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_EQ(run.err, "vistrel-batch: another Create is running in this folder\n");
+  EXPECT_FALSE(fs::exists(pics() / "Thumb001.html"));
 }
 
 TEST_F(BatchProgram, APageThatCannotBeWrittenIsReportedWithStatus1) {

@@ -37,7 +37,7 @@ int64_t mtimeNs(const fs::path& file) {
 void touch(const fs::path& file, int seconds) {
   struct stat st {};
   ::stat(file.c_str(), &st);
-  const struct utimbuf times {st.st_atime, st.st_mtime + seconds};
+  const struct utimbuf times { st.st_atime, st.st_mtime + seconds };
   ::utime(file.c_str(), &times);
 }
 
