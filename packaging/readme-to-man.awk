@@ -1,6 +1,6 @@
 # Writes the manual page of vistrel-batch from the plain-text manual in the README, so that the
 # text is kept in one place. Usage:
-#   awk -v version=1.5 -v date=2026-01-31 -v out=vistrel-batch.1 -f readme-to-man.awk README.md
+#   awk -v version=VERSION -v date=YYYY-MM-DD -v out=vistrel-batch.1 -f readme-to-man.awk README.md
 # The README block follows a few layout rules, which this turns into roff:
 #   SECTION NAMES   in capitals at the margin;
 #   text            indented four spaces; a blank line ends a paragraph;
