@@ -38,8 +38,10 @@ test: build
 
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
-	@# Kept apart from cmake's own manifest, which every install (the package, the checks) rewrites.
-	@sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(BUILD)/installed-files.txt
+	@# Kept apart from cmake's own manifest, which every install (the package, the checks) rewrites,
+	@# and added to, so that uninstall also finds an earlier install to another PREFIX.
+	@{ cat $(BUILD)/installed-files.txt 2>/dev/null; sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt; } \
+	  | sort -u > $(BUILD)/installed-files.new && mv $(BUILD)/installed-files.new $(BUILD)/installed-files.txt
 	@# The desktop's caches, where the platform keeps them, so the menu and "Open with" see Vistrel.
 	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
 

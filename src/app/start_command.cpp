@@ -69,10 +69,14 @@ StartFolder chooseStartFolder(const QString& given, const QString& current) {
   const QString absolute = QDir::cleanPath(QDir(current).absoluteFilePath(given));
   const std::filesystem::path path(absolute.toStdString());
   std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
   QString why;
-  if (!std::filesystem::exists(path, ec)) {
+  if (status.type() == std::filesystem::file_type::not_found) {
     why = QStringLiteral("it does not exist");
-  } else if (!std::filesystem::is_directory(path, ec)) {
+  } else if (ec) {
+    // A folder on the way that may not be entered, a name too long, ...
+    why = QStringLiteral("it cannot be reached (%1)").arg(QString::fromStdString(ec.message()));
+  } else if (!std::filesystem::is_directory(status)) {
     why = QStringLiteral("it is not a folder");
   } else if (const browse::FolderContents contents = browse::readFolder(path); !contents.ok) {
     why = QStringLiteral("it cannot be read (%1)").arg(QString::fromStdString(contents.reason));
