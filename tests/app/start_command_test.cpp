@@ -57,6 +57,8 @@ TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
       {qs(temp.path()), qs(temp.path()), ""},
       {"missing", current, current + "/missing\": it does not exist"},
       {"notes.txt", current, current + "/notes.txt\": it is not a folder"},
+      {"notes.txt/inside", current, "it does not exist"},
+      {QString(300, 'x'), current, "it cannot be reached (File name too long)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.given.toStdString());
