@@ -3,13 +3,17 @@
 #   make test   install what is missing, build, and run every test
 # Also: make asan (the tests in an ASan + UBSan build), make format-check, make format, make fuzz,
 # make browser-test (a gallery made by vistrel-batch, checked in Debian's Chromium).
+# Installing: make install / make uninstall (PREFIX=/usr/local, DESTDIR honoured), make deb (the
+# Debian package, in build/), make install-check (a DESTDIR install and the package, checked).
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 SAMPLES ?= $(BUILD)/samples
+PREFIX ?= /usr/local
 
-.PHONY: run test deps build asan format format-check fuzz clean browser-test screenshots
+.PHONY: run test deps build asan format format-check fuzz clean browser-test screenshots \
+	install uninstall deb install-check
 
 deps:
 	@scripts/setup-deps
@@ -31,6 +35,28 @@ screenshots: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@# Kept apart from cmake's own manifest, which every install (the package, the checks) rewrites,
+	@# and added to, so that uninstall also finds an earlier install to another PREFIX.
+	@{ cat $(BUILD)/installed-files.txt 2>/dev/null; sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt; } \
+	  | sort -u > $(BUILD)/installed-files.new && mv $(BUILD)/installed-files.new $(BUILD)/installed-files.txt
+	@# The desktop's caches, where the platform keeps them, so the menu and "Open with" see Vistrel.
+	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
+
+# Removes what `make install` from this build wrote, nothing else.
+uninstall:
+	@scripts/uninstall-manifest $(BUILD)/installed-files.txt
+	@if [ -z "$(DESTDIR)" ]; then scripts/refresh-desktop-caches "$(PREFIX)"; fi
+
+deb: build
+	@scripts/setup-deps --package
+	@cd $(BUILD) && cpack -G DEB 2>&1 | sed -n 's/^CPack: - package: \(.*\) generated\./\1/p'
+
+install-check: build
+	@scripts/setup-deps --package
+	@scripts/check-install $(BUILD)
 
 browser-test: build
 	@scripts/setup-deps --browser

@@ -16,6 +16,7 @@
 #include "browse/folder_read.h"
 #include "browse/preview.h"
 #include "common/numbers.h"
+#include "common/version.h"
 #include "gallery/page_writer.h"
 #include "gallery/table_settings.h"
 #include "thumbs/thumb_settings.h"
@@ -133,7 +134,8 @@ Form1::~Form1() {
 }
 
 void Form1::buildWindow() {
-  setWindowTitle(QStringLiteral("Vistrel v1.5     \u00A9 2026 %1").arg(kMakerName));
+  setWindowTitle(
+      QStringLiteral("Vistrel v%1     \u00A9 2026 %2").arg(QLatin1String(kVersion), kMakerName));
   setWindowIcon(QIcon(windowIcon()));
   setFont(fontAt(QApplication::font(), 8.25));
   setFixedSize(toolkit::pixels(kFormWidth), toolkit::pixels(kFormHeight));
@@ -325,9 +327,10 @@ void Form1::buildAboutPanel(QWidget* panel) {
   Label1[18]->setFont(fontAt(font(), 24, true));
   Label1[18]->setTextColor(titleBarColor(this));
   const QString maker = QString::fromLatin1(kMakerName);
-  const QString credits[3] = {QStringLiteral("Vistrel v1.5, a web gallery maker by %1").arg(maker),
-                              QStringLiteral("Copyright \u00A9 2026 %1").arg(maker),
-                              QStringLiteral("Written in 2026 by the %1 team").arg(maker)};
+  const QString credits[3] = {
+      QStringLiteral("Vistrel v%1, a web gallery maker by %2").arg(QLatin1String(kVersion), maker),
+      QStringLiteral("Copyright \u00A9 2026 %1").arg(maker),
+      QStringLiteral("Written in 2026 by the %1 team").arg(maker)};
   const int creditIndex[3] = {12, 15, 16};
   for (int i = 0; i < 3; ++i) {
     Label2[creditIndex[i]] =

@@ -65,6 +65,7 @@ class Form1 : public QWidget {
   // warning box; tests record the text instead.
   using MessageBox = std::function<void(const QString& title, const QString& text)>;
   void setMessageBox(MessageBox box) { messageBox_ = std::move(box); }
+  void showMessage(const QString& title, const QString& text) { messageBox_(title, text); }
 
   // Window-level state.
   // Pictures of the gallery, taken when Properties opens on a new folder. Not 16 bits: a folder

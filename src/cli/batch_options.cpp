@@ -1,15 +1,12 @@
 #include "cli/batch_options.h"
 
+#include "common/version.h"
 #include "thumbs/prefix_check.h"
 
 #include <QString>
 #include <array>
 #include <cstdio>
 #include <optional>
-
-#ifndef VISTREL_VERSION
-#define VISTREL_VERSION "1.5"
-#endif
 
 namespace vistrel::cli {
 
@@ -259,7 +256,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string versionText() {
-  return std::string(kProgram) + " " + VISTREL_VERSION + "\n";
+  return std::string(kProgram) + " " + vistrel::kVersion + "\n";
 }
 
 std::string usageText() {

@@ -1,16 +1,45 @@
-// Vistrel: the main window on the current working folder.
+// Vistrel: the main window, on FOLDER when one is given, else on the current working folder.
 #include <QApplication>
 #include <QDir>
 #include <QStyleFactory>
+#include <cstdio>
 
 #include "app/form1.h"
+#include "app/start_command.h"
+
+using vistrel::app::StartCommand;
 
 int main(int argc, char** argv) {
+  // --help and --version answer before the toolkit starts, so they work without a display.
+  QStringList raw;
+  for (int i = 1; i < argc; ++i) {
+    raw.push_back(QString::fromLocal8Bit(argv[i]));
+  }
+  const StartCommand early = vistrel::app::readStartCommand(raw);
+  if (early.action == StartCommand::Action::Help) {
+    std::fputs(vistrel::app::startUsageText().toLocal8Bit().constData(), stdout);
+    return 0;
+  }
+  if (early.action == StartCommand::Action::Version) {
+    std::fputs(vistrel::app::startVersionText().toLocal8Bit().constData(), stdout);
+    return 0;
+  }
+
   QApplication app(argc, argv);
+  // The menu entry's name, so that the desktop shows its icon for the window.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.ormandel.Vistrel"));
+  // The toolkit has taken its own options (-platform, -style, ...) out of the arguments.
+  const StartCommand command = vistrel::app::readStartCommand(QCoreApplication::arguments().mid(1));
+  if (command.action == StartCommand::Action::BadInput) {
+    std::fprintf(stderr, "%s\n", command.error.toLocal8Bit().constData());
+    return 2;
+  }
   // One look on every desktop.
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(QApplication::style()->standardPalette());
-  vistrel::app::Form1 window(QDir::currentPath());
-  window.show();
+  const vistrel::app::StartFolder start =
+      vistrel::app::chooseStartFolder(command.folder, QDir::currentPath());
+  vistrel::app::Form1 window(start.folder);
+  vistrel::app::showStartWindow(window, start);
   return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "app/form1_test_support.h"
 
 #include "app/window_icon.h"
+#include "common/version.h"
 
 namespace vistrel::app::testing {
 namespace {
@@ -53,7 +54,7 @@ TEST_F(StartUp, DesignStateOfTheWindow) {
   Form1& w = open(temp.path());
   EXPECT_EQ(w.size(), QSize(456, 399));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
-  EXPECT_TRUE(w.windowTitle().startsWith("Vistrel v1.5     "));
+  EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Vistrel v%1     ").arg(kVersion)));
   EXPECT_TRUE(w.windowTitle().contains(kMakerName));
   const QImage icon = windowIcon().toImage();
   EXPECT_EQ(icon.size(), QSize(32, 32));

@@ -4,6 +4,7 @@
 
 #include "cli/batch_summary.h"
 #include "cli/terminal_progress.h"
+#include "common/version.h"
 
 namespace vistrel::cli {
 namespace {
@@ -46,7 +47,7 @@ TEST(ParseCommandLine, HelpAndVersion) {
   EXPECT_EQ(parseCommandLine({"--help"}).action, BatchAction::Help);
   EXPECT_EQ(parseCommandLine({"pics", "-h"}).action, BatchAction::Help);
   EXPECT_EQ(parseCommandLine({"--version"}).action, BatchAction::Version);
-  EXPECT_EQ(versionText(), "vistrel-batch 1.5\n");
+  EXPECT_EQ(versionText(), std::string("vistrel-batch ") + kVersion + "\n");
   // Every option is documented.
   for (const char* name : {"--max-width", "--max-height", "--quality", "--prefix", "--rows",
                            "--columns", "--border", "--padding", "--spacing", "--open"}) {

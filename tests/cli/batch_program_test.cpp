@@ -22,6 +22,7 @@
 #include "app/form1.h"
 #include "app/toolkit/twips.h"
 #include "cli/batch_options.h"
+#include "common/version.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
 #include "run/folder_lock.h"
@@ -364,7 +365,7 @@ TEST(BatchProgramInfo, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(help.err, "");
   const Outcome version = batch({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "vistrel-batch 1.5\n");
+  EXPECT_EQ(version.out, std::string("vistrel-batch ") + kVersion + "\n");
 }
 
 TEST_F(BatchProgram, BadInputIsOneLineWithStatus2AndNothingWritten) {

@@ -1,0 +1,33 @@
+# bash completion for vistrel-batch: its options, the quality list, and folders.
+_vistrel_batch() {
+  local cur prev words cword split
+  _init_completion -s || return
+
+  local i
+  for ((i = 1; i < cword; i++)); do
+    if [[ ${words[i]} == -- ]]; then
+      _filedir -d
+      return
+    fi
+  done
+
+  case $prev in
+    --quality)
+      COMPREPLY=($(compgen -W '60 65 70 75 80 85 90 95 100' -- "$cur"))
+      return
+      ;;
+    --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing)
+      return
+      ;;
+  esac
+  $split && return
+
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
+      --border= --padding= --spacing= --open --help --version --' -- "$cur"))
+    [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
+    return
+  fi
+  _filedir -d
+}
+complete -F _vistrel_batch vistrel-batch

@@ -1,0 +1,120 @@
+// `vistrel [FOLDER]`: reading the command line, choosing the start folder, and the window it opens.
+#include "app/start_command.h"
+
+#include "app/form1_test_support.h"
+
+namespace vistrel::app::testing {
+namespace {
+
+using Action = StartCommand::Action;
+
+TEST(ReadStartCommand, ActionsFoldersAndErrors) {
+  struct Case {
+    QStringList args;
+    Action action;
+    QString folder;
+    QString errorMentions;
+  };
+  const Case cases[] = {
+      {{}, Action::Open, "", ""},
+      {{"pictures"}, Action::Open, "pictures", ""},
+      {{"--", "-odd name"}, Action::Open, "-odd name", ""},
+      {{"-"}, Action::Open, "-", ""},
+      // Help and version win wherever they stand, even after a mistake.
+      {{"pictures", "--version"}, Action::Version, "", ""},
+      {{"-x", "-h"}, Action::Help, "", ""},
+      {{"--", "--help"}, Action::Open, "--help", ""},
+      {{"--fullscreen"}, Action::BadInput, "", "\"--fullscreen\""},
+      {{"a", "b"}, Action::BadInput, "", "more than one FOLDER"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const StartCommand command = readStartCommand(c.args);
+    EXPECT_EQ(command.action, c.action);
+    EXPECT_EQ(command.folder, c.folder);
+    if (c.errorMentions.isEmpty()) {
+      EXPECT_TRUE(command.error.isEmpty()) << command.error.toStdString();
+    } else {
+      EXPECT_TRUE(command.error.contains(c.errorMentions)) << command.error.toStdString();
+    }
+  }
+}
+
+TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
+  vistrel::testing::TempFolder temp;
+  std::filesystem::create_directories(temp.path() / "current" / "pictures");
+  temp.write("current/notes.txt", "x");
+  const QString current = qs(temp.path() / "current");
+  struct Case {
+    QString given;
+    QString folder;
+    QString problemMentions;
+  };
+  const Case cases[] = {
+      {"", current, ""},
+      {"pictures", current + "/pictures", ""},
+      {"./pictures/../pictures/", current + "/pictures", ""},
+      {qs(temp.path()), qs(temp.path()), ""},
+      {"missing", current, current + "/missing\": it does not exist"},
+      {"notes.txt", current, current + "/notes.txt\": it is not a folder"},
+      {"notes.txt/inside", current, "it does not exist"},
+      {QString(300, 'x'), current, "it cannot be reached (File name too long)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given.toStdString());
+    const StartFolder start = chooseStartFolder(c.given, current);
+    EXPECT_EQ(start.folder, c.folder);
+    if (c.problemMentions.isEmpty()) {
+      EXPECT_TRUE(start.problem.isEmpty()) << start.problem.toStdString();
+    } else {
+      EXPECT_TRUE(start.problem.contains(c.problemMentions)) << start.problem.toStdString();
+    }
+  }
+}
+
+class StartWindow : public WindowTest {
+ protected:
+  // What main does with the arguments after the program name, on a recording message box.
+  Form1& start(const QStringList& args, const QString& current) {
+    const StartCommand command = readStartCommand(args);
+    EXPECT_EQ(command.action, Action::Open);
+    const StartFolder folder = chooseStartFolder(command.folder, current);
+    window = std::make_unique<Form1>(folder.folder, &shell);
+    window->setMessageBox(
+        [this](const QString&, const QString& text) { messages.push_back(text); });
+    showStartWindow(*window, folder);
+    EXPECT_TRUE(messages.isEmpty()) << "the message came before the window was up";
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return *window;
+  }
+};
+
+TEST_F(StartWindow, OpensOnTheFolderGiven) {
+  makePictures(temp.path() / "holiday", 2);
+  std::filesystem::create_directories(temp.path() / "current");
+  Form1& w = start({qs(temp.path() / "holiday")}, qs(temp.path() / "current"));
+  EXPECT_EQ(w.Dir1->Path(), qs(temp.path() / "holiday"));
+  EXPECT_EQ(w.File1->ListCount(), 2);
+  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
+  QTest::qWait(50);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(StartWindow, AMissingFolderOpensTheCurrentOneAndSaysWhyOnceTheWindowIsUp) {
+  makePictures(temp.path() / "current", 3);
+  const QString current = qs(temp.path() / "current");
+  const QString missing = qs(temp.path() / "gone");
+  Form1& w = start({missing}, current);
+  EXPECT_EQ(w.Dir1->Path(), current);
+  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
+  QTRY_COMPARE(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains("\"" + missing + "\": it does not exist"))
+      << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains("It shows " + current + " instead"))
+      << messages[0].toStdString();
+  QTest::qWait(50);
+  EXPECT_EQ(messages.size(), 1);
+}
+
+}  // namespace
+}  // namespace vistrel::app::testing
