@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -66,6 +67,14 @@ int writeAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// A file being replaced keeps its permissions; a new one gets the usual ones.
+void keepMode(const std::filesystem::path& file, int fd) {
+  struct stat old {};
+  if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::fchmod(fd, old.st_mode & 07777);
+  }
+}
+
 }  // namespace
 
 void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
@@ -74,11 +83,7 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   }
   std::filesystem::path temp;
   const int fd = openFresh(file, temp);
-  // A file being replaced keeps its permissions; a new one gets the usual ones.
-  struct stat old {};
-  if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ::fchmod(fd, old.st_mode & 07777);
-  }
+  keepMode(file, fd);
   int error = writeAll(fd, bytes);
   // No fsync: a gallery run writes one page per few pictures and a flush each would cost more
   // than the thumbnails; the rename alone keeps a failed or interrupted write from replacing
@@ -92,6 +97,34 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   if (error != 0) {
     ::unlink(temp.c_str());
     throwErrno(error);
+  }
+}
+
+std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder) {
+  // The effective user decides, as it does for the files the run will make.
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      return std::nullopt;
+    }
+    errno = ENOTDIR;
+  }
+  return "The folder " + folder.string() +
+         " cannot be written: " + std::generic_category().message(errno);
+}
+
+void putInPlace(const std::filesystem::path& temp, const std::filesystem::path& file,
+                std::error_code& error) {
+  error.clear();
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error.assign(errno, std::generic_category());
+    return;
+  }
+  keepMode(file, fd);
+  ::close(fd);
+  if (::rename(temp.c_str(), file.c_str()) != 0) {
+    error.assign(errno, std::generic_category());
   }
 }
 

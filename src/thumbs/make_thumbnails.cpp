@@ -15,6 +15,7 @@
 
 #include "browse/file_size.h"
 #include "common/numbers.h"
+#include "common/whole_file.h"
 #include "imaging/dib_section.h"
 #include "thumbs/create_thumb.h"
 #include "thumbs/prefix_check.h"
@@ -246,7 +247,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       std::error_code renameError;
       const auto length = fs::file_size(jobs[i].source, sizeError);
       if (!sizeError) {
-        fs::rename(jobs[i].output, target, renameError);
+        putInPlace(jobs[i].output, target, renameError);
       }
       if (sizeError) {
         result.problems.push_back({name, "its size cannot be read: " + sizeError.message()});

@@ -274,5 +274,18 @@ TEST(MakeThumbnails, CountsBeyond32767Pictures) {
             display.events.end());
 }
 
+TEST(MakeThumbnails, AReplacedThumbnailKeepsItsPermissions) {
+  TempFolder folder;
+  testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
+  testing::writeBytes(folder.path() / "th_a.jpg", "old");
+  const auto kept = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(folder.path() / "th_a.jpg", kept);
+  RecordingDisplay display;
+  const auto result = MakeThumbnails(settingsFor(folder.path(), {"a.jpg"}), display);
+  ASSERT_TRUE(result.problems.empty());
+  EXPECT_NE(folder.read("th_a.jpg"), "old");
+  EXPECT_EQ(fs::status(folder.path() / "th_a.jpg").permissions(), kept);
+}
+
 }  // namespace
 }  // namespace vistrel
