@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "common/whole_file.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel {
@@ -63,7 +64,11 @@ std::string CreateReport::problemText() const {
 }
 
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
-  return prefixProblem(settings.thumbnails.prefix);
+  if (auto problem = prefixProblem(settings.thumbnails.prefix)) {
+    return problem;
+  }
+  // One clear refusal before anything starts, not one failure per picture.
+  return folderWriteProblem(settings.thumbnails.folder);
 }
 
 CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {

@@ -43,7 +43,8 @@ struct CreateReport {
   std::string problemText() const;
 };
 
-// Why the run would not start (a prefix that cannot stand in a file name), or nothing.
+// Why the run would not start (a prefix that cannot stand in a file name, a folder that cannot
+// be written), or nothing.
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings);
 
 // Runs Create on the calling thread without returning to its event loop: resets the fill, shows
