@@ -264,7 +264,7 @@ TEST_F(Preview, AFolderChangeBlanksIt) {
   EXPECT_EQ(w.lblImageAttributes->Caption(), "");
 }
 
-TEST_F(Preview, APictureThatCannotBeShownLeavesItBlank) {
+TEST_F(Preview, APictureThatCannotBeShownLeavesItBlankAndSaysWhy) {
   vistrel::testing::writeJpeg(temp.path() / "a_good.jpg", 64, 48);
   temp.write("b_damaged.jpg", "this is no JPEG");
   vistrel::testing::writeJpeg(temp.path() / "c_gone.jpg", 64, 48);
@@ -273,12 +273,15 @@ TEST_F(Preview, APictureThatCannotBeShownLeavesItBlank) {
   ASSERT_FALSE(w.imgPreview->Picture().isNull());
   clickFile(1);
   EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_EQ(w.lblImageAttributes->Caption().toStdString(),
+            "Cannot be shown: not a JPEG or GIF file");
   clickFile(0);
   std::filesystem::remove(temp.path() / "c_gone.jpg");
   clickFile(2);
   EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_TRUE(w.lblImageAttributes->Caption().startsWith("Cannot be shown: "));
+  EXPECT_TRUE(w.lblImageAttributes->Caption().contains("No such file or directory"))
+      << w.lblImageAttributes->Caption().toStdString();
   EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -110,7 +110,7 @@ std::vector<std::string> windowPictureList(const fs::path& folder) {
   app::Form1 window(QString::fromStdString(folder.string()), &shell);
   std::vector<std::string> names;
   for (int i = 0; i < window.File1->ListCount(); ++i) {
-    names.push_back(window.File1->List(i).toStdString());
+    names.push_back(window.File1->nameBytes(i));
   }
   return names;
 }
@@ -124,7 +124,8 @@ QStringList windowCreate(const fs::path& folder, int maxWidth, int maxHeight, in
   app::RecordingShell shell;
   app::Form1 window(QString::fromStdString(folder.string()), &shell);
   QStringList messages;
-  window.setMessageBox([&](const QString&, const QString& text) { messages << text; });
+  window.setMessageBox(
+      [&](const QString&, const QString& text, const QString&) { messages << text; });
   window.cmdFrames[1]->click();
   window.scrThumbnail[0]->setValue(maxWidth);
   window.scrThumbnail[1]->setValue(maxHeight);
