@@ -106,6 +106,9 @@ void PreviewImage::paintEvent(QPaintEvent*) {
 }
 
 Form1::Form1(const QString& startFolder, Shell* shell, QWidget* parent)
+    : Form1(fsPath(startFolder), shell, parent) {}
+
+Form1::Form1(const std::filesystem::path& startFolder, Shell* shell, QWidget* parent)
     : QWidget(parent), shell_(shell) {
   if (shell_ == nullptr) {
     ownShell_ = std::make_unique<DesktopShell>();
@@ -343,11 +346,12 @@ void Form1::buildAboutPanel(QWidget* panel) {
   lblLink->setCursor(Qt::PointingHandCursor);
 }
 
-void Form1::showFirstFolder(const QString& startFolder) {
+void Form1::showFirstFolder(const std::filesystem::path& startFolder) {
   // A start folder that cannot be read (removed, no permission) falls back, so the window
   // always opens on a folder whose lists agree.
-  for (const QString& folder : {startFolder, QDir::homePath(), QStringLiteral("/")}) {
-    if (!folder.isEmpty() && Dir1->setPath(folder) && File1->setPath(Dir1->folder())) {
+  for (const std::filesystem::path& folder :
+       {startFolder, fsPath(QDir::homePath()), std::filesystem::path("/")}) {
+    if (!folder.empty() && Dir1->setPath(folder) && File1->setPath(Dir1->folder())) {
       break;
     }
   }

@@ -61,6 +61,9 @@ class Form1 : public QWidget {
   // Opens on `startFolder` (or, when it cannot be read, the home folder, then the root). `shell`
   // opens pages and addresses; it must outlive the window. Without one the desktop's is used.
   explicit Form1(const QString& startFolder, Shell* shell = nullptr, QWidget* parent = nullptr);
+  // The same, for a start folder whose name need not be valid UTF-8.
+  explicit Form1(const std::filesystem::path& startFolder, Shell* shell = nullptr,
+                 QWidget* parent = nullptr);
   ~Form1() override;
 
   // How the report of skipped pictures and unwritten pages reaches the user: by default one
@@ -157,7 +160,7 @@ class Form1 : public QWidget {
   void buildPropertiesPanel(QWidget* panel);
   void buildAboutPanel(QWidget* panel);
   void connectEvents();
-  void showFirstFolder(const QString& startFolder);
+  void showFirstFolder(const std::filesystem::path& startFolder);
   void blankPreview();
   void showSelectedPicture();
   void refreshPageCount();

@@ -69,7 +69,8 @@ TEST_F(TypedInput, AltCStraightAfterTypingCreatesWithTheTypedValue) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(box->text(), c.shown);
     // The panel shows what the files were made with.
-    EXPECT_EQ(thumbnailWidth(c.box == 2 ? "abpic1.jpg" : "th_pic1.jpg"), w.scrThumbnail[0]->value());
+    EXPECT_EQ(thumbnailWidth(c.box == 2 ? "abpic1.jpg" : "th_pic1.jpg"),
+              w.scrThumbnail[0]->value());
     EXPECT_EQ(w.scrThumbnail[0]->value(), c.box == 0 ? 180 : 150);
     const int rows = w.scrTable[0]->value();
     EXPECT_EQ(rows, c.box == 1 ? 3 : 1);

@@ -107,7 +107,7 @@ std::pair<int, int> summaryCounts(const std::string& line) {
 // The pictures the window's file list shows for `folder`.
 std::vector<std::string> windowPictureList(const fs::path& folder) {
   app::RecordingShell shell;
-  app::Form1 window(QString::fromStdString(folder.string()), &shell);
+  app::Form1 window(folder, &shell);
   std::vector<std::string> names;
   for (int i = 0; i < window.File1->ListCount(); ++i) {
     names.push_back(window.File1->nameBytes(i));
@@ -122,7 +122,7 @@ QStringList windowCreate(const fs::path& folder, int maxWidth, int maxHeight, in
                          const std::string& prefix, TableSettings table) {
   toolkit::pinTwipsPerPixel(15);
   app::RecordingShell shell;
-  app::Form1 window(QString::fromStdString(folder.string()), &shell);
+  app::Form1 window(folder, &shell);
   QStringList messages;
   window.setMessageBox(
       [&](const QString&, const QString& text, const QString&) { messages << text; });
@@ -216,6 +216,29 @@ TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
   const auto batchFiles = snapshot(pics());
   EXPECT_EQ(batchFiles.size(), 12u + 12u + 12u);
   EXPECT_TRUE(batchFiles == snapshot(window));
+}
+
+TEST_F(BatchProgram, NamesThatAreNotUtf8GiveTheSameFilesAsTheWindow) {
+  // The helper passes arguments through QString, so only the window's folder name is Latin-1.
+  const fs::path batchFolder = temp.path() / "batch";
+  const fs::path windowFolder = temp.path() / "window \xE9t\xE9";
+  const std::string names[] = {"caf\xE9.jpg", " lead.jpg", "back\\slash.jpg", "x\xFF.gif"};
+  for (const fs::path& folder : {batchFolder, windowFolder}) {
+    fs::create_directory(folder);
+    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[0]);
+    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[1]);
+    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[2]);
+    fs::copy_file(pics() / "Glacier.gif", folder / names[3]);
+  }
+  const Outcome run = batch({batchFolder.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(windowPictureList(windowFolder).size(), 4u);
+  const QStringList messages = windowCreate(windowFolder, 150, 150, 65, "th_", TableSettings{});
+  ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  const auto batchFiles = snapshot(batchFolder);
+  EXPECT_EQ(batchFiles.size(), 4u + 4u + 4u);
+  EXPECT_TRUE(batchFiles.count("th_caf\xE9.jpg") == 1 && batchFiles.count("th_x\xFF.jpg") == 1);
+  EXPECT_TRUE(batchFiles == snapshot(windowFolder));
 }
 
 TEST_F(BatchProgram, EveryOptionReachesTheOutputAsInTheWindow) {
