@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <algorithm>
 #include <filesystem>
 #include <limits>
 
+#include "app/create_message.h"
 #include "app/toolkit/twips.h"
 #include "app/window_icon.h"
 #include "browse/fit.h"
@@ -65,10 +67,6 @@ std::filesystem::path fsPath(const QString& path) {
   return std::filesystem::path(path.toStdString());
 }
 
-QString normalPath(const QString& path) {
-  return QString::fromStdString(browse::normalFolder(fsPath(path)).string());
-}
-
 QImage toQImage(const imaging::Picture& p) {
   if (p.empty()) {
     return {};
@@ -109,13 +107,16 @@ void PreviewImage::paintEvent(QPaintEvent*) {
 }
 
 Form1::Form1(const QString& startFolder, Shell* shell, QWidget* parent)
+    : Form1(fsPath(startFolder), shell, parent) {}
+
+Form1::Form1(const std::filesystem::path& startFolder, Shell* shell, QWidget* parent)
     : QWidget(parent), shell_(shell) {
   if (shell_ == nullptr) {
     ownShell_ = std::make_unique<DesktopShell>();
     shell_ = ownShell_.get();
   }
-  messageBox_ = [this](const QString& title, const QString& text) {
-    QMessageBox::warning(this, title, text);
+  messageBox_ = [this](const QString& title, const QString& text, const QString& details) {
+    makeMessageBox(this, title, text, details)->exec();
   };
   buildWindow();
   progress_ = std::make_unique<WindowProgress>(Label1[12], picProgress, kTrackTwips, lblProgress,
@@ -286,6 +287,7 @@ void Form1::buildPropertiesPanel(QWidget* panel) {
     scrTable[i] = new SpinControl(Frame3);
     place(scrTable[i], 1770, top + 30, 255, 255);
     scrTable[i]->setRange(range.Min, range.Max);
+    scrTable[i]->setPageStep(1);
     scrTable[i]->setValue(range.Initial);
   }
   // The spins sit over the right end of their boxes; keep the typed text clear of them.
@@ -347,16 +349,17 @@ void Form1::buildAboutPanel(QWidget* panel) {
   lblLink->setCursor(Qt::PointingHandCursor);
 }
 
-void Form1::showFirstFolder(const QString& startFolder) {
+void Form1::showFirstFolder(const std::filesystem::path& startFolder) {
   // A start folder that cannot be read (removed, no permission) falls back, so the window
   // always opens on a folder whose lists agree.
-  for (const QString& folder : {startFolder, QDir::homePath(), QStringLiteral("/")}) {
-    if (!folder.isEmpty() && Dir1->setPath(folder) && File1->setPath(Dir1->Path())) {
+  for (const std::filesystem::path& folder :
+       {startFolder, fsPath(QDir::homePath()), std::filesystem::path("/")}) {
+    if (!folder.empty() && Dir1->setPath(folder) && File1->setPath(Dir1->folder())) {
       break;
     }
   }
   Drive1->showDriveOf(Dir1->Path());
-  driveFolders_.insert(Drive1->Drive(), Dir1->Path());
+  driveFolders_.insert(Drive1->Drive(), Dir1->folder());
 }
 
 void Form1::connectEvents() {
@@ -376,6 +379,26 @@ void Form1::connectEvents() {
     connect(txtThumbnail[i], &TextBox::LostFocus, this, [this, i] { txtThumbnail_LostFocus(i); });
   }
   connect(txtPrefix, &TextBox::LostFocus, this, &Form1::txtPrefix_LostFocus);
+  // Enter takes a box's value as leaving the box would.
+  for (int i = 0; i < 2; ++i) {
+    connect(txtThumbnail[i], &TextBox::returnPressed, this, [this, i] {
+      txtThumbnail_LostFocus(i);
+      txtThumbnail[i]->selectAll();
+    });
+  }
+  connect(txtPrefix, &TextBox::returnPressed, this, [this] {
+    txtPrefix_LostFocus();
+    txtPrefix->selectAll();
+  });
+  for (int i = 0; i < kTableSettingCount; ++i) {
+    connect(txtTable[i], &TextBox::returnPressed, this, [this, i] {
+      txtTable_LostFocus(i);
+      txtTable[i]->selectAll();
+    });
+  }
+  for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+    button->installEventFilter(this);
+  }
   for (int i = 0; i < kTableSettingCount; ++i) {
     connect(scrTable[i], &SpinControl::valueChanged, this, [this, i] { scrTable_Change(i); });
     connect(txtTable[i], &TextBox::LostFocus, this, [this, i] { txtTable_LostFocus(i); });
@@ -416,16 +439,20 @@ void Form1::cmdFrames_Click(int Index) {
   }
   // Folders that differ only in letter case are the same folder only where the file system says
   // so; on a case-sensitive one they are two folders, and each must be counted.
+  // LastPath is the shown text; the bytes behind it decide when it still names the folder counted.
   const QString last = LastPath.trimmed();
   const QString now = Dir1->Path();
   bool same = last.compare(now, Qt::CaseInsensitive) == 0;
-  if (same && last != now) {
+  const std::filesystem::path lastFolder =
+      last == toolkit::displayName(lastFolder_.native()) ? lastFolder_ : fsPath(last);
+  if (same && lastFolder != Dir1->folder()) {
     std::error_code ec;
-    same = std::filesystem::equivalent(fsPath(last), fsPath(now), ec) && !ec;
+    same = std::filesystem::equivalent(lastFolder, Dir1->folder(), ec) && !ec;
   }
   if (!same) {
     ImageCount = File1->ListCount();
     LastPath = now;
+    lastFolder_ = Dir1->folder();
     refreshPageCount();
     lblNumImages->setCaption(QString::number(ImageCount));
   }
@@ -450,14 +477,20 @@ void Form1::ShellDef(const QString& file_name) {
 }
 
 bool Form1::openFolder(const QString& folder) {
+  return openFolder(fsPath(folder));
+}
+
+bool Form1::openFolder(const std::filesystem::path& folder) {
   // Dir1_Change goes back when the file list cannot be read, so the path tells what happened.
-  return Dir1->setPath(folder) && Dir1->Path() == normalPath(folder);
+  return Dir1->setPath(folder) && Dir1->folder() == browse::normalFolder(folder);
 }
 
 void Form1::Drive1_Change() {
   const QString drive = Drive1->Drive();
-  const QString target = driveFolders_.value(drive, drive);
-  if (!Dir1->setPath(target) || Dir1->Path() != normalPath(target)) {
+  const std::filesystem::path root = fsPath(drive);
+  const auto remembered = driveFolders_.find(drive);
+  // A remembered folder that has gone since falls back to the drive's root.
+  if ((remembered == driveFolders_.end() || !openFolder(remembered.value())) && !openFolder(root)) {
     // The drive cannot be read: stay on the folder and drive shown before.
     Drive1->showDriveOf(Dir1->Path());
     QApplication::beep();
@@ -467,7 +500,7 @@ void Form1::Drive1_Change() {
 }
 
 void Form1::Dir1_Change() {
-  if (!File1->setPath(Dir1->Path())) {
+  if (!File1->setPath(Dir1->folder())) {
     Dir1->revert();
     QApplication::beep();
     return;
@@ -477,7 +510,7 @@ void Form1::Dir1_Change() {
   EnableControls(File1->ListCount() > 0, {cmdFrames[1], cmdFrames[2], cmdCreate});
   // Opening a folder on another volume moves the drive list with it.
   Drive1->showDriveOf(Dir1->Path());
-  driveFolders_.insert(Drive1->Drive(), Dir1->Path());
+  driveFolders_.insert(Drive1->Drive(), Dir1->folder());
 }
 
 void Form1::blankPreview() {
@@ -503,13 +536,17 @@ void Form1::chkPreview_Click() {
 
 void Form1::showSelectedPicture() {
   const browse::PreviewPicture loaded =
-      browse::loadPreview(fsPath(Dir1->Path()), File1->FileName().toStdString(),
+      browse::loadPreview(Dir1->folder(), File1->nameBytes(File1->ListIndex()),
                           picContainer->width(), picContainer->height());
   if (!loaded.ok) {
-    // Nothing half-shown: the preview and its line go blank together.
+    // Nothing half-shown, and the line says why instead of staying blank.
     blankPreview();
+    lblImageAttributes->setCaption(QStringLiteral("Cannot be shown: ") +
+                                   toolkit::displayName(loaded.error.reason));
+    lblImageAttributes->setToolTip(lblImageAttributes->Caption());
     return;
   }
+  lblImageAttributes->setToolTip(QString());
   imgPreview->setPicture(toQImage(loaded.picture), QSize(loaded.width, loaded.height));
   ShowPreview();
   lblImageAttributes->setCaption(QString::fromStdString(
@@ -568,9 +605,9 @@ void Form1::refreshPageCount() {
 CreateSettings Form1::createSettings() const {
   CreateSettings s;
   BatchSettings& b = s.thumbnails;
-  b.folder = fsPath(Dir1->Path());
+  b.folder = File1->folder();
   for (int i = 0; i < File1->ListCount(); ++i) {
-    b.pictureNames.push_back(File1->List(i).toStdString());
+    b.pictureNames.push_back(File1->nameBytes(i));
   }
   // The count was taken when Properties opened; the list may have been read again since.
   b.ImageCount = std::min(ImageCount, File1->ListCount());
@@ -586,29 +623,93 @@ CreateSettings Form1::createSettings() const {
   return s;
 }
 
+namespace {
+
+// Remembers whether a program refused the first page, so that is told apart from a page that
+// could not be written (both name the same page).
+class WatchedShell : public vistrel::Shell {
+ public:
+  explicit WatchedShell(vistrel::Shell* shell) : shell_(shell) {}
+  bool openDocument(const std::filesystem::path& file) override {
+    refused = shell_ == nullptr || !shell_->openDocument(file);
+    return !refused;
+  }
+  bool refused = false;
+
+ private:
+  vistrel::Shell* shell_;
+};
+
+}  // namespace
+
+void Form1::checkFocusedBox() {
+  QWidget* focused = QApplication::focusWidget();
+  for (int i = 0; i < 2; ++i) {
+    if (focused == txtThumbnail[i]) {
+      txtThumbnail_LostFocus(i);
+    }
+  }
+  if (focused == txtPrefix) {
+    txtPrefix_LostFocus();
+  }
+  for (int i = 0; i < kTableSettingCount; ++i) {
+    if (focused == txtTable[i]) {
+      txtTable_LostFocus(i);
+    }
+  }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  // An access key acts like a click: the focus moves to the control first, so the box being
+  // edited checks and takes its value before the command reads it.
+  if (event->type() == QEvent::Shortcut) {
+    auto* control = qobject_cast<QWidget*>(watched);
+    if (control != nullptr && control->focusPolicy() != Qt::NoFocus && control->isEnabled() &&
+        control->isVisible()) {
+      control->setFocus(Qt::ShortcutFocusReason);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void Form1::cmdCreate_Click() {
+  // Whatever way Create was reached, the run uses what the panel shows.
+  checkFocusedBox();
   CreateReport report;
+  WatchedShell watched(shell_);
+  const CreateSettings settings = createSettings();
   try {
-    report = runCreate(createSettings(), *progress_, shell_);
+    report = runCreate(settings, *progress_, &watched);
   } catch (const std::exception& e) {
     // The run has hidden the notice and the bar; the window stays usable.
     messageBox_(QStringLiteral("Vistrel"),
-                QStringLiteral("Create stopped: %1").arg(QString::fromStdString(e.what())));
+                QStringLiteral("Create stopped: %1").arg(QString::fromStdString(e.what())),
+                QString());
     return;
   }
   X = report.last.X;
   Y = report.last.Y;
-  const std::string problems = report.problemText();
-  const QString removed = QString::fromStdString(report.removedText());
-  if (!problems.empty()) {
-    const QString intro = report.refused ? QStringLiteral("Nothing was created:\n\n")
-                                         : QStringLiteral("Not everything could be created:\n\n");
-    messageBox_(QStringLiteral("Vistrel"),
-                intro + QString::fromStdString(problems).trimmed() +
-                    (removed.isEmpty() ? QString() : QStringLiteral("\n\n") + removed));
-  } else if (!removed.isEmpty()) {
-    messageBox_(QStringLiteral("Vistrel"), removed);
+  const CreateMessage message = createMessage(report, watched.refused, settings.thumbnails.folder);
+  if (!message.text.empty()) {
+    messageBox_(QStringLiteral("Vistrel"), toolkit::displayName(message.text),
+                toolkit::displayName(message.details));
   }
+}
+
+std::unique_ptr<QMessageBox> Form1::makeMessageBox(QWidget* parent, const QString& title,
+                                                   const QString& text, const QString& details) {
+  auto box =
+      std::make_unique<QMessageBox>(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+  box->setTextFormat(Qt::PlainText);
+  if (!details.isEmpty()) {
+    box->setDetailedText(details);
+  }
+  // The text is at most a dozen short lines, but a screen may be small: never taller than it.
+  const QScreen* screen = parent != nullptr ? parent->screen() : QApplication::primaryScreen();
+  if (screen != nullptr) {
+    box->setMaximumSize(screen->availableGeometry().size());
+  }
+  return box;
 }
 
 void Form1::paintEvent(QPaintEvent*) {

@@ -10,11 +10,13 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QImage>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -59,13 +61,23 @@ class Form1 : public QWidget {
   // Opens on `startFolder` (or, when it cannot be read, the home folder, then the root). `shell`
   // opens pages and addresses; it must outlive the window. Without one the desktop's is used.
   explicit Form1(const QString& startFolder, Shell* shell = nullptr, QWidget* parent = nullptr);
+  // The same, for a start folder whose name need not be valid UTF-8.
+  explicit Form1(const std::filesystem::path& startFolder, Shell* shell = nullptr,
+                 QWidget* parent = nullptr);
   ~Form1() override;
 
   // How the report of skipped pictures and unwritten pages reaches the user: by default one
-  // warning box; tests record the text instead.
-  using MessageBox = std::function<void(const QString& title, const QString& text)>;
+  // warning box (makeMessageBox) with `details` behind its details button when not empty; tests
+  // record the texts instead.
+  using MessageBox =
+      std::function<void(const QString& title, const QString& text, const QString& details)>;
   void setMessageBox(MessageBox box) { messageBox_ = std::move(box); }
-  void showMessage(const QString& title, const QString& text) { messageBox_(title, text); }
+  void showMessage(const QString& title, const QString& text) {
+    messageBox_(title, text, QString());
+  }
+  // The warning box the window shows, not yet shown; it fits on the screen of `parent`.
+  static std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& title,
+                                                     const QString& text, const QString& details);
 
   // Window-level state.
   // Pictures of the gallery, taken when Properties opens on a new folder. Not 16 bits: a folder
@@ -137,17 +149,21 @@ class Form1 : public QWidget {
   // Opens `folder` as if the user had opened it in the folder list; false, with nothing changed,
   // when it cannot be read.
   bool openFolder(const QString& folder);
+  bool openFolder(const std::filesystem::path& folder);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Runs the check of the text box that has the focus, as leaving it would.
+  void checkFocusedBox();
   void buildWindow();
   void buildDirectoryPanel(QWidget* panel);
   void buildPropertiesPanel(QWidget* panel);
   void buildAboutPanel(QWidget* panel);
   void connectEvents();
-  void showFirstFolder(const QString& startFolder);
+  void showFirstFolder(const std::filesystem::path& startFolder);
   void blankPreview();
   void showSelectedPicture();
   void refreshPageCount();
@@ -158,7 +174,8 @@ class Form1 : public QWidget {
   std::unique_ptr<WindowProgress> progress_;
   MessageBox messageBox_;
   QString lastPrefix_;
-  QHash<QString, QString> driveFolders_;  // the folder last open on each drive
+  QHash<QString, std::filesystem::path> driveFolders_;  // the folder last open on each drive
+  std::filesystem::path lastFolder_;                    // LastPath's bytes
   int shownPanel_ = 0;
 };
 

@@ -29,9 +29,10 @@ class RecordingShell : public Shell {
  public:
   bool ShellDef(const QString& fileOrAddress) override {
     opened.push_back(fileOrAddress);
-    return true;
+    return answer;
   }
   QStringList opened;
+  bool answer = true;  // what a handler says
 };
 
 }  // namespace vistrel::app

@@ -1,8 +1,8 @@
 #include "common/numbers.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace vistrel {
@@ -100,7 +100,23 @@ double Val(std::string_view text) {
       number += exponent;
     }
   }
-  return std::strtod(number.c_str(), nullptr);
+  // from_chars reads the full stop whatever the locale; strtod would follow LC_NUMERIC, which
+  // QApplication takes from the environment (a German locale reads "7.5" as 7).
+  double value = 0;
+  const char* first = number.data();
+  const char* last = number.data() + number.size();
+  if (*first == '+') {
+    ++first;
+  }
+  const auto error = std::from_chars(first, last, value).ec;
+  if (error == std::errc::result_out_of_range) {
+    // Too large becomes infinity and too small zero, with the sign kept, as strtod gives.
+    const bool negative = number[0] == '-';
+    const bool tooSmall = number.find("e-") != std::string::npos;
+    value = tooSmall ? 0.0 : HUGE_VAL;
+    return negative ? -value : value;
+  }
+  return value;
 }
 
 double roundHalfEven(double value) {

@@ -2,7 +2,10 @@
 // Writing a file so that readers only ever see the old file or the complete new one.
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vistrel {
 
@@ -18,5 +21,9 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes);
 // and throws std::system_error.
 std::filesystem::path writeTemporaryFor(const std::filesystem::path& file, std::string_view bytes);
 void putInPlace(const std::filesystem::path& temporary, const std::filesystem::path& file);
+
+// Why files cannot be made in `folder` (it is gone, not a folder, or not writable for this
+// user), as a sentence naming the folder and the reason; nothing when they can.
+std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder);
 
 }  // namespace vistrel

@@ -134,9 +134,15 @@ std::string htmlLink(std::string_view fileName) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(fileName.size());
-  for (const char c : fileName) {
+  // Browsers drop blanks at either end of an address and read a backslash as a folder
+  // separator; blanks inside a name reach the file as they are.
+  const size_t firstKept = fileName.find_first_not_of(' ');
+  const size_t lastKept = fileName.find_last_not_of(' ');
+  for (size_t i = 0; i < fileName.size(); ++i) {
+    const char c = fileName[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (!printableAscii(byte) || c == '%' || c == '#' || c == '?') {
+    const bool endBlank = c == ' ' && (i < firstKept || i > lastKept);
+    if (!printableAscii(byte) || c == '%' || c == '#' || c == '?' || c == '\\' || endBlank) {
       out.push_back('%');
       out.push_back(kHex[byte >> 4]);
       out.push_back(kHex[byte & 0x0F]);

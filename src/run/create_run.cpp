@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "common/whole_file.h"
 #include "run/folder_lock.h"
 #include "thumbs/prefix_check.h"
 
@@ -75,7 +76,11 @@ std::string CreateReport::removedText() const {
 }
 
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
-  return prefixProblem(settings.thumbnails.prefix);
+  if (auto problem = prefixProblem(settings.thumbnails.prefix)) {
+    return problem;
+  }
+  // One clear refusal before anything starts, not one failure per picture.
+  return folderWriteProblem(settings.thumbnails.folder);
 }
 
 CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {

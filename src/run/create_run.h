@@ -53,7 +53,8 @@ struct CreateReport {
   std::string removedText() const;
 };
 
-// Why the run would not start (a prefix that cannot stand in a file name), or nothing.
+// Why the run would not start (a prefix that cannot stand in a file name, a folder that cannot
+// be written), or nothing.
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings);
 
 // The refusal when another Create holds the folder.

@@ -9,8 +9,7 @@ namespace vistrel {
 std::string MemoryBudget::reserve(int64_t bytes) {
   if (bytes > total_) {
     return "decoding it would need " + std::to_string((bytes + (1 << 20) - 1) >> 20) +
-           " MB of memory, more than the " + std::to_string(total_ >> 20) +
-           " MB a run may use";
+           " MB of memory, more than the " + std::to_string(total_ >> 20) + " MB a run may use";
   }
   std::unique_lock lock(mutex_);
   freed_.wait(lock, [&] { return taken_ + bytes <= total_; });

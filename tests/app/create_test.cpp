@@ -3,6 +3,7 @@
 #include <QImageReader>
 
 #include "app/form1_test_support.h"
+#include "support/read_only_folder.h"
 
 namespace vistrel::app::testing {
 namespace {
@@ -102,13 +103,74 @@ TEST_F(CreateFromWindow, AFolderGoneBeforeCreateIsReportedNotCrashedOn) {
   click(w.cmdCreate);
   // One message naming the folder and why, not one line per picture.
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].contains(QString::fromStdString(temp.path().string())) &&
-              messages[0].contains("No such file or directory"))
-      << messages[0].toStdString();
+  EXPECT_EQ(messages[0], "Nothing was created:\n\nThe folder " + qs(temp.path()) +
+                             " cannot be written: No such file or directory");
   EXPECT_TRUE(shell.opened.isEmpty());
   EXPECT_FALSE(w.Label1[12]->isVisible());
   EXPECT_FALSE(w.picProgress->isVisible());
   std::filesystem::create_directories(temp.path());  // for the scratch folder's own clean-up
+}
+
+TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScreen) {
+  for (int i = 1; i <= 25; ++i) {
+    temp.write("bad" + std::to_string(100 + i) + ".jpg", "no picture in here");
+  }
+  Form1& w = open(temp.path());
+  click(w.cmdFrames[1]);
+  click(w.cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  const QStringList lines = messages[0].split('\n');
+  ASSERT_EQ(lines.size(), 2 + 10 + 1) << messages[0].toStdString();
+  EXPECT_EQ(lines[0], "Not everything could be created:");
+  EXPECT_TRUE(lines[2].startsWith("bad101.jpg: "));
+  EXPECT_TRUE(lines[11].startsWith("bad110.jpg: "));
+  EXPECT_EQ(lines[12], "and 15 more");
+  const QStringList all = details[0].split('\n');
+  ASSERT_EQ(all.size(), 25);
+  EXPECT_TRUE(all[24].startsWith("bad125.jpg: "));
+
+  const auto box = Form1::makeMessageBox(&w, "Vistrel", messages[0], details[0]);
+  box->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+  const QRect screen = box->screen()->availableGeometry();
+  EXPECT_LE(box->frameGeometry().height(), screen.height());
+  QAbstractButton* ok = box->button(QMessageBox::Ok);
+  ASSERT_NE(ok, nullptr);
+  EXPECT_TRUE(screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())));
+  EXPECT_EQ(box->detailedText(), details[0]);
+}
+
+TEST_F(CreateFromWindow, AFolderThatCannotBeWrittenIsOneMessageBeforeAnythingStarts) {
+  Form1& w = openAndCount();
+  {
+    vistrel::testing::ReadOnlyFolder readOnly(temp.path());
+    click(w.cmdCreate);
+  }
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], "Nothing was created:\n\nThe folder " + qs(temp.path()) +
+                             " cannot be written: Permission denied");
+  EXPECT_FALSE(std::filesystem::exists(temp.path() / "Thumb001.html"));
+  EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(CreateFromWindow, APageNoProgramOpenedIsToldWithItsPath) {
+  shell.answer = false;
+  Form1& w = openAndCount();
+  click(w.cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], "The gallery was created, but no program opened Thumb001.html\n\n" +
+                             qs(temp.path() / "Thumb001.html"));
+  // With a skipped picture as well, both are told.
+  const auto second = temp.path() / "second";
+  makePictures(second, 2);
+  vistrel::testing::writeBytes(second / "broken.jpg", "no picture in here");
+  Form1& again = open(second);
+  click(again.cmdFrames[1]);
+  click(again.cmdCreate);
+  ASSERT_EQ(messages.size(), 2);
+  EXPECT_TRUE(messages[1].startsWith("Not everything could be created:\n\nbroken.jpg: "))
+      << messages[1].toStdString();
+  EXPECT_TRUE(messages[1].contains("\n\nThe gallery was created, but no program opened"));
 }
 
 TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {

@@ -89,6 +89,60 @@ TEST_F(DirectoryPanel, FolderListShowsThePathDownThenSubfoldersAndOpensOnDoubleC
   EXPECT_FALSE(w.cmdFrames[2]->isEnabled());
 }
 
+// Names from old memory cards and Windows copies are Latin-1, not UTF-8: what the lists show is
+// text, but every file operation uses the names' own bytes.
+TEST_F(DirectoryPanel, NamesThatAreNotUtf8AreListedOpenedPreviewedAndCreated) {
+  const std::filesystem::path folder = temp.path() / "d\xE9j\xE0";
+  vistrel::testing::writeJpeg(folder.parent_path() / "x.jpg", 8, 8);  // the folder's parent
+  std::filesystem::create_directories(folder);
+  vistrel::testing::writeJpeg(folder / "caf\xE9.jpg", 64, 48);
+  vistrel::testing::writeJpeg(folder / "caf\xC3\xA9s.jpg", 40, 30);  // UTF-8 "cafés"
+  Form1& w = open(temp.path());
+
+  QTreeWidgetItem* item =
+      w.Dir1->findItems(QStringLiteral("d\u00E9j\u00E0"), Qt::MatchExactly | Qt::MatchRecursive)
+          .value(0);
+  ASSERT_NE(item, nullptr) << w.Dir1->entries().join(", ").toStdString();
+  const QPoint at = w.Dir1->visualItemRect(item).center();
+  QTest::mouseClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
+  QTest::qWait(20);
+  QTest::mouseDClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Dir1->folder() == folder; }));
+  EXPECT_EQ(w.File1->folder(), folder);
+  // Byte order: the UTF-8 name's 0xC3 comes before 0xE9.
+  EXPECT_EQ(names(w.File1), QStringList({"caf\u00E9s.jpg", "caf\u00E9.jpg"}));
+  EXPECT_EQ(w.File1->nameBytes(0), "caf\xC3\xA9s.jpg");
+  EXPECT_EQ(w.File1->nameBytes(1), "caf\xE9.jpg");
+
+  clickFile(1);
+  EXPECT_FALSE(w.imgPreview->Picture().isNull());
+  EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith(" 64x48"))
+      << w.lblImageAttributes->Caption().toStdString();
+
+  click(w.cmdFrames[1]);
+  click(w.cmdCreate);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_TRUE(std::filesystem::exists(folder / "th_caf\xE9.jpg"));
+  const std::string page = vistrel::testing::readBytes(folder / "Thumb002.html");
+  EXPECT_NE(page.find("HREF=\"caf%E9.jpg\""), std::string::npos) << page;
+}
+
+TEST(DisplayName, ShowsUtf8AsItReadsAndEveryOtherByteAsLatin1) {
+  const std::pair<const char*, const char16_t*> cases[] = {
+      {"photo.jpg", u"photo.jpg"},
+      {"caf\xC3\xA9.jpg", u"caf\u00E9.jpg"},    // UTF-8
+      {"caf\xE9.jpg", u"caf\u00E9.jpg"},        // Latin-1
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},      // four bytes
+      {"\xC0\xAF", u"\u00C0\u00AF"},            // overlong "/"
+      {"\xED\xA0\x80", u"\u00ED\u00A0\uFFFD"},  // a surrogate; 0x80 is a control code
+      {"\xE2\x82", u"\u00E2\uFFFD"},            // cut short
+      {"\xC3\xA9\xE9", u"\u00E9\u00E9"},
+  };
+  for (const auto& [bytes, shown] : cases) {
+    EXPECT_EQ(toolkit::displayName(bytes), QString::fromUtf16(shown)) << bytes;
+  }
+}
+
 TEST_F(DirectoryPanel, AFolderWithoutPicturesDisablesAndOneWithPicturesEnablesAgain) {
   makePictures(temp.path() / "with", 2);
   std::filesystem::create_directories(temp.path() / "without");
@@ -189,6 +243,38 @@ TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
   EXPECT_EQ(w.lblTotalImages->Caption(), "1");
 }
 
+TEST_F(DirectoryPanel, ADriveWhoseFolderIsGoneOpensAtItsRootAndTheListIsReadAgainWhenOpened) {
+  makePictures(temp.path() / "start", 1);
+  makePictures(temp.path() / "drive" / "deeper", 2);
+  makePictures(temp.path() / "drive", 3);
+  Form1& w = open(temp.path() / "start");
+  const QString drive = qs(temp.path() / "drive");
+  auto mounted = std::make_shared<QStringList>(QStringList{"/", drive});
+  w.Drive1->setDriveSource([mounted] { return *mounted; });
+  w.Drive1->refresh();
+  w.Drive1->showDriveOf(w.Dir1->Path());
+  w.Drive1->setFocus();
+  QTest::keyClick(w.Drive1, Qt::Key_Down);
+  ASSERT_TRUE(w.openFolder(drive + "/deeper"));
+  QTest::keyClick(w.Drive1, Qt::Key_Up);
+  ASSERT_EQ(w.Dir1->Path(), qs(temp.path() / "start"));
+
+  std::filesystem::remove_all(temp.path() / "drive" / "deeper");
+  QTest::keyClick(w.Drive1, Qt::Key_Down);
+  EXPECT_EQ(w.Drive1->Drive(), drive);
+  EXPECT_EQ(w.Dir1->Path(), drive);
+  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
+
+  // A volume mounted after start-up is there the next time the list opens.
+  const QString later = qs(temp.path() / "later");
+  mounted->push_back(later);
+  EXPECT_EQ(w.Drive1->findData(later), -1);
+  w.Drive1->showPopup();
+  EXPECT_NE(w.Drive1->findData(later), -1);
+  w.Drive1->hidePopup();
+  EXPECT_EQ(w.Drive1->Drive(), drive);
+}
+
 TEST_F(Preview, LandscapeFillsTheWidthAndOverflowsTopAndBottom) {
   writeJpegOfSize(temp.path() / "land.jpg", 640, 480, 48213);
   Form1& w = open(temp.path());
@@ -264,7 +350,7 @@ TEST_F(Preview, AFolderChangeBlanksIt) {
   EXPECT_EQ(w.lblImageAttributes->Caption(), "");
 }
 
-TEST_F(Preview, APictureThatCannotBeShownLeavesItBlank) {
+TEST_F(Preview, APictureThatCannotBeShownLeavesItBlankAndSaysWhy) {
   vistrel::testing::writeJpeg(temp.path() / "a_good.jpg", 64, 48);
   temp.write("b_damaged.jpg", "this is no JPEG");
   vistrel::testing::writeJpeg(temp.path() / "c_gone.jpg", 64, 48);
@@ -273,12 +359,15 @@ TEST_F(Preview, APictureThatCannotBeShownLeavesItBlank) {
   ASSERT_FALSE(w.imgPreview->Picture().isNull());
   clickFile(1);
   EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_EQ(w.lblImageAttributes->Caption().toStdString(),
+            "Cannot be shown: not a JPEG or GIF file");
   clickFile(0);
   std::filesystem::remove(temp.path() / "c_gone.jpg");
   clickFile(2);
   EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_TRUE(w.lblImageAttributes->Caption().startsWith("Cannot be shown: "));
+  EXPECT_TRUE(w.lblImageAttributes->Caption().contains("No such file or directory"))
+      << w.lblImageAttributes->Caption().toStdString();
   EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -34,8 +34,10 @@ class WindowTest : public ::testing::Test {
   // Opens the window on `folder`, shown and active so that focus events arrive.
   Form1& open(const std::filesystem::path& folder) {
     window = std::make_unique<Form1>(qs(folder), &shell);
-    window->setMessageBox(
-        [this](const QString&, const QString& text) { messages.push_back(text); });
+    window->setMessageBox([this](const QString&, const QString& text, const QString& more) {
+      messages.push_back(text);
+      details.push_back(more);
+    });
     window->show();
     window->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -70,6 +72,7 @@ class WindowTest : public ::testing::Test {
   vistrel::testing::TempFolder temp;
   RecordingShell shell;
   QStringList messages;
+  QStringList details;  // each message's details text
   std::unique_ptr<Form1> window;
 };
 

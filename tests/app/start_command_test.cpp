@@ -81,7 +81,7 @@ class StartWindow : public WindowTest {
     const StartFolder folder = chooseStartFolder(command.folder, current);
     window = std::make_unique<Form1>(folder.folder, &shell);
     window->setMessageBox(
-        [this](const QString&, const QString& text) { messages.push_back(text); });
+        [this](const QString&, const QString& text, const QString&) { messages.push_back(text); });
     showStartWindow(*window, folder);
     EXPECT_TRUE(messages.isEmpty()) << "the message came before the window was up";
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));

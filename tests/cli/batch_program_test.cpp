@@ -117,10 +117,10 @@ std::pair<int, int> summaryCounts(const std::string& line) {
 // The pictures the window's file list shows for `folder`.
 std::vector<std::string> windowPictureList(const fs::path& folder) {
   app::RecordingShell shell;
-  app::Form1 window(QString::fromStdString(folder.string()), &shell);
+  app::Form1 window(folder, &shell);
   std::vector<std::string> names;
   for (int i = 0; i < window.File1->ListCount(); ++i) {
-    names.push_back(window.File1->List(i).toStdString());
+    names.push_back(window.File1->nameBytes(i));
   }
   return names;
 }
@@ -132,9 +132,10 @@ QStringList windowCreate(const fs::path& folder, int maxWidth, int maxHeight, in
                          const std::string& prefix, TableSettings table) {
   toolkit::pinTwipsPerPixel(15);
   app::RecordingShell shell;
-  app::Form1 window(QString::fromStdString(folder.string()), &shell);
+  app::Form1 window(folder, &shell);
   QStringList messages;
-  window.setMessageBox([&](const QString&, const QString& text) { messages << text; });
+  window.setMessageBox(
+      [&](const QString&, const QString& text, const QString&) { messages << text; });
   window.cmdFrames[1]->click();
   window.scrThumbnail[0]->setValue(maxWidth);
   window.scrThumbnail[1]->setValue(maxHeight);
@@ -235,6 +236,33 @@ TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
   EXPECT_TRUE(windowCreate(pics(), 150, 150, 65, "th_", TableSettings{}).isEmpty());
   EXPECT_TRUE(snapshot(pics()) == batchFiles);
   EXPECT_TRUE(snapshot(window) == batchFiles);
+}
+
+TEST_F(BatchProgram, NamesThatAreNotUtf8GiveTheSameFilesAsTheWindow) {
+  // The helper passes arguments through QString, so only the window's folder name is Latin-1.
+  const fs::path batchFolder = temp.path() / "batch";
+  const fs::path windowFolder = temp.path() / "window \xE9t\xE9";
+  const std::string names[] = {"caf\xE9.jpg", " lead.jpg", "back\\slash.jpg", "x\xFF.gif"};
+  for (const fs::path& folder : {batchFolder, windowFolder}) {
+    fs::create_directory(folder);
+    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[0]);
+    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[1]);
+    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[2]);
+    fs::copy_file(pics() / "Glacier.gif", folder / names[3]);
+  }
+  // Thumbnails record their picture's time: the two copies must have the same.
+  for (const auto& name : names) {
+    fs::last_write_time(windowFolder / name, fs::last_write_time(batchFolder / name));
+  }
+  const Outcome run = batch({batchFolder.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(windowPictureList(windowFolder).size(), 4u);
+  const QStringList messages = windowCreate(windowFolder, 150, 150, 65, "th_", TableSettings{});
+  ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  const auto batchFiles = snapshot(batchFolder);
+  EXPECT_EQ(batchFiles.size(), 4u + 4u + 4u);
+  EXPECT_TRUE(batchFiles.count("th_caf\xE9.jpg") == 1 && batchFiles.count("th_x\xFF.jpg") == 1);
+  EXPECT_TRUE(batchFiles == snapshot(windowFolder));
 }
 
 TEST_F(BatchProgram, EveryOptionReachesTheOutputAsInTheWindow) {

@@ -5,10 +5,10 @@
 // Usage: node browser_test.mjs GALLERY_FOLDER PICTURE_COUNT
 // Exits 0 when every check passed, 1 with the failed checks listed otherwise.
 import { chromium } from 'playwright-core';
-import { mkdtempSync, readdirSync, rmSync } from 'node:fs';
+import { existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 const [folderArg, countArg] = process.argv.slice(2);
 if (!folderArg || !countArg) {
@@ -128,13 +128,26 @@ try {
     `the full picture ${pictureName} opens (${picture.width}x${picture.height})`,
   );
 
-  // Every thumbnail of the gallery, page by page.
+  // Every thumbnail of the gallery, page by page, and every picture link as the browser
+  // resolves it: a name with a backslash or blanks at its start must still reach its file.
   let thumbnails = 0;
+  const linked = new Set();
   for (const name of pageNames) {
     await page.goto(pageUrl(name), { waitUntil: 'load' });
     thumbnails += await checkThumbnails(page, name);
+    const targets = await page.$$eval('a:has(img)', (links) => links.map((a) => a.href));
+    for (const target of targets) {
+      const file = fileURLToPath(target);
+      linked.add(file);
+      check(existsSync(file), `${name}: the link ${target} leads to a picture`);
+    }
   }
   check(thumbnails === pictureCount, `${thumbnails} thumbnails shown for ${pictureCount} pictures`);
+  for (const odd of ['back\\slash.jpg', '  lead blank.jpg']) {
+    if (readdirSync(folder).includes(odd)) {
+      check(linked.has(join(folder, odd)), `"${odd}" is linked by its own name`);
+    }
+  }
 } catch (error) {
   check(false, `browser run: ${error.message}`);
 } finally {

@@ -72,6 +72,11 @@ TEST(PageMarkup, LinkEscaping) {
       {"del\x7F.jpg", "del%7F.jpg"},
       {"latin\xE9.jpg", "latin%E9.jpg"},
       {"Thumb001.html", "Thumb001.html"},
+      {"a\\b.jpg", "a%5Cb.jpg"},
+      {" a.jpg", "%20a.jpg"},
+      {"  a b  .jpg", "%20%20a b  .jpg"},
+      {"th_ x.jpg ", "th_ x.jpg%20"},
+      {"  ", "%20%20"},
   };
   for (const auto& [name, expected] : cases) {
     EXPECT_EQ(htmlLink(name), expected) << name;

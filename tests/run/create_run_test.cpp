@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "support/read_only_folder.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
 
@@ -128,6 +129,28 @@ TEST(CreateRun, RefusesAPrefixWithAFolderSeparatorBeforeWritingAnything) {
   }
   EXPECT_TRUE(fs::is_empty(folder.path() / "sub"));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2);
+}
+
+TEST(CreateRun, RefusesAFolderThatCannotBeWrittenWithOneMessage) {
+  TempFolder folder;
+  const auto names = threePictures(folder.path());
+  RecordingDisplay display;
+  RecordingShell shell;
+  CreateReport report;
+  {
+    testing::ReadOnlyFolder readOnly(folder.path());
+    report = runCreate(settingsFor(folder.path(), names), display, &shell);
+  }
+  ASSERT_TRUE(report.refused);
+  EXPECT_EQ(*report.refused,
+            "The folder " + folder.path().string() + " cannot be written: Permission denied");
+  EXPECT_TRUE(report.problems.empty());
+  EXPECT_TRUE(display.events.empty());
+  EXPECT_FALSE(fs::exists(folder.path() / "Thumb001.html"));
+
+  auto gone = settingsFor(folder.path() / "gone", names);
+  EXPECT_EQ(createSettingsProblem(gone), "The folder " + (folder.path() / "gone").string() +
+                                             " cannot be written: No such file or directory");
 }
 
 TEST(CreateRun, APageThatCannotBeWrittenIsReportedAndTheDisplayIsHidden) {

@@ -246,8 +246,7 @@ TEST(TwoRuns, TheSecondWaitsThenRefusesAndTheGalleryStaysWhole) {
   const auto refused = runCreate(s, display, nullptr);
   ASSERT_TRUE(refused.refused);
   EXPECT_EQ(*refused.refused, kFolderBusy);
-  EXPECT_EQ(display.events.front(),
-            "status Waiting for another Create in this folder to end...");
+  EXPECT_EQ(display.events.front(), "status Waiting for another Create in this folder to end...");
   EXPECT_FALSE(display.noticeVisible);
   EXPECT_FALSE(fs::exists(folder.path() / "Thumb001.html"));
 

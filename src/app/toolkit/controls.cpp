@@ -61,12 +61,38 @@ TextBox::TextBox(const QString& text, QWidget* parent) : QLineEdit(text, parent)
 void TextBox::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
   if (event->reason() != Qt::PopupFocusReason) {
+    clickGaveFocus_ = event->reason() == Qt::MouseFocusReason;
     selectAll();
     emit GotFocus();
   }
 }
 
+void TextBox::mousePressEvent(QMouseEvent* event) {
+  if (clickGaveFocus_ && event->button() == Qt::LeftButton) {
+    event->accept();  // the press that gave the focus keeps the whole text selected
+    return;
+  }
+  clickGaveFocus_ = false;
+  QLineEdit::mousePressEvent(event);
+}
+
+void TextBox::mouseMoveEvent(QMouseEvent* event) {
+  if (!clickGaveFocus_) {
+    QLineEdit::mouseMoveEvent(event);
+  }
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (clickGaveFocus_) {
+    clickGaveFocus_ = false;
+    event->accept();
+    return;
+  }
+  QLineEdit::mouseReleaseEvent(event);
+}
+
 void TextBox::focusOutEvent(QFocusEvent* event) {
+  clickGaveFocus_ = false;
   QLineEdit::focusOutEvent(event);
   if (event->reason() != Qt::PopupFocusReason) {
     emit LostFocus();

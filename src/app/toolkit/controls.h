@@ -32,7 +32,8 @@ class Label : public QLabel {
   void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// A text box whose getting the focus selects its whole text, so typing replaces it.
+// A text box whose getting the focus selects its whole text, so typing replaces it; also when a
+// mouse click gave the focus, which would otherwise put the cursor where it landed.
 class TextBox : public QLineEdit {
   Q_OBJECT
  public:
@@ -46,6 +47,12 @@ class TextBox : public QLineEdit {
  protected:
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool clickGaveFocus_ = false;  // from the focusing press until its release
 };
 
 // A vertical scroll bar as tall as its two arrows. Value runs from minimum() (top) to maximum();

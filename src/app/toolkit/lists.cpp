@@ -15,38 +15,94 @@ namespace vistrel::toolkit {
 
 namespace {
 
-std::filesystem::path fsPath(const QString& path) {
-  return std::filesystem::path(path.toStdString());
-}
-QString qPath(const std::filesystem::path& path) {
-  return QString::fromStdString(path.string());
-}
+namespace fs = std::filesystem;
 
-QStringList qNames(const std::vector<std::string>& names) {
-  QStringList list;
-  list.reserve(static_cast<qsizetype>(names.size()));
-  for (const auto& n : names) {
-    list.push_back(QString::fromStdString(n));
-  }
-  return list;
-}
-
-QString normal(const QString& path) {
-  return qPath(browse::normalFolder(fsPath(path)));
+fs::path fsPath(const QString& path) {
+  return fs::path(path.toStdString());
 }
 
 // Reads `folder`, passing on why it could not be read.
-browse::FolderContents readListing(const QString& folder, QString* reason) {
-  browse::FolderContents contents = browse::readFolder(fsPath(folder));
+browse::FolderContents readListing(const fs::path& folder, QString* reason) {
+  browse::FolderContents contents = browse::readFolder(folder);
   if (!contents.ok && reason != nullptr) {
-    *reason = QString::fromStdString(contents.reason);
+    *reason = displayName(contents.reason);
   }
   return contents;
 }
 
+QByteArray bytesOf(const fs::path& path) {
+  return QByteArray::fromStdString(path.native());
+}
+
+fs::path pathOf(const QVariant& data) {
+  return fs::path(data.toByteArray().toStdString());
+}
+
+// Length of the valid UTF-8 sequence that starts `s`; 0 when none does (overlong forms and
+// surrogates are not valid).
+size_t utf8Length(std::string_view s) {
+  const auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = at(0);
+  if (lead < 0x80) {
+    return 1;
+  }
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (s.size() < n || at(1) < low || at(1) > high) {
+    return 0;
+  }
+  for (size_t k = 2; k < n; ++k) {
+    if ((at(k) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  return n;
+}
+
+QStringList mountedRoots() {
+  QStringList roots;
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    // Mounted single files (containers bind some) are not drives.
+    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
+      roots.push_back(volume.rootPath());
+    }
+  }
+  return roots;
+}
+
 }  // namespace
 
-DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+QString displayName(std::string_view bytes) {
+  QString out;
+  out.reserve(static_cast<qsizetype>(bytes.size()));
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t n = utf8Length(bytes.substr(i));
+    if (n > 0) {
+      out += QString::fromUtf8(bytes.data() + i, static_cast<qsizetype>(n));
+      i += n;
+      continue;
+    }
+    // Latin-1, except its control codes, which show as the replacement mark.
+    const auto byte = static_cast<unsigned char>(bytes[i++]);
+    out += byte >= 0xA0 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
+  }
+  return out;
+}
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent), source_(mountedRoots) {
   setEditable(false);
   refresh();
   connect(this, &QComboBox::activated, this, [this](int index) {
@@ -58,17 +114,30 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
 }
 
 void DriveList::refresh() {
-  QStringList roots;
-  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-    // Mounted single files (containers bind some) are not drives.
-    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
-      roots.push_back(volume.rootPath());
-    }
+  QStringList roots = source_();
+  // The chosen drive stays while its folder is shown, even when it is no longer listed.
+  const QString chosen = Drive();
+  if (!chosen.isEmpty() && !roots.contains(chosen)) {
+    roots.push_back(chosen);
   }
-  setDrives(roots);
+  listDrives(roots);
 }
 
 void DriveList::setDrives(QStringList roots) {
+  setDriveSource([roots] { return roots; });
+  listDrives(roots);
+}
+
+void DriveList::setDriveSource(std::function<QStringList()> source) {
+  source_ = std::move(source);
+}
+
+void DriveList::showPopup() {
+  refresh();
+  QComboBox::showPopup();
+}
+
+void DriveList::listDrives(QStringList roots) {
   const QString chosen = Drive();
   roots.removeDuplicates();
   std::sort(roots.begin(), roots.end());
@@ -121,13 +190,17 @@ DirList::DirList(QWidget* parent) : QTreeWidget(parent) {
   // Double click or Enter opens; a single click only moves the highlight.
   connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
     // Opening rebuilds the items, so it waits until the view has finished with this one.
-    const QString path = item->data(0, Qt::UserRole).toString();
+    const fs::path path = pathOf(item->data(0, Qt::UserRole));
     QTimer::singleShot(0, this, [this, path] { open(path); });
   });
 }
 
 bool DirList::setPath(const QString& path, QString* reason) {
-  const QString target = normal(path);
+  return setPath(fsPath(path), reason);
+}
+
+bool DirList::setPath(const fs::path& path, QString* reason) {
+  const fs::path target = browse::normalFolder(path);
   const browse::FolderContents contents = readListing(target, reason);
   if (!contents.ok) {
     return false;
@@ -137,7 +210,7 @@ bool DirList::setPath(const QString& path, QString* reason) {
     previousPath_ = path_;
     previousSubfolders_ = subfolders_;
   }
-  show(target, qNames(contents.subfolders));
+  show(target, contents.subfolders);
   if (changed) {
     emit Change();
   }
@@ -151,36 +224,34 @@ void DirList::revert() {
 QStringList DirList::entries() const {
   QStringList list;
   for (QTreeWidgetItemIterator it(const_cast<DirList*>(this)); *it != nullptr; ++it) {
-    list.push_back((*it)->data(0, Qt::UserRole).toString());
+    list.push_back(displayName(pathOf((*it)->data(0, Qt::UserRole)).native()));
   }
   return list;
 }
 
-void DirList::show(const QString& path, const QStringList& subfolders) {
+void DirList::show(const fs::path& path, const std::vector<std::string>& subfolders) {
   path_ = path;
   subfolders_ = subfolders;
   clear();
   const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
   QTreeWidgetItem* parent = nullptr;
-  for (const auto& folder : browse::folderChain(fsPath(path))) {
-    const QString full = qPath(folder);
-    const QString name = folder.has_filename() ? qPath(folder.filename()) : full;
+  for (const auto& folder : browse::folderChain(path)) {
+    const std::string name = folder.has_filename() ? folder.filename().native() : folder.native();
     auto* item = parent == nullptr ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parent);
-    item->setText(0, name);
+    item->setText(0, displayName(name));
     item->setIcon(0, openIcon);
-    item->setData(0, Qt::UserRole, full);
+    item->setData(0, Qt::UserRole, bytesOf(folder));
     parent = item;
   }
   if (parent == nullptr) {
     return;
   }
-  const QString base = path.endsWith('/') ? path : path + '/';
-  for (const QString& name : subfolders) {
+  for (const std::string& name : subfolders) {
     auto* item = new QTreeWidgetItem(parent);
-    item->setText(0, name);
+    item->setText(0, displayName(name));
     item->setIcon(0, closedIcon);
-    item->setData(0, Qt::UserRole, base + name);
+    item->setData(0, Qt::UserRole, bytesOf(path / name));
   }
   expandAll();
   setCurrentItem(parent);
@@ -191,7 +262,7 @@ void DirList::drawBranches(QPainter*, const QRect&, const QModelIndex&) const {
   // Every shown level is open and cannot be closed: no expand arrows.
 }
 
-void DirList::open(const QString& path) {
+void DirList::open(const fs::path& path) {
   if (!setPath(path)) {
     QApplication::beep();
   }
@@ -208,7 +279,11 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
 }
 
 bool FileList::setPath(const QString& path, QString* reason) {
-  const QString target = normal(path);
+  return setPath(fsPath(path), reason);
+}
+
+bool FileList::setPath(const fs::path& path, QString* reason) {
+  const fs::path target = browse::normalFolder(path);
   const browse::FolderContents contents = readListing(target, reason);
   if (!contents.ok) {
     return false;
@@ -216,7 +291,10 @@ bool FileList::setPath(const QString& path, QString* reason) {
   loading_ = true;
   path_ = target;
   clear();
-  addItems(qNames(contents.pictures));
+  for (const std::string& name : contents.pictures) {
+    auto* item = new QListWidgetItem(displayName(name), this);
+    item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+  }
   setCurrentRow(-1);
   clearSelection();
   loading_ = false;
@@ -226,6 +304,11 @@ bool FileList::setPath(const QString& path, QString* reason) {
 QString FileList::List(int i) const {
   const QListWidgetItem* it = item(i);
   return it != nullptr ? it->text() : QString();
+}
+
+std::string FileList::nameBytes(int i) const {
+  const QListWidgetItem* it = item(i);
+  return it != nullptr ? it->data(Qt::UserRole).toByteArray().toStdString() : std::string();
 }
 
 int FileList::ListIndex() const {

@@ -1,24 +1,39 @@
 #pragma once
 // The Directory panel's three lists on Qt widgets: the mounted drives, the folder list (the path
 // from the root down, then the subfolders) and the file list of pictures. Paths are absolute,
-// with '/' as the separator.
+// with '/' as the separator. File and folder names are bytes that need not be valid UTF-8: each
+// entry keeps its original bytes next to its shown text, and every file operation uses the
+// bytes.
 
 #include <QComboBox>
 #include <QListWidget>
 #include <QStringList>
 #include <QTreeWidget>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace vistrel::toolkit {
+
+// How a name or path of bytes is shown: valid UTF-8 as it reads, any other byte as the Latin-1
+// character of that code (old memory cards and Windows copies wrote names so).
+QString displayName(std::string_view bytes);
 
 // The mounted volumes. The shown text starts with the volume's root; Drive() is that root.
 class DriveList : public QComboBox {
   Q_OBJECT
  public:
   explicit DriveList(QWidget* parent = nullptr);
-  // Reads the mounted volumes again, keeping the chosen one when it is still there.
+  // Reads the drives again, keeping the chosen one. Also done each time the list opens, so a
+  // volume mounted after start-up appears.
   void refresh();
   // Lists the given root folders as the drives instead (tests, or a chosen set of places).
   void setDrives(QStringList roots);
+  // Where refresh() reads the drives from (by default the mounted volumes).
+  void setDriveSource(std::function<QStringList()> source);
+  void showPopup() override;
   // The chosen drive's root folder ("/" for the system volume).
   QString Drive() const;
   // Chooses the listed drive that holds `path` (the deepest one), without raising Change.
@@ -29,7 +44,10 @@ class DriveList : public QComboBox {
   void Change();
 
  private:
+  void listDrives(QStringList roots);
+
   int last_ = -1;
+  std::function<QStringList()> source_;
 };
 
 // The folder list: the folders from the root down to Path(), then Path()'s subfolders, hidden
@@ -38,9 +56,12 @@ class DirList : public QTreeWidget {
   Q_OBJECT
  public:
   explicit DirList(QWidget* parent = nullptr);
-  QString Path() const { return path_; }
+  // The shown folder as text; folder() is its bytes.
+  QString Path() const { return displayName(path_.native()); }
+  const std::filesystem::path& folder() const { return path_; }
   // Reads `path` and shows it, raising Change when the path differs from the shown one. When the
   // folder cannot be read nothing changes and false comes back with the reason.
+  bool setPath(const std::filesystem::path& path, QString* reason = nullptr);
   bool setPath(const QString& path, QString* reason = nullptr);
   // Shows again the folder shown before the last change, without reading it or raising Change.
   void revert();
@@ -54,13 +75,13 @@ class DirList : public QTreeWidget {
   void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
 
  private:
-  void show(const QString& path, const QStringList& subfolders);
-  void open(const QString& path);
+  void show(const std::filesystem::path& path, const std::vector<std::string>& subfolders);
+  void open(const std::filesystem::path& path);
 
-  QString path_;
-  QStringList subfolders_;
-  QString previousPath_;
-  QStringList previousSubfolders_;
+  std::filesystem::path path_;
+  std::vector<std::string> subfolders_;
+  std::filesystem::path previousPath_;
+  std::vector<std::string> previousSubfolders_;
 };
 
 // The pictures of one folder ("*.jpg;*.gif", letter case ignored, hidden files left out), sorted
@@ -70,11 +91,16 @@ class FileList : public QListWidget {
  public:
   explicit FileList(QWidget* parent = nullptr);
   static QString Pattern() { return QStringLiteral("*.jpg;*.gif"); }
-  QString Path() const { return path_; }
+  QString Path() const { return displayName(path_.native()); }
+  const std::filesystem::path& folder() const { return path_; }
   // False, with the reason, when the folder cannot be read; the list then stays as it was.
+  bool setPath(const std::filesystem::path& path, QString* reason = nullptr);
   bool setPath(const QString& path, QString* reason = nullptr);
   int ListCount() const { return count(); }
+  // Entry `i` as shown.
   QString List(int i) const;
+  // Entry `i`'s name as it is on disk.
+  std::string nameBytes(int i) const;
   // The selected entry, -1 when none.
   int ListIndex() const;
   // The selected name, "" when none.
@@ -85,7 +111,7 @@ class FileList : public QListWidget {
   void Click();
 
  private:
-  QString path_;
+  std::filesystem::path path_;
   bool loading_ = false;
 };
 

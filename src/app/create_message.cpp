@@ -1,0 +1,78 @@
+#include "app/create_message.h"
+
+#include "common/numbers.h"
+#include "gallery/page_writer.h"
+
+namespace vistrel::app {
+
+namespace {
+
+// A name of thousands of characters would widen the box past the screen; the details keep it.
+constexpr size_t kLongestLine = 200;
+
+std::string shortened(const std::string& line) {
+  if (line.size() <= kLongestLine) {
+    return line;
+  }
+  size_t keep = kLongestLine / 2;
+  // Cut between characters, not inside one.
+  while (keep > 0 && (static_cast<unsigned char>(line[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  size_t tail = line.size() - kLongestLine / 2;
+  while (tail < line.size() && (static_cast<unsigned char>(line[tail]) & 0xC0) == 0x80) {
+    ++tail;
+  }
+  return line.substr(0, keep) + "\u2026" + line.substr(tail);
+}
+
+}  // namespace
+
+CreateMessage createMessage(const CreateReport& report, bool pageNotOpened,
+                            const std::filesystem::path& folder) {
+  CreateMessage message;
+  if (report.refused) {
+    message.text = "Nothing was created:\n\n" + *report.refused;
+    return message;
+  }
+  size_t count = report.problems.size();
+  if (pageNotOpened && count > 0) {
+    --count;
+  }
+  if (count > 0) {
+    message.text = "Not everything could be created:\n\n";
+    for (size_t i = 0; i < count; ++i) {
+      const auto& problem = report.problems[i];
+      const std::string line = problem.file + ": " + problem.reason;
+      if (i < static_cast<size_t>(kListedProblems)) {
+        message.text += shortened(line) + "\n";
+      }
+      message.details += line + "\n";
+    }
+    if (count > static_cast<size_t>(kListedProblems)) {
+      message.text +=
+          "and " + decimalText(static_cast<long long>(count) - kListedProblems) + " more\n";
+    } else {
+      message.details.clear();
+    }
+  }
+  if (pageNotOpened) {
+    if (!message.text.empty()) {
+      message.text += "\n";
+    }
+    message.text += "The gallery was created, but no program opened " + pageName(1) + "\n\n" +
+                    shortened((folder / pageName(1)).string()) + "\n";
+  }
+  if (const std::string removed = report.removedText(); !removed.empty()) {
+    message.text += (message.text.empty() ? "" : "\n") + removed;
+  }
+  while (!message.text.empty() && message.text.back() == '\n') {
+    message.text.pop_back();
+  }
+  while (!message.details.empty() && message.details.back() == '\n') {
+    message.details.pop_back();
+  }
+  return message;
+}
+
+}  // namespace vistrel::app
