@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/colour_profile.h"
 #include "imaging/exif.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/libjpeg_decode.h"
@@ -99,8 +100,8 @@ ShrinkFactor chooseShrink(int width, int height, int leastWidth, int leastHeight
     if (f.num > f.den || int64_t{f.num} * best.den >= int64_t{best.num} * f.den) {
       continue;  // not a shrink, or not stronger than the best so far
     }
-    if (int64_t{shrunkSize(width, f)} >= 2 * int64_t{leastWidth} &&
-        int64_t{shrunkSize(height, f)} >= 2 * int64_t{leastHeight}) {
+    if (int64_t{shrunkSize(width, f)} >= kShrinkMargin * int64_t{leastWidth} &&
+        int64_t{shrunkSize(height, f)} >= kShrinkMargin * int64_t{leastHeight}) {
       best = f;
     }
   }
@@ -221,9 +222,18 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
                     ? "file is truncated: the end of the picture is missing"
                     : "damaged JPEG data (" + warning + "); the picture may show faults";
   }
+  // An embedded profile brings the colours into sRGB, which is what a browser assumes for the
+  // untagged thumbnail; without one (or with one that cannot be used) the pixels are taken as
+  // sRGB already.
+  std::string profile;
+  const bool tagged = joinIccProfile(data, size, h, profile);
   if (cmyk) {
     p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);
-    cmykToBgr(cmykPixels, outWidth, outHeight, h.adobe, p);
+    if (!tagged || !cmykToSrgb(cmykPixels.data(), h.adobe, profile, p)) {
+      cmykToBgr(cmykPixels, outWidth, outHeight, h.adobe, p);
+    }
+  } else if (tagged) {
+    convertToSrgb(p, h.components.size() == 1, profile);
   }
   p = applyOrientation(std::move(p), h.orientation);
   r.ok = true;
