@@ -18,7 +18,7 @@ struct ShrinkFactor {
 // How many times the least size a shrunk decode keeps on each side (see jpeg_decode.cpp).
 constexpr int kShrinkMargin = 2;
 
-// The strongest shrink the decoder offers that keeps a stored width x height picture at least
+// The strongest of the shrinks 1/2, 1/4 and 1/8 that keeps a stored width x height picture at least
 // kShrinkMargin times leastWidth x leastHeight on both sides (sizes in the stored orientation);
 // 1/1 when no least size is asked (either side <= 0) or the picture is already smaller than that.
 ShrinkFactor chooseShrink(int width, int height, int leastWidth, int leastHeight);
