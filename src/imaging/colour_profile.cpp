@@ -130,10 +130,13 @@ std::shared_ptr<const Conversion> makeConversion(Input input, std::string_view b
 // One conversion per (pixel kind, profile bytes), shared by every thread. Made outside the lock:
 // a transform can take milliseconds to build, and other threads' pictures should not wait.
 std::shared_ptr<const Conversion> conversionFor(Input input, std::string_view profile) {
-  // A folder holds a handful of distinct profiles; a flood of different ones starts afresh.
+  // A folder holds a handful of distinct profiles; a flood of different or huge ones (a profile
+  // may run to megabytes) starts the cache afresh rather than pile up.
   constexpr size_t kMaxEntries = 32;
+  constexpr size_t kMaxKeyBytes = 8 << 20;
   static std::mutex mutex;
   static std::unordered_map<std::string, std::shared_ptr<const Conversion>> cache;
+  static size_t keyBytes = 0;
   std::string key;
   key.reserve(profile.size() + 1);
   key.push_back(static_cast<char>(input));
@@ -145,11 +148,19 @@ std::shared_ptr<const Conversion> conversionFor(Input input, std::string_view pr
     }
   }
   auto made = makeConversion(input, profile);
-  std::lock_guard lock(mutex);
-  if (cache.size() >= kMaxEntries) {
-    cache.clear();
+  if (key.size() > kMaxKeyBytes) {
+    return made;
   }
-  return cache.try_emplace(std::move(key), std::move(made)).first->second;
+  std::lock_guard lock(mutex);
+  if (cache.size() >= kMaxEntries || keyBytes + key.size() > kMaxKeyBytes) {
+    cache.clear();
+    keyBytes = 0;
+  }
+  const auto [entry, added] = cache.try_emplace(std::move(key), std::move(made));
+  if (added) {
+    keyBytes += entry->first.size();
+  }
+  return entry->second;
 }
 
 }  // namespace
