@@ -149,6 +149,8 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
   cDIBSection picture;
   ASSERT_TRUE(picture.Create(8, 8));
   paintTestPicture(picture);
+  cDIBSection tooWide;  // the encoder refuses sides over 65500 pixels
+  ASSERT_TRUE(tooWide.Create(65501, 1));
   cDIBSection neverCreated;
   cDIBSection failedCreate;
   EXPECT_FALSE(failedCreate.Create(0, 0));
@@ -168,10 +170,15 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
       {"a place nobody can write", &picture, "/proc/vistrel-test.jpg", 65},
       {"quality the encoder refuses (0)", &picture, existing.string(), 0},
       {"quality the encoder refuses (101)", &picture, existing.string(), 101},
+      {"a picture the encoder refuses", &tooWide, existing.string(), 65},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(WriteJpegFile(*c.dib, c.path, c.quality)) << c.what;
   }
+  // The thread's encoder is whole again after a failure.
+  TempFolder other;
+  EXPECT_TRUE(WriteJpegFile(picture, (other.path() / "after.jpg").string(), 65));
+  EXPECT_TRUE(decode(other.read("after.jpg")).ok);
   EXPECT_EQ(folder.read("old.jpg"), "old content");
   EXPECT_TRUE(fs::is_directory(folder.path() / "taken.jpg"));
   EXPECT_TRUE(fs::is_empty(folder.path() / "taken.jpg"));
