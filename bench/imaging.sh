@@ -22,7 +22,7 @@ cmake --build "$build" -j2 --target vistrel_imaging >/dev/null
 bench=$build/imaging_bench
 g++ -std=c++20 -O2 -Wall -Wextra -Werror -I"$root/src" "$root/bench/imaging_bench.cpp" \
   "$build/libvistrel_imaging.a" "$build/libvistrel_common.a" \
-  $(pkg-config --cflags --libs Qt6Gui libturbojpeg libjpeg) -fPIC -o "$bench"
+  $(pkg-config --cflags --libs Qt6Gui libturbojpeg libjpeg lcms2) -fPIC -o "$bench"
 
 mapfile -d '' files < <(find "$folder" -maxdepth 1 -type f \
   \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.gif' \) -print0 | sort -z)

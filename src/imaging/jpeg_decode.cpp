@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/colour_profile.h"
 #include "imaging/exif.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/libjpeg_decode.h"
@@ -87,22 +88,24 @@ void cmykToBgr(const std::vector<uint8_t>& cmyk, int width, int height, bool inv
 
 }  // namespace
 
+// Only the power-of-two scales, keeping at least twice the box, as measured by bench/quality.sh
+// on the 171 wallpaper photos (PSNR of luma against a Lanczos-3 downscale of the full decode, at
+// quality 65). The scales between (7/8 to 3/8) are inverse DCTs of odd block sizes that leave
+// block-edge artefacts: decoded at 3/4, 400 x 250 pictures lost up to 3.9 dB, and the mean fell
+// from 36.39 to 36.28 dB. Three times the box would gain 0.07 dB more but costs 55% more
+// processor time, since the common 2560 x 1600 photos then decode at 1/4 instead of 1/8.
 ShrinkFactor chooseShrink(int width, int height, int leastWidth, int leastHeight) {
   ShrinkFactor best;
   if (leastWidth <= 0 || leastHeight <= 0 || width <= 0 || height <= 0) {
     return best;
   }
-  int count = 0;
-  const tjscalingfactor* factors = tjGetScalingFactors(&count);
-  for (int i = 0; factors != nullptr && i < count; ++i) {
-    const ShrinkFactor f{factors[i].num, factors[i].denom};
-    if (f.num > f.den || int64_t{f.num} * best.den >= int64_t{best.num} * f.den) {
-      continue;  // not a shrink, or not stronger than the best so far
+  for (const int den : {2, 4, 8}) {
+    const ShrinkFactor f{1, den};
+    if (int64_t{shrunkSize(width, f)} < kShrinkMargin * int64_t{leastWidth} ||
+        int64_t{shrunkSize(height, f)} < kShrinkMargin * int64_t{leastHeight}) {
+      break;
     }
-    if (int64_t{shrunkSize(width, f)} >= 2 * int64_t{leastWidth} &&
-        int64_t{shrunkSize(height, f)} >= 2 * int64_t{leastHeight}) {
-      best = f;
-    }
+    best = f;
   }
   return best;
 }
@@ -234,9 +237,18 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
                     ? "file is truncated: the end of the picture is missing"
                     : "damaged JPEG data (" + warning + "); the picture may show faults";
   }
+  // An embedded profile brings the colours into sRGB, which is what a browser assumes for the
+  // untagged thumbnail; without one (or with one that cannot be used) the pixels are taken as
+  // sRGB already.
+  std::string profile;
+  const bool tagged = joinIccProfile(data, size, h, profile);
   if (cmyk) {
     p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);
-    cmykToBgr(cmykPixels, outWidth, outHeight, h.adobe, p);
+    if (!tagged || !cmykToSrgb(cmykPixels.data(), h.adobe, profile, p)) {
+      cmykToBgr(cmykPixels, outWidth, outHeight, h.adobe, p);
+    }
+  } else if (tagged) {
+    convertToSrgb(p, h.components.size() == 1, profile);
   }
   p = applyOrientation(std::move(p), h.orientation);
   r.ok = true;

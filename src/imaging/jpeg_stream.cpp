@@ -14,6 +14,9 @@ constexpr uint8_t kSoi = 0xD8;
 constexpr uint8_t kEoi = 0xD9;
 constexpr uint8_t kSos = 0xDA;
 constexpr uint8_t kApp1 = 0xE1;
+constexpr uint8_t kApp2 = 0xE2;
+constexpr char kIccTag[] = "ICC_PROFILE";  // with its zero byte, 12 bytes
+constexpr size_t kIccTagSize = sizeof kIccTag;
 constexpr uint8_t kApp14 = 0xEE;
 constexpr int kMaxDcScans = 64;
 
@@ -191,11 +194,42 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
     } else if (marker == kApp1 && segLen >= 6 && std::memcmp(seg, "Exif\0\0", 6) == 0 &&
                header.orientation == 1) {
       header.orientation = exifOrientation(seg + 6, segLen - 6);
+    } else if (marker == kApp2 && segLen > kIccTagSize + 2 &&
+               std::memcmp(seg, kIccTag, kIccTagSize) == 0) {
+      header.iccChunks.push_back({seg[kIccTagSize], seg[kIccTagSize + 1],
+                                  static_cast<size_t>(seg - data) + kIccTagSize + 2,
+                                  segLen - kIccTagSize - 2});
     } else if (marker == kApp14 && segLen >= 5 && std::memcmp(seg, "Adobe", 5) == 0) {
       header.adobe = true;
     }
     pos += 2 + length;
   }
+}
+
+bool joinIccProfile(const uint8_t* data, size_t size, const JpegHeader& header,
+                    std::string& profile) {
+  profile.clear();
+  const auto& chunks = header.iccChunks;
+  const size_t count = chunks.size();
+  if (count == 0) {
+    return false;
+  }
+  std::vector<const JpegIccChunk*> ordered(count, nullptr);
+  size_t total = 0;
+  for (const auto& c : chunks) {
+    if (c.count != static_cast<int>(count) || c.sequence < 1 ||
+        c.sequence > static_cast<int>(count) || ordered[c.sequence - 1] != nullptr ||
+        c.offset + c.size > size) {
+      return false;
+    }
+    ordered[c.sequence - 1] = &c;
+    total += c.size;
+  }
+  profile.reserve(total);
+  for (const JpegIccChunk* c : ordered) {
+    profile.append(reinterpret_cast<const char*>(data + c->offset), c->size);
+  }
+  return true;
 }
 
 bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {

@@ -15,6 +15,14 @@ struct JpegComponent {
   int v = 1;   // vertical sampling factor, 1-4
 };
 
+// One APP2 segment of an embedded ICC colour profile, which may be split over several.
+struct JpegIccChunk {
+  int sequence = 0;   // 1-based position of this piece
+  int count = 0;      // pieces in all, as this segment says
+  size_t offset = 0;  // where the piece's bytes start in the stream
+  size_t size = 0;
+};
+
 struct JpegHeader {
   int frameMarker = 0;  // the SOFn marker's second byte (0xC0 baseline, 0xC2 progressive, ...)
   int precision = 8;    // bits per sample
@@ -24,6 +32,7 @@ struct JpegHeader {
   bool adobe = false;    // an Adobe APP14 segment is present (CMYK values are stored inverted)
   int orientation = 1;   // EXIF orientation 1-8
   size_t firstScan = 0;  // offset of the first SOS marker
+  std::vector<JpegIccChunk> iccChunks;  // in file order
 };
 
 enum class JpegHeaderStatus {
@@ -38,6 +47,12 @@ enum class JpegHeaderStatus {
 // Damaged and Unsupported. Only reads inside [data, data + size).
 JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& header,
                                 std::string& reason);
+
+// The ICC profile the header's chunks carry, joined in sequence order into `profile`, the stream
+// being data[0, size) as given to readJpegHeader. False when there is none, or when its pieces
+// are missing, repeated or disagree about their count: a profile that cannot be trusted.
+bool joinIccProfile(const uint8_t* data, size_t size, const JpegHeader& header,
+                    std::string& profile);
 
 // Rewrites a progressive (SOF2) stream so that it holds only what a decode at 1/8 scale reads:
 // its headers, the tables between scans, the DC scans (first and refinement) and the AC scans

@@ -1,6 +1,7 @@
 #pragma once
 // mJpegLibrary: writes the pixels of a cDIBSection to a JPEG file.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,16 +10,21 @@
 
 namespace vistrel::imaging {
 
+// The longest `record` WriteJpegFile carries (one marker segment holds at most 65533 bytes).
+constexpr size_t kMaxJpegRecordBytes = 60000;
+
 // Writes `dib` as a baseline JFIF file of its own size, upright (its last row in memory is the
 // top row of the file), at JPEG quality `quality` (1 to 100, higher is better and larger; passed
-// as given, not clamped). `fileName` is a UTF-8 path. The file is written whole under a temporary
-// name in the same folder and then renamed into place, so a failure leaves any old file as it
-// was. Returns true when the file is in place; false, without reading pixel memory, when the DIB
-// holds no pixels, and false for an empty or unwritable path, a quality outside 1 to 100 or an
-// encoder failure. Safe to call from several threads at once (on different DIBs).
-// `record`, when not empty, is the payload of one APP11 segment placed right after the JFIF
-// header (at most 60000 bytes; longer gives false). `osError`, when given, receives the system's
-// error number of a failed file write, and 0 for any other failure.
+// as given, not clamped), with 4:2:0 chroma and Huffman tables optimised for this picture.
+// `fileName` is a UTF-8 path. A non-empty `record` (at most kMaxJpegRecordBytes) is stored byte
+// for byte as the payload of one APP11 marker segment right after the JFIF header; decoders skip
+// it. The file is written whole under a temporary name in the same folder and then renamed into
+// place, so a failure leaves any old file as it was. Returns true when the file is in place;
+// false, without reading pixel memory, when the DIB holds no pixels, and false for an empty or
+// unwritable path, a quality outside 1 to 100, a record that is too long or an encoder failure.
+// When `osError` is given it receives the operating system's error number of a failed file write
+// (ENOSPC, EACCES, ...) and 0 for every other outcome. Safe to call from several threads at once
+// (on different DIBs); each thread keeps its own encoder.
 bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t quality,
                    std::string_view record = {}, int* osError = nullptr);
 

@@ -71,10 +71,11 @@ ProbeResult probe(const std::filesystem::path& file);
 
 // Decodes `file`, upright (EXIF orientation applied). With a least size (leastWidth,
 // leastHeight > 0, in the natural orientation) a JPEG is shrunk while it decodes by the
-// strongest factor that keeps both sides at least twice the asked size (never enlarged);
-// without one the picture is full size. A GIF gives its first image, transparent pixels laid on
-// the window background colour. A JPEG whose data ends early or is damaged but still yields a
-// picture is ok, with `warning` saying so.
+// strongest of 1/2, 1/4 and 1/8 that keeps both sides at least twice the asked size (never
+// enlarged); without one the picture is full size. A JPEG with an embedded ICC colour profile comes
+// out in sRGB (a damaged or unusable profile is ignored, not an error). A GIF gives its first
+// image, transparent pixels laid on the window background colour. A JPEG whose data ends early or
+// is damaged but still yields a picture is ok, with `warning` saying so.
 LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0);
 
 // Given a picture's natural size, the least size (width, height) to decode it at; (0, 0) for

@@ -18,7 +18,7 @@ namespace {
 constexpr int kWeightBits = 14;
 constexpr int kWeightOne = 1 << kWeightBits;
 
-// Catmull-Rom (a = -0.5): sharp without ringing that shows on thumbnails.
+// Catmull-Rom (a = -0.5), radius 2.
 double catmullRom(double x) {
   constexpr double a = -0.5;
   x = std::fabs(x);
@@ -31,11 +31,37 @@ double catmullRom(double x) {
   return 0.0;
 }
 
+double sinc(double x) {
+  constexpr double pi = 3.14159265358979323846;
+  return x == 0.0 ? 1.0 : std::sin(pi * x) / (pi * x);
+}
+
+double lanczos(double x, double radius) {
+  return std::fabs(x) < radius ? sinc(x) * sinc(x / radius) : 0.0;
+}
+
+double radiusOf(StretchFilter filter) {
+  return filter == StretchFilter::Lanczos3 ? 3.0 : 2.0;
+}
+
+double kernel(StretchFilter filter, double x) {
+  switch (filter) {
+    case StretchFilter::Lanczos3:
+      return lanczos(x, 3.0);
+    case StretchFilter::Lanczos2:
+      return lanczos(x, 2.0);
+    case StretchFilter::CatmullRom:
+      break;
+  }
+  return catmullRom(x);
+}
+
 // For every destination pixel along one axis: the first source pixel it reads and its non-zero
-// integer weights, which sum to exactly kWeightOne so a flat area stays flat. Catmull-Rom peaks
-// at 1 and a kernel cut at the picture's edge renormalises to at most 1.125, so weights stay
-// within +-1.125 * kWeightOne: int16 weights, int32 sums.
+// integer weights, which sum to exactly kWeightOne so a flat area stays flat. The kernels peak at
+// 1 and their negative lobes are small, so even a kernel cut at the picture's edge and
+// renormalised keeps weights well within +-1.5 * kWeightOne: int16 weights, int32 sums.
 struct AxisFilter {
+  StretchFilter filter = StretchFilter::Lanczos3;
   int sourceSize = 0;
   int destSize = 0;
   std::vector<int> first;
@@ -44,11 +70,11 @@ struct AxisFilter {
   std::vector<int16_t> weights;
 };
 
-void makeFilter(AxisFilter& f, int sourceSize, int destSize) {
+void makeFilter(AxisFilter& f, int sourceSize, int destSize, StretchFilter filter) {
   const double scale = static_cast<double>(sourceSize) / destSize;
   // Widening the kernel by the reduction makes every source pixel count when shrinking.
   const double filterScale = std::max(scale, 1.0);
-  const double support = 2.0 * filterScale;
+  const double support = radiusOf(filter) * filterScale;
   const int taps = static_cast<int>(std::ceil(support)) * 2 + 1;
   // Marked unusable until complete, so a failed allocation leaves no half-made filter cached.
   f.sourceSize = 0;
@@ -67,7 +93,7 @@ void makeFilter(AxisFilter& f, int sourceSize, int destSize) {
     const int n = std::min(hi - lo, taps);
     double sum = 0.0;
     for (int k = 0; k < n; ++k) {
-      w[k] = catmullRom((lo + k - center + 0.5) / filterScale);
+      w[k] = kernel(filter, (lo + k - center + 0.5) / filterScale);
       sum += w[k];
     }
     f.offset[i] = static_cast<int>(f.weights.size());
@@ -102,6 +128,7 @@ void makeFilter(AxisFilter& f, int sourceSize, int destSize) {
       f.weights.push_back(static_cast<int16_t>(q[k]));
     }
   }
+  f.filter = filter;
   f.sourceSize = sourceSize;
   f.destSize = destSize;
 }
@@ -114,20 +141,21 @@ struct Plan {
   AxisFilter y;
 };
 
-const Plan& cachedPlan(int sourceWidth, int sourceHeight, int destWidth, int destHeight) {
+const Plan& cachedPlan(int sourceWidth, int sourceHeight, int destWidth, int destHeight,
+                       StretchFilter filter) {
   constexpr int kEntries = 4;
   thread_local Plan cache[kEntries];
   thread_local int next = 0;
   for (const Plan& p : cache) {
-    if (p.x.sourceSize == sourceWidth && p.x.destSize == destWidth &&
+    if (p.x.filter == filter && p.x.sourceSize == sourceWidth && p.x.destSize == destWidth &&
         p.y.sourceSize == sourceHeight && p.y.destSize == destHeight) {
       return p;
     }
   }
   Plan& p = cache[next];
   next = (next + 1) % kEntries;
-  makeFilter(p.x, sourceWidth, destWidth);
-  makeFilter(p.y, sourceHeight, destHeight);
+  makeFilter(p.x, sourceWidth, destWidth, filter);
+  makeFilter(p.y, sourceHeight, destHeight, filter);
   return p;
 }
 
@@ -207,7 +235,7 @@ void filterLines(const AxisFilter& f, const uint8_t* in, ptrdiff_t inStride, int
 }  // namespace
 
 void stretchInto(const Picture& source, uint8_t* dest, int destWidth, int destHeight,
-                 int destStride, bool destBottomUp) {
+                 int destStride, bool destBottomUp, StretchFilter filter) {
   if (source.empty() || source.stride < 3 * source.width ||
       source.bgr.size() < static_cast<size_t>(source.stride) * (source.height - 1) +
                               3 * static_cast<size_t>(source.width)) {
@@ -216,7 +244,7 @@ void stretchInto(const Picture& source, uint8_t* dest, int destWidth, int destHe
   if (dest == nullptr || destWidth < 1 || destHeight < 1 || destStride / 3 < destWidth) {
     throw std::invalid_argument("stretchInto: the destination size or stride is invalid");
   }
-  const Plan& plan = cachedPlan(source.width, source.height, destWidth, destHeight);
+  const Plan& plan = cachedPlan(source.width, source.height, destWidth, destHeight, filter);
   const AxisFilter& fx = plan.x;
   const AxisFilter& fy = plan.y;
 
@@ -241,7 +269,7 @@ void stretchInto(const Picture& source, uint8_t* dest, int destWidth, int destHe
   }
 }
 
-Picture stretch(const Picture& source, int width, int height) {
+Picture stretch(const Picture& source, int width, int height, StretchFilter filter) {
   Picture p;
   if (width < 1 || height < 1) {
     throw std::invalid_argument("stretch: the size must be at least 1 x 1");
@@ -250,7 +278,7 @@ Picture stretch(const Picture& source, int width, int height) {
   p.height = height;
   p.stride = 3 * width;
   p.bgr.resize(static_cast<size_t>(p.stride) * height);
-  stretchInto(source, p.bgr.data(), width, height, p.stride, false);
+  stretchInto(source, p.bgr.data(), width, height, p.stride, false, filter);
   return p;
 }
 

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "imaging/dib_pixels.h"
+#include "imaging/picture_maker.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::imaging {
@@ -146,6 +149,8 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
   cDIBSection picture;
   ASSERT_TRUE(picture.Create(8, 8));
   paintTestPicture(picture);
+  cDIBSection tooWide;  // the encoder refuses sides over 65500 pixels
+  ASSERT_TRUE(tooWide.Create(65501, 1));
   cDIBSection neverCreated;
   cDIBSection failedCreate;
   EXPECT_FALSE(failedCreate.Create(0, 0));
@@ -165,10 +170,15 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
       {"a place nobody can write", &picture, "/proc/vistrel-test.jpg", 65},
       {"quality the encoder refuses (0)", &picture, existing.string(), 0},
       {"quality the encoder refuses (101)", &picture, existing.string(), 101},
+      {"a picture the encoder refuses", &tooWide, existing.string(), 65},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(WriteJpegFile(*c.dib, c.path, c.quality)) << c.what;
   }
+  // The thread's encoder is whole again after a failure.
+  TempFolder other;
+  EXPECT_TRUE(WriteJpegFile(picture, (other.path() / "after.jpg").string(), 65));
+  EXPECT_TRUE(decode(other.read("after.jpg")).ok);
   EXPECT_EQ(folder.read("old.jpg"), "old content");
   EXPECT_TRUE(fs::is_directory(folder.path() / "taken.jpg"));
   EXPECT_TRUE(fs::is_empty(folder.path() / "taken.jpg"));
@@ -206,6 +216,114 @@ TEST(WriteJpegFile, ReplacesAnOldFileKeepingItsPermissions) {
   EXPECT_TRUE(decode(folder.read("th_photo.jpg")).ok);
   EXPECT_EQ(fs::status(file).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// The segments before the first scan, as (marker, payload) pairs in file order.
+std::vector<std::pair<int, std::string>> segments(const std::string& jpeg) {
+  std::vector<std::pair<int, std::string>> out;
+  size_t pos = 2;
+  while (pos + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[pos]) == 0xFF) {
+    const int marker = static_cast<uint8_t>(jpeg[pos + 1]);
+    const size_t length = static_cast<size_t>(static_cast<uint8_t>(jpeg[pos + 2])) << 8 |
+                          static_cast<uint8_t>(jpeg[pos + 3]);
+    out.emplace_back(marker, jpeg.substr(pos + 4, length - 2));
+    if (marker == 0xDA) {
+      break;
+    }
+    pos += 2 + length;
+  }
+  return out;
+}
+
+TEST(WriteJpegFile, CarriesTheRecordRightAfterTheJfifHeader) {
+  TempFolder folder;
+  cDIBSection dib;
+  ASSERT_TRUE(dib.Create(40, 30));
+  paintTestPicture(dib);
+  std::string binary(kMaxJpegRecordBytes, '\0');
+  for (size_t i = 0; i < binary.size(); ++i) {
+    binary[i] = static_cast<char>((i * 7919) >> 3);  // every byte value, 0xFF and 0x00 included
+  }
+  const std::string records[] = {"v1 photo.jpg 1234", std::string("\xFF\xD9\x00\xFF", 4), binary};
+  for (const std::string& record : records) {
+    ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "r.jpg").string(), 65, record));
+    const std::string bytes = folder.read("r.jpg");
+    const auto found = segments(bytes);
+    ASSERT_GE(found.size(), 2u);
+    EXPECT_EQ(found[0].first, 0xE0);
+    EXPECT_EQ(found[1].first, 0xEB);
+    EXPECT_EQ(found[1].second, record) << record.size();
+    const Decoded d = decode(bytes);
+    ASSERT_TRUE(d.ok);
+    EXPECT_LT(meanAbsoluteError(dib, d), 4.0);
+  }
+  // No record, no APP11 segment; a record one byte too long writes nothing.
+  ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "plain.jpg").string(), 65));
+  for (const auto& [marker, payload] : segments(folder.read("plain.jpg"))) {
+    EXPECT_NE(marker, 0xEB);
+  }
+  EXPECT_FALSE(WriteJpegFile(dib, (folder.path() / "long.jpg").string(), 65, binary + "x"));
+  EXPECT_FALSE(fs::exists(folder.path() / "long.jpg"));
+}
+
+TEST(WriteJpegFile, OptimisedTablesGiveTheSamePixelsInFewerBytes) {
+  TempFolder folder;
+  const Picture photo = vistrel::testing::photoLike(150, 113, 7);
+  cDIBSection dib;
+  ASSERT_TRUE(dib.Create(photo.width, photo.height));
+  for (int y = 0; y < photo.height; ++y) {
+    std::copy_n(photo.row(y), 3 * photo.width, dibPixel(dib, 0, photo.height - 1 - y));
+  }
+  for (int quality : {60, 65, 90}) {
+    ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "o.jpg").string(), quality));
+    const std::string optimised = folder.read("o.jpg");
+    // The same picture through TurboJPEG, which writes the standard tables (with the accurate
+    // DCT, as ours: its default below quality 96 is the fast one).
+    tjhandle tj = tjInitCompress();
+    unsigned char* standard = nullptr;
+    unsigned long standardSize = 0;
+    ASSERT_EQ(tjCompress2(tj, dib.DIBSectionBitsPtr(), dib.Width(), dib.BytesPerScanLine(),
+                          dib.Height(), TJPF_BGR, &standard, &standardSize, TJSAMP_420, quality,
+                          TJFLAG_BOTTOMUP | TJFLAG_ACCURATEDCT),
+              0);
+    const Decoded a = decode(optimised);
+    const Decoded b = decode(std::string(reinterpret_cast<char*>(standard), standardSize));
+    tjFree(standard);
+    tjDestroy(tj);
+    ASSERT_TRUE(a.ok && b.ok);
+    EXPECT_EQ(a.bgr, b.bgr) << "quality " << quality;
+    EXPECT_LT(optimised.size() * 100, standardSize * 95) << "quality " << quality;
+  }
+}
+
+TEST(WriteJpegFile, ReportsTheSystemsReasonForAFailedWrite) {
+  TempFolder folder;
+  cDIBSection dib;
+  ASSERT_TRUE(dib.Create(8, 8));
+  paintTestPicture(dib);
+  const struct {
+    std::string path;
+    int quality;
+    int expected;
+  } cases[] = {
+      {(folder.path() / "fine.jpg").string(), 65, 0},
+      {(folder.path() / "missing" / "a.jpg").string(), 65, ENOENT},
+      {(folder.path() / "bad-quality.jpg").string(), 0, 0},  // not the system's failure
+  };
+  for (const auto& c : cases) {
+    int error = -1;
+    EXPECT_EQ(WriteJpegFile(dib, c.path, c.quality, {}, &error), c.expected == 0 && c.quality > 0)
+        << c.path;
+    EXPECT_EQ(error, c.expected) << c.path;
+  }
+  if (::geteuid() != 0) {  // root writes anywhere
+    fs::create_directory(folder.path() / "locked");
+    fs::permissions(folder.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    int error = 0;
+    EXPECT_FALSE(WriteJpegFile(dib, (folder.path() / "locked" / "a.jpg").string(), 65, {}, &error));
+    EXPECT_EQ(error, EACCES);
+    fs::permissions(folder.path() / "locked", fs::perms::owner_all);
+  }
 }
 
 TEST(WriteJpegFile, WritesFromSeveralThreadsAtOnce) {

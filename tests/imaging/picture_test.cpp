@@ -152,7 +152,7 @@ TEST(PictureLoad, UnusualColourSampling) {
   for (const int least : {0, 10}) {
     const LoadResult loaded = load(file, least, least);
     ASSERT_TRUE(loaded.ok) << loaded.error.reason;
-    EXPECT_EQ(loaded.picture.width, least ? 38 : 100);  // 3/8 keeps both sides >= 20
+    EXPECT_EQ(loaded.picture.width, least ? 50 : 100);  // 1/2 keeps both sides >= 20
     expectNear(meanAround(loaded.picture, loaded.picture.width / 2, loaded.picture.height / 2),
                {40, 160, 220}, 3, "4 x 2 sampling");
   }
@@ -216,7 +216,8 @@ TEST(PictureLoad, ShrinkFactorChoice) {
       {2400, 2400, 150, 150, 1, 8},  // exactly twice at 1/8
       {2393, 2393, 150, 150, 1, 8},  // 299.1 rounds up to 300
       {2392, 2392, 150, 150, 1, 4},  // 299 would be too small
-      {1920, 1080, 150, 150, 3, 8},  // the short side decides
+      {1920, 1080, 150, 150, 1, 2},  // the short side decides; 3/8 is not used
+      {400, 250, 150, 94, 1, 1},     // nor 3/4: full size
       {1920, 1080, 150, 84, 1, 4},   // a fitted thumbnail's size
       {299, 299, 150, 150, 1, 1},    // already below twice the size: never enlarged
       {300, 300, 150, 150, 1, 1},   {5000, 5000, 0, 0, 1, 1},  // no least size: full size
