@@ -286,6 +286,14 @@ void Form1::buildPropertiesPanel(QWidget* panel) {
     scrTable[i]->setRange(range.Min, range.Max);
     scrTable[i]->setValue(range.Initial);
   }
+  lblStyle = label(Frame3, QStringLiteral("Page &Style"), 120, 3870, 1080, 255);
+  cmbStyle = new QComboBox(Frame3);
+  cmbStyle->addItems({QStringLiteral("Classic"), QStringLiteral("Modern")});
+  cmbStyle->setToolTip(
+      QStringLiteral("Classic: table pages. Modern: pages that fit phones and sharp screens, "
+                     "with light and dark colours."));
+  place(cmbStyle, 1200, 3840, 855, 315);
+  lblStyle->setBuddy(cmbStyle);
   // The spins sit over the right end of their boxes; keep the typed text clear of them.
   for (TextBox* box : {txtThumbnail[0], txtThumbnail[1], txtTable[0], txtTable[1], txtTable[2],
                        txtTable[3], txtTable[4]}) {
@@ -311,10 +319,11 @@ void Form1::buildPropertiesPanel(QWidget* panel) {
   place(cmdCreate, 2520, 4080, 1215, 375);
 
   // Keyboard order follows the panel from top to bottom, each box before its spin.
-  QWidget* order[] = {
-      txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1], cmbQuality,  txtPrefix,
-      chkHTML,         cmdCreate,       txtTable[0],     scrTable[0],     txtTable[1], scrTable[1],
-      txtTable[2],     scrTable[2],     txtTable[3],     scrTable[3],     txtTable[4], scrTable[4]};
+  QWidget* order[] = {txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1],
+                      cmbQuality,      txtPrefix,       chkHTML,         cmdCreate,
+                      txtTable[0],     scrTable[0],     txtTable[1],     scrTable[1],
+                      txtTable[2],     scrTable[2],     txtTable[3],     scrTable[3],
+                      txtTable[4],     scrTable[4],     cmbStyle};
   for (size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -580,6 +589,7 @@ CreateSettings Form1::createSettings() const {
   s.table = {scrTable[0]->value(), scrTable[1]->value(), scrTable[2]->value(), scrTable[3]->value(),
              scrTable[4]->value()};
   s.openFirstPage = chkHTML->checkState() == Qt::Checked;
+  s.style = cmbStyle->currentIndex() == 1 ? PageStyle::Modern : PageStyle::Classic;
   return s;
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 const char* const kProgram = "vistrel-batch";
 
-enum class Kind { Range, Quality, Prefix, Flag };
+enum class Kind { Range, Quality, Prefix, Flag, Style };
 
 struct OptionSpec {
   std::string_view name;
@@ -27,7 +27,7 @@ struct OptionSpec {
   int BatchOptions::*number;  // for Range and Quality
 };
 
-const std::array<OptionSpec, 10> kOptions = {{
+const std::array<OptionSpec, 11> kOptions = {{
     {"--max-width", Kind::Range, 1, 1500, &BatchOptions::maxWidth},
     {"--max-height", Kind::Range, 1, 1500, &BatchOptions::maxHeight},
     {"--quality", Kind::Quality, 60, 100, &BatchOptions::quality},
@@ -37,6 +37,7 @@ const std::array<OptionSpec, 10> kOptions = {{
     {"--border", Kind::Range, 0, 20, &BatchOptions::border},
     {"--padding", Kind::Range, 0, 20, &BatchOptions::padding},
     {"--spacing", Kind::Range, 0, 20, &BatchOptions::spacing},
+    {"--style", Kind::Style, 0, 0, nullptr},
     {"--open", Kind::Flag, 0, 0, nullptr},
 }};
 
@@ -58,6 +59,8 @@ std::string allowedValues(const OptionSpec& spec) {
       return "1 to 10 characters, none of them / \\ < > : \" | ? * or a control character";
     case Kind::Flag:
       return "no value";
+    case Kind::Style:
+      return "classic or modern";
   }
   return "";
 }
@@ -124,6 +127,15 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
     }
     case Kind::Flag:
       options.open = true;
+      return "";
+    case Kind::Style:
+      if (value == pageStyleName(PageStyle::Classic)) {
+        options.style = PageStyle::Classic;
+      } else if (value == pageStyleName(PageStyle::Modern)) {
+        options.style = PageStyle::Modern;
+      } else {
+        return badValue(spec, value);
+      }
       return "";
   }
   return "";
@@ -278,6 +290,8 @@ Options (defaults are the window's start-up values):
   --border N       table border size, 0 to 20 (2)
   --padding N      table cell padding, 0 to 20 (2)
   --spacing N      table cell spacing, 0 to 20 (2)
+  --style STYLE    page style: classic (tables, as always) or modern (pages that reflow
+                   on phones, with double-density thumbnails and vistrel.css) (classic)
   --open           open Thumb001.html in the default browser afterwards
   --help           show this text
   --version        show the version

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/progress.h"
+#include "gallery/modern_page.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel {
@@ -73,8 +74,13 @@ class PageWriteError : public std::runtime_error {
 // Each page is written whole under a temporary name in `folder` and renamed into place, so a
 // failure never leaves a half-written page or destroys the page of an earlier run. The first
 // failure throws PageWriteError naming the page; pages finished before it stay.
+//
+// In the modern style the pages hold the same pictures (border, padding and spacing do not
+// apply) and kStyleSheetName is written before the first page. A file of that name that does
+// not start with styleSheetMark is not ours: it is left as it is and PageWriteError names it
+// before any page is written.
 void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
                 const TableSettings& table, int pageCount, const std::string& prefix,
-                ProgressDisplay& progress);
+                ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
 
 }  // namespace vistrel

@@ -83,7 +83,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
 
     auto batch = [&] {
       ReusedLargeBlocks reuse;
-      return MakeThumbnails(settings.thumbnails, progress);
+      BatchSettings thumbnails = settings.thumbnails;
+      thumbnails.make2x = settings.style == PageStyle::Modern;
+      return MakeThumbnails(thumbnails, progress);
     }();
     report.thumbs = std::move(batch.thumbs);
     report.problems = std::move(batch.problems);
@@ -95,12 +97,17 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     if (report.pageCount > 0) {
       try {
         CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
-                   progress);
+                   progress, settings.style);
         firstPageWritten = true;
       } catch (const PageWriteError& e) {
         const auto page = std::filesystem::path(e.file()).filename().string();
-        report.problems.push_back({page, "the page could not be written: " + e.reason()});
-        firstPageWritten = page != pageName(1);
+        // The style sheet goes before the pages, so when it fails no page was written.
+        const bool sheet = page == kStyleSheetName;
+        report.problems.push_back({page, (sheet ? "the style sheet could not be written: "
+                                                : "the page could not be "
+                                                  "written: ") +
+                                             e.reason()});
+        firstPageWritten = !sheet && page != pageName(1);
       }
     }
   }

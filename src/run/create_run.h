@@ -27,6 +27,9 @@ struct CreateSettings {
   BatchSettings thumbnails;   // folder, pictures, sizes, prefix, quality, workers
   TableSettings table;        // rows, columns, border, padding, spacing
   bool openFirstPage = true;  // "Open in Browser" checked
+  // Modern pages also need each picture's double-density thumbnail; the run asks the batch for
+  // them, whatever thumbnails.make2x says.
+  PageStyle style = PageStyle::Classic;
 };
 
 struct CreateReport {

@@ -28,9 +28,12 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     // One read of the file: the fit comes from the headers, then the least size lets a JPEG
     // shrink while it decodes yet keep enough pixels for a clean final stretch.
     const auto loaded = imaging::loadFitted(job.source, [&](const imaging::PictureInfo& info) {
+      outcome.pictureWidth = info.width;
+      outcome.pictureHeight = info.height;
       outcome.size = fitThumbnail(info.width, info.height, job.largestWidth, job.largestHeight,
                                   job.twipsPerPixelX, job.twipsPerPixelY);
-      return std::pair<int, int>(outcome.size.X, outcome.size.Y);
+      const int scale = job.output2x.empty() ? 1 : 2;
+      return std::pair<int, int>(outcome.size.X * scale, outcome.size.Y * scale);
     });
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;
@@ -45,6 +48,21 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality)) {
       outcome.reason = "the thumbnail could not be written in " + job.output.parent_path().string();
       return outcome;
+    }
+    if (!job.output2x.empty()) {
+      // Exactly twice the 1x size, so that the page's "2x" density is true to the pixel.
+      const FitSize doubled{static_cast<int16_t>(outcome.size.X * 2),
+                            static_cast<int16_t>(outcome.size.Y * 2)};
+      if (!CreateThumb(loaded.picture, doubled, canvas)) {
+        outcome.reason = "there is not enough memory for a double-density thumbnail of " +
+                         std::to_string(doubled.X) + " x " + std::to_string(doubled.Y) + " pixels";
+        return outcome;
+      }
+      if (!imaging::WriteJpegFile(canvas, job.output2x.string(), job.quality)) {
+        outcome.reason = "the double-density thumbnail could not be written in " +
+                         job.output2x.parent_path().string();
+        return outcome;
+      }
     }
     outcome.ok = true;
   } catch (const std::exception& e) {

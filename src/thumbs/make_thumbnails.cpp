@@ -150,6 +150,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   // then be read only after that thumbnail is in place, as a one-at-a-time run would read it.
   std::vector<ThumbJob> jobs(count);
   std::vector<std::string> targets(count);
+  std::vector<std::string> targets2x(count);
   std::vector<int> mustFollow(count, -1);
   std::unordered_map<std::string, int> lastWriter;
   const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
@@ -168,6 +169,25 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       mustFollow[i] = writer->second;
     }
     lastWriter[nameKey(targets[i])] = i;
+  }
+  if (settings.make2x) {
+    // A 2x name that is a picture's or another 1x thumbnail's ("a@2x.jpg" beside "a.jpg")
+    // would overwrite it, so that picture goes without.
+    std::unordered_map<std::string, int> taken;
+    for (const auto& name : settings.pictureNames) {
+      taken[nameKey(name)] = 1;
+    }
+    for (const auto& target : targets) {
+      taken[nameKey(target)] = 1;
+    }
+    for (int i = 0; i < count; ++i) {
+      const std::string name2x = thumbnail2xName(settings.prefix, settings.pictureNames[i]);
+      if (taken.count(nameKey(name2x)) == 0 &&
+          !(settings.prefix.empty() && fileStands(settings.folder / name2x))) {
+        targets2x[i] = name2x;
+        jobs[i].output2x = settings.folder / (tempStem + std::to_string(i) + "-2x.tmp");
+      }
+    }
   }
 
   // With an empty prefix a thumbnail is named like a picture (its own, or x.jpg for x.gif).
@@ -198,6 +218,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       for (size_t i = committed; i < jobs.size(); ++i) {
         if (rendered[i]) {
           removeQuietly(jobs[i].output);
+          removeQuietly(jobs[i].output2x);
         }
       }
     }
@@ -245,7 +266,11 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       std::error_code sizeError;
       std::error_code renameError;
       const auto length = fs::file_size(jobs[i].source, sizeError);
-      if (!sizeError) {
+      const bool has2x = !targets2x[i].empty();
+      if (!sizeError && has2x) {
+        fs::rename(jobs[i].output2x, settings.folder / targets2x[i], renameError);
+      }
+      if (!sizeError && !renameError) {
         fs::rename(jobs[i].output, target, renameError);
       }
       if (sizeError) {
@@ -261,11 +286,15 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         info.FileSize = FormatFileSize(static_cast<long long>(length));
         info.Width = outcome.size.X;
         info.Height = outcome.size.Y;
+        info.PictureWidth = outcome.pictureWidth;
+        info.PictureHeight = outcome.pictureHeight;
+        info.Has2x = has2x;
         result.thumbs.push_back(std::move(info));
       }
     }
     if (rendered[i] && !placed) {
       removeQuietly(jobs[i].output);
+      removeQuietly(jobs[i].output2x);
     }
     sweeper.committed = i + 1;
     growFill(progress, step);

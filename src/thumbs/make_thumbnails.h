@@ -25,6 +25,8 @@ struct BatchSettings {
   float twipsPerPixelX = 15;              // the screen's, read when the run starts
   float twipsPerPixelY = 15;
   int workers = 0;  // threads for decoding and encoding; 0: one per core
+  // Also make each picture's double-density thumbnail (thumbnail2xName) from the same decode.
+  bool make2x = false;
 };
 
 // A picture or page the run could not make, and why (for a person).
@@ -52,6 +54,10 @@ struct BatchResult {
 // one picture at a time. A picture that cannot be made is reported and the run goes on. The
 // caller does not get back to its event loop until the batch returns. A prefix that
 // prefixProblem refuses throws std::invalid_argument before anything is written.
+//
+// With make2x each record says whether its double-density thumbnail was made (Has2x). It is
+// left out, and the 1x thumbnail made alone, where its name is that of a picture of the list or
+// of another picture's 1x thumbnail, or (with an empty prefix) where a file already stands.
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress);
 
 // The notice's text while picture `number` (1-based) of `count` is processed.
