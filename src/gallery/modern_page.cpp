@@ -47,11 +47,27 @@ std::string navigationItem(std::string_view target, std::string_view label, std:
   return out;
 }
 
+// In srcset a blank ends the address and a comma can end the candidate, so both are
+// percent-encoded there as well.
+std::string srcsetLink(std::string_view fileName) {
+  std::string out;
+  for (const char c : htmlLink(fileName)) {
+    if (c == ' ') {
+      out += "%20";
+    } else if (c == ',') {
+      out += "%2C";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string cell(const ThumbInfo& thumb, std::string_view prefix, bool lazy) {
   std::string out = "<li><a href=\"" + htmlLink(thumb.FileName) + "\"><img";
   out += attribute("src", htmlLink(thumbnailName(prefix, thumb.FileName)));
   if (thumb.Has2x) {
-    out += attribute("srcset", htmlLink(thumbnail2xName(prefix, thumb.FileName)) + " 2x");
+    out += attribute("srcset", srcsetLink(thumbnail2xName(prefix, thumb.FileName)) + " 2x");
   }
   out += attribute("width", decimalText(thumb.Width));
   out += attribute("height", decimalText(thumb.Height));
@@ -101,26 +117,31 @@ std::string ModernStyleSheet(const ModernLayout& layout) {
   const long long widest = layout.columns * cell + (layout.columns - 1) * 12LL;
   std::string css;
   line(css, styleSheetMark());
-  line(css, ":root{color-scheme:light dark;--bg:#fff;--fg:#1a1a1a;--dim:#595959;--a:#0645ad;"
-            "--cell:#f1f1f1}");
-  line(css, "@media (prefers-color-scheme:dark){:root{--bg:#121212;--fg:#e6e6e6;--dim:#a6a6a6;"
-            "--a:#8ab4f8;--cell:#1e1e1e}}");
-  line(css, "body{margin:0;padding:12px;background:var(--bg);color:var(--fg);"
-            "font:16px/1.4 system-ui,sans-serif}");
+  line(css,
+       ":root{color-scheme:light dark;--bg:#fff;--fg:#1a1a1a;--dim:#595959;--a:#0645ad;"
+       "--cell:#f1f1f1}");
+  line(css,
+       "@media (prefers-color-scheme:dark){:root{--bg:#121212;--fg:#e6e6e6;--dim:#a6a6a6;"
+       "--a:#8ab4f8;--cell:#1e1e1e}}");
+  line(css,
+       "body{margin:0;padding:12px;background:var(--bg);color:var(--fg);"
+       "font:16px/1.4 system-ui,sans-serif}");
   line(css, "a{color:var(--a)}");
   // Up to the chosen columns on a wide screen, as many as fit below that, one on a phone.
   line(css, "ul{list-style:none;margin:0 auto;padding:0;display:grid;gap:12px;max-width:" +
                 decimalText(widest) + "px;grid-template-columns:repeat(auto-fill,minmax(min(100%," +
                 decimalText(cell) + "px),1fr))}");
-  line(css, "li{background:var(--cell);border-radius:6px;padding:8px;text-align:center;"
-            "overflow-wrap:anywhere}");
+  line(css,
+       "li{background:var(--cell);border-radius:6px;padding:8px;text-align:center;"
+       "overflow-wrap:anywhere}");
   line(css, "li a{display:block;text-decoration:none}");
   line(css, "img{display:block;margin:0 auto 4px;max-width:100%;height:auto}");
   line(css, "small{display:block;color:var(--dim)}");
   // Every item a tap target of at least 44 x 44 CSS pixels.
   line(css, "nav{display:flex;flex-wrap:wrap;justify-content:center;gap:4px;margin:16px 0}");
-  line(css, "nav *{display:inline-flex;align-items:center;justify-content:center;"
-            "min-width:44px;min-height:44px;padding:0 10px}");
+  line(css,
+       "nav *{display:inline-flex;align-items:center;justify-content:center;"
+       "min-width:44px;min-height:44px;padding:0 10px}");
   line(css, "nav span{color:var(--dim)}");
   line(css, "footer{text-align:center;color:var(--dim);font-size:.8em}");
   return css;
@@ -150,14 +171,15 @@ std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets
   line(out, "</ul>");
   line(out, "</main>");
   line(out, "<nav aria-label=\"Pages\">" + navigationItem(nav.Home, "Home", "") +
-                navigationItem(nav.Previous, "Previous", "prev") + "<span>" + position +
-                "</span>" + navigationItem(nav.Next, "Next", "next") +
-                navigationItem(nav.Last, "Last", "") + "</nav>");
+                navigationItem(nav.Previous, "Previous", "prev") + "<span>" + position + "</span>" +
+                navigationItem(nav.Next, "Next", "next") + navigationItem(nav.Last, "Last", "") +
+                "</nav>");
   line(out, "<footer>Made with " + htmlText(generatorText()) + "</footer>");
   // The links work without it; the arrow keys are a shortcut to them.
-  line(out, "<script>onkeydown=function(e){var r={ArrowLeft:\"prev\",ArrowRight:\"next\"}[e.key],"
-            "a=r&&!(e.altKey||e.ctrlKey||e.metaKey||e.shiftKey)&&"
-            "document.querySelector(\"a[rel=\"+r+\"]\");if(a)location.href=a.href}</script>");
+  line(out,
+       "<script>onkeydown=function(e){var r={ArrowLeft:\"prev\",ArrowRight:\"next\"}[e.key],"
+       "a=r&&!(e.altKey||e.ctrlKey||e.metaKey||e.shiftKey)&&"
+       "document.querySelector(\"a[rel=\"+r+\"]\");if(a)location.href=a.href}</script>");
   line(out, "</body>");
   line(out, "</html>");
   return out;
