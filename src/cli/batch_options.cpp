@@ -290,8 +290,8 @@ Options (defaults are the window's start-up values):
   --border N       table border size, 0 to 20 (2)
   --padding N      table cell padding, 0 to 20 (2)
   --spacing N      table cell spacing, 0 to 20 (2)
-  --style STYLE    page style: classic (tables, as always) or modern (pages that reflow
-                   on phones, with double-density thumbnails and vistrel.css) (classic)
+  --style STYLE    page style: classic (the table pages) or modern (pages that reflow on
+                   phones, double-density thumbnails, vistrel.css) (classic)
   --open           open Thumb001.html in the default browser afterwards
   --help           show this text
   --version        show the version

@@ -81,7 +81,8 @@ std::string cell(const ThumbInfo& thumb, std::string_view prefix, bool lazy) {
   out.append(htmlText(thumb.FileSize));
   if (thumb.PictureWidth > 0 && thumb.PictureHeight > 0) {
     out.append(", ").append(decimalText(thumb.PictureWidth));
-    out.append(" x ").append(decimalText(thumb.PictureHeight));
+    // A times sign without blanks, so the size never breaks over two lines.
+    out.append("&#215;").append(decimalText(thumb.PictureHeight));
   }
   out.append("</small></li>");
   return out;

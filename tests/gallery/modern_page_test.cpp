@@ -25,8 +25,7 @@ ThumbInfo picture(std::string name, int16_t w, int16_t h, int pw, int ph, bool h
 std::vector<ThumbInfo> smallGallery() {
   return {picture("beach.jpg", 150, 113, 1600, 1200),
           picture("caf\xC3\xA9, night & day.gif", 150, 100, 300, 200),
-          picture("cliff.jpg", 100, 150, 0, 0),
-          picture("a\"b.jpg", 150, 150, 64, 64, false),
+          picture("cliff.jpg", 100, 150, 0, 0), picture("a\"b.jpg", 150, 150, 64, 64, false),
           picture("last.jpg", 80, 60, 800, 600)};
 }
 
@@ -53,19 +52,19 @@ TEST(ModernPages, GoldenFirstPageOfASmallGallery) {
           "<ul>\r\n"
           "<li><a href=\"beach.jpg\"><img src=\"th_beach.jpg\" srcset=\"th_beach@2x.jpg 2x\" "
           "width=\"150\" height=\"113\" alt=\"\">beach.jpg</a>"
-          "<small>12,345 bytes, 1600 x 1200</small></li>\r\n"
+          "<small>12,345 bytes, 1600&#215;1200</small></li>\r\n"
           // A blank and a comma end a srcset address, so there they are encoded too.
           "<li><a href=\"caf%C3%A9, night &amp; day.gif\"><img src=\"th_caf%C3%A9, night &amp; "
           "day.jpg\" srcset=\"th_caf%C3%A9%2C%20night%20&amp;%20day@2x.jpg 2x\" width=\"150\" "
           "height=\"100\" alt=\"\">caf&#233;, night &amp; day.gif</a>"
-          "<small>12,345 bytes, 300 x 200</small></li>\r\n"
+          "<small>12,345 bytes, 300&#215;200</small></li>\r\n"
           // From the second row on the pictures load lazily; an unknown picture size is left out.
           "<li><a href=\"cliff.jpg\"><img src=\"th_cliff.jpg\" srcset=\"th_cliff@2x.jpg 2x\" "
           "width=\"100\" height=\"150\" alt=\"\" loading=\"lazy\">cliff.jpg</a>"
           "<small>12,345 bytes</small></li>\r\n"
           "<li><a href=\"a&quot;b.jpg\"><img src=\"th_a&quot;b.jpg\" width=\"150\" "
           "height=\"150\" alt=\"\" loading=\"lazy\">a&quot;b.jpg</a>"
-          "<small>12,345 bytes, 64 x 64</small></li>\r\n"
+          "<small>12,345 bytes, 64&#215;64</small></li>\r\n"
           "</ul>\r\n"
           "</main>\r\n"
           "<nav aria-label=\"Pages\"><span>Home</span><span>Previous</span><span>1 of 2</span>"
