@@ -6,8 +6,9 @@
 #
 # Usage: bench/create.sh FOLDER        (FOLDER is copied; it is never written)
 #        bench/create.sh --generate N  (a generated folder of N small pictures)
-# Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M
-#   R = the faster peer's seconds / ours; M = our peak resident memory.
+# Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M rerun=S rerunRatio=Q
+#   R = the faster peer's seconds / ours; M = our peak resident memory; S = our seconds for
+#   Create again on the same, unchanged folder; Q = A / S.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -67,6 +68,13 @@ line1=$(run_ours 1)
 lineN=$(run_ours 0)
 echo "ours, 1 worker:       $line1"
 echo "ours, one per core:   $lineN"
+# Create again over the gallery just made: unchanged, then with one picture touched.
+lineRerun=$("$build/create_bench" "$scratch/ours0" 0)
+touch "$scratch/ours0/$(basename "${pictures[0]}")"
+lineTouched=$("$build/create_bench" "$scratch/ours0" 0)
+echo "ours, again unchanged: $lineRerun"
+echo "ours, one touched:     $lineTouched"
+rerun=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$lineRerun")
 ours1=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$line1")
 ours=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$lineN")
 peak=$(sed -E 's/.*peakMB=([0-9.]+).*/\1/' <<<"$lineN")
@@ -107,4 +115,5 @@ fastest=$(echo "if ($vips2 < $pillow2) $vips2 else $pillow2" | bc -l)
 ratio=$(echo "$fastest / $ours" | bc -l | awk '{printf "%.2f", $1}')
 speedup=$(echo "$ours1 / $ours" | bc -l | awk '{printf "%.2f", $1}')
 echo "pictures=$count cores=$(nproc) speedup(1 worker -> one per core)=$speedup"
-echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak"
+rerunRatio=$(echo "$ours / $rerun" | bc -l | awk '{printf "%.1f", $1}')
+echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak rerun=$rerun rerunRatio=$rerunRatio"

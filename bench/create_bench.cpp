@@ -1,5 +1,6 @@
-// Times one Create run (thumbnails and pages) over a folder, as the window would start it, and
-// prints its seconds and the process's peak resident memory. Built by bench/create.sh.
+// Times one Create run (reading the folder, thumbnails and pages) over a folder, as
+// vistrel-batch would run it, and prints its seconds and the process's peak resident memory.
+// Built by bench/create.sh.
 //
 //   create_bench FOLDER [WORKERS]     WORKERS 0 (default): one per core
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/folder_read.h"
 #include "run/create_run.h"
 
 namespace {
@@ -33,13 +35,6 @@ class QuietDisplay : public vistrel::ProgressDisplay {
   float fill_ = 0;
 };
 
-bool isPicture(const std::filesystem::path& file) {
-  std::string ext = file.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".jpg" || ext == ".gif";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,21 +50,14 @@ int main(int argc, char** argv) {
   auto& batch = settings.thumbnails;
   batch.folder = argv[1];
   batch.workers = argc > 2 ? std::atoi(argv[2]) : 0;
-  for (const auto& entry : std::filesystem::directory_iterator(batch.folder)) {
-    if (entry.is_regular_file() && isPicture(entry.path())) {
-      batch.pictureNames.push_back(entry.path().filename().string());
-    }
-  }
-  std::sort(batch.pictureNames.begin(), batch.pictureNames.end());
-  if (batch.pictureNames.size() > 32767) {
-    batch.pictureNames.resize(32767);  // the picture count is a 16-bit number
-  }
-  batch.ImageCount = static_cast<int16_t>(batch.pictureNames.size());
   settings.table = vistrel::TableSettings{4, 5, 2, 2, 2};
   settings.openFirstPage = false;
 
   QuietDisplay display;
+  // The folder is read as vistrel-batch reads it: a re-run's thumbnails are not pictures.
   const auto start = std::chrono::steady_clock::now();
+  batch.pictureNames = vistrel::browse::readFolder(batch.folder).pictures;
+  batch.ImageCount = static_cast<int>(batch.pictureNames.size());
   const auto report = vistrel::runCreate(settings, display, nullptr);
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
 
@@ -77,10 +65,11 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);
   auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   std::printf(
-      "pictures=%d thumbnails=%zu pages=%d problems=%zu seconds=%.3f cpu=%.3f peakMB=%.1f\n",
-      batch.ImageCount, report.thumbs.size(), report.pageCount, report.problems.size(),
-      seconds.count(), cpu(usage.ru_utime) + cpu(usage.ru_stime),
-      static_cast<double>(usage.ru_maxrss) / 1024.0);
+      "pictures=%d thumbnails=%zu made=%d kept=%d pages=%d problems=%zu seconds=%.3f cpu=%.3f "
+      "peakMB=%.1f\n",
+      batch.ImageCount, report.thumbs.size(), report.thumbnailsMade, report.thumbnailsKept,
+      report.pageCount, report.problems.size(), seconds.count(),
+      cpu(usage.ru_utime) + cpu(usage.ru_stime), static_cast<double>(usage.ru_maxrss) / 1024.0);
   for (const auto& problem : report.problems) {
     std::fprintf(stderr, "%s: %s\n", problem.file.c_str(), problem.reason.c_str());
   }

@@ -607,10 +607,15 @@ void Form1::cmdCreate_Click() {
   X = report.last.X;
   Y = report.last.Y;
   const std::string problems = report.problemText();
+  const QString removed = QString::fromStdString(report.removedText());
   if (!problems.empty()) {
     const QString intro = report.refused ? QStringLiteral("Nothing was created:\n\n")
                                          : QStringLiteral("Not everything could be created:\n\n");
-    messageBox_(QStringLiteral("Vistrel"), intro + QString::fromStdString(problems).trimmed());
+    messageBox_(QStringLiteral("Vistrel"),
+                intro + QString::fromStdString(problems).trimmed() +
+                    (removed.isEmpty() ? QString() : QStringLiteral("\n\n") + removed));
+  } else if (!removed.isEmpty()) {
+    messageBox_(QStringLiteral("Vistrel"), removed);
   }
 }
 

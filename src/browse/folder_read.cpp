@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "imaging/thumb_record.h"
+
 namespace vistrel::browse {
 
 namespace {
@@ -15,6 +17,13 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
   const auto tail = name.substr(name.size() - suffix.size());
   return std::equal(tail.begin(), tail.end(), suffix.begin(),
                     [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
+}
+
+// A thumbnail the program wrote is output, never a picture, whatever prefix named it. Only
+// JPEG files can be one, and the mark sits in the first few kilobytes.
+bool isThumbnailOfOurs(const std::filesystem::path& path, std::string_view name) {
+  return endsWithIgnoringCase(name, ".jpg") &&
+         imaging::readThumbMark(path).mark != imaging::ThumbMark::None;
 }
 
 void sortNames(std::vector<std::string>& names) {
@@ -88,7 +97,8 @@ FolderContents readFolder(const std::filesystem::path& folder) {
     }
     if (std::filesystem::is_directory(status)) {
       contents.subfolders.push_back(name);
-    } else if (std::filesystem::is_regular_file(status) && isPictureName(name)) {
+    } else if (std::filesystem::is_regular_file(status) && isPictureName(name) &&
+               !isThumbnailOfOurs(it->path(), name)) {
       contents.pictures.push_back(name);
     }
   }

@@ -23,7 +23,8 @@ struct FolderContents {
   bool ok = false;
   std::string reason;                   // why the folder could not be read, when !ok
   std::vector<std::string> subfolders;  // names, not hidden, sorted ignoring case
-  std::vector<std::string> pictures;    // names of pictures, not hidden, sorted ignoring case
+  // Names of pictures, not hidden, sorted ignoring case. Thumbnails of ours are not pictures.
+  std::vector<std::string> pictures;
 };
 
 // Reads `folder` once. A folder that does not exist or cannot be listed gives ok == false and

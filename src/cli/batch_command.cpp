@@ -37,23 +37,9 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
                     options.spacing};
   settings.openFirstPage = options.open;
   settings.style = options.style;
+  thumbs.rebuild = options.rebuild;
   return settings;
 }
-
-// Remembers whether the page was handed to the desktop and refused, so that problem is told
-// apart from a page that could not be written (both name Thumb001.html).
-class WatchedShell : public Shell {
- public:
-  explicit WatchedShell(Shell& shell) : shell_(shell) {}
-  bool openDocument(const std::filesystem::path& file) override {
-    refused = !shell_.openDocument(file);
-    return !refused;
-  }
-  bool refused = false;
-
- private:
-  Shell& shell_;
-};
 
 void printLine(std::FILE* file, const std::string& text) {
   std::fprintf(file, "vistrel-batch: %s\n", text.c_str());
@@ -86,10 +72,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
 
   TerminalProgress progress(err, errIsTerminal);
   const auto started = std::chrono::steady_clock::now();
-  WatchedShell watched(shell);
   CreateReport report;
   try {
-    report = runCreate(settings, progress, &watched);
+    report = runCreate(settings, progress, &shell);
   } catch (const std::exception& e) {
     progress.finish();
     printLine(err, std::string("the run stopped: ") + escaped(e.what()));
@@ -102,33 +87,30 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     return kBadInput;
   }
 
-  int pagesWritten = report.pageCount;
   bool failed = false;
-  // Not opening the page is told but is no failure: everything was written.
-  const size_t openProblems = watched.refused ? 1 : 0;
-  for (size_t i = 0; i < report.problems.size(); ++i) {
-    const RunProblem& problem = report.problems[i];
-    const bool isPicture = std::find(folder.pictures.begin(), folder.pictures.end(),
-                                     problem.file) != folder.pictures.end();
-    if (isPicture) {
-      printLine(err, skippedLine(escaped(problem.file), escaped(problem.reason)));
-      failed = true;
-      continue;
-    }
-    printLine(err, escaped(problem.file) + ": " + escaped(problem.reason));
-    if (i + openProblems >= report.problems.size()) {
-      continue;
-    }
-    // The pages are written in order and stop at the first that fails.
-    failed = true;
-    for (int page = 1; page <= report.pageCount; ++page) {
-      if (problem.file == pageName(page)) {
-        pagesWritten = std::min(pagesWritten, page - 1);
-      }
+  for (const RunProblem& problem : report.problems) {
+    switch (problem.kind) {
+      case ProblemKind::PictureSkipped:
+        printLine(err, skippedLine(escaped(problem.file), escaped(problem.reason)));
+        failed = true;
+        break;
+      case ProblemKind::PageNotWritten:
+      case ProblemKind::NotRemoved:
+        failed = true;
+        printLine(err, escaped(problem.file) + ": " + escaped(problem.reason));
+        break;
+      case ProblemKind::PageNotOpened:
+        // Told, but no failure: everything was written.
+        printLine(err, escaped(problem.file) + ": " + escaped(problem.reason));
+        break;
     }
   }
-  printLine(err,
-            summaryLine(static_cast<int>(report.thumbs.size()), pagesWritten, seconds.count()));
+  RunCounts counts;
+  counts.thumbnailsMade = report.thumbnailsMade;
+  counts.thumbnailsKept = report.thumbnailsKept;
+  counts.pagesWritten = report.pagesChanged;
+  counts.filesRemoved = report.filesRemoved;
+  printLine(err, summaryLine(counts, seconds.count()));
   return failed ? kSomeNotWritten : kAllWritten;
 }
 

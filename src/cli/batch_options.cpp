@@ -27,7 +27,7 @@ struct OptionSpec {
   int BatchOptions::*number;  // for Range and Quality
 };
 
-const std::array<OptionSpec, 11> kOptions = {{
+const std::array<OptionSpec, 12> kOptions = {{
     {"--max-width", Kind::Range, 1, 1500, &BatchOptions::maxWidth},
     {"--max-height", Kind::Range, 1, 1500, &BatchOptions::maxHeight},
     {"--quality", Kind::Quality, 60, 100, &BatchOptions::quality},
@@ -39,6 +39,7 @@ const std::array<OptionSpec, 11> kOptions = {{
     {"--spacing", Kind::Range, 0, 20, &BatchOptions::spacing},
     {"--style", Kind::Style, 0, 0, nullptr},
     {"--open", Kind::Flag, 0, 0, nullptr},
+    {"--rebuild", Kind::Flag, 0, 0, nullptr},
 }};
 
 const int kPrefixMaxLength = 10;
@@ -126,7 +127,7 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
       return "";
     }
     case Kind::Flag:
-      options.open = true;
+      (spec.name == "--open" ? options.open : options.rebuild) = true;
       return "";
     case Kind::Style:
       if (value == pageStyleName(PageStyle::Classic)) {
@@ -278,7 +279,10 @@ std::string usageText() {
 
 Makes a web gallery of the JPEG and GIF pictures in FOLDER (*.jpg, *.gif, letter case
 ignored, hidden files left out, in name order): one JPEG thumbnail per picture and the pages
-Thumb001.html onward, exactly as the Vistrel window's Create writes them.
+Thumb001.html onward, exactly as the Vistrel window's Create writes them. Run it again
+after a change: up-to-date thumbnails and unchanged pages are kept, and thumbnails and
+pages the gallery no longer has are removed. Files Vistrel did not write are never
+replaced or removed.
 
 Options (defaults are the window's start-up values):
   --max-width N    largest thumbnail width in pixels, 1 to 1500 (150)
@@ -293,6 +297,7 @@ Options (defaults are the window's start-up values):
   --style STYLE    page style: classic (the table pages) or modern (pages that reflow on
                    phones, double-density thumbnails, vistrel.css) (classic)
   --open           open Thumb001.html in the default browser afterwards
+  --rebuild        make every thumbnail again, also those that are up to date
   --help           show this text
   --version        show the version
 

@@ -25,6 +25,7 @@ struct BatchOptions {
   int padding = 2;             // 0..20
   int spacing = 2;             // 0..20
   bool open = false;           // open Thumb001.html in the default browser afterwards
+  bool rebuild = false;        // make every thumbnail again, also those up to date
   PageStyle style = PageStyle::Classic;
 
   bool operator==(const BatchOptions&) const = default;

@@ -23,12 +23,14 @@ std::string fixed(double value, int decimals) {
 
 }  // namespace
 
-std::string summaryLine(int picturesWritten, int pagesWritten, double seconds) {
+std::string summaryLine(const RunCounts& counts, double seconds) {
   // A run faster than the clock's resolution still gets a finite rate.
-  const double rate = picturesWritten / std::max(seconds, 0.001);
-  return counted(picturesWritten, "picture", "pictures") + " written, " +
-         counted(pagesWritten, "page", "pages") + " written, " + fixed(seconds, 2) + " seconds, " +
-         fixed(rate, 1) + " pictures per second";
+  const double rate = counts.thumbnailsMade / std::max(seconds, 0.001);
+  return counted(counts.thumbnailsMade, "thumbnail", "thumbnails") + " made, " +
+         std::to_string(counts.thumbnailsKept) + " kept, " +
+         counted(counts.pagesWritten, "page", "pages") + " written, " +
+         counted(counts.filesRemoved, "file", "files") + " removed, " + fixed(seconds, 2) +
+         " seconds, " + fixed(rate, 1) + " pictures per second";
 }
 
 std::string skippedLine(const std::string& file, const std::string& reason) {

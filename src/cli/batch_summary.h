@@ -5,9 +5,17 @@
 
 namespace vistrel::cli {
 
-// "12 pictures written, 3 pages written, 0.84 seconds, 14.3 pictures per second" (singular
-// for 1; a full stop for the decimals whatever the locale; no newline).
-std::string summaryLine(int picturesWritten, int pagesWritten, double seconds);
+struct RunCounts {
+  int thumbnailsMade = 0;
+  int thumbnailsKept = 0;
+  int pagesWritten = 0;  // pages whose text changed
+  int filesRemoved = 0;  // leftovers of an earlier gallery
+};
+
+// "12 thumbnails made, 3 kept, 2 pages written, 1 file removed, 0.84 seconds, 14.3 pictures
+// per second" (singular for 1; a full stop for the decimals whatever the locale; no newline).
+// The rate counts the thumbnails made.
+std::string summaryLine(const RunCounts& counts, double seconds);
 
 // "skipped broken.jpg: <reason>" for a picture, "not written Thumb002.html: <reason>" for a
 // page (no newline).

@@ -68,17 +68,12 @@ int writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
+std::filesystem::path writeTemporaryFor(const std::filesystem::path& file, std::string_view bytes) {
   if (file.filename().empty()) {
     throwErrno(EISDIR);
   }
   std::filesystem::path temp;
   const int fd = openFresh(file, temp);
-  // A file being replaced keeps its permissions; a new one gets the usual ones.
-  struct stat old {};
-  if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ::fchmod(fd, old.st_mode & 07777);
-  }
   int error = writeAll(fd, bytes);
   // No fsync: a gallery run writes one page per few pictures and a flush each would cost more
   // than the thumbnails; the rename alone keeps a failed or interrupted write from replacing
@@ -86,13 +81,28 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   if (::close(fd) != 0 && error == 0) {
     error = errno;
   }
-  if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) {
-    error = errno;
-  }
   if (error != 0) {
     ::unlink(temp.c_str());
     throwErrno(error);
   }
+  return temp;
+}
+
+void putInPlace(const std::filesystem::path& temporary, const std::filesystem::path& file) {
+  // A file being replaced keeps its permissions; a new one gets the usual ones.
+  struct stat old {};
+  if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::chmod(temporary.c_str(), old.st_mode & 07777);
+  }
+  if (::rename(temporary.c_str(), file.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throwErrno(error);
+  }
+}
+
+void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
+  putInPlace(writeTemporaryFor(file, bytes), file);
 }
 
 }  // namespace vistrel

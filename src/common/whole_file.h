@@ -11,4 +11,12 @@ namespace vistrel {
 // and std::system_error carries the operating system's error code.
 void writeWholeFile(const std::filesystem::path& file, std::string_view bytes);
 
+// The two halves of writeWholeFile, for callers that put several files in place together.
+// writeTemporaryFor writes `bytes` to a fresh hidden file beside `file` and returns its path (on
+// failure nothing is left and std::system_error is thrown). putInPlace renames `temporary` over
+// `file`, keeping the permissions of the file it replaces; on failure it removes `temporary`
+// and throws std::system_error.
+std::filesystem::path writeTemporaryFor(const std::filesystem::path& file, std::string_view bytes);
+void putInPlace(const std::filesystem::path& temporary, const std::filesystem::path& file);
+
 }  // namespace vistrel

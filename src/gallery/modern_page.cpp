@@ -102,6 +102,16 @@ std::string styleSheetMark() {
   return "/* " + generatorText() + ": the style of the gallery pages beside it. */";
 }
 
+bool isOurModernPage(std::string_view page) {
+  static constexpr std::string_view head =
+      "<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
+      "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">\r\n"
+      "<meta name=\"generator\" content=\"Vistrel ";
+  static constexpr std::string_view tail = "</body>\r\n</html>\r\n";
+  return page.size() >= head.size() + tail.size() && page.substr(0, head.size()) == head &&
+         page.substr(page.size() - tail.size()) == tail;
+}
+
 ModernLayout modernLayout(std::span<const ThumbInfo> thumbs, int columns) {
   ModernLayout layout;
   layout.columns = std::max(columns, 1);

@@ -31,6 +31,10 @@ std::string generatorText();
 // The first line of vistrel.css; a sheet that starts with it is ours.
 std::string styleSheetMark();
 
+// True when `page` is the whole text of a modern page of ours: it opens with the lines up to a
+// generator tag naming Vistrel (of any version) and ends with the closing lines.
+bool isOurModernPage(std::string_view page);
+
 // What the page and the sheet are laid out by.
 struct ModernLayout {
   int columns = 1;      // columns on a wide screen, 1..100; also the pictures in the first row

@@ -1,7 +1,11 @@
 #include "gallery/page_writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <span>
 #include <system_error>
 
@@ -18,33 +22,67 @@ std::string utf8Path(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-void writePageFile(const std::filesystem::path& file, std::string_view text) {
-  try {
-    writeWholeFile(file, text);
-  } catch (const std::system_error& e) {
-    throw PageWriteError(utf8Path(file), e.code().message());
+// Pages are a few megabytes at the most (100 x 100 cells); anything larger is not one of ours.
+constexpr off_t kLargestPage = 256 << 20;
+
+enum class Existing { Absent, Page, Other };
+
+// What stands at a page's name: nothing, a regular file (read into `bytes`), or something else
+// (`error` says what: a folder, a file that cannot be read).
+Existing readExisting(const std::filesystem::path& file, std::string& bytes, int& error) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return error == ENOENT ? Existing::Absent : Existing::Other;
   }
+  struct stat st {};
+  error = 0;
+  Existing result = Existing::Other;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    error = EISDIR;
+  } else if (S_ISREG(st.st_mode) && st.st_size <= kLargestPage) {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      if (got <= 0) {
+        error = got < 0 ? errno : 0;
+        break;
+      }
+      done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    result = error == 0 ? Existing::Page : Existing::Other;
+  }
+  ::close(fd);
+  return result;
 }
 
-// True when no file stands at `file` or the one there starts with `mark`.
-bool freeOrOurs(const std::filesystem::path& file, const std::string& mark) {
-  std::error_code error;
-  if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
-    return true;
-  }
-  std::ifstream in(file, std::ios::binary);
-  std::string start(mark.size(), '\0');
-  return in.read(start.data(), static_cast<std::streamsize>(start.size())) && start == mark;
+std::string notOursReason() {
+  return "a file of that name is not a page of Vistrel's, so it was left as it is and no page "
+         "was changed; move it away and create again";
 }
 
-void writeStyleSheet(const std::filesystem::path& folder, const ModernLayout& layout) {
-  const std::filesystem::path file = folder / kStyleSheetName;
-  if (!freeOrOurs(file, styleSheetMark())) {
-    throw PageWriteError(utf8Path(file),
-                         "a file of that name that Vistrel did not write is there; it is left as "
-                         "it is (move it away to make modern pages here)");
-  }
-  writePageFile(file, ModernStyleSheet(layout));
+std::string notOursSheetReason() {
+  return "a file of that name is not Vistrel's style sheet, so it was left as it is and no page "
+         "was changed; move it away and create again";
+}
+
+std::string pageHeadText() {
+  std::string head;
+  PrintHead(head);
+  return head;
+}
+
+std::string pageTailText() {
+  std::string tail;
+  PrintClose(tail, "", "", "", "");
+  return tail.substr(tail.find("<BR><BR><BR>"));
 }
 
 }  // namespace
@@ -90,16 +128,43 @@ PageWriteError::PageWriteError(std::string file, std::string reason)
       file_(std::move(file)),
       reason_(std::move(reason)) {}
 
-void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
-                const TableSettings& table, int pageCount, const std::string& prefix,
-                ProgressDisplay& progress, PageStyle style) {
+int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
+               const TableSettings& table, int pageCount, const std::string& prefix,
+               ProgressDisplay& progress, PageStyle style) {
   const int imageCount = static_cast<int>(thumbs.size());
   const int16_t step = ProgressStep(progress.trackWidth(), imageCount);
   const bool modern = style == PageStyle::Modern;
   const ModernLayout layout = modernLayout(thumbs, table.Columns);
+  // Written pages wait under temporary names; whatever is still here when the writer leaves
+  // (by a failure) is removed.
+  struct Staged {
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files;
+    ~Staged() {
+      for (const auto& [temporary, page] : files) {
+        ::unlink(temporary.c_str());
+      }
+    }
+  } staged;
+  std::string existing;
+  // The sheet goes in place first, so no new page is ever shown without it.
   if (modern && pageCount > 0) {
-    writeStyleSheet(folder, layout);
+    const std::filesystem::path file = folder / kStyleSheetName;
+    const std::string sheet = ModernStyleSheet(layout);
+    int error = 0;
+    const Existing found = readExisting(file, existing, error);
+    if (found == Existing::Other ||
+        (found == Existing::Page && existing.rfind(styleSheetMark(), 0) != 0)) {
+      throw PageWriteError(utf8Path(file), notOursSheetReason());
+    }
+    if (found == Existing::Absent || existing != sheet) {
+      try {
+        staged.files.emplace_back(writeTemporaryFor(file, sheet), file);
+      } catch (const std::system_error& e) {
+        throw PageWriteError(utf8Path(file), e.code().message());
+      }
+    }
   }
+  const size_t sheets = staged.files.size();
   // The picture to place next; it runs on across pages.
   int k = 0;
   std::string page;
@@ -134,8 +199,100 @@ void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo
       PrintClose(page, nav.Home, nav.Previous, nav.Next, nav.Last);
     }
 
-    writePageFile(folder / pageName(p), page);
+    const std::filesystem::path file = folder / pageName(p);
+    int error = 0;
+    switch (readExisting(file, existing, error)) {
+      case Existing::Absent:
+        break;
+      case Existing::Page:
+        if (existing == page) {
+          continue;
+        }
+        if (!isOurPage(existing)) {
+          throw PageWriteError(utf8Path(file), notOursReason());
+        }
+        break;
+      case Existing::Other:
+        throw PageWriteError(utf8Path(file),
+                             error != 0 ? std::error_code(error, std::generic_category()).message()
+                                        : notOursReason());
+    }
+    try {
+      staged.files.emplace_back(writeTemporaryFor(file, page), file);
+    } catch (const std::system_error& e) {
+      throw PageWriteError(utf8Path(file), e.code().message());
+    }
   }
+  int changed = -static_cast<int>(sheets);
+  while (!staged.files.empty()) {
+    const auto [temporary, file] = staged.files.front();
+    staged.files.erase(staged.files.begin());
+    try {
+      putInPlace(temporary, file);
+      ++changed;
+    } catch (const std::system_error& e) {
+      throw PageWriteError(utf8Path(file), e.code().message());
+    }
+  }
+  return changed;
+}
+
+bool isOurPage(std::string_view page) {
+  static const std::string head = pageHeadText();
+  static const std::string tail = pageTailText();
+  return (page.size() >= head.size() + tail.size() && page.substr(0, head.size()) == head &&
+          page.substr(page.size() - tail.size()) == tail) ||
+         isOurModernPage(page);
+}
+
+int removeLeftoverStyleSheet(const std::filesystem::path& folder,
+                             std::vector<std::pair<std::string, std::string>>& problems) {
+  const std::filesystem::path file = folder / kStyleSheetName;
+  std::string existing;
+  int error = 0;
+  if (readExisting(file, existing, error) != Existing::Page ||
+      existing.rfind(styleSheetMark(), 0) != 0) {
+    return 0;
+  }
+  if (::unlink(file.c_str()) == 0) {
+    return 1;
+  }
+  if (errno != ENOENT) {
+    problems.emplace_back(std::string(kStyleSheetName),
+                          std::error_code(errno, std::generic_category()).message());
+  }
+  return 0;
+}
+
+int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
+                        std::vector<std::pair<std::string, std::string>>& problems) {
+  int removed = 0;
+  std::error_code ec;
+  std::string existing;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() < 13 || name.compare(0, 5, "Thumb") != 0 ||
+        name.compare(name.size() - 5, 5, ".html") != 0) {
+      continue;
+    }
+    const std::string digits = name.substr(5, name.size() - 10);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    const int number = std::stoi(digits);
+    int error = 0;
+    if (number <= pageCount || pageName(number) != name ||
+        readExisting(it->path(), existing, error) != Existing::Page || !isOurPage(existing)) {
+      continue;
+    }
+    if (::unlink(it->path().c_str()) == 0) {
+      ++removed;
+    } else if (errno != ENOENT) {
+      problems.emplace_back(name, std::error_code(errno, std::generic_category()).message());
+    }
+  }
+  return removed;
 }
 
 }  // namespace vistrel

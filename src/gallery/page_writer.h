@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/progress.h"
@@ -61,26 +63,46 @@ class PageWriteError : public std::runtime_error {
   std::string reason_;
 };
 
-// Writes pages 1..pageCount into `folder` (pages of later numbers left by an earlier, longer run
-// are not touched). `thumbs` holds the records of the pictures shown, in order: index 0 is
-// picture 1; the caller passes only pictures that have thumbnails. Pictures fill the cells row
-// by row and run on across pages; cells past the last picture are left out, so trailing rows
-// may be empty. `prefix` is the thumbnail file-name prefix (thumbnailName).
+// Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the
+// records of the pictures shown, in order: index 0 is picture 1; the caller passes only pictures
+// that have thumbnails. Pictures fill the cells row by row and run on across pages; cells past
+// the last picture are left out, so trailing rows may be empty. `prefix` is the thumbnail
+// file-name prefix (thumbnailName). Pages of later numbers are left to removeLeftoverPages.
 //
 // Progress: for each page the notice shows pageStatusText; the fill grows by
 // ProgressStep(trackWidth, thumbs.size()) once per cell slot of every page, filled or not.
 // The caller resets the fill beforehand.
 //
-// Each page is written whole under a temporary name in `folder` and renamed into place, so a
-// failure never leaves a half-written page or destroys the page of an earlier run. The first
-// failure throws PageWriteError naming the page; pages finished before it stay.
+// All or nothing: every page is written under a temporary name first, and only when all are
+// written are they renamed into place, so a failure (a full disk) leaves the earlier gallery
+// whole. A page whose bytes would not change is not rewritten, so its modification time stays.
+// A file of a page's name that is not a page of ours is never replaced. The first failure
+// throws PageWriteError naming the page; then no page has changed. Returns how many pages were
+// written (the unchanged ones not counted).
 //
 // In the modern style the pages hold the same pictures (border, padding and spacing do not
-// apply) and kStyleSheetName is written before the first page. A file of that name that does
-// not start with styleSheetMark is not ours: it is left as it is and PageWriteError names it
-// before any page is written.
-void CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
-                const TableSettings& table, int pageCount, const std::string& prefix,
-                ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
+// apply) and kStyleSheetName goes in place with them, under the same rules: rewritten only when
+// its bytes change, and a file of that name that does not start with styleSheetMark is not
+// ours, so it is left as it is and PageWriteError names it.
+int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
+               const TableSettings& table, int pageCount, const std::string& prefix,
+               ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
+
+// True when `page` is the whole text of a gallery page this program writes in either style (the
+// classic pages' fixed opening and closing lines, or the modern pages' generator tag), whatever
+// its pictures.
+bool isOurPage(std::string_view page);
+
+// Removes kStyleSheetName from `folder` when it is ours (a classic gallery needs none) and
+// returns 1, or 0 when there was none or it is not ours. A sheet that cannot be removed is
+// reported in `problems` as (file name, reason).
+int removeLeftoverStyleSheet(const std::filesystem::path& folder,
+                             std::vector<std::pair<std::string, std::string>>& problems);
+
+// Removes the pages of ours numbered past `pageCount` (left by an earlier, longer gallery) and
+// returns how many it removed. A file of such a name that is not a page of ours stays; a page
+// that cannot be removed is reported in `problems` as (file name, reason).
+int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
+                        std::vector<std::pair<std::string, std::string>>& problems);
 
 }  // namespace vistrel

@@ -82,21 +82,48 @@ class Encoder {
   unsigned long capacity_ = 0;
 };
 
-bool replaceFile(const std::string& fileName, const uint8_t* data, size_t size) {
+constexpr size_t kMaxRecord = 60000;
+constexpr size_t kJfifEnd = 20;  // SOI and the 16-byte JFIF APP0 segment
+
+bool replaceFile(const std::string& fileName, const uint8_t* data, size_t size,
+                 std::string_view record, int* osError) {
+  const std::string_view jpeg(reinterpret_cast<const char*>(data), size);
+  std::string withRecord;
+  if (!record.empty()) {
+    if (size < kJfifEnd || data[2] != 0xFF || data[3] != 0xE0) {
+      return false;
+    }
+    const size_t length = record.size() + 2;
+    withRecord.reserve(size + length + 2);
+    withRecord.append(jpeg.substr(0, kJfifEnd));
+    withRecord.push_back(static_cast<char>(0xFF));
+    withRecord.push_back(static_cast<char>(0xEB));
+    withRecord.push_back(static_cast<char>(length >> 8));
+    withRecord.push_back(static_cast<char>(length & 0xFF));
+    withRecord.append(record);
+    withRecord.append(jpeg.substr(kJfifEnd));
+  }
   try {
-    writeWholeFile(std::filesystem::path(fileName),
-                   std::string_view(reinterpret_cast<const char*>(data), size));
+    writeWholeFile(std::filesystem::path(fileName), record.empty() ? jpeg : withRecord);
     return true;
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& e) {
+    if (osError != nullptr) {
+      *osError = e.code().value();
+    }
     return false;
   }
 }
 
 }  // namespace
 
-bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t quality) {
+bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t quality,
+                   std::string_view record, int* osError) {
+  if (osError != nullptr) {
+    *osError = 0;
+  }
   const uint8_t* bits = dib.DIBSectionBitsPtr();
-  if (bits == nullptr || fileName.empty() || quality < 1 || quality > 100) {
+  if (bits == nullptr || fileName.empty() || quality < 1 || quality > 100 ||
+      record.size() > kMaxRecord) {
     return false;
   }
   thread_local Encoder encoder;
@@ -104,7 +131,7 @@ bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t qualit
   unsigned long size = 0;
   bool ok = encoder.encode(bits, dib.Width(), dib.BytesPerScanLine(), dib.Height(), quality, jpeg,
                            size) &&
-            replaceFile(fileName, jpeg, size);
+            replaceFile(fileName, jpeg, size, record, osError);
   encoder.trim();
   return ok;
 }

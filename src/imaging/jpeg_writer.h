@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "imaging/dib_section.h"
 
@@ -15,6 +16,10 @@ namespace vistrel::imaging {
 // was. Returns true when the file is in place; false, without reading pixel memory, when the DIB
 // holds no pixels, and false for an empty or unwritable path, a quality outside 1 to 100 or an
 // encoder failure. Safe to call from several threads at once (on different DIBs).
-bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t quality);
+// `record`, when not empty, is the payload of one APP11 segment placed right after the JFIF
+// header (at most 60000 bytes; longer gives false). `osError`, when given, receives the system's
+// error number of a failed file write, and 0 for any other failure.
+bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t quality,
+                   std::string_view record = {}, int* osError = nullptr);
 
 }  // namespace vistrel::imaging

@@ -32,8 +32,9 @@ class ShownWhileRunning {
 // Decoding a large JPEG allocates and zeroes tens of megabytes per picture. By default the
 // allocator hands blocks that large out as fresh mappings and returns them at once, so every
 // picture pays the page faults again (a third of the batch's processor time on photos). For the
-// run, blocks up to 32 MB stay in the heap and are reused; afterwards the defaults come back and
-// the free memory is returned.
+// run, blocks up to 32 MB stay in the heap and are reused; afterwards the thresholds are set back
+// to the allocator's starting values (which also ends its own adjusting of them for this process)
+// and the free memory is returned.
 class ReusedLargeBlocks {
  public:
   ReusedLargeBlocks() {
@@ -62,6 +63,16 @@ std::string CreateReport::problemText() const {
   return text;
 }
 
+std::string CreateReport::removedText() const {
+  if (filesRemoved == 0) {
+    return "";
+  }
+  return (filesRemoved == 1 ? std::string("1 file") : std::to_string(filesRemoved) + " files") +
+         " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages past "
+         "the last) " +
+         (filesRemoved == 1 ? "was" : "were") + " removed.";
+}
+
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
   return prefixProblem(settings.thumbnails.prefix);
 }
@@ -73,6 +84,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     return report;
   }
   const auto& folder = settings.thumbnails.folder;
+  // Modern pages also need each picture's double-density thumbnail.
+  BatchSettings thumbnails = settings.thumbnails;
+  thumbnails.make2x = settings.style == PageStyle::Modern;
   bool firstPageWritten = false;
   {
     progress.setFillWidth(0);
@@ -83,39 +97,58 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
 
     auto batch = [&] {
       ReusedLargeBlocks reuse;
-      BatchSettings thumbnails = settings.thumbnails;
-      thumbnails.make2x = settings.style == PageStyle::Modern;
       return MakeThumbnails(thumbnails, progress);
     }();
     report.thumbs = std::move(batch.thumbs);
     report.problems = std::move(batch.problems);
     report.last = batch.last;
+    report.thumbnailsMade = batch.made;
+    report.thumbnailsKept = batch.kept;
 
     progress.setFillWidth(0);
     const auto& table = settings.table;
     report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
     if (report.pageCount > 0) {
       try {
-        CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
-                   progress, settings.style);
-        firstPageWritten = true;
+        report.pagesChanged = CreateHTML(folder, report.thumbs, table, report.pageCount,
+                                         settings.thumbnails.prefix, progress, settings.style);
+        report.pagesInPlace = true;
       } catch (const PageWriteError& e) {
-        const auto page = std::filesystem::path(e.file()).filename().string();
-        // The style sheet goes before the pages, so when it fails no page was written.
-        const bool sheet = page == kStyleSheetName;
-        report.problems.push_back({page, (sheet ? "the style sheet could not be written: "
-                                                : "the page could not be "
-                                                  "written: ") +
-                                             e.reason()});
-        firstPageWritten = !sheet && page != pageName(1);
+        const auto file = std::filesystem::path(e.file()).filename().string();
+        report.problems.push_back(
+            {file,
+             (file == kStyleSheetName ? "the style sheet could not be written: "
+                                      : "the page could not be written: ") +
+                 e.reason(),
+             ProblemKind::PageNotWritten});
       }
     }
+    if (report.pagesInPlace) {
+      std::vector<std::pair<std::string, std::string>> notRemoved;
+      report.filesRemoved = removeLeftoverPages(folder, report.pageCount, notRemoved);
+      for (auto& [file, reason] : notRemoved) {
+        report.problems.push_back(
+            {file, "this leftover page could not be removed: " + reason, ProblemKind::NotRemoved});
+      }
+      report.filesRemoved += removeLeftoverThumbnails(thumbnails, report.problems);
+      if (settings.style == PageStyle::Classic) {
+        notRemoved.clear();
+        report.filesRemoved += removeLeftoverStyleSheet(folder, notRemoved);
+        for (auto& [file, reason] : notRemoved) {
+          report.problems.push_back({file,
+                                     "this leftover style sheet could not be removed: " + reason,
+                                     ProblemKind::NotRemoved});
+        }
+      }
+    }
+    firstPageWritten = report.pagesInPlace;
   }
   if (settings.openFirstPage && firstPageWritten && shell != nullptr) {
     const auto first = pageName(1);
     report.firstPageOpened = shell->openDocument(folder / first);
     if (!report.firstPageOpened) {
-      report.problems.push_back({first, "no program could be started to show the page"});
+      report.problems.push_back(
+          {first, "no program could be started to show the page", ProblemKind::PageNotOpened});
     }
   }
   return report;

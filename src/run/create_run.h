@@ -28,7 +28,8 @@ struct CreateSettings {
   TableSettings table;        // rows, columns, border, padding, spacing
   bool openFirstPage = true;  // "Open in Browser" checked
   // Modern pages also need each picture's double-density thumbnail; the run asks the batch for
-  // them, whatever thumbnails.make2x says.
+  // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
+  // the double-density thumbnails and the style sheet a modern run left.
   PageStyle style = PageStyle::Classic;
 };
 
@@ -40,10 +41,17 @@ struct CreateReport {
   std::vector<ThumbInfo> thumbs;  // the pictures the pages show, in list order
   FitSize last;                   // the last fit (the window's X and Y)
   int pageCount = 0;              // pages the gallery has
+  bool pagesInPlace = false;      // the pages of this gallery are all in place
+  int pagesChanged = 0;           // pages written because their text changed
+  int thumbnailsMade = 0;         // thumbnails written by this run
+  int thumbnailsKept = 0;         // thumbnails already up to date, left as they were
+  int filesRemoved = 0;           // leftover thumbnails and pages of an earlier gallery
   bool firstPageOpened = false;
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;
+  // "3 files of an earlier gallery were removed: ..." ("" when none were).
+  std::string removedText() const;
 };
 
 // Why the run would not start (a prefix that cannot stand in a file name), or nothing.
@@ -53,8 +61,10 @@ std::optional<std::string> createSettingsProblem(const CreateSettings& settings)
 // the notice (repainted at once) and the track, makes the thumbnails, resets the fill, writes
 // the pages of the pictures that have thumbnails, hides the notice and the track, then opens
 // the first page through `shell` when asked and it was written. The notice and the track are
-// hidden however the run ends, also when it ends by an exception. A picture or page that cannot
-// be made is in the report and does not stop the run; a page failure ends the pages there.
+// hidden however the run ends, also when it ends by an exception. A picture that cannot be made
+// is in the report and does not stop the run. The pages go in place all together or not at all;
+// only once they are in place are the earlier gallery's leftovers (thumbnails of pictures no
+// longer shown, pages past the new count) removed, so a failed run leaves the old gallery whole.
 CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell);
 
 }  // namespace vistrel

@@ -1,6 +1,8 @@
 #include "thumbs/create_thumb.h"
 
+#include <algorithm>
 #include <exception>
+#include <system_error>
 #include <utility>
 
 #include "imaging/jpeg_writer.h"
@@ -45,8 +47,22 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
                        " pixels";
       return outcome;
     }
-    if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality)) {
+    imaging::ThumbRecord record = job.record;
+    record.largestWidth = job.largestWidth;
+    record.largestHeight = job.largestHeight;
+    record.quality = job.quality;
+    record.twipsPerPixelX = job.twipsPerPixelX;
+    record.twipsPerPixelY = job.twipsPerPixelY;
+    record.width = outcome.size.X;
+    record.height = outcome.size.Y;
+    record.pictureWidth = static_cast<uint32_t>(std::max(outcome.pictureWidth, 0));
+    record.pictureHeight = static_cast<uint32_t>(std::max(outcome.pictureHeight, 0));
+    if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality,
+                                imaging::encodeThumbRecord(record), &outcome.osError)) {
       outcome.reason = "the thumbnail could not be written in " + job.output.parent_path().string();
+      if (outcome.osError != 0) {
+        outcome.reason += ": " + std::system_category().message(outcome.osError);
+      }
       return outcome;
     }
     if (!job.output2x.empty()) {
@@ -58,9 +74,16 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
                          std::to_string(doubled.X) + " x " + std::to_string(doubled.Y) + " pixels";
         return outcome;
       }
-      if (!imaging::WriteJpegFile(canvas, job.output2x.string(), job.quality)) {
+      record.scale = 2;
+      record.width = doubled.X;
+      record.height = doubled.Y;
+      if (!imaging::WriteJpegFile(canvas, job.output2x.string(), job.quality,
+                                  imaging::encodeThumbRecord(record), &outcome.osError)) {
         outcome.reason = "the double-density thumbnail could not be written in " +
                          job.output2x.parent_path().string();
+        if (outcome.osError != 0) {
+          outcome.reason += ": " + std::system_category().message(outcome.osError);
+        }
         return outcome;
       }
     }

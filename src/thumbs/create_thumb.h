@@ -9,6 +9,7 @@
 #include "browse/fit.h"
 #include "imaging/dib_section.h"
 #include "imaging/picture.h"
+#include "imaging/thumb_record.h"
 
 namespace vistrel {
 
@@ -26,6 +27,9 @@ struct ThumbJob {
   int32_t quality = 65;         // JPEG quality, 1 to 100
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
+  // The mark the file carries: the picture's name, size and time as read before the decode.
+  // Its settings and thumbnail size are filled in from the fields above and the fit.
+  imaging::ThumbRecord record;
 };
 
 struct ThumbOutcome {
@@ -34,6 +38,7 @@ struct ThumbOutcome {
   int pictureWidth = 0;  // the picture's natural size, once its headers were read
   int pictureHeight = 0;
   std::string reason;  // when !ok: why, for a person
+  int osError = 0;     // when the file could not be written: the system's error number
 };
 
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the

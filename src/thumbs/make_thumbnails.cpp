@@ -1,6 +1,11 @@
 #include "thumbs/make_thumbnails.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <algorithm>
 #include <condition_variable>
@@ -12,10 +17,13 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "browse/file_size.h"
 #include "common/numbers.h"
+#include "common/whole_file.h"
 #include "imaging/dib_section.h"
+#include "imaging/thumb_record.h"
 #include "thumbs/create_thumb.h"
 #include "thumbs/prefix_check.h"
 
@@ -117,14 +125,120 @@ std::string nameKey(std::string_view name) {
   return key;
 }
 
-bool fileStands(const fs::path& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
-}
-
 void removeQuietly(const fs::path& path) {
   std::error_code ignored;
   fs::remove(path, ignored);
+}
+
+std::string systemReason(int error) {
+  return std::system_category().message(error);
+}
+
+// What the batch does with one picture, decided before any thumbnail is made.
+enum class Plan {
+  Skip,     // a problem was found already
+  Keep,     // its thumbnail is up to date
+  Create,   // no file has the thumbnail's name
+  Replace,  // a thumbnail of ours is there but out of date or damaged
+};
+
+std::string takenReason(const std::string& target) {
+  return "its thumbnail's name " + target +
+         " is taken by a file that is not a thumbnail of Vistrel's, which was left as it is; "
+         "choose another prefix";
+}
+
+// Renames `from` to `to` only while no file has the name `to`, so a file that appeared there
+// during the run is never replaced. Returns 0 or the system's error number (EEXIST when taken).
+int renameNoReplace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    return errno;
+  }
+  // A file system without the flag: a hard link fails on a taken name just as well.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  if (errno == EEXIST) {
+    return EEXIST;
+  }
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(to, ec))) {
+    return EEXIST;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// What stands at a thumbnail's name and what the batch may do with it.
+struct NamePlan {
+  bool exists = false;  // a file of ours is there (else: nothing)
+  bool taken = false;   // a file that is not ours is there: never touch it
+  bool keep = false;    // ours, whole, and made from the same picture with the same settings
+  imaging::ThumbRecord record;  // when keep
+};
+
+// `wanted` is the record a thumbnail made now would carry, less its own size (and the picture's
+// size, taken from the file's record), which only the decode gives.
+NamePlan planFor(const fs::path& target, imaging::ThumbRecord wanted, int scale, bool rebuild) {
+  NamePlan plan;
+  struct stat existing {};
+  if (::lstat(target.c_str(), &existing) != 0) {
+    return plan;
+  }
+  const auto mark =
+      S_ISREG(existing.st_mode) ? imaging::readThumbMark(target, true) : imaging::ThumbMarkResult{};
+  if (mark.mark == imaging::ThumbMark::None) {
+    plan.taken = true;
+    return plan;
+  }
+  plan.exists = true;
+  if (mark.mark == imaging::ThumbMark::Ours && !rebuild) {
+    wanted.scale = scale;
+    if (scale == 1) {
+      wanted.width = mark.record.width;
+      wanted.height = mark.record.height;
+      wanted.pictureWidth = mark.record.pictureWidth;
+      wanted.pictureHeight = mark.record.pictureHeight;
+    }
+    plan.keep = mark.record == wanted && wanted.width > 0 && wanted.height > 0;
+    plan.record = mark.record;
+  }
+  return plan;
+}
+
+// Puts a finished thumbnail in place: under a free name only while it stays free, over a
+// thumbnail of ours only while it is still ours. Returns 0 or the system's error number
+// (EEXIST when a file of the user's took the name during the run).
+int placeThumbnail(const fs::path& temporary, const fs::path& target, bool create) {
+  if (create) {
+    return renameNoReplace(temporary, target);
+  }
+  if (imaging::readThumbMark(target).mark == imaging::ThumbMark::None &&
+      fs::exists(fs::symlink_status(target))) {
+    return EEXIST;
+  }
+  try {
+    putInPlace(temporary, target);
+  } catch (const std::system_error& e) {
+    return e.code().value();
+  }
+  return 0;
+}
+
+ThumbInfo thumbInfo(const std::string& name, uint64_t sourceSize, FitSize size,
+                    uint32_t pictureWidth, uint32_t pictureHeight, bool has2x) {
+  ThumbInfo info;
+  info.Width = size.X;
+  info.Height = size.Y;
+  info.FileName = name;
+  info.FileSize = FormatFileSize(static_cast<long long>(sourceSize));
+  info.PictureWidth = static_cast<int>(std::min<uint32_t>(pictureWidth, 1u << 30));
+  info.PictureHeight = static_cast<int>(std::min<uint32_t>(pictureHeight, 1u << 30));
+  info.Has2x = has2x;
+  return info;
 }
 
 }  // namespace
@@ -145,14 +259,32 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     return result;
   }
 
-  // Names are fixed for the whole run: the thumbnail of each picture, a temporary name for it,
-  // and which earlier picture (if any) writes a thumbnail over this one's source, which must
-  // then be read only after that thumbnail is in place, as a one-at-a-time run would read it.
+  // Every picture's plan is fixed before the first thumbnail is made: its thumbnail's name, the
+  // picture's size and time (recorded in the thumbnail), and whether the thumbnail that stands
+  // there is kept, replaced or must not be touched.
   std::vector<ThumbJob> jobs(count);
   std::vector<std::string> targets(count);
+  std::vector<Plan> plans(count, Plan::Create);
+  std::vector<Plan> plans2x(count, Plan::Create);
+  std::vector<std::string> planProblems(count);
+  std::vector<imaging::ThumbRecord> keptRecords(count);
+  std::unordered_map<std::string, int> claimedBy;
+  // The double-density thumbnails' names, "" where a picture has none: a name that is a
+  // picture's or a 1x thumbnail's ("a@2x.jpg" beside "a.jpg") would overwrite that file.
   std::vector<std::string> targets2x(count);
-  std::vector<int> mustFollow(count, -1);
-  std::unordered_map<std::string, int> lastWriter;
+  if (settings.make2x) {
+    std::unordered_set<std::string> taken;
+    for (const auto& name : settings.pictureNames) {
+      taken.insert(nameKey(name));
+      taken.insert(nameKey(thumbnailName(settings.prefix, name)));
+    }
+    for (int i = 0; i < count; ++i) {
+      const std::string name2x = thumbnail2xName(settings.prefix, settings.pictureNames[i]);
+      if (taken.insert(nameKey(name2x)).second) {
+        targets2x[i] = name2x;
+      }
+    }
+  }
   const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
@@ -165,40 +297,61 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.quality = settings.quality;
     job.twipsPerPixelX = settings.twipsPerPixelX;
     job.twipsPerPixelY = settings.twipsPerPixelY;
-    if (const auto writer = lastWriter.find(nameKey(name)); writer != lastWriter.end()) {
-      mustFollow[i] = writer->second;
+    job.record.sourceName = name;
+    if (!targets2x[i].empty()) {
+      job.output2x = settings.folder / (tempStem + std::to_string(i) + "-2x.tmp");
     }
-    lastWriter[nameKey(targets[i])] = i;
-  }
-  if (settings.make2x) {
-    // A 2x name that is a picture's or another 1x thumbnail's ("a@2x.jpg" beside "a.jpg")
-    // would overwrite it, so that picture goes without.
-    std::unordered_map<std::string, int> taken;
-    for (const auto& name : settings.pictureNames) {
-      taken[nameKey(name)] = 1;
-    }
-    for (const auto& target : targets) {
-      taken[nameKey(target)] = 1;
-    }
-    for (int i = 0; i < count; ++i) {
-      const std::string name2x = thumbnail2xName(settings.prefix, settings.pictureNames[i]);
-      if (taken.count(nameKey(name2x)) == 0 &&
-          !(settings.prefix.empty() && fileStands(settings.folder / name2x))) {
-        targets2x[i] = name2x;
-        jobs[i].output2x = settings.folder / (tempStem + std::to_string(i) + "-2x.tmp");
-      }
-    }
-  }
 
-  // With an empty prefix a thumbnail is named like a picture (its own, or x.jpg for x.gif).
-  const bool guardPictures = settings.prefix.empty();
-  auto wouldReplacePicture = [&](int i) {
-    return guardPictures && fileStands(settings.folder / targets[i]);
-  };
-  auto replaceReason = [&](int i) {
-    return "its thumbnail would replace the picture " + targets[i] +
-           "; choose a prefix for the thumbnails";
-  };
+    const auto [claim, first] = claimedBy.emplace(nameKey(targets[i]), i);
+    if (!first) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = "its thumbnail " + targets[i] + " is the thumbnail of " +
+                        settings.pictureNames[claim->second] + "; rename one of the two pictures";
+      continue;
+    }
+    struct stat source {};
+    if (::stat(job.source.c_str(), &source) != 0) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = systemReason(errno);
+      continue;
+    }
+    job.record.sourceSize = static_cast<uint64_t>(source.st_size);
+    job.record.sourceMtimeNs =
+        static_cast<int64_t>(source.st_mtim.tv_sec) * 1000000000 + source.st_mtim.tv_nsec;
+
+    imaging::ThumbRecord wanted = job.record;
+    wanted.largestWidth = job.largestWidth;
+    wanted.largestHeight = job.largestHeight;
+    wanted.quality = job.quality;
+    wanted.twipsPerPixelX = job.twipsPerPixelX;
+    wanted.twipsPerPixelY = job.twipsPerPixelY;
+    const NamePlan plan1x = planFor(settings.folder / targets[i], wanted, 1, settings.rebuild);
+    // The 2x copy follows the rules of the 1x one, and is checked against it: same picture and
+    // settings, twice the size.
+    NamePlan plan2x;
+    plan2x.keep = true;
+    if (!targets2x[i].empty()) {
+      imaging::ThumbRecord wanted2x = wanted;
+      if (plan1x.keep) {
+        wanted2x.width = plan1x.record.width * 2;
+        wanted2x.height = plan1x.record.height * 2;
+        wanted2x.pictureWidth = plan1x.record.pictureWidth;
+        wanted2x.pictureHeight = plan1x.record.pictureHeight;
+      }
+      plan2x = planFor(settings.folder / targets2x[i], wanted2x, 2, settings.rebuild);
+    }
+    if (plan1x.taken || plan2x.taken) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = takenReason(plan1x.taken ? targets[i] : targets2x[i]);
+    } else if (plan1x.keep && plan2x.keep) {
+      plans[i] = Plan::Keep;
+      keptRecords[i] = plan1x.record;
+    } else {
+      plans[i] = plan1x.exists ? Plan::Replace : Plan::Create;
+      plans2x[i] = plan2x.exists ? Plan::Replace : Plan::Create;
+    }
+  }
+  auto needsRender = [&](int i) { return plans[i] == Plan::Create || plans[i] == Plan::Replace; };
 
   int workers = settings.workers > 0 ? settings.workers
                                      : static_cast<int>(std::thread::hardware_concurrency());
@@ -218,7 +371,9 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       for (size_t i = committed; i < jobs.size(); ++i) {
         if (rendered[i]) {
           removeQuietly(jobs[i].output);
-          removeQuietly(jobs[i].output2x);
+          if (!jobs[i].output2x.empty()) {
+            removeQuietly(jobs[i].output2x);
+          }
         }
       }
     }
@@ -232,8 +387,8 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
 
   for (int i = 0; i < count; ++i) {
     if (pool) {
-      while (nextSubmit < count && nextSubmit < i + window && mustFollow[nextSubmit] < i) {
-        if (!wouldReplacePicture(nextSubmit)) {
+      while (nextSubmit < count && nextSubmit < i + window) {
+        if (needsRender(nextSubmit)) {
           rendered[nextSubmit] = 1;
           pool->submit(static_cast<size_t>(nextSubmit));
         }
@@ -244,62 +399,108 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
 
     const auto& name = settings.pictureNames[i];
     const auto target = settings.folder / targets[i];
-    ThumbOutcome outcome;
-    bool placed = false;  // the thumbnail is in place under its own name
-    if (!pool) {
-      if (!wouldReplacePicture(i)) {
+    if (plans[i] == Plan::Skip) {
+      result.problems.push_back({name, planProblems[i]});
+    } else if (plans[i] == Plan::Keep) {
+      const auto& record = keptRecords[i];
+      result.last = {static_cast<int16_t>(record.width), static_cast<int16_t>(record.height)};
+      result.thumbs.push_back(thumbInfo(name, record.sourceSize, result.last, record.pictureWidth,
+                                        record.pictureHeight, !targets2x[i].empty()));
+      ++result.kept;
+    } else {
+      ThumbOutcome outcome;
+      if (!pool) {
         rendered[i] = 1;
         outcome = RenderPool::renderGuarded(jobs[i], ownCanvas);
-      }
-    } else if (rendered[i]) {
-      outcome = pool->take(static_cast<size_t>(i));
-    }
-    if (outcome.size.X != 0) {
-      result.last = outcome.size;
-    }
-
-    if (!rendered[i] || wouldReplacePicture(i)) {
-      result.problems.push_back({name, replaceReason(i)});
-    } else if (!outcome.ok) {
-      result.problems.push_back({name, outcome.reason});
-    } else {
-      std::error_code sizeError;
-      std::error_code renameError;
-      const auto length = fs::file_size(jobs[i].source, sizeError);
-      const bool has2x = !targets2x[i].empty();
-      if (!sizeError && has2x) {
-        fs::rename(jobs[i].output2x, settings.folder / targets2x[i], renameError);
-      }
-      if (!sizeError && !renameError) {
-        fs::rename(jobs[i].output, target, renameError);
-      }
-      if (sizeError) {
-        result.problems.push_back({name, "its size cannot be read: " + sizeError.message()});
-      } else if (renameError) {
-        result.problems.push_back(
-            {name, "its thumbnail " + targets[i] +
-                       " could not be put in place: " + renameError.message()});
       } else {
-        placed = true;
-        ThumbInfo info;
-        info.FileName = name;
-        info.FileSize = FormatFileSize(static_cast<long long>(length));
-        info.Width = outcome.size.X;
-        info.Height = outcome.size.Y;
-        info.PictureWidth = outcome.pictureWidth;
-        info.PictureHeight = outcome.pictureHeight;
-        info.Has2x = has2x;
-        result.thumbs.push_back(std::move(info));
+        outcome = pool->take(static_cast<size_t>(i));
       }
-    }
-    if (rendered[i] && !placed) {
-      removeQuietly(jobs[i].output);
-      removeQuietly(jobs[i].output2x);
+      if (outcome.size.X != 0) {
+        result.last = outcome.size;
+      }
+      bool placed = false;
+      if (!outcome.ok) {
+        result.problems.push_back({name, outcome.reason});
+      } else {
+        // The 2x copy first: a page never names a 2x file that is not there.
+        const bool has2x = !targets2x[i].empty();
+        int error = has2x ? placeThumbnail(jobs[i].output2x, settings.folder / targets2x[i],
+                                           plans2x[i] == Plan::Create)
+                          : 0;
+        const std::string& which = error != 0 ? targets2x[i] : targets[i];
+        if (error == 0) {
+          error = placeThumbnail(jobs[i].output, target, plans[i] == Plan::Create);
+        }
+        if (error == EEXIST) {
+          result.problems.push_back({name, takenReason(which)});
+        } else if (error != 0) {
+          result.problems.push_back(
+              {name,
+               "its thumbnail " + which + " could not be put in place: " + systemReason(error)});
+        } else {
+          placed = true;
+          result.thumbs.push_back(thumbInfo(name, jobs[i].record.sourceSize, outcome.size,
+                                            static_cast<uint32_t>(outcome.pictureWidth),
+                                            static_cast<uint32_t>(outcome.pictureHeight), has2x));
+          ++result.made;
+        }
+      }
+      if (!placed) {
+        removeQuietly(jobs[i].output);
+        if (!jobs[i].output2x.empty()) {
+          removeQuietly(jobs[i].output2x);
+        }
+      }
     }
     sweeper.committed = i + 1;
     growFill(progress, step);
   }
   return result;
+}
+
+int removeLeftoverThumbnails(const BatchSettings& settings, std::vector<RunProblem>& problems) {
+  const int count =
+      std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
+  // Each thumbnail name belongs to the first picture that names it, as in the batch.
+  std::unordered_map<std::string, std::string> owner;
+  std::unordered_map<std::string, std::string> owner2x;  // only when 2x copies belong
+  std::unordered_set<std::string> pictures;
+  for (int i = 0; i < count; ++i) {
+    const auto& name = settings.pictureNames[i];
+    owner.emplace(thumbnailName(settings.prefix, name), name);
+    if (settings.make2x) {
+      owner2x.emplace(thumbnail2xName(settings.prefix, name), name);
+    }
+    pictures.insert(name);
+  }
+  int removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(settings.folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (pictures.count(name) != 0 || name.size() < 4 ||
+        nameKey(std::string_view(name).substr(name.size() - 4)) != ".jpg") {
+      continue;
+    }
+    const auto mark = imaging::readThumbMark(it->path());
+    if (mark.mark == imaging::ThumbMark::None) {
+      continue;
+    }
+    const auto& owners = mark.record.scale == 2 ? owner2x : owner;
+    const auto belongs = owners.find(name);
+    if (mark.mark == imaging::ThumbMark::Ours &&
+        (mark.record.scale == 1 || mark.record.scale == 2) && belongs != owners.end() &&
+        belongs->second == mark.record.sourceName) {
+      continue;
+    }
+    if (::unlink(it->path().c_str()) == 0) {
+      ++removed;
+    } else if (errno != ENOENT) {
+      problems.push_back({name,
+                          "this leftover thumbnail could not be removed: " + systemReason(errno),
+                          ProblemKind::NotRemoved});
+    }
+  }
+  return removed;
 }
 
 }  // namespace vistrel

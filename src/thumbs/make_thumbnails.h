@@ -24,15 +24,24 @@ struct BatchSettings {
   int32_t quality = 65;                   // JPEG quality, 60 to 100
   float twipsPerPixelX = 15;              // the screen's, read when the run starts
   float twipsPerPixelY = 15;
-  int workers = 0;  // threads for decoding and encoding; 0: one per core
+  int workers = 0;       // threads for decoding and encoding; 0: one per core
+  bool rebuild = false;  // make every thumbnail again, even one that is up to date
   // Also make each picture's double-density thumbnail (thumbnail2xName) from the same decode.
   bool make2x = false;
+};
+
+enum class ProblemKind {
+  PictureSkipped,  // the picture has no thumbnail and is left out of the pages
+  PageNotWritten,  // the pages were not put in place
+  PageNotOpened,   // everything was written, but no program showed the first page
+  NotRemoved,      // a leftover of an earlier run could not be removed
 };
 
 // A picture or page the run could not make, and why (for a person).
 struct RunProblem {
   std::string file;  // a name in the folder (UTF-8)
   std::string reason;
+  ProblemKind kind = ProblemKind::PictureSkipped;
   bool operator==(const RunProblem&) const = default;
 };
 
@@ -42,14 +51,20 @@ struct BatchResult {
   std::vector<ThumbInfo> thumbs;
   std::vector<RunProblem> problems;  // pictures left without a thumbnail, in the list's order
   FitSize last;                      // the last fit (the window's X and Y)
+  int made = 0;                      // thumbnails written by this run
+  int kept = 0;                      // thumbnails already up to date, left as they were
 };
 
 // Makes the thumbnails of settings.pictureNames[0 .. ImageCount-1] in list order. For picture i
 // (1-based) the notice reads "Processing images...     (i of ImageCount)" while it is worked
 // on, and the fill grows by ProgressStep once it is done. Each thumbnail is named by
-// thumbnailName and replaces a file of that name, with one exception: with an empty prefix a
-// thumbnail is named like a picture, so it is never written where a file already stands (that
-// would destroy the picture). Decoding and encoding run on worker threads, but files, records,
+// thumbnailName and carries a record of its picture and settings (thumb_record.h). A file of
+// that name replaces only a thumbnail of ours: a file without our mark (a user's photo that
+// happens to have the name) is left byte for byte and the picture is skipped with a reason.
+// A thumbnail whose record matches the picture's name, size and modification time and the
+// settings is kept without decoding (unless settings.rebuild). When two pictures would share
+// one thumbnail name (x.gif and x.jpg), the first in the list has it and the other is skipped.
+// Decoding and encoding run on worker threads, but files, records,
 // notice and fill change in list order on the calling thread, so the result is exactly that of
 // one picture at a time. A picture that cannot be made is reported and the run goes on. The
 // caller does not get back to its event loop until the batch returns. A prefix that
@@ -59,6 +74,12 @@ struct BatchResult {
 // left out, and the 1x thumbnail made alone, where its name is that of a picture of the list or
 // of another picture's 1x thumbnail, or (with an empty prefix) where a file already stands.
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress);
+
+// Removes the files in settings.folder that carry our thumbnail mark but are not the thumbnail
+// of one of the gallery's pictures (its picture is gone or renamed, or the prefix changed), and
+// returns how many it removed. Files without our mark are never touched. A file that cannot be
+// removed is added to `problems`.
+int removeLeftoverThumbnails(const BatchSettings& settings, std::vector<RunProblem>& problems);
 
 // The notice's text while picture `number` (1-based) of `count` is processed.
 std::string batchStatus(int number, int count);

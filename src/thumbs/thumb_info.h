@@ -18,6 +18,8 @@ struct ThumbInfo {
   int PictureHeight = 0;
   // A double-density thumbnail (thumbnail2xName, twice Width x Height) stands beside the 1x one.
   bool Has2x = false;
+
+  bool operator==(const ThumbInfo&) const = default;
 };
 
 // The thumbnail's file name (no folder): the prefix, then the picture's name without its last

@@ -32,8 +32,8 @@ TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
                         "--rows", "100", "--columns=7", "--border", "0", "--padding=20",
                         "--spacing", "5", "--open", "--style", "modern", "pics"});
   ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  const BatchOptions expected{"pics", 1, 1500, 100, "t-", 100,
-                              7,      0, 20,   5,   true, PageStyle::Modern};
+  const BatchOptions expected{"pics",           1, 1500, 100, "t-", 100, 7, 0, 20, 5, true, false,
+                              PageStyle::Modern};
   EXPECT_TRUE(parsed.options == expected);
 }
 
@@ -126,11 +126,13 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
       {{"--colums", "3", "p"},
        "vistrel-batch: unknown option \"--colums\": the options are --max-width, --max-height, "
        "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --style, --open, "
+       "--rebuild, "
        "--help, "
        "--version"},
       {{"-x", "p"},
        "vistrel-batch: unknown option \"-x\": the options are --max-width, --max-height, "
        "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --style, --open, "
+       "--rebuild, "
        "--help, "
        "--version"},
       {{}, "vistrel-batch: no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},
@@ -139,6 +141,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
       {{"--bogus", "--help"},
        "vistrel-batch: unknown option \"--bogus\": the options are --max-width, --max-height, "
        "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --style, --open, "
+       "--rebuild, "
        "--help, "
        "--version"},
   };
@@ -161,18 +164,15 @@ TEST(PrefixProblem, AcceptsWhatTheWindowAccepts) {
 }
 
 TEST(SummaryLine, CountsSecondsAndRate) {
-  EXPECT_EQ(summaryLine(12, 3, 0.84),
-            "12 pictures written, 3 pages written, 0.84 seconds, "
+  EXPECT_EQ(summaryLine({12, 3, 2, 1}, 0.84),
+            "12 thumbnails made, 3 kept, 2 pages written, 1 file removed, 0.84 seconds, "
             "14.3 pictures per second");
-  EXPECT_EQ(summaryLine(1, 1, 2.0),
-            "1 picture written, 1 page written, 2.00 seconds, "
+  EXPECT_EQ(summaryLine({1, 0, 1, 0}, 2.0),
+            "1 thumbnail made, 0 kept, 1 page written, 0 files removed, 2.00 seconds, "
             "0.5 pictures per second");
-  EXPECT_EQ(summaryLine(0, 0, 0.0),
-            "0 pictures written, 0 pages written, 0.00 seconds, "
-            "0.0 pictures per second");
   // Faster than the clock: a finite rate, not inf or nan.
-  EXPECT_EQ(summaryLine(5, 1, 0.0),
-            "5 pictures written, 1 page written, 0.00 seconds, "
+  EXPECT_EQ(summaryLine({5, 0, 0, 2}, 0.0),
+            "5 thumbnails made, 0 kept, 0 pages written, 2 files removed, 0.00 seconds, "
             "5000.0 pictures per second");
   EXPECT_EQ(skippedLine("x.jpg", "not a JPEG file"), "skipped x.jpg: not a JPEG file");
 }

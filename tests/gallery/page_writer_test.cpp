@@ -320,54 +320,73 @@ TEST(PageWriter, MoreThan32767PicturesArePlaced) {
   EXPECT_EQ(progress.statuses.back(), "Writing HMTL Document(s)...     (34 of 34)");
 }
 
-TEST(PageWriter, LeavesSurplusPagesOfALongerRunAlone) {
+TEST(PageWriter, RewritesOnlyChangedPagesAndRemovesOnlyItsOwnLeftovers) {
   TempFolder folder;
-  folder.write("Thumb003.html", "from an earlier run");
   RecordingProgress progress;
-  CreateHTML(folder.path(), numberedPictures(2), TableSettings{1, 1, 2, 2, 2}, 2, "th_", progress);
-  EXPECT_EQ(folder.read("Thumb003.html"), "from an earlier run");
-  EXPECT_NE(folder.read("Thumb002.html").find("p2.jpg"), std::string::npos);
+  EXPECT_EQ(CreateHTML(folder.path(), numberedPictures(4), TableSettings{1, 1, 2, 2, 2}, 4, "th_",
+                       progress),
+            4);
+  folder.write("Thumb005.html", "a page of the user's");
+  // Two pages now: both change, since their Next and Last links do.
+  EXPECT_EQ(CreateHTML(folder.path(), numberedPictures(2), TableSettings{1, 1, 2, 2, 2}, 2, "th_",
+                       progress),
+            2);
+  EXPECT_TRUE(isOurPage(folder.read("Thumb003.html")));
+  std::vector<std::pair<std::string, std::string>> problems;
+  EXPECT_EQ(removeLeftoverPages(folder.path(), 2, problems), 2);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(filesIn(folder.path()),
+            (std::set<std::string>{"Thumb001.html", "Thumb002.html", "Thumb005.html"}));
+  EXPECT_EQ(folder.read("Thumb005.html"), "a page of the user's");
+  // A page of ours stays when the table would not change it at all.
+  EXPECT_EQ(CreateHTML(folder.path(), numberedPictures(2), TableSettings{1, 1, 2, 2, 2}, 2, "th_",
+                       progress),
+            0);
 }
 
-TEST(PageWriteFailure, DirectoryInThePagesPlaceStopsTheWriterAndNamesThePage) {
-  TempFolder folder;
-  folder.write("Thumb001.html", "old one");
-  folder.write("Thumb003.html", "old three");
-  fs::create_directory(folder.path() / "Thumb002.html");
-  RecordingProgress progress;
-  try {
-    CreateHTML(folder.path(), numberedPictures(3), TableSettings{1, 1, 2, 2, 2}, 3, "th_",
-               progress);
-    FAIL() << "no error for a directory in a page's place";
-  } catch (const PageWriteError& e) {
-    const std::string page = (folder.path() / "Thumb002.html").string();
-    EXPECT_EQ(e.file(), page);
-    EXPECT_EQ(e.reason(), std::error_code(EISDIR, std::generic_category()).message());
-    EXPECT_NE(std::string(e.what()).find(page), std::string::npos) << e.what();
-    EXPECT_NE(std::string(e.what()).find(e.reason()), std::string::npos) << e.what();
+TEST(PageWriteFailure, AFileThatIsNotOursOrAFolderStopsThePagesBeforeAnyChanges) {
+  for (const bool folderInTheWay : {true, false}) {
+    TempFolder folder;
+    folder.write("Thumb003.html", "old three");
+    if (folderInTheWay) {
+      fs::create_directory(folder.path() / "Thumb002.html");
+    } else {
+      folder.write("Thumb002.html", "<html>the user's</html>");
+    }
+    RecordingProgress progress;
+    try {
+      CreateHTML(folder.path(), numberedPictures(3), TableSettings{1, 1, 2, 2, 2}, 3, "th_",
+                 progress);
+      FAIL() << "no error for a page's name taken";
+    } catch (const PageWriteError& e) {
+      const std::string page = (folder.path() / "Thumb002.html").string();
+      EXPECT_EQ(e.file(), page);
+      if (folderInTheWay) {
+        EXPECT_EQ(e.reason(), std::error_code(EISDIR, std::generic_category()).message());
+      } else {
+        EXPECT_NE(e.reason().find("not a page of Vistrel's"), std::string::npos);
+      }
+      EXPECT_NE(std::string(e.what()).find(page), std::string::npos) << e.what();
+    }
+    // Nothing was put in place and no temporary file is left behind.
+    EXPECT_EQ(folder.read("Thumb003.html"), "old three");
+    EXPECT_EQ(filesIn(folder.path()), (std::set<std::string>{"Thumb002.html", "Thumb003.html"}));
   }
-  // Page 1 was finished before the failure; the writer stopped before page 3; no temporary
-  // file is left behind.
-  EXPECT_NE(folder.read("Thumb001.html").find("p1.jpg"), std::string::npos);
-  EXPECT_EQ(folder.read("Thumb003.html"), "old three");
-  EXPECT_TRUE(fs::is_directory(folder.path() / "Thumb002.html"));
-  EXPECT_EQ(filesIn(folder.path()),
-            (std::set<std::string>{"Thumb001.html", "Thumb002.html", "Thumb003.html"}));
 }
 
 TEST(PageWriteFailure, FailedWriteKeepsTheOldPageWhole) {
   // A file-size limit makes the write itself fail part-way, which permission bits cannot do
   // for root.
   TempFolder folder;
-  const std::string old = "<html>old page</html>\r\n";
-  folder.write("Thumb001.html", old);
+  RecordingProgress progress;
+  CreateHTML(folder.path(), numberedPictures(2), TableSettings{1, 2, 2, 2, 2}, 1, "th_", progress);
+  const std::string old = folder.read("Thumb001.html");
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
   rlimit small = saved;
   small.rlim_cur = 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  RecordingProgress progress;
   std::string reason;
   std::string file;
   try {

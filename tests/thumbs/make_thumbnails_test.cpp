@@ -83,7 +83,6 @@ TEST(MakeThumbnails, MakesUprightThumbnailsOfEveryKindAndReportsTheRest) {
       {"small.jpg", "th_small.jpg", 150, 100},     // enlarged
       {"square.gif", "th_square.jpg", 150, 150},
       {"x.gif", "th_x.jpg", 75, 150},
-      {"x.jpg", "th_x.jpg", 150, 50},
   };
   ASSERT_EQ(result.thumbs.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {
@@ -94,9 +93,6 @@ TEST(MakeThumbnails, MakesUprightThumbnailsOfEveryKindAndReportsTheRest) {
     EXPECT_EQ(info.Height, e.height) << e.picture;
     EXPECT_EQ(info.FileSize,
               FormatFileSize(static_cast<long long>(fs::file_size(folder.path() / e.picture))));
-    if (e.picture == "x.gif") {
-      continue;  // x.jpg, later in the list, has the thumbnail of that name
-    }
     const QImage thumb = decode(folder.path() / e.thumbnail);
     ASSERT_FALSE(thumb.isNull()) << e.thumbnail;
     EXPECT_EQ(thumb.width(), e.width) << e.thumbnail;
@@ -104,11 +100,14 @@ TEST(MakeThumbnails, MakesUprightThumbnailsOfEveryKindAndReportsTheRest) {
     EXPECT_TRUE(testing::looksUpright(thumb)) << e.thumbnail;
     EXPECT_EQ(testing::readBytes(folder.path() / e.thumbnail).substr(0, 3), "\xFF\xD8\xFF");
   }
-  ASSERT_EQ(result.problems.size(), 1u);
+  // x.jpg's thumbnail would be x.gif's, th_x.jpg: the first in the list keeps the name.
+  ASSERT_EQ(result.problems.size(), 2u);
   EXPECT_EQ(result.problems[0].file, "corrupt.jpg");
   EXPECT_FALSE(result.problems[0].reason.empty());
+  EXPECT_EQ(result.problems[1].file, "x.jpg");
+  EXPECT_NE(result.problems[1].reason.find("x.gif"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder.path() / "th_corrupt.jpg"));
-  EXPECT_EQ(result.last, (FitSize{150, 50}));
+  EXPECT_EQ(result.last, (FitSize{75, 150}));
   for (const auto& entry : fs::directory_iterator(folder.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".vistrel"), std::string::npos)
         << "temporary file left: " << entry.path();
@@ -116,8 +115,8 @@ TEST(MakeThumbnails, MakesUprightThumbnailsOfEveryKindAndReportsTheRest) {
 }
 
 TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
-  // th_a.jpg is listed as a picture too: its thumbnail must be made from a.jpg's new thumbnail,
-  // which a one-at-a-time run writes first.
+  // th_a.jpg, a photo of the user's, is listed too: it keeps a.jpg from its thumbnail's name and
+  // gets th_th_a.jpg of its own, however the work is spread.
   TempFolder one;
   TempFolder many;
   std::vector<std::string> names;
@@ -129,7 +128,11 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
       testing::writeJpeg(folder->path() / numbered(i), 90 + 13 * i, 200 - 7 * i);
     }
   }
-  // Side by side, so that a worker would read th_a.jpg while a.jpg is still being worked on.
+  // Thumbnails record their picture's time: the two folders' pictures must have the same.
+  for (const auto& entry : fs::directory_iterator(one.path())) {
+    fs::last_write_time(many.path() / entry.path().filename(), entry.last_write_time());
+  }
+  // Side by side, so that a worker would read th_a.jpg while a.jpg is being worked on.
   std::vector<std::string> list = {"a.jpg", "th_a.jpg"};
   list.insert(list.end(), names.begin(), names.end());
   names = std::move(list);
@@ -151,10 +154,8 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
   }
   EXPECT_EQ(oneResult.problems, manyResult.problems);
   EXPECT_EQ(oneDisplay.events, manyDisplay.events);
-  // th_a.jpg was read after a.jpg's thumbnail (150 x 112) replaced the old 33 x 77 one, which
-  // would have given 64 x 150.
-  const QImage chained = decode(many.path() / "th_th_a.jpg");
-  EXPECT_EQ(chained.size(), QSize(150, 112));
+  EXPECT_EQ(decode(many.path() / "th_th_a.jpg").size(), QSize(64, 150));
+  EXPECT_EQ(oneResult.problems.at(0).file, "a.jpg");
 }
 
 TEST(MakeThumbnails, NoticeAndFillFollowEachPicture) {
@@ -174,7 +175,7 @@ TEST(MakeThumbnails, NoticeAndFillFollowEachPicture) {
   EXPECT_EQ(display.events, expected);
 }
 
-TEST(MakeThumbnails, ReplacesOldThumbnailsButNeverAPicture) {
+TEST(MakeThumbnails, NeverReplacesAFileWithoutItsMark) {
   TempFolder folder;
   testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
   testing::writeGif(folder.path() / "b.gif", 60, 80);
@@ -186,8 +187,10 @@ TEST(MakeThumbnails, ReplacesOldThumbnailsButNeverAPicture) {
   RecordingDisplay display;
   auto withPrefix = settingsFor(folder.path(), {"a.jpg", "b.gif"}, 2);
   auto result = MakeThumbnails(withPrefix, display);
-  EXPECT_TRUE(result.problems.empty());
-  EXPECT_EQ(decode(folder.path() / "th_a.jpg").width(), 150);
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_NE(result.problems[0].reason.find("th_a.jpg"), std::string::npos);
+  EXPECT_EQ(testing::readBytes(folder.path() / "th_a.jpg"), "old thumbnail");
+  EXPECT_EQ(decode(folder.path() / "th_b.jpg").height(), 150);
 
   // With no prefix the thumbnails would be named like the pictures: a.jpg itself, and x.jpg
   // for x.gif. Those pictures are left as they are and reported; b.gif gets b.jpg.

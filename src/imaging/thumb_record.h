@@ -1,0 +1,67 @@
+#pragma once
+// The mark a thumbnail of ours carries inside its JPEG file: an APP11 segment that says which
+// picture it shows and with which settings it was made. Browsers and viewers skip the segment.
+// It lets a later run tell its own thumbnails from the user's pictures, keep the ones still
+// up to date, and remove the ones whose picture is gone.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vistrel::imaging {
+
+// Raise this whenever the same picture and settings would give other thumbnail bytes (a new
+// encoder, filter or colour handling), so that older thumbnails are made again.
+inline constexpr int kThumbRecordVersion = 2;
+// The JPEG marker that carries the record (APP11).
+inline constexpr int kThumbRecordMarker = 0xEB;
+
+struct ThumbRecord {
+  int version = kThumbRecordVersion;
+  std::string sourceName;     // the picture's file name, exact bytes, no folder
+  uint64_t sourceSize = 0;    // bytes
+  int64_t sourceMtimeNs = 0;  // modification time, nanoseconds since the epoch
+  int largestWidth = 0;       // the settings that shape the thumbnail
+  int largestHeight = 0;
+  int quality = 0;
+  float twipsPerPixelX = 0;
+  float twipsPerPixelY = 0;
+  int scale = 1;  // 1, or 2 for the copy made for high-density screens
+  int width = 0;  // the thumbnail's own size in pixels
+  int height = 0;
+  // The picture's size in pixels, so that a kept thumbnail still gives the pages' captions.
+  uint32_t pictureWidth = 0;
+  uint32_t pictureHeight = 0;
+
+  bool operator==(const ThumbRecord&) const = default;
+};
+
+// The APP11 payload for `record` (signature, fields, checksum); under 400 bytes.
+std::string encodeThumbRecord(const ThumbRecord& record);
+// The record in `payload`, or nothing when the payload is not a whole, unaltered record of ours.
+std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload);
+// True when `payload` starts with our signature (whole or not).
+bool hasThumbSignature(std::string_view payload);
+
+enum class ThumbMark {
+  None,     // no mark of ours: a user's file, or not readable as a JPEG
+  Ours,     // our mark, intact (and, when checked, the file is whole)
+  Damaged,  // our signature, but the record was altered or the file is cut short
+};
+
+struct ThumbMarkResult {
+  ThumbMark mark = ThumbMark::None;
+  ThumbRecord record;  // when mark == Ours
+};
+
+// Looks for the record in the first 4 KiB of `bytes` (the start of a file).
+ThumbMarkResult findThumbMark(std::string_view head);
+
+// Reads the mark of `file`: at most its first 4 KiB, and with `checkWhole` also its last two
+// bytes, so a thumbnail cut short is not trusted. A file that cannot be opened, is not a regular
+// file or is not a JPEG gives None. Never blocks on a FIFO or device.
+ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole = false);
+
+}  // namespace vistrel::imaging
