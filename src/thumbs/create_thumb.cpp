@@ -34,8 +34,9 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
       outcome.pictureHeight = info.height;
       outcome.size = fitThumbnail(info.width, info.height, job.largestWidth, job.largestHeight,
                                   job.twipsPerPixelX, job.twipsPerPixelY);
-      const int scale = job.output2x.empty() ? 1 : 2;
-      return std::pair<int, int>(outcome.size.X * scale, outcome.size.Y * scale);
+      // Also with a 2x copy: the decode keeps at least twice the asked size, which is the 2x
+      // size, and the 1x thumbnail comes out byte for byte as it does without the copy.
+      return std::pair<int, int>(outcome.size.X, outcome.size.Y);
     });
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;

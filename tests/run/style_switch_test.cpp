@@ -60,6 +60,16 @@ class StyleSwitch : public ::testing::Test {
     testing::writeJpeg(folder.path() / "b.jpg", 90, 120);
     testing::writeGif(folder.path() / "c.gif", 30, 50);
   }
+  // The folder a first run over the same pictures (same times) leaves.
+  std::map<std::string, std::string> firstRun(PageStyle style, int rows, int columns) {
+    TempFolder fresh;
+    for (const char* name : {"a.jpg", "b.jpg", "c.gif"}) {
+      fs::copy_file(folder.path() / name, fresh.path() / name);
+      fs::last_write_time(fresh.path() / name, fs::last_write_time(folder.path() / name));
+    }
+    create(fresh.path(), style, rows, columns);
+    return snapshot(fresh.path());
+  }
   TempFolder folder;
 };
 
@@ -96,19 +106,13 @@ TEST_F(StyleSwitch, EachStyleRemovesTheOthersExtraFiles) {
   EXPECT_TRUE(namesWith(folder.path(), "@2x").empty());
   EXPECT_FALSE(fs::exists(folder.path() / "vistrel.css"));
   EXPECT_FALSE(fs::exists(folder.path() / "Thumb003.html"));
-  EXPECT_EQ(folder.read("Thumb001.html").rfind("<html>\r\n", 0), 0u);
+  // The kept 1x thumbnails are those a classic run makes: the 2x copy changes nothing in them.
+  EXPECT_EQ(snapshot(folder.path()), firstRun(PageStyle::Classic, 1, 2));
 
   // Back to modern: the same gallery as a first modern run.
   const auto modern = create(folder.path(), PageStyle::Modern, 1, 2);
   EXPECT_TRUE(modern.problems.empty()) << modern.problemText();
-  const auto afterSwitch = snapshot(folder.path());
-  TempFolder fresh;
-  for (const char* name : {"a.jpg", "b.jpg", "c.gif"}) {
-    fs::copy_file(folder.path() / name, fresh.path() / name);
-    fs::last_write_time(fresh.path() / name, fs::last_write_time(folder.path() / name));
-  }
-  create(fresh.path(), PageStyle::Modern, 1, 2);
-  EXPECT_EQ(snapshot(fresh.path()), afterSwitch);
+  EXPECT_EQ(snapshot(folder.path()), firstRun(PageStyle::Modern, 1, 2));
 }
 
 TEST_F(StyleSwitch, FilesTheProgramDidNotWriteAreLeftAlone) {
