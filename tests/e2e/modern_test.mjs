@@ -1,8 +1,9 @@
 // Opens a modern-style gallery that vistrel-batch wrote, from disk, in Debian's Chromium, on a
-// phone (390 x 844 at device scale 3) and on a laptop screen (1366 x 900, at scale 1 and 2),
-// and checks what a visitor meets: no sideways scrolling, every thumbnail loads and is sharp on
-// a dense screen, navigation targets are big enough for a finger, the arrow keys turn pages,
-// nothing is fetched from outside the folder, and axe-core finds no serious or critical fault.
+// phone (390 x 844 at device scale 3, light and dark) and on a laptop screen (1366 x 900, at
+// scale 1 and 2), and checks what a visitor meets: no sideways scrolling, every thumbnail
+// loads and is sharp on a dense screen, navigation targets are big enough for a finger, the
+// arrow keys turn pages, nothing is fetched from outside the folder, and axe-core finds no
+// serious or critical fault.
 //
 // Usage: node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]
 // With SCREENSHOT_FOLDER the first page is saved there as modern-phone.png and
@@ -34,6 +35,8 @@ const screens = [
   { name: 'phone', width: 390, height: 844, scale: 3, mobile: true, shot: true },
   { name: 'desktop', width: 1366, height: 900, scale: 1, mobile: false, shot: true },
   { name: 'desktop', width: 1366, height: 900, scale: 2, mobile: false, shot: false },
+  // The dark colours get their own contrast check.
+  { name: 'phone, dark', width: 390, height: 844, scale: 3, mobile: true, shot: false, dark: true },
 ];
 
 // Every thumbnail brought into view (they load lazily from the second row), then measured:
@@ -69,6 +72,7 @@ async function checkScreen(browser, screen) {
     deviceScaleFactor: screen.scale,
     isMobile: screen.mobile,
     hasTouch: screen.mobile,
+    colorScheme: screen.dark ? 'dark' : 'light',
   });
   const page = await context.newPage();
   page.on('request', (request) => {
