@@ -6,9 +6,12 @@
 #
 # Usage: bench/create.sh FOLDER        (FOLDER is copied; it is never written)
 #        bench/create.sh --generate N  (a generated folder of N small pictures)
-# Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M rerun=S rerunRatio=Q
+# Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M rerun=S rerunRatio=Q modern=D
+#   modernCost=P
 #   R = the faster peer's seconds / ours; M = our peak resident memory; S = our seconds for
-#   Create again on the same, unchanged folder; Q = A / S.
+#   Create again on the same, unchanged folder; Q = A / S; D = our seconds for a first run in
+#   the modern page style (which also makes the double-density thumbnails); P = what that adds
+#   to A, in per cent.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -59,15 +62,17 @@ elapsed() { echo "$2 - $1" | bc -l | awk '{printf "%.3f", $1}'; }
 
 # Ours: one worker, then one per core, each on a fresh copy (thumbnails and pages go there).
 run_ours() {
-  local workers=$1 dir="$scratch/ours$1"
+  local workers=$1 style=${2:-classic} dir="$scratch/ours$1${2:-}"
   rm -rf "$dir"
   cp -r "$scratch/pictures" "$dir"
-  "$build/create_bench" "$dir" "$workers"
+  "$build/create_bench" "$dir" "$workers" "$style"
 }
 line1=$(run_ours 1)
 lineN=$(run_ours 0)
+lineModern=$(run_ours 0 modern)
 echo "ours, 1 worker:       $line1"
 echo "ours, one per core:   $lineN"
+echo "ours, modern style:   $lineModern"
 # Create again over the gallery just made: unchanged, then with one picture touched.
 lineRerun=$("$build/create_bench" "$scratch/ours0" 0)
 touch "$scratch/ours0/$(basename "${pictures[0]}")"
@@ -116,4 +121,9 @@ ratio=$(echo "$fastest / $ours" | bc -l | awk '{printf "%.2f", $1}')
 speedup=$(echo "$ours1 / $ours" | bc -l | awk '{printf "%.2f", $1}')
 echo "pictures=$count cores=$(nproc) speedup(1 worker -> one per core)=$speedup"
 rerunRatio=$(echo "$ours / $rerun" | bc -l | awk '{printf "%.1f", $1}')
-echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak rerun=$rerun rerunRatio=$rerunRatio"
+modern=$(sed -E 's/.*seconds=([0-9.]+).*/\1/' <<<"$lineModern")
+modernCpu=$(sed -E 's/.*cpu=([0-9.]+).*/\1/' <<<"$lineModern")
+modernCost=$(echo "($modern / $ours - 1) * 100" | bc -l | awk '{printf "%+.0f%%", $1}')
+echo "modern style, processor seconds: classic=$oursCpu modern=$modernCpu" \
+  "($(echo "($modernCpu / $oursCpu - 1) * 100" | bc -l | awk '{printf "%+.0f%%", $1}'))"
+echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak rerun=$rerun rerunRatio=$rerunRatio modern=$modern modernCost=$modernCost"

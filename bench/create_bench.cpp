@@ -2,7 +2,8 @@
 // vistrel-batch would run it, and prints its seconds and the process's peak resident memory.
 // Built by bench/create.sh.
 //
-//   create_bench FOLDER [WORKERS]     WORKERS 0 (default): one per core
+//   create_bench FOLDER [WORKERS [STYLE]]   WORKERS 0 (default): one per core;
+//                                           STYLE classic (default) or modern
 
 #include <sys/resource.h>
 
@@ -39,7 +40,7 @@ class QuietDisplay : public vistrel::ProgressDisplay {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: create_bench FOLDER [WORKERS]\n");
+    std::fprintf(stderr, "usage: create_bench FOLDER [WORKERS [classic|modern]]\n");
     return 2;
   }
   // GIF decoding goes through Qt's image readers, which want an application object.
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
   batch.workers = argc > 2 ? std::atoi(argv[2]) : 0;
   settings.table = vistrel::TableSettings{4, 5, 2, 2, 2};
   settings.openFirstPage = false;
+  if (argc > 3 && std::string(argv[3]) == "modern") {
+    settings.style = vistrel::PageStyle::Modern;
+  }
 
   QuietDisplay display;
   // The folder is read as vistrel-batch reads it: a re-run's thumbnails are not pictures.

@@ -306,6 +306,15 @@ void Form1::buildPropertiesPanel(QWidget* panel) {
                                     "HTML document."),
                      2280, 720, 1695, 1455, Qt::AlignHCenter);
   Label1[15]->setTextColor(kNavy);
+  // The page style sits with the other choices about the output, above Open in Browser.
+  lblStyle = label(panel, QStringLiteral("Page &Style"), 2280, 2640, 1695, 255, Qt::AlignHCenter);
+  cmbStyle = new QComboBox(panel);
+  cmbStyle->addItems({QStringLiteral("Classic"), QStringLiteral("Modern")});
+  cmbStyle->setToolTip(
+      QStringLiteral("Classic: table pages. Modern: pages that fit phones and sharp screens, "
+                     "with light and dark colours."));
+  place(cmbStyle, 2520, 2910, 1215, 315);
+  lblStyle->setBuddy(cmbStyle);
   Label1[19] =
       label(panel, QStringLiteral("Open in Browser"), 2280, 3360, 1695, 255, Qt::AlignHCenter);
   chkHTML = new QCheckBox(panel);
@@ -315,10 +324,11 @@ void Form1::buildPropertiesPanel(QWidget* panel) {
   place(cmdCreate, 2520, 4080, 1215, 375);
 
   // Keyboard order follows the panel from top to bottom, each box before its spin.
-  QWidget* order[] = {
-      txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1], cmbQuality,  txtPrefix,
-      chkHTML,         cmdCreate,       txtTable[0],     scrTable[0],     txtTable[1], scrTable[1],
-      txtTable[2],     scrTable[2],     txtTable[3],     scrTable[3],     txtTable[4], scrTable[4]};
+  QWidget* order[] = {txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1],
+                      cmbQuality,      txtPrefix,       cmbStyle,        chkHTML,
+                      cmdCreate,       txtTable[0],     scrTable[0],     txtTable[1],
+                      scrTable[1],     txtTable[2],     scrTable[2],     txtTable[3],
+                      scrTable[3],     txtTable[4],     scrTable[4]};
   for (size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -620,6 +630,7 @@ CreateSettings Form1::createSettings() const {
   s.table = {scrTable[0]->value(), scrTable[1]->value(), scrTable[2]->value(), scrTable[3]->value(),
              scrTable[4]->value()};
   s.openFirstPage = chkHTML->checkState() == Qt::Checked;
+  s.style = cmbStyle->currentIndex() == 1 ? PageStyle::Modern : PageStyle::Classic;
   return s;
 }
 

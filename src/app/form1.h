@@ -119,6 +119,9 @@ class Form1 : public QWidget {
   std::array<toolkit::SpinControl*, 5> scrTable{};
   QCheckBox* chkHTML = nullptr;
   QPushButton* cmdCreate = nullptr;
+  // The page style: item 0 Classic (the table pages), item 1 Modern.
+  toolkit::Label* lblStyle = nullptr;
+  QComboBox* cmbStyle = nullptr;
 
   // About panel.
   toolkit::Label* lblLink = nullptr;  // lblLink(1)

@@ -36,6 +36,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   settings.table = {options.rows, options.columns, options.border, options.padding,
                     options.spacing};
   settings.openFirstPage = options.open;
+  settings.style = options.style;
   thumbs.rebuild = options.rebuild;
   return settings;
 }

@@ -14,7 +14,7 @@ namespace {
 
 const char* const kProgram = "vistrel-batch";
 
-enum class Kind { Range, Quality, Prefix, Flag };
+enum class Kind { Range, Quality, Prefix, Flag, Style };
 
 struct OptionSpec {
   std::string_view name;
@@ -24,7 +24,7 @@ struct OptionSpec {
   int BatchOptions::*number;  // for Range and Quality
 };
 
-const std::array<OptionSpec, 11> kOptions = {{
+const std::array<OptionSpec, 12> kOptions = {{
     {"--max-width", Kind::Range, 1, 1500, &BatchOptions::maxWidth},
     {"--max-height", Kind::Range, 1, 1500, &BatchOptions::maxHeight},
     {"--quality", Kind::Quality, 60, 100, &BatchOptions::quality},
@@ -34,6 +34,7 @@ const std::array<OptionSpec, 11> kOptions = {{
     {"--border", Kind::Range, 0, 20, &BatchOptions::border},
     {"--padding", Kind::Range, 0, 20, &BatchOptions::padding},
     {"--spacing", Kind::Range, 0, 20, &BatchOptions::spacing},
+    {"--style", Kind::Style, 0, 0, nullptr},
     {"--open", Kind::Flag, 0, 0, nullptr},
     {"--rebuild", Kind::Flag, 0, 0, nullptr},
 }};
@@ -56,6 +57,8 @@ std::string allowedValues(const OptionSpec& spec) {
       return "1 to 10 characters, none of them / \\ < > : \" | ? * or a control character";
     case Kind::Flag:
       return "no value";
+    case Kind::Style:
+      return "classic or modern";
   }
   return "";
 }
@@ -122,6 +125,15 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
     }
     case Kind::Flag:
       (spec.name == "--open" ? options.open : options.rebuild) = true;
+      return "";
+    case Kind::Style:
+      if (value == pageStyleName(PageStyle::Classic)) {
+        options.style = PageStyle::Classic;
+      } else if (value == pageStyleName(PageStyle::Modern)) {
+        options.style = PageStyle::Modern;
+      } else {
+        return badValue(spec, value);
+      }
       return "";
   }
   return "";
@@ -279,6 +291,8 @@ Options (defaults are the window's start-up values):
   --border N       table border size, 0 to 20 (2)
   --padding N      table cell padding, 0 to 20 (2)
   --spacing N      table cell spacing, 0 to 20 (2)
+  --style STYLE    page style: classic (the table pages) or modern (pages that reflow on
+                   phones, double-density thumbnails, vistrel.css) (classic)
   --open           open Thumb001.html in the default browser afterwards
   --rebuild        make every thumbnail again, also those that are up to date
   --help           show this text

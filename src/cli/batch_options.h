@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "gallery/modern_page.h"
+
 namespace vistrel::cli {
 
 // Every gallery setting the window holds in its controls, as the command line gives it.
@@ -24,6 +26,7 @@ struct BatchOptions {
   int spacing = 2;             // 0..20
   bool open = false;           // open Thumb001.html in the default browser afterwards
   bool rebuild = false;        // make every thumbnail again, also those up to date
+  PageStyle style = PageStyle::Classic;
 
   bool operator==(const BatchOptions&) const = default;
 };

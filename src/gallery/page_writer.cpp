@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <span>
 #include <system_error>
 
 #include "common/numbers.h"
@@ -67,6 +68,11 @@ std::string notOursReason() {
          "was changed; move it away and create again";
 }
 
+std::string notOursSheetReason() {
+  return "a file of that name is not Vistrel's style sheet, so it was left as it is and no page "
+         "was changed; move it away and create again";
+}
+
 std::string pageHeadText() {
   std::string head;
   PrintHead(head);
@@ -124,9 +130,11 @@ PageWriteError::PageWriteError(std::string file, std::string reason)
 
 int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, const std::string& prefix,
-               ProgressDisplay& progress) {
+               ProgressDisplay& progress, PageStyle style) {
   const int imageCount = static_cast<int>(thumbs.size());
   const int16_t step = ProgressStep(progress.trackWidth(), imageCount);
+  const bool modern = style == PageStyle::Modern;
+  const ModernLayout layout = modernLayout(thumbs, table.Columns);
   // Written pages wait under temporary names; whatever is still here when the writer leaves
   // (by a failure) is removed.
   struct Staged {
@@ -137,29 +145,59 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
       }
     }
   } staged;
+  std::string existing;
+  // The sheet goes in place first, so no new page is ever shown without it.
+  if (modern && pageCount > 0) {
+    const std::filesystem::path file = folder / kStyleSheetName;
+    const std::string sheet = ModernStyleSheet(layout);
+    int error = 0;
+    const Existing found = readExisting(file, existing, error);
+    if (found == Existing::Other ||
+        (found == Existing::Page && existing.rfind(styleSheetMark(), 0) != 0)) {
+      throw PageWriteError(utf8Path(file), notOursSheetReason());
+    }
+    if (found == Existing::Absent || existing != sheet) {
+      try {
+        staged.files.emplace_back(writeTemporaryFor(file, sheet), file);
+      } catch (const std::system_error& e) {
+        throw PageWriteError(utf8Path(file), e.code().message());
+      }
+    }
+  }
+  const size_t sheets = staged.files.size();
   // The picture to place next; it runs on across pages.
   int k = 0;
   std::string page;
-  std::string existing;
   for (int p = 1; p <= pageCount; ++p) {
     progress.setStatus(pageStatusText(p, pageCount));
     const NavigationTargets nav = navigationTargets(p, pageCount);
     page.clear();
-    PrintHead(page);
-    PrintTableBegin(page, table);
-    for (int r = 0; r < table.Rows; ++r) {
-      PrintRowBegin(page);
-      for (int c = 0; c < table.Columns; ++c) {
+    if (modern) {
+      const long long cells = static_cast<long long>(table.Rows) * table.Columns;
+      const int first = k;
+      for (long long slot = 0; slot < cells; ++slot) {
         growFill(progress, step);
-        if (k < imageCount) {
-          PrintColumn(page, thumbs[static_cast<size_t>(k)], prefix);
-          ++k;
-        }
+        k += k < imageCount ? 1 : 0;
       }
-      PrintRowEnd(page);
+      page = ModernPage(std::span(thumbs).subspan(first, k - first), nav, p, pageCount, prefix,
+                        layout);
+    } else {
+      PrintHead(page);
+      PrintTableBegin(page, table);
+      for (int r = 0; r < table.Rows; ++r) {
+        PrintRowBegin(page);
+        for (int c = 0; c < table.Columns; ++c) {
+          growFill(progress, step);
+          if (k < imageCount) {
+            PrintColumn(page, thumbs[static_cast<size_t>(k)], prefix);
+            ++k;
+          }
+        }
+        PrintRowEnd(page);
+      }
+      PrintTableEnd(page);
+      PrintClose(page, nav.Home, nav.Previous, nav.Next, nav.Last);
     }
-    PrintTableEnd(page);
-    PrintClose(page, nav.Home, nav.Previous, nav.Next, nav.Last);
 
     const std::filesystem::path file = folder / pageName(p);
     int error = 0;
@@ -185,7 +223,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
       throw PageWriteError(utf8Path(file), e.code().message());
     }
   }
-  int changed = 0;
+  int changed = -static_cast<int>(sheets);
   while (!staged.files.empty()) {
     const auto [temporary, file] = staged.files.front();
     staged.files.erase(staged.files.begin());
@@ -202,8 +240,28 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
 bool isOurPage(std::string_view page) {
   static const std::string head = pageHeadText();
   static const std::string tail = pageTailText();
-  return page.size() >= head.size() + tail.size() && page.substr(0, head.size()) == head &&
-         page.substr(page.size() - tail.size()) == tail;
+  return (page.size() >= head.size() + tail.size() && page.substr(0, head.size()) == head &&
+          page.substr(page.size() - tail.size()) == tail) ||
+         isOurModernPage(page);
+}
+
+int removeLeftoverStyleSheet(const std::filesystem::path& folder,
+                             std::vector<std::pair<std::string, std::string>>& problems) {
+  const std::filesystem::path file = folder / kStyleSheetName;
+  std::string existing;
+  int error = 0;
+  if (readExisting(file, existing, error) != Existing::Page ||
+      existing.rfind(styleSheetMark(), 0) != 0) {
+    return 0;
+  }
+  if (::unlink(file.c_str()) == 0) {
+    return 1;
+  }
+  if (errno != ENOENT) {
+    problems.emplace_back(std::string(kStyleSheetName),
+                          std::error_code(errno, std::generic_category()).message());
+  }
+  return 0;
 }
 
 int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/progress.h"
+#include "gallery/modern_page.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel {
@@ -76,14 +77,27 @@ class PageWriteError : public std::runtime_error {
 // written are they renamed into place, so a failure (a full disk) leaves the earlier gallery
 // whole. A page whose bytes would not change is not rewritten, so its modification time stays.
 // A file of a page's name that is not a page of ours is never replaced. The first failure
-// throws PageWriteError naming the page; then no page has changed.
+// throws PageWriteError naming the page; then no page has changed. Returns how many pages were
+// written (the unchanged ones not counted).
+//
+// In the modern style the pages hold the same pictures (border, padding and spacing do not
+// apply) and kStyleSheetName goes in place with them, under the same rules: rewritten only when
+// its bytes change, and a file of that name that does not start with styleSheetMark is not
+// ours, so it is left as it is and PageWriteError names it.
 int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, const std::string& prefix,
-               ProgressDisplay& progress);
+               ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
 
-// True when `page` is the whole text of a gallery page this program writes (its fixed opening
-// and closing lines), whatever its table holds.
+// True when `page` is the whole text of a gallery page this program writes in either style (the
+// classic pages' fixed opening and closing lines, or the modern pages' generator tag), whatever
+// its pictures.
 bool isOurPage(std::string_view page);
+
+// Removes kStyleSheetName from `folder` when it is ours (a classic gallery needs none) and
+// returns 1, or 0 when there was none or it is not ours. A sheet that cannot be removed is
+// reported in `problems` as (file name, reason).
+int removeLeftoverStyleSheet(const std::filesystem::path& folder,
+                             std::vector<std::pair<std::string, std::string>>& problems);
 
 // Removes the pages of ours numbered past `pageCount` (left by an earlier, longer gallery) and
 // returns how many it removed. A file of such a name that is not a page of ours stays; a page

@@ -85,6 +85,8 @@ std::string encodeThumbRecord(const ThumbRecord& record) {
   put(out, static_cast<uint64_t>(record.largestHeight), 2);
   put(out, static_cast<uint64_t>(record.width), 2);
   put(out, static_cast<uint64_t>(record.height), 2);
+  put(out, record.pictureWidth, 4);
+  put(out, record.pictureHeight, 4);
   put(out, std::bit_cast<uint32_t>(record.twipsPerPixelX), 4);
   put(out, std::bit_cast<uint32_t>(record.twipsPerPixelY), 4);
   put(out, record.sourceSize, 8);
@@ -102,10 +104,11 @@ std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload) {
   Reader in(payload.substr(kSignature.size()));
   ThumbRecord r;
   uint64_t v[12] = {};
+  uint64_t picture[2] = {};
   if (!in.take(1, v[0]) || !in.take(1, v[1]) || !in.take(1, v[2]) || !in.take(2, v[3]) ||
-      !in.take(2, v[4]) || !in.take(2, v[5]) || !in.take(2, v[6]) || !in.take(4, v[7]) ||
-      !in.take(4, v[8]) || !in.take(8, v[9]) || !in.take(8, v[10]) || !in.take(2, v[11]) ||
-      !in.text(v[11], r.sourceName)) {
+      !in.take(2, v[4]) || !in.take(2, v[5]) || !in.take(2, v[6]) || !in.take(4, picture[0]) ||
+      !in.take(4, picture[1]) || !in.take(4, v[7]) || !in.take(4, v[8]) || !in.take(8, v[9]) ||
+      !in.take(8, v[10]) || !in.take(2, v[11]) || !in.text(v[11], r.sourceName)) {
     return std::nullopt;
   }
   const size_t checked = kSignature.size() + in.pos();
@@ -121,6 +124,8 @@ std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload) {
   r.largestHeight = static_cast<int>(v[4]);
   r.width = static_cast<int>(v[5]);
   r.height = static_cast<int>(v[6]);
+  r.pictureWidth = static_cast<uint32_t>(picture[0]);
+  r.pictureHeight = static_cast<uint32_t>(picture[1]);
   r.twipsPerPixelX = std::bit_cast<float>(static_cast<uint32_t>(v[7]));
   r.twipsPerPixelY = std::bit_cast<float>(static_cast<uint32_t>(v[8]));
   r.sourceSize = v[9];

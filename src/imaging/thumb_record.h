@@ -14,7 +14,7 @@ namespace vistrel::imaging {
 
 // Raise this whenever the same picture and settings would give other thumbnail bytes (a new
 // encoder, filter or colour handling), so that older thumbnails are made again.
-inline constexpr int kThumbRecordVersion = 1;
+inline constexpr int kThumbRecordVersion = 2;
 // The JPEG marker that carries the record (APP11).
 inline constexpr int kThumbRecordMarker = 0xEB;
 
@@ -31,6 +31,9 @@ struct ThumbRecord {
   int scale = 1;  // 1, or 2 for the copy made for high-density screens
   int width = 0;  // the thumbnail's own size in pixels
   int height = 0;
+  // The picture's size in pixels, so that a kept thumbnail still gives the pages' captions.
+  uint32_t pictureWidth = 0;
+  uint32_t pictureHeight = 0;
 
   bool operator==(const ThumbRecord&) const = default;
 };

@@ -111,6 +111,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
                          : "the folder " + folder.string() + " cannot be written: " + lockFailure;
     return report;
   }
+  // Modern pages also need each picture's double-density thumbnail.
+  BatchSettings thumbnails = settings.thumbnails;
+  thumbnails.make2x = settings.style == PageStyle::Modern;
   bool firstPageWritten = false;
   {
     progress.setFillWidth(0);
@@ -121,7 +124,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
 
     auto batch = [&] {
       ReusedLargeBlocks reuse;
-      return MakeThumbnails(settings.thumbnails, progress);
+      return MakeThumbnails(thumbnails, progress);
     }();
     report.thumbs = std::move(batch.thumbs);
     report.problems = std::move(batch.problems);
@@ -141,12 +144,16 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     } else if (report.pageCount > 0) {
       try {
         report.pagesChanged = CreateHTML(folder, report.thumbs, table, report.pageCount,
-                                         settings.thumbnails.prefix, progress);
+                                         settings.thumbnails.prefix, progress, settings.style);
         report.pagesInPlace = true;
       } catch (const PageWriteError& e) {
-        const auto page = std::filesystem::path(e.file()).filename().string();
+        const auto file = std::filesystem::path(e.file()).filename().string();
         report.problems.push_back(
-            {page, "the page could not be written: " + e.reason(), ProblemKind::PageNotWritten});
+            {file,
+             (file == kStyleSheetName ? "the style sheet could not be written: "
+                                      : "the page could not be written: ") +
+                 e.reason(),
+             ProblemKind::PageNotWritten});
       }
     }
     if (report.pagesInPlace) {
@@ -156,8 +163,16 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         report.problems.push_back(
             {file, "this leftover page could not be removed: " + reason, ProblemKind::NotRemoved});
       }
-      report.filesRemoved +=
-          removeLeftoverThumbnails(settings.thumbnails, batch.current, report.problems);
+      report.filesRemoved += removeLeftoverThumbnails(thumbnails, batch.current, report.problems);
+      if (settings.style == PageStyle::Classic) {
+        notRemoved.clear();
+        report.filesRemoved += removeLeftoverStyleSheet(folder, notRemoved);
+        for (auto& [file, reason] : notRemoved) {
+          report.problems.push_back({file,
+                                     "this leftover style sheet could not be removed: " + reason,
+                                     ProblemKind::NotRemoved});
+        }
+      }
     }
     firstPageWritten = report.pagesInPlace;
   }

@@ -30,6 +30,10 @@ struct CreateSettings {
   bool openFirstPage = true;  // "Open in Browser" checked
   // How long a run waits while another Create holds the folder, before it refuses.
   std::chrono::milliseconds lockWait{5000};
+  // Modern pages also need each picture's double-density thumbnail; the run asks the batch for
+  // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
+  // the double-density thumbnails and the style sheet a modern run left.
+  PageStyle style = PageStyle::Classic;
 };
 
 struct CreateReport {

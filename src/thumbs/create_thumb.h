@@ -21,9 +21,11 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
 struct ThumbJob {
   std::filesystem::path source;  // the picture
   std::filesystem::path output;  // where the JPEG goes (the batch passes a temporary name)
-  int16_t largestWidth = 150;    // pixels
-  int16_t largestHeight = 150;   // pixels
-  int32_t quality = 65;          // JPEG quality, 1 to 100
+  // Where the double-density thumbnail goes (twice the fitted size), or empty for none.
+  std::filesystem::path output2x;
+  int16_t largestWidth = 150;   // pixels
+  int16_t largestHeight = 150;  // pixels
+  int32_t quality = 65;         // JPEG quality, 1 to 100
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
   // The mark the file carries: the picture's name, size and time as read before the decode.
@@ -36,7 +38,9 @@ struct ThumbJob {
 
 struct ThumbOutcome {
   bool ok = false;
-  FitSize size;              // the fitted size (X, Y), also the thumbnail's size in pixels
+  FitSize size;          // the fitted size (X, Y), also the thumbnail's size in pixels
+  int pictureWidth = 0;  // the picture's natural size, once its headers were read
+  int pictureHeight = 0;
   std::string reason;        // when !ok: why, for a person
   int osError = 0;           // when the file could not be written: the system's error number
   imaging::FileStamp stamp;  // the picture's length and time, read with its bytes
@@ -44,6 +48,8 @@ struct ThumbOutcome {
 
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the
 // fitted size allows, stretches it onto `canvas` and writes it to job.output as a JPEG file.
+// With job.output2x it also writes the double-density thumbnail from the same decode; the
+// outcome is ok only when both files were written.
 // Never throws for a bad picture or an unwritable file: that comes back as a reason.
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas);
 

@@ -179,6 +179,73 @@ int renameNoReplace(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+// What stands at a thumbnail's name and what the batch may do with it.
+struct NamePlan {
+  bool exists = false;  // a file of ours is there (else: nothing)
+  bool taken = false;   // a file that is not ours is there: never touch it
+  bool keep = false;    // ours, whole, and made from the same picture with the same settings
+  imaging::ThumbRecord record;  // when keep
+};
+
+// `wanted` is the record a thumbnail made now would carry, less its own size (and the picture's
+// size, taken from the file's record), which only the decode gives.
+NamePlan planFor(const fs::path& target, imaging::ThumbRecord wanted, int scale, bool rebuild) {
+  NamePlan plan;
+  const auto mark = imaging::readThumbMark(target, true);
+  if (!mark.exists) {
+    return plan;
+  }
+  if (mark.mark == imaging::ThumbMark::None) {
+    plan.taken = true;
+    return plan;
+  }
+  plan.exists = true;
+  if (mark.mark == imaging::ThumbMark::Ours && !rebuild) {
+    wanted.scale = scale;
+    if (scale == 1) {
+      wanted.width = mark.record.width;
+      wanted.height = mark.record.height;
+      wanted.pictureWidth = mark.record.pictureWidth;
+      wanted.pictureHeight = mark.record.pictureHeight;
+    }
+    plan.keep = mark.record == wanted && wanted.width > 0 && wanted.height > 0;
+    plan.record = mark.record;
+  }
+  return plan;
+}
+
+// Puts a finished thumbnail in place: under a free name only while it stays free, over a
+// thumbnail of ours only while it is still ours. Returns 0 or the system's error number
+// (EEXIST when a file of the user's took the name during the run).
+int placeThumbnail(const fs::path& temporary, const fs::path& target, bool create) {
+  if (create) {
+    return renameNoReplace(temporary, target);
+  }
+  if (imaging::readThumbMark(target).mark == imaging::ThumbMark::None &&
+      fs::exists(fs::symlink_status(target))) {
+    return EEXIST;
+  }
+  try {
+    putInPlace(temporary, target);
+  } catch (const std::system_error& e) {
+    return e.code().value();
+  }
+  return 0;
+}
+
+ThumbInfo thumbInfo(const std::string& name, uint64_t sourceSize, FitSize size,
+                    uint32_t pictureWidth, uint32_t pictureHeight, bool has2x) {
+  ThumbInfo info;
+  info.Width = size.X;
+  info.Height = size.Y;
+  info.FileName = name;
+  info.FileSize = FormatFileSize(static_cast<long long>(sourceSize));
+  info.PictureWidth = static_cast<int>(std::min<uint32_t>(pictureWidth, 1u << 30));
+  info.PictureHeight = static_cast<int>(std::min<uint32_t>(pictureHeight, 1u << 30));
+  info.Has2x = has2x;
+  return info;
+}
+
 }  // namespace
 
 std::string batchStatus(int number, int count) {
@@ -203,9 +270,26 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   std::vector<ThumbJob> jobs(count);
   std::vector<std::string> targets(count);
   std::vector<Plan> plans(count, Plan::Create);
+  std::vector<Plan> plans2x(count, Plan::Create);
   std::vector<std::string> planProblems(count);
   std::vector<imaging::ThumbRecord> keptRecords(count);
   std::unordered_map<std::string, int> claimedBy;
+  // The double-density thumbnails' names, "" where a picture has none: a name that is a
+  // picture's or a 1x thumbnail's ("a@2x.jpg" beside "a.jpg") would overwrite that file.
+  std::vector<std::string> targets2x(count);
+  if (settings.make2x) {
+    std::unordered_set<std::string> taken;
+    for (const auto& name : settings.pictureNames) {
+      taken.insert(nameKey(name));
+      taken.insert(nameKey(thumbnailName(settings.prefix, name)));
+    }
+    for (int i = 0; i < count; ++i) {
+      const std::string name2x = thumbnail2xName(settings.prefix, settings.pictureNames[i]);
+      if (taken.insert(nameKey(name2x)).second) {
+        targets2x[i] = name2x;
+      }
+    }
+  }
   const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
@@ -219,6 +303,9 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.twipsPerPixelX = settings.twipsPerPixelX;
     job.twipsPerPixelY = settings.twipsPerPixelY;
     job.record.sourceName = name;
+    if (!targets2x[i].empty()) {
+      job.output2x = settings.folder / (tempStem + std::to_string(i) + "-2x.tmp");
+    }
 
     const auto [claim, first] = claimedBy.emplace(nameKey(targets[i]), i);
     if (!first) {
@@ -246,29 +333,36 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.record.sourceMtimeNs =
         static_cast<int64_t>(source.st_mtim.tv_sec) * 1000000000 + source.st_mtim.tv_nsec;
 
-    const auto mark = imaging::readThumbMark(settings.folder / targets[i], true);
-    if (!mark.exists) {
-      return;  // Create
-    }
-    if (mark.mark == imaging::ThumbMark::None) {
-      plans[i] = Plan::Skip;
-      planProblems[i] = takenReason(targets[i]);
-      return;
-    }
-    plans[i] = Plan::Replace;
-    if (mark.mark == imaging::ThumbMark::Ours && !settings.rebuild) {
-      imaging::ThumbRecord wanted = job.record;
-      wanted.largestWidth = job.largestWidth;
-      wanted.largestHeight = job.largestHeight;
-      wanted.quality = job.quality;
-      wanted.twipsPerPixelX = job.twipsPerPixelX;
-      wanted.twipsPerPixelY = job.twipsPerPixelY;
-      wanted.width = mark.record.width;
-      wanted.height = mark.record.height;
-      if (mark.record == wanted && wanted.width > 0 && wanted.height > 0) {
-        plans[i] = Plan::Keep;
-        keptRecords[i] = mark.record;
+    imaging::ThumbRecord wanted = job.record;
+    wanted.largestWidth = job.largestWidth;
+    wanted.largestHeight = job.largestHeight;
+    wanted.quality = job.quality;
+    wanted.twipsPerPixelX = job.twipsPerPixelX;
+    wanted.twipsPerPixelY = job.twipsPerPixelY;
+    const NamePlan plan1x = planFor(settings.folder / targets[i], wanted, 1, settings.rebuild);
+    // The 2x copy follows the rules of the 1x one, and is checked against it: same picture and
+    // settings, twice the size.
+    NamePlan plan2x;
+    plan2x.keep = true;
+    if (!targets2x[i].empty()) {
+      imaging::ThumbRecord wanted2x = wanted;
+      if (plan1x.keep) {
+        wanted2x.width = plan1x.record.width * 2;
+        wanted2x.height = plan1x.record.height * 2;
+        wanted2x.pictureWidth = plan1x.record.pictureWidth;
+        wanted2x.pictureHeight = plan1x.record.pictureHeight;
       }
+      plan2x = planFor(settings.folder / targets2x[i], wanted2x, 2, settings.rebuild);
+    }
+    if (plan1x.taken || plan2x.taken) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = takenReason(plan1x.taken ? targets[i] : targets2x[i]);
+    } else if (plan1x.keep && plan2x.keep) {
+      plans[i] = Plan::Keep;
+      keptRecords[i] = plan1x.record;
+    } else {
+      plans[i] = plan1x.exists ? Plan::Replace : Plan::Create;
+      plans2x[i] = plan2x.exists ? Plan::Replace : Plan::Create;
     }
   };
   int workers = settings.workers > 0 ? settings.workers
@@ -313,6 +407,9 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       for (size_t i = committed; i < jobs.size(); ++i) {
         if (rendered[i]) {
           removeQuietly(jobs[i].output);
+          if (!jobs[i].output2x.empty()) {
+            removeQuietly(jobs[i].output2x);
+          }
         }
       }
     }
@@ -343,10 +440,12 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     } else if (plans[i] == Plan::Keep) {
       const auto& record = keptRecords[i];
       result.last = {static_cast<int16_t>(record.width), static_cast<int16_t>(record.height)};
-      result.thumbs.push_back({static_cast<int16_t>(record.width),
-                               static_cast<int16_t>(record.height), name,
-                               FormatFileSize(static_cast<long long>(record.sourceSize))});
+      result.thumbs.push_back(thumbInfo(name, record.sourceSize, result.last, record.pictureWidth,
+                                        record.pictureHeight, !targets2x[i].empty()));
       result.current.push_back(targets[i]);
+      if (!targets2x[i].empty()) {
+        result.current.push_back(targets2x[i]);
+      }
       ++result.kept;
     } else {
       ThumbOutcome outcome;
@@ -364,35 +463,39 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         result.problems.push_back({name, outcome.reason});
         result.stoppedByDisk = isDiskFailure(outcome.osError);
       } else {
-        int error = 0;
-        if (plans[i] == Plan::Create) {
-          error = renameNoReplace(jobs[i].output, target);
-        } else if (imaging::readThumbMark(target).mark == imaging::ThumbMark::None &&
-                   fs::exists(fs::symlink_status(target))) {
-          error = EEXIST;  // a file of the user's took the name during the run
-        } else {
-          try {
-            putInPlace(jobs[i].output, target);
-          } catch (const std::system_error& e) {
-            error = e.code().value();
-          }
+        // The 2x copy first: a page never names a 2x file that is not there.
+        const bool has2x = !targets2x[i].empty();
+        int error = has2x ? placeThumbnail(jobs[i].output2x, settings.folder / targets2x[i],
+                                           plans2x[i] == Plan::Create)
+                          : 0;
+        const std::string& which = error != 0 ? targets2x[i] : targets[i];
+        if (error == 0) {
+          error = placeThumbnail(jobs[i].output, target, plans[i] == Plan::Create);
         }
         if (error == EEXIST) {
-          result.problems.push_back({name, takenReason(targets[i])});
+          result.problems.push_back({name, takenReason(which)});
         } else if (error != 0) {
           result.problems.push_back(
-              {name, "its thumbnail " + targets[i] +
-                         " could not be put in place: " + systemReason(error)});
+              {name,
+               "its thumbnail " + which + " could not be put in place: " + systemReason(error)});
+          result.stoppedByDisk = isDiskFailure(error);
         } else {
           placed = true;
-          result.thumbs.push_back({outcome.size.X, outcome.size.Y, name,
-                                   FormatFileSize(static_cast<long long>(outcome.stamp.size))});
+          result.thumbs.push_back(thumbInfo(name, outcome.stamp.size, outcome.size,
+                                            static_cast<uint32_t>(outcome.pictureWidth),
+                                            static_cast<uint32_t>(outcome.pictureHeight), has2x));
           result.current.push_back(targets[i]);
+          if (has2x) {
+            result.current.push_back(targets2x[i]);
+          }
           ++result.made;
         }
       }
       if (!placed) {
         removeQuietly(jobs[i].output);
+        if (!jobs[i].output2x.empty()) {
+          removeQuietly(jobs[i].output2x);
+        }
       }
     }
     sweeper.committed = i + 1;
@@ -412,10 +515,14 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
       std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
   // Each thumbnail name belongs to the first picture that names it, as in the batch.
   std::unordered_map<std::string, std::string> owner;
+  std::unordered_map<std::string, std::string> owner2x;  // only when 2x copies belong
   std::unordered_set<std::string> pictures;
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
     owner.emplace(thumbnailName(settings.prefix, name), name);
+    if (settings.make2x) {
+      owner2x.emplace(thumbnail2xName(settings.prefix, name), name);
+    }
     pictures.insert(name);
   }
   // Pictures and this run's own thumbnails are passed over without opening them.
@@ -432,8 +539,10 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
     if (mark.mark == imaging::ThumbMark::None) {
       continue;
     }
-    const auto belongs = owner.find(name);
-    if (mark.mark == imaging::ThumbMark::Ours && mark.record.scale == 1 && belongs != owner.end() &&
+    const auto& owners = mark.record.scale == 2 ? owner2x : owner;
+    const auto belongs = owners.find(name);
+    if (mark.mark == imaging::ThumbMark::Ours &&
+        (mark.record.scale == 1 || mark.record.scale == 2) && belongs != owners.end() &&
         belongs->second == mark.record.sourceName) {
       continue;
     }

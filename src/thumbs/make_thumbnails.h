@@ -31,6 +31,8 @@ struct BatchSettings {
   int64_t memoryBudget = 0;
   // Test seam: called once every picture's plan is made, before the first decode.
   std::function<void()> afterPlanning;
+  // Also make each picture's double-density thumbnail (thumbnail2xName) from the same decode.
+  bool make2x = false;
 };
 
 enum class ProblemKind {
@@ -79,6 +81,10 @@ struct BatchResult {
 // one picture at a time. A picture that cannot be made is reported and the run goes on. The
 // caller does not get back to its event loop until the batch returns. A prefix that
 // prefixProblem refuses throws std::invalid_argument before anything is written.
+//
+// With make2x each record says whether its double-density thumbnail was made (Has2x). It is
+// left out, and the 1x thumbnail made alone, where its name is that of a picture of the list or
+// of another picture's 1x thumbnail, or (with an empty prefix) where a file already stands.
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress);
 
 // Removes the files in settings.folder that carry our thumbnail mark but are not the thumbnail

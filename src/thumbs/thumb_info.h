@@ -13,6 +13,11 @@ struct ThumbInfo {
   int16_t Height = 0;    // thumbnail height in pixels
   std::string FileName;  // the picture's file name (UTF-8), without folder
   std::string FileSize;  // the picture file's length as FormatFileSize writes it
+  // The picture's own size in pixels, 0 when not known. Shown in modern page captions only.
+  int PictureWidth = 0;
+  int PictureHeight = 0;
+  // A double-density thumbnail (thumbnail2xName, twice Width x Height) stands beside the 1x one.
+  bool Has2x = false;
 
   bool operator==(const ThumbInfo&) const = default;
 };
@@ -21,5 +26,9 @@ struct ThumbInfo {
 // three characters, then "jpg". "th_" + "Photo.GIF" gives "th_Photo.jpg". Names are UTF-8; the
 // last three characters are characters, not bytes.
 std::string thumbnailName(std::string_view prefix, std::string_view pictureName);
+
+// The double-density thumbnail's file name: thumbnailName with "@2x" before its ".jpg" (before
+// its final "jpg" when no dot stands there). "th_" + "Photo.GIF" gives "th_Photo@2x.jpg".
+std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName);
 
 }  // namespace vistrel

@@ -185,6 +185,25 @@ TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {
   EXPECT_EQ(shell.opened.size(), 2);
 }
 
+TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
+  Form1& w = openAndCount();
+  EXPECT_EQ(w.cmbStyle->currentText(), "Classic");
+  QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
+  QTRY_VERIFY(w.cmbStyle->hasFocus());
+  QTest::keyClick(w.cmbStyle, Qt::Key_Down);
+  EXPECT_EQ(w.cmbStyle->currentText(), "Modern");
+  EXPECT_EQ(w.lblNumPages->Caption(), "2");
+  click(w.cmdCreate);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  const std::string first = temp.read("Thumb001.html");
+  EXPECT_NE(first.find("<meta name=\"generator\" content=\"Vistrel "), std::string::npos);
+  EXPECT_NE(first.find("srcset=\"th_beach@2x.jpg 2x\""), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(temp.path() / "vistrel.css"));
+  EXPECT_TRUE(std::filesystem::exists(temp.path() / "Thumb002.html"));
+  EXPECT_FALSE(std::filesystem::exists(temp.path() / "Thumb003.html"));
+  EXPECT_EQ(sizeOf(temp.path() / "th_beach@2x.jpg"), QSize(300, 226));
+}
+
 TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {
   Form1& w = open(temp.path());
   ProgressDisplay& p = w.progress();

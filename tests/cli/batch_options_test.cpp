@@ -28,11 +28,13 @@ TEST(ParseCommandLine, DefaultsAreTheWindowsStartUpValuesWithOpenOff) {
 }
 
 TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
-  const auto parsed = parseCommandLine({"--max-width", "1", "--max-height=1500", "--quality", "100",
-                                        "--prefix=t-", "--rows", "100", "--columns=7", "--border",
-                                        "0", "--padding=20", "--spacing", "5", "--open", "pics"});
+  const auto parsed =
+      parseCommandLine({"--max-width", "1", "--max-height=1500", "--quality", "100", "--prefix=t-",
+                        "--rows", "100", "--columns=7", "--border", "0", "--padding=20",
+                        "--spacing", "5", "--open", "--style", "modern", "pics"});
   ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  const BatchOptions expected{"pics", 1, 1500, 100, "t-", 100, 7, 0, 20, 5, true};
+  const BatchOptions expected{"pics",           1, 1500, 100, "t-", 100, 7, 0, 20, 5, true, false,
+                              PageStyle::Modern};
   EXPECT_TRUE(parsed.options == expected);
 }
 
@@ -49,8 +51,9 @@ TEST(ParseCommandLine, HelpAndVersion) {
   EXPECT_EQ(parseCommandLine({"--version"}).action, BatchAction::Version);
   EXPECT_EQ(versionText(), std::string("vistrel-batch ") + kVersion + "\n");
   // Every option is documented.
-  for (const char* name : {"--max-width", "--max-height", "--quality", "--prefix", "--rows",
-                           "--columns", "--border", "--padding", "--spacing", "--open"}) {
+  for (const char* name :
+       {"--max-width", "--max-height", "--quality", "--prefix", "--rows", "--columns", "--border",
+        "--padding", "--spacing", "--style", "--open"}) {
     EXPECT_NE(usageText().find(name), std::string::npos) << name;
   }
 }
@@ -118,14 +121,19 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
        "vistrel-batch: --prefix: The prefix \"a\\xFF\" is not UTF-8 text." + prefixes},
       {{"--rows"}, "vistrel-batch: --rows needs a value: give a whole number from 1 to 100"},
       {{"--open=yes", "p"}, "vistrel-batch: --open takes no value"},
+      {{"--style", "Modern", "p"},
+       "vistrel-batch: --style \"Modern\" is not allowed: give classic or modern"},
+      {{"--style"}, "vistrel-batch: --style needs a value: give classic or modern"},
       {{"--colums", "3", "p"},
        "vistrel-batch: unknown option \"--colums\": the options are --max-width, --max-height, "
-       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --open, --rebuild, "
+       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --style, --open, "
+       "--rebuild, "
        "--help, "
        "--version"},
       {{"-x", "p"},
        "vistrel-batch: unknown option \"-x\": the options are --max-width, --max-height, "
-       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --open, --rebuild, "
+       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --style, --open, "
+       "--rebuild, "
        "--help, "
        "--version"},
       {{}, "vistrel-batch: no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},
@@ -133,7 +141,8 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
       // An unknown option before --help is still an error.
       {{"--bogus", "--help"},
        "vistrel-batch: unknown option \"--bogus\": the options are --max-width, --max-height, "
-       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --open, --rebuild, "
+       "--quality, --prefix, --rows, --columns, --border, --padding, --spacing, --style, --open, "
+       "--rebuild, "
        "--help, "
        "--version"},
   };

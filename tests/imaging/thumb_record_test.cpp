@@ -24,6 +24,8 @@ ThumbRecord sample() {
   r.scale = 2;
   r.width = 3000;
   r.height = 14;
+  r.pictureWidth = 70000;
+  r.pictureHeight = 327;
   return r;
 }
 

@@ -30,5 +30,22 @@ TEST(ThumbnailName, ReplacesTheLastThreeCharactersWithJpg) {
   }
 }
 
+TEST(ThumbnailName, DoubleDensityNameAddsAt2xBeforeTheExtension) {
+  const struct {
+    const char* prefix;
+    const char* picture;
+    const char* thumbnail;
+  } cases[] = {
+      {"th_", "Photo.GIF", "th_Photo@2x.jpg"},
+      {"th_", "a.b.jpg", "th_a.b@2x.jpg"},
+      {"", "beach.jpg", "beach@2x.jpg"},
+      {"th_", "x.\xC3\xA9t\xC3\xA9", "th_x@2x.jpg"},
+      {"th_", "ab", "th_@2xjpg"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(thumbnail2xName(c.prefix, c.picture), c.thumbnail) << c.picture;
+  }
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -1,0 +1,56 @@
+#pragma once
+// The modern page style: HTML5 pages that reflow from one column on a phone to the chosen
+// number of columns, with double-density thumbnails, light and dark colours and keyboard
+// navigation, sharing one small style sheet. Everything works from disk and offline: no page
+// loads anything from outside the gallery's folder. Inserted text is escaped as on the classic
+// pages (htmlText, htmlLink), so a page is pure ASCII whatever the names hold.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "thumbs/thumb_info.h"
+
+namespace vistrel {
+
+struct NavigationTargets;
+
+// Which markup the gallery's pages get. Classic is the table pages, byte for byte as always.
+enum class PageStyle { Classic, Modern };
+
+// "classic" / "modern", as the command line and messages spell them.
+std::string_view pageStyleName(PageStyle style);
+
+// The style sheet every modern page links to, written beside the pages.
+inline constexpr std::string_view kStyleSheetName = "vistrel.css";
+
+// The generator tag's content on every modern page, "Vistrel" and the version ("Vistrel 1.5").
+// Its first word is our mark: a page or sheet that carries it was written by us.
+std::string generatorText();
+
+// The first line of vistrel.css; a sheet that starts with it is ours.
+std::string styleSheetMark();
+
+// True when `page` is the whole text of a modern page of ours: it opens with the lines up to a
+// generator tag naming Vistrel (of any version) and ends with the closing lines.
+bool isOurModernPage(std::string_view page);
+
+// What the page and the sheet are laid out by.
+struct ModernLayout {
+  int columns = 1;      // columns on a wide screen, 1..100; also the pictures in the first row
+  int cellWidth = 150;  // CSS pixels a cell's picture needs: the widest thumbnail of the gallery
+};
+
+// The layout of a gallery of `thumbs` at `columns` columns: the cell is as wide as the widest
+// thumbnail, and at least wide enough for a short caption.
+ModernLayout modernLayout(std::span<const ThumbInfo> thumbs, int columns);
+
+// The whole of vistrel.css for `layout`, CR LF line ends.
+std::string ModernStyleSheet(const ModernLayout& layout);
+
+// The whole text of page `page` of `pages` showing `cells` (in order) with the navigation `nav`.
+// `prefix` names the thumbnails (thumbnailName, thumbnail2xName for a record with Has2x).
+std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets& nav, int page,
+                       int pages, std::string_view prefix, const ModernLayout& layout);
+
+}  // namespace vistrel

@@ -1,0 +1,173 @@
+// Opens a modern-style gallery that vistrel-batch wrote, from disk, in Debian's Chromium, on a
+// phone (390 x 844 at device scale 3, light and dark) and on a laptop screen (1366 x 900, at
+// scale 1 and 2), and checks what a visitor meets: no sideways scrolling, every thumbnail
+// loads and is sharp on a dense screen, navigation targets are big enough for a finger, the
+// arrow keys turn pages, nothing is fetched from outside the folder, and axe-core finds no
+// serious or critical fault.
+//
+// Usage: node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]
+// With SCREENSHOT_FOLDER the first page is saved there as modern-phone.png and
+// modern-desktop.png (both in CSS pixels). Exits 0 when every check passed, 1 otherwise.
+import { chromium } from 'playwright-core';
+import { readdirSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
+
+const [folderArg, countArg, shotsArg] = process.argv.slice(2);
+if (!folderArg || !countArg) {
+  console.error('usage: node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]');
+  process.exit(2);
+}
+const folder = resolve(folderArg);
+const pictureCount = Number(countArg);
+const axePath = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
+const pageNames = readdirSync(folder).filter((n) => /^Thumb\d{3,}\.html$/.test(n)).sort();
+const pageUrl = (name) => pathToFileURL(join(folder, name)).href;
+
+const failures = [];
+function check(ok, what) {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!ok) failures.push(what);
+}
+
+const screens = [
+  { name: 'phone', width: 390, height: 844, scale: 3, mobile: true, shot: true },
+  { name: 'desktop', width: 1366, height: 900, scale: 1, mobile: false, shot: true },
+  { name: 'desktop', width: 1366, height: 900, scale: 2, mobile: false, shot: false },
+  // The dark colours get their own contrast check.
+  { name: 'phone, dark', width: 390, height: 844, scale: 3, mobile: true, shot: false, dark: true },
+];
+
+// Every thumbnail brought into view (they load lazily from the second row), then measured:
+// loaded, its CSS size, and the pixels of the file the browser chose for this screen.
+async function measureThumbnails(page) {
+  return page.evaluate(async () => {
+    const out = [];
+    for (const img of document.querySelectorAll('main img')) {
+      img.scrollIntoView({ block: 'center' });
+      for (let waited = 0; !(img.complete && img.naturalWidth > 0) && waited < 5000; waited += 50) {
+        await new Promise((done) => setTimeout(done, 50));
+      }
+      // naturalWidth is divided by the srcset density; a plain Image gives the file's pixels.
+      const probe = new Image();
+      probe.src = img.currentSrc;
+      await probe.decode().catch(() => {});
+      const box = img.getBoundingClientRect();
+      out.push({
+        src: img.currentSrc.split('/').pop(),
+        loaded: img.complete && img.naturalWidth > 0,
+        cssWidth: box.width,
+        fileWidth: probe.naturalWidth,
+      });
+    }
+    window.scrollTo(0, 0);
+    return out;
+  });
+}
+
+async function checkScreen(browser, screen) {
+  const context = await browser.newContext({
+    viewport: { width: screen.width, height: screen.height },
+    deviceScaleFactor: screen.scale,
+    isMobile: screen.mobile,
+    hasTouch: screen.mobile,
+    colorScheme: screen.dark ? 'dark' : 'light',
+  });
+  const page = await context.newPage();
+  page.on('request', (request) => {
+    if (!request.url().startsWith('file://')) {
+      check(false, `${screen.name}: request outside the folder: ${request.url()}`);
+    }
+  });
+  page.on('requestfailed', (request) => {
+    check(false, `${screen.name}: request ${request.url()} failed: ${request.failure()?.errorText}`);
+  });
+  const tag = `${screen.name} ${screen.width}x${screen.height}@${screen.scale}`;
+
+  let thumbnails = 0;
+  for (const name of pageNames) {
+    await page.goto(pageUrl(name), { waitUntil: 'load' });
+    const where = `${tag} ${name}`;
+    const scroll = await page.evaluate(() => ({
+      content: document.documentElement.scrollWidth,
+      view: document.documentElement.clientWidth,
+    }));
+    check(scroll.content <= scroll.view, `${where}: no sideways scrolling (${scroll.content} <= ${scroll.view})`);
+
+    for (const img of await measureThumbnails(page)) {
+      ++thumbnails;
+      check(img.loaded, `${where}: ${img.src} loaded`);
+      if (screen.scale >= 2) {
+        const density = img.fileWidth / img.cssWidth;
+        check(density >= 2, `${where}: ${img.src} has ${density.toFixed(2)} pixels per CSS pixel`);
+      }
+    }
+
+    const targets = await page.$$eval('nav a', (links) =>
+      links.map((a) => {
+        const box = a.getBoundingClientRect();
+        return { text: a.textContent, width: box.width, height: box.height };
+      }),
+    );
+    check(targets.length > 0, `${where}: the navigation has links`);
+    for (const t of targets) {
+      check(
+        t.width >= 44 && t.height >= 44,
+        `${where}: "${t.text}" is ${Math.round(t.width)}x${Math.round(t.height)}, at least 44x44`,
+      );
+    }
+
+    await page.addScriptTag({ path: axePath });
+    // No preload: it fetches the style sheet again by XHR, which file:// pages may not do.
+    const axe = await page.evaluate(() => window.axe.run(document, { preload: false }));
+    const bad = axe.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical');
+    check(bad.length === 0, `${where}: axe-core finds no serious or critical violation` +
+      bad.map((v) => `\n       ${v.id} (${v.impact}): ${v.help}`).join(''));
+  }
+  check(thumbnails === pictureCount, `${tag}: ${thumbnails} thumbnails shown for ${pictureCount} pictures`);
+
+  // The arrow keys follow Next and Previous; they do nothing where there is no such page.
+  await page.goto(pageUrl(pageNames[0]), { waitUntil: 'load' });
+  await page.keyboard.press('ArrowLeft');
+  await page.waitForTimeout(200);
+  check(page.url() === pageUrl(pageNames[0]), `${tag}: ArrowLeft on the first page stays there`);
+  for (const [key, to] of [['ArrowRight', pageNames[1]], ['ArrowLeft', pageNames[0]]]) {
+    // waitForURL throws after its timeout when the key does not lead there.
+    await Promise.all([page.waitForURL(pageUrl(to), { waitUntil: 'load' }), page.keyboard.press(key)]);
+    check(page.url() === pageUrl(to), `${tag}: ${key} leads to ${to}`);
+  }
+
+  if (shotsArg && screen.shot) {
+    await page.goto(pageUrl(pageNames[0]), { waitUntil: 'load' });
+    await page.evaluate(() => document.fonts.ready);
+    const file = join(resolve(shotsArg), `modern-${screen.name}.png`);
+    await page.screenshot({ path: file, scale: 'css' });
+    console.log(`screenshot ${file}`);
+  }
+  await context.close();
+}
+
+let browser;
+try {
+  check(pageNames.length >= 2, `the gallery has at least two pages (${pageNames.length})`);
+  browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--no-first-run'],
+  });
+  for (const screen of screens) {
+    await checkScreen(browser, screen);
+  }
+} catch (error) {
+  check(false, `browser run: ${error.message}`);
+} finally {
+  await browser?.close();
+}
+
+if (failures.length > 0) {
+  console.log(`modern browser test: ${failures.length} check(s) failed`);
+  process.exit(1);
+}
+console.log('modern browser test: all checks passed');
