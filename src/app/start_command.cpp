@@ -1,5 +1,7 @@
 #include "app/start_command.h"
 
+#include "app/toolkit/lists.h"
+
 #include <QDir>
 #include <QTimer>
 #include <filesystem>
@@ -62,12 +64,15 @@ QString startVersionText() {
   return QStringLiteral("vistrel %1\n").arg(QLatin1String(kVersion));
 }
 
-StartFolder chooseStartFolder(const QString& given, const QString& current) {
-  if (given.isEmpty()) {
+StartFolder chooseStartFolder(const std::filesystem::path& given,
+                              const std::filesystem::path& current) {
+  if (given.empty()) {
     return {current, {}};
   }
-  const QString absolute = QDir::cleanPath(QDir(current).absoluteFilePath(given));
-  const std::filesystem::path path(absolute.toStdString());
+  std::filesystem::path path = (given.is_absolute() ? given : current / given).lexically_normal();
+  if (path.has_relative_path() && !path.has_filename()) {
+    path = path.parent_path();
+  }
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
   QString why;
@@ -81,9 +86,23 @@ StartFolder chooseStartFolder(const QString& given, const QString& current) {
   } else if (const browse::FolderContents contents = browse::readFolder(path); !contents.ok) {
     why = QStringLiteral("it cannot be read (%1)").arg(QString::fromStdString(contents.reason));
   } else {
-    return {absolute, {}};
+    return {path, {}};
   }
-  return {current, QStringLiteral("Vistrel cannot open the folder \"%1\": %2.").arg(absolute, why)};
+  return {current, QStringLiteral("Vistrel cannot open the folder \"%1\": %2.")
+                       .arg(toolkit::displayName(path.native()), why)};
+}
+
+std::filesystem::path folderArgument(int argc, char** argv) {
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (!options || arg.empty() || arg[0] != '-') {
+      return arg;
+    }
+  }
+  return {};
 }
 
 void showStartWindow(Form1& window, const StartFolder& start) {

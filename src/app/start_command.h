@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <filesystem>
 
 namespace vistrel::app {
 
@@ -24,13 +25,19 @@ QString startUsageText();
 QString startVersionText();
 
 struct StartFolder {
-  QString folder;   // absolute; the folder the window opens on
-  QString problem;  // why the given FOLDER is not used, one sentence; empty when it is
+  std::filesystem::path folder;  // absolute; the folder the window opens on
+  QString problem;               // why the given FOLDER is not used, one sentence; empty when it is
 };
 
 // The folder to open: `given` made absolute against `current` when it can be listed, else
-// `current` with the reason. Without `given`, `current`.
-StartFolder chooseStartFolder(const QString& given, const QString& current);
+// `current` with the reason. Without `given`, `current`. Paths are the system's bytes, so a
+// folder whose name is not UTF-8 opens too.
+StartFolder chooseStartFolder(const std::filesystem::path& given,
+                              const std::filesystem::path& current);
+
+// FOLDER's own bytes among the arguments after the program name (what readStartCommand read as
+// text), or an empty path when none was given.
+std::filesystem::path folderArgument(int argc, char** argv);
 
 // Shows `window` and, when the start folder was refused, tells the user why and which folder
 // is shown instead: one message, after the window is up, through the window's message box.

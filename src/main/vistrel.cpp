@@ -1,8 +1,8 @@
 // Vistrel: the main window, on FOLDER when one is given, else on the current working folder.
 #include <QApplication>
-#include <QDir>
 #include <QStyleFactory>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/form1.h"
 #include "app/start_command.h"
@@ -37,8 +37,10 @@ int main(int argc, char** argv) {
   // One look on every desktop.
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(QApplication::style()->standardPalette());
-  const vistrel::app::StartFolder start =
-      vistrel::app::chooseStartFolder(command.folder, QDir::currentPath());
+  // The toolkit took its own options out of argv too; what is left keeps the folder's bytes.
+  std::error_code ec;
+  const vistrel::app::StartFolder start = vistrel::app::chooseStartFolder(
+      vistrel::app::folderArgument(argc, argv), std::filesystem::current_path(ec));
   vistrel::app::Form1 window(start.folder);
   vistrel::app::showStartWindow(window, start);
   return QApplication::exec();

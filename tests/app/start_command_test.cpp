@@ -62,8 +62,8 @@ TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.given.toStdString());
-    const StartFolder start = chooseStartFolder(c.given, current);
-    EXPECT_EQ(start.folder, c.folder);
+    const StartFolder start = chooseStartFolder(c.given.toStdString(), current.toStdString());
+    EXPECT_EQ(qs(start.folder), c.folder);
     if (c.problemMentions.isEmpty()) {
       EXPECT_TRUE(start.problem.isEmpty()) << start.problem.toStdString();
     } else {
@@ -72,13 +72,24 @@ TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
   }
 }
 
+TEST(ChooseStartFolder, KeepsTheBytesOfANameThatIsNotUtf8) {
+  vistrel::testing::TempFolder temp;
+  const std::filesystem::path latin1 = temp.path() / "d\xE9j\xE0";
+  std::filesystem::create_directory(latin1);
+  char program[] = "vistrel";
+  std::string folder = latin1.string();
+  char* argv[] = {program, folder.data()};
+  EXPECT_EQ(chooseStartFolder(folderArgument(2, argv), temp.path()).folder, latin1);
+}
+
 class StartWindow : public WindowTest {
  protected:
   // What main does with the arguments after the program name, on a recording message box.
   Form1& start(const QStringList& args, const QString& current) {
     const StartCommand command = readStartCommand(args);
     EXPECT_EQ(command.action, Action::Open);
-    const StartFolder folder = chooseStartFolder(command.folder, current);
+    const StartFolder folder =
+        chooseStartFolder(command.folder.toStdString(), current.toStdString());
     window = std::make_unique<Form1>(folder.folder, &shell);
     window->setMessageBox(
         [this](const QString&, const QString& text, const QString&) { messages.push_back(text); });
