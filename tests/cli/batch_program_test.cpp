@@ -32,6 +32,7 @@ namespace vistrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::snapshot;
 using testing::TempFolder;
 
 const std::string kBinary = VISTREL_BINARY_DIR;
@@ -74,16 +75,6 @@ std::string readFile(const fs::path& file) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
-}
-
-// Every entry of `folder` by name: file contents, or "<folder>" for a subfolder.
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    files[entry.path().filename().string()] =
-        entry.is_directory() ? "<folder>" : readFile(entry.path());
-  }
-  return files;
 }
 
 std::vector<std::string> lines(const std::string& text) {

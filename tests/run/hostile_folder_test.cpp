@@ -29,15 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::snapshot;
 using testing::TempFolder;
-
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    files[entry.path().filename().string()] = testing::readBytes(entry.path());
-  }
-  return files;
-}
 
 CreateSettings settingsFor(const fs::path& folder, std::vector<std::string> names,
                            int workers = 2) {

@@ -16,16 +16,8 @@ namespace vistrel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::snapshot;
 using testing::TempFolder;
-
-// Every file of the folder with its bytes.
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    files[entry.path().filename().string()] = testing::readBytes(entry.path());
-  }
-  return files;
-}
 
 int64_t mtimeNs(const fs::path& file) {
   struct stat st {};

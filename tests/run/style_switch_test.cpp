@@ -14,15 +14,8 @@ namespace vistrel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::snapshot;
 using testing::TempFolder;
-
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    files[entry.path().filename().string()] = testing::readBytes(entry.path());
-  }
-  return files;
-}
 
 std::vector<std::string> namesWith(const fs::path& folder, std::string_view part) {
   std::vector<std::string> names;

@@ -7,6 +7,18 @@
 
 namespace vistrel::testing {
 
+std::map<std::string, std::string> snapshot(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[entry.path().filename().string()] =
+        entry.is_directory()
+            ? "<folder>"
+            : std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  return files;
+}
+
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "vistrel-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {

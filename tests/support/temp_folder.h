@@ -2,10 +2,14 @@
 // A scratch folder for one test, removed with everything in it when the test ends.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
 namespace vistrel::testing {
+
+// Every entry directly in `folder` by name: a file's bytes, or "<folder>" for a subfolder.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
 
 class TempFolder {
  public:

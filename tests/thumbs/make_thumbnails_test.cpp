@@ -32,15 +32,6 @@ BatchSettings settingsFor(const fs::path& folder, std::vector<std::string> names
   return s;
 }
 
-// Every file of the folder with its bytes.
-std::map<std::string, std::string> folderContents(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    files[entry.path().filename().string()] = testing::readBytes(entry.path());
-  }
-  return files;
-}
-
 std::string numbered(int i) {
   std::string name = "p";  // built in steps: "p" + std::to_string(i) trips a GCC 12 warning
   name += std::to_string(i);
@@ -144,7 +135,7 @@ TEST(MakeThumbnails, OneWorkerAndManyGiveTheSameBytes) {
   const auto oneResult = MakeThumbnails(settingsFor(one.path(), names, 1), oneDisplay);
   const auto manyResult = MakeThumbnails(settingsFor(many.path(), names, 4), manyDisplay);
 
-  EXPECT_EQ(folderContents(one.path()), folderContents(many.path()));
+  EXPECT_EQ(testing::snapshot(one.path()), testing::snapshot(many.path()));
   ASSERT_EQ(oneResult.thumbs.size(), manyResult.thumbs.size());
   for (size_t i = 0; i < oneResult.thumbs.size(); ++i) {
     EXPECT_EQ(oneResult.thumbs[i].FileName, manyResult.thumbs[i].FileName);
@@ -182,7 +173,7 @@ TEST(MakeThumbnails, NeverReplacesAFileWithoutItsMark) {
   testing::writeGif(folder.path() / "x.gif", 60, 80);
   testing::writeJpeg(folder.path() / "x.jpg", 80, 60);
   testing::writeBytes(folder.path() / "th_a.jpg", "old thumbnail");
-  const auto pictureBytes = folderContents(folder.path());
+  const auto pictureBytes = testing::snapshot(folder.path());
 
   RecordingDisplay display;
   auto withPrefix = settingsFor(folder.path(), {"a.jpg", "b.gif"}, 2);
