@@ -1,6 +1,8 @@
 #include "thumbs/create_thumb.h"
 
+#include <malloc.h>
 #include <algorithm>
+
 #include <exception>
 #include <system_error>
 #include <utility>
@@ -24,6 +26,10 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
   return true;
 }
 
+// Decodes this large are rare (photos of 40 megapixels and more) and take far longer than the
+// trim does.
+constexpr int64_t kTrimAfter = int64_t{64} << 20;
+
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
   ThumbOutcome outcome;
   // The decode's share of the run's memory is held until the thumbnail is written.
@@ -32,6 +38,12 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     int64_t bytes = 0;
     ~Share() {
       if (budget != nullptr && bytes > 0) {
+        // Each worker frees into an allocator arena of its own, which keeps what it got back
+        // for the thread's next picture; after a large decode that memory would stay counted
+        // against the machine but not against the budget, so it is handed back.
+        if (bytes >= kTrimAfter) {
+          malloc_trim(0);
+        }
         budget->release(bytes);
       }
     }
