@@ -1,5 +1,6 @@
 #include "gallery/page_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -267,31 +268,37 @@ int removeLeftoverStyleSheet(const std::filesystem::path& folder,
 int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                         std::vector<std::pair<std::string, std::string>>& problems) {
   int removed = 0;
-  std::error_code ec;
+  // Names only: the folder may hold tens of thousands of pictures and thumbnails.
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return removed;
+  }
   std::string existing;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() < 13 || name.compare(0, 5, "Thumb") != 0 ||
-        name.compare(name.size() - 5, 5, ".html") != 0) {
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (name.size() < 13 || name.substr(0, 5) != "Thumb" ||
+        name.substr(name.size() - 5) != ".html") {
       continue;
     }
-    const std::string digits = name.substr(5, name.size() - 10);
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
+    const std::string_view digits = name.substr(5, name.size() - 10);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
       continue;
     }
-    const int number = std::stoi(digits);
+    const int number = std::stoi(std::string(digits));
+    const std::filesystem::path file = folder / std::string(name);
     int error = 0;
     if (number <= pageCount || pageName(number) != name ||
-        readExisting(it->path(), existing, error) != Existing::Page || !isOurPage(existing)) {
+        readExisting(file, existing, error) != Existing::Page || !isOurPage(existing)) {
       continue;
     }
-    if (::unlink(it->path().c_str()) == 0) {
+    if (::unlink(file.c_str()) == 0) {
       ++removed;
     } else if (errno != ENOENT) {
-      problems.emplace_back(name, std::error_code(errno, std::generic_category()).message());
+      problems.emplace_back(std::string(name),
+                            std::error_code(errno, std::generic_category()).message());
     }
   }
+  ::closedir(dir);
   return removed;
 }
 

@@ -168,17 +168,24 @@ ThumbMarkResult findThumbMark(std::string_view head) {
 }
 
 ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole) {
+  return readThumbMarkAt(AT_FDCWD, file.c_str(), checkWhole);
+}
+
+ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole) {
   ThumbMarkResult result;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+  const int fd =
+      ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) {
     result.exists = errno != ENOENT;
     return result;
   }
   result.exists = true;
+  // Only a regular file gives bytes at an offset: pread fails on a FIFO, a socket or a folder,
+  // so recognising needs no fstat; trusting a thumbnail needs its length too.
   struct stat st {};
   char head[kHeadBytes];
   ssize_t got = -1;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (!checkWhole || (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))) {
     got = ::pread(fd, head, sizeof head, 0);
   }
   if (got > 0) {

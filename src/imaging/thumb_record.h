@@ -65,5 +65,8 @@ ThumbMarkResult findThumbMark(std::string_view head);
 // file or is not a JPEG gives None; a link is not followed (ours are never links). Never blocks
 // on a FIFO or device.
 ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole = false);
+// The same for the entry `name` of the open folder `folderFd`, for callers that look at every
+// file of a folder and would otherwise build a path for each.
+ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole = false);
 
 }  // namespace vistrel::imaging

@@ -1,5 +1,6 @@
 #include "thumbs/make_thumbnails.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,9 +190,10 @@ struct NamePlan {
 
 // `wanted` is the record a thumbnail made now would carry, less its own size (and the picture's
 // size, taken from the file's record), which only the decode gives.
-NamePlan planFor(const fs::path& target, imaging::ThumbRecord wanted, int scale, bool rebuild) {
+NamePlan planFor(int folderFd, const std::string& target, imaging::ThumbRecord wanted, int scale,
+                 bool rebuild) {
   NamePlan plan;
-  const auto mark = imaging::readThumbMark(target, true);
+  const auto mark = imaging::readThumbMarkAt(folderFd, target.c_str(), true);
   if (!mark.exists) {
     return plan;
   }
@@ -295,17 +297,12 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     const auto& name = settings.pictureNames[i];
     targets[i] = thumbnailName(settings.prefix, name);
     auto& job = jobs[i];
-    job.source = settings.folder / name;
-    job.output = settings.folder / (tempStem + std::to_string(i) + ".tmp");
     job.largestWidth = settings.largestWidth;
     job.largestHeight = settings.largestHeight;
     job.quality = settings.quality;
     job.twipsPerPixelX = settings.twipsPerPixelX;
     job.twipsPerPixelY = settings.twipsPerPixelY;
     job.record.sourceName = name;
-    if (!targets2x[i].empty()) {
-      job.output2x = settings.folder / (tempStem + std::to_string(i) + "-2x.tmp");
-    }
 
     const auto [claim, first] = claimedBy.emplace(nameKey(targets[i]), i);
     if (!first) {
@@ -316,10 +313,27 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   }
   // Looking at the pictures and the thumbnails already there is a few system calls a picture,
   // most of the time of a run that finds everything up to date, so it is shared out too.
+  // Names are looked up in the open folder: building a path for each would cost more than the
+  // system calls themselves.
+  const int folderFd = ::open(settings.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folderError = errno;
+  struct FolderCloser {
+    int fd;
+    ~FolderCloser() {
+      if (fd >= 0) {
+        ::close(fd);
+      }
+    }
+  } folderCloser{folderFd};
   auto planPicture = [&](int i) {
     auto& job = jobs[i];
     struct stat source {};
-    if (::stat(job.source.c_str(), &source) != 0) {
+    if (folderFd < 0) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = systemReason(folderError);
+      return;
+    }
+    if (::fstatat(folderFd, settings.pictureNames[i].c_str(), &source, 0) != 0) {
       plans[i] = Plan::Skip;
       planProblems[i] = systemReason(errno);
       return;
@@ -339,7 +353,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     wanted.quality = job.quality;
     wanted.twipsPerPixelX = job.twipsPerPixelX;
     wanted.twipsPerPixelY = job.twipsPerPixelY;
-    const NamePlan plan1x = planFor(settings.folder / targets[i], wanted, 1, settings.rebuild);
+    const NamePlan plan1x = planFor(folderFd, targets[i], wanted, 1, settings.rebuild);
     // The 2x copy follows the rules of the 1x one, and is checked against it: same picture and
     // settings, twice the size.
     NamePlan plan2x;
@@ -352,7 +366,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         wanted2x.pictureWidth = plan1x.record.pictureWidth;
         wanted2x.pictureHeight = plan1x.record.pictureHeight;
       }
-      plan2x = planFor(settings.folder / targets2x[i], wanted2x, 2, settings.rebuild);
+      plan2x = planFor(folderFd, targets2x[i], wanted2x, 2, settings.rebuild);
     }
     if (plan1x.taken || plan2x.taken) {
       plans[i] = Plan::Skip;
@@ -384,6 +398,16 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     }
   }
   auto needsRender = [&](int i) { return plans[i] == Plan::Create || plans[i] == Plan::Replace; };
+  for (int i = 0; i < count; ++i) {
+    if (needsRender(i)) {
+      auto& job = jobs[i];
+      job.source = settings.folder / settings.pictureNames[i];
+      job.output = settings.folder / (tempStem + std::to_string(i) + ".tmp");
+      if (!targets2x[i].empty()) {
+        job.output2x = settings.folder / (tempStem + std::to_string(i) + "-2x.tmp");
+      }
+    }
+  }
   MemoryBudget budget(settings.memoryBudget > 0 ? settings.memoryBudget : defaultMemoryBudget());
   for (auto& job : jobs) {
     job.budget = &budget;
@@ -434,7 +458,6 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     progress.setStatus(batchStatus(i + 1, count));
 
     const auto& name = settings.pictureNames[i];
-    const auto target = settings.folder / targets[i];
     if (plans[i] == Plan::Skip) {
       result.problems.push_back({name, planProblems[i]});
     } else if (plans[i] == Plan::Keep) {
@@ -470,7 +493,8 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
                           : 0;
         const std::string& which = error != 0 ? targets2x[i] : targets[i];
         if (error == 0) {
-          error = placeThumbnail(jobs[i].output, target, plans[i] == Plan::Create);
+          error = placeThumbnail(jobs[i].output, settings.folder / targets[i],
+                                 plans[i] == Plan::Create);
         }
         if (error == EEXIST) {
           result.problems.push_back({name, takenReason(which)});
@@ -528,14 +552,18 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
   // Pictures and this run's own thumbnails are passed over without opening them.
   pictures.insert(current.begin(), current.end());
   int removed = 0;
-  std::error_code ec;
-  for (fs::directory_iterator it(settings.folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+  DIR* dir = ::opendir(settings.folder.c_str());
+  if (dir == nullptr) {
+    return removed;
+  }
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
     if (pictures.count(name) != 0 || name.size() < 4 ||
         nameKey(std::string_view(name).substr(name.size() - 4)) != ".jpg") {
       continue;
     }
-    const auto mark = imaging::readThumbMark(it->path());
+    const auto mark = imaging::readThumbMarkAt(fd, entry->d_name);
     if (mark.mark == imaging::ThumbMark::None) {
       continue;
     }
@@ -546,7 +574,7 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
         belongs->second == mark.record.sourceName) {
       continue;
     }
-    if (::unlink(it->path().c_str()) == 0) {
+    if (::unlinkat(fd, entry->d_name, 0) == 0) {
       ++removed;
     } else if (errno != ENOENT) {
       problems.push_back({name,
@@ -554,6 +582,7 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
                           ProblemKind::NotRemoved});
     }
   }
+  ::closedir(dir);
   return removed;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/temp_folder.h"
@@ -73,6 +74,40 @@ TEST(LessIgnoringCase, OrdersByLettersThenKeepsCaseVariantsApart) {
   EXPECT_TRUE(lessIgnoringCase("b.gif", "C.jpg"));
   EXPECT_FALSE(lessIgnoringCase("b.gif", "B.gif") && lessIgnoringCase("B.gif", "b.gif"));
   EXPECT_NE(lessIgnoringCase("b.gif", "B.gif"), lessIgnoringCase("B.gif", "b.gif"));
+}
+
+}  // namespace
+}  // namespace vistrel::browse
+
+namespace vistrel::browse {
+namespace {
+
+TEST(ReadFolder, ListsInTheOrderOfLessIgnoringCase) {
+  testing::TempFolder folder;
+  const std::vector<std::string> names = {
+      "\xC3\x9F"
+      "b.jpg",
+      "SS.jpg",
+      "ss.jpg",
+      "\xC3\x84pfel.jpg",
+      "apfel.jpg",
+      "\xCE\xA3x.jpg",
+      "\xCF\x83x.jpg",
+      "\xCF\x82x.jpg",
+      "\xF0\x9D\x92\x9C.jpg",
+      "\xEF\xAC\x81.jpg",
+      "Z.gif",
+      "z.GIF",
+      "caf\xE9.jpg",
+      "\xEF\xBF\xBD.jpg",
+      "10.jpg",
+      "9.jpg"};
+  for (const auto& name : names) {
+    folder.write(name, "x");
+  }
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end(), lessIgnoringCase);
+  EXPECT_EQ(readFolder(folder.path()).pictures, expected);
 }
 
 }  // namespace
