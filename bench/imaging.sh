@@ -14,15 +14,7 @@ build=$root/build
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$root/scripts/setup-deps" --bench
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target vistrel_imaging >/dev/null
-
-# The benchmark program links the imaging library as the application does.
-bench=$build/imaging_bench
-g++ -std=c++20 -O2 -Wall -Wextra -Werror -I"$root/src" "$root/bench/imaging_bench.cpp" \
-  "$build/libvistrel_imaging.a" "$build/libvistrel_common.a" \
-  $(pkg-config --cflags --libs Qt6Gui libturbojpeg libjpeg lcms2) -fPIC -o "$bench"
+source "$root/bench/build_imaging_bench.sh" imaging_bench
 
 mapfile -d '' files < <(find "$folder" -maxdepth 1 -type f \
   \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.gif' \) -print0 | sort -z)

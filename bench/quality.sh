@@ -19,14 +19,7 @@ build=$root/build
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$root/scripts/setup-deps" --bench
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target vistrel_imaging >/dev/null
-
-bench=$build/quality_bench
-g++ -std=c++20 -O2 -Wall -Wextra -Werror -I"$root/src" "$root/bench/quality_bench.cpp" \
-  "$build/libvistrel_imaging.a" "$build/libvistrel_common.a" \
-  $(pkg-config --cflags --libs Qt6Gui libturbojpeg libjpeg lcms2) -fPIC -o "$bench"
+source "$root/bench/build_imaging_bench.sh" quality_bench
 
 mapfile -d '' files < <(find "$folder" -maxdepth 1 -type f \
   \( -iname '*.jpg' -o -iname '*.jpeg' \) -print0 | sort -z)

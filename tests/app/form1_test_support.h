@@ -69,6 +69,14 @@ class WindowTest : public ::testing::Test {
     }
   }
 
+  // Opens the window on `pictures` new pictures and shows the Properties panel.
+  Form1& openProperties(int pictures) {
+    makePictures(temp.path(), pictures);
+    Form1& w = open(temp.path());
+    click(w.cmdFrames[1]);
+    return w;
+  }
+
   vistrel::testing::TempFolder temp;
   RecordingShell shell;
   QStringList messages;

@@ -5,15 +5,7 @@
 namespace vistrel::app::testing {
 namespace {
 
-class PropertiesPanel : public WindowTest {
- protected:
-  Form1& openProperties(int pictures) {
-    makePictures(temp.path(), pictures);
-    Form1& w = open(temp.path());
-    click(w.cmdFrames[1]);
-    return w;
-  }
-};
+using PropertiesPanel = WindowTest;
 
 TEST_F(PropertiesPanel, ThumbnailBoxesRestoreThePreviousValueWhenOutOfRange) {
   Form1& w = openProperties(1);

@@ -13,13 +13,6 @@ using toolkit::TextBox;
 
 class TypedInput : public WindowTest {
  protected:
-  Form1& openProperties(int pictures) {
-    makePictures(temp.path(), pictures);
-    Form1& w = open(temp.path());
-    click(w.cmdFrames[1]);
-    return w;
-  }
-
   // Clicks into `box` as a user does and types over what the click selected.
   static void clickAndType(QLineEdit* box, const QString& text) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
