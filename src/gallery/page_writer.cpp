@@ -140,9 +140,10 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
   // (by a failure) is removed.
   struct Staged {
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files;
+    size_t tried = 0;  // files before this one were put in place (or removed on failure)
     ~Staged() {
-      for (const auto& [temporary, page] : files) {
-        ::unlink(temporary.c_str());
+      for (size_t i = tried; i < files.size(); ++i) {
+        ::unlink(files[i].first.c_str());
       }
     }
   } staged;
@@ -224,18 +225,15 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
       throw PageWriteError(utf8Path(file), e.code().message());
     }
   }
-  int changed = -static_cast<int>(sheets);
-  while (!staged.files.empty()) {
-    const auto [temporary, file] = staged.files.front();
-    staged.files.erase(staged.files.begin());
+  while (staged.tried < staged.files.size()) {
+    const auto& [temporary, file] = staged.files[staged.tried++];
     try {
       putInPlace(temporary, file);
-      ++changed;
     } catch (const std::system_error& e) {
       throw PageWriteError(utf8Path(file), e.code().message());
     }
   }
-  return changed;
+  return static_cast<int>(staged.files.size() - sheets);
 }
 
 bool isOurPage(std::string_view page) {

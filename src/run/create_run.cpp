@@ -158,20 +158,20 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     }
     if (report.pagesInPlace) {
       std::vector<std::pair<std::string, std::string>> notRemoved;
-      report.filesRemoved = removeLeftoverPages(folder, report.pageCount, notRemoved);
-      for (auto& [file, reason] : notRemoved) {
-        report.problems.push_back(
-            {file, "this leftover page could not be removed: " + reason, ProblemKind::NotRemoved});
-      }
-      report.filesRemoved += removeLeftoverThumbnails(thumbnails, batch.current, report.problems);
-      if (settings.style == PageStyle::Classic) {
-        notRemoved.clear();
-        report.filesRemoved += removeLeftoverStyleSheet(folder, notRemoved);
+      auto tellNotRemoved = [&](const std::string& what) {
         for (auto& [file, reason] : notRemoved) {
           report.problems.push_back({file,
-                                     "this leftover style sheet could not be removed: " + reason,
+                                     "this leftover " + what + " could not be removed: " + reason,
                                      ProblemKind::NotRemoved});
         }
+        notRemoved.clear();
+      };
+      report.filesRemoved = removeLeftoverPages(folder, report.pageCount, notRemoved);
+      tellNotRemoved("page");
+      report.filesRemoved += removeLeftoverThumbnails(thumbnails, batch.current, report.problems);
+      if (settings.style == PageStyle::Classic) {
+        report.filesRemoved += removeLeftoverStyleSheet(folder, notRemoved);
+        tellNotRemoved("style sheet");
       }
     }
     firstPageWritten = report.pagesInPlace;

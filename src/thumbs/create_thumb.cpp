@@ -30,6 +30,16 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
 // trim does.
 constexpr int64_t kTrimAfter = int64_t{64} << 20;
 
+imaging::ThumbRecord settingsRecord(const ThumbJob& job) {
+  imaging::ThumbRecord record = job.record;
+  record.largestWidth = job.largestWidth;
+  record.largestHeight = job.largestHeight;
+  record.quality = job.quality;
+  record.twipsPerPixelX = job.twipsPerPixelX;
+  record.twipsPerPixelY = job.twipsPerPixelY;
+  return record;
+}
+
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
   ThumbOutcome outcome;
   // The decode's share of the run's memory is held until the thumbnail is written.
@@ -84,14 +94,9 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
                        " pixels";
       return outcome;
     }
-    imaging::ThumbRecord record = job.record;
+    imaging::ThumbRecord record = settingsRecord(job);
     record.sourceSize = loaded.stamp.size;
     record.sourceMtimeNs = loaded.stamp.mtimeNs;
-    record.largestWidth = job.largestWidth;
-    record.largestHeight = job.largestHeight;
-    record.quality = job.quality;
-    record.twipsPerPixelX = job.twipsPerPixelX;
-    record.twipsPerPixelY = job.twipsPerPixelY;
     record.width = outcome.size.X;
     record.height = outcome.size.Y;
     record.pictureWidth = static_cast<uint32_t>(std::max(outcome.pictureWidth, 0));

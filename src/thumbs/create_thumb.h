@@ -53,4 +53,8 @@ struct ThumbOutcome {
 // Never throws for a bad picture or an unwritable file: that comes back as a reason.
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas);
 
+// job.record with the job's settings filled in: what a thumbnail made for `job` records, but for
+// the sizes only the decode gives.
+imaging::ThumbRecord settingsRecord(const ThumbJob& job);
+
 }  // namespace vistrel

@@ -223,8 +223,8 @@ int placeThumbnail(const fs::path& temporary, const fs::path& target, bool creat
   if (create) {
     return renameNoReplace(temporary, target);
   }
-  if (imaging::readThumbMark(target).mark == imaging::ThumbMark::None &&
-      fs::exists(fs::symlink_status(target))) {
+  if (const auto mark = imaging::readThumbMark(target);
+      mark.exists && mark.mark == imaging::ThumbMark::None) {
     return EEXIST;
   }
   try {
@@ -347,12 +347,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.record.sourceMtimeNs =
         static_cast<int64_t>(source.st_mtim.tv_sec) * 1000000000 + source.st_mtim.tv_nsec;
 
-    imaging::ThumbRecord wanted = job.record;
-    wanted.largestWidth = job.largestWidth;
-    wanted.largestHeight = job.largestHeight;
-    wanted.quality = job.quality;
-    wanted.twipsPerPixelX = job.twipsPerPixelX;
-    wanted.twipsPerPixelY = job.twipsPerPixelY;
+    const imaging::ThumbRecord wanted = settingsRecord(job);
     const NamePlan plan1x = planFor(folderFd, targets[i], wanted, 1, settings.rebuild);
     // The 2x copy follows the rules of the 1x one, and is checked against it: same picture and
     // settings, twice the size.
