@@ -46,23 +46,20 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names) {
   for (auto& helper : helpers) {
     helper.join();
   }
-  size_t kept = 0;
+  std::vector<std::string> pictures;
+  pictures.reserve(names.size());
   for (size_t i = 0; i < names.size(); ++i) {
     if (!ours[i]) {
-      if (kept != i) {
-        names[kept] = std::move(names[i]);  // a string moved onto itself would be emptied
-      }
-      ++kept;
+      pictures.push_back(std::move(names[i]));
     }
   }
-  names.resize(kept);
+  names = std::move(pictures);
 }
 
-// As lessIgnoringCase, with each name turned into text once rather than at every comparison
-// (a folder of 20,000 files spent most of its listing time there).
+// The order of lessIgnoringCase, with each name folded once (character by character, as
+// comparing ignoring case folds them) rather than at every comparison: a folder of 20,000 files
+// spent most of its listing time there.
 void sortNames(std::vector<std::string>& names) {
-  // Each name folded once, character by character as comparing ignoring case folds them, then
-  // compared as they are: the same order as lessIgnoringCase.
   std::vector<std::pair<std::u16string, std::string>> keyed;
   keyed.reserve(names.size());
   for (auto& name : names) {
