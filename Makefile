@@ -1,7 +1,8 @@
 # The two commands that do everything on a fresh Debian 12 machine:
 #   make run    install what is missing, build, and open Vistrel on a folder of sample pictures
 #   make test   install what is missing, build, and run every test
-# Also: make asan (the tests in an ASan + UBSan build), make format-check, make format, make fuzz,
+# Also: make asan (the tests in an ASan + UBSan build), make coverage (line and branch coverage of
+# src/ by the tests), make format-check, make format, make fuzz,
 # make browser-test (a gallery made by vistrel-batch, checked in Debian's Chromium).
 # Installing: make install / make uninstall (PREFIX=/usr/local, DESTDIR honoured), make deb (the
 # Debian package, in build/), make install-check (a DESTDIR install and the package, checked).
@@ -9,10 +10,11 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+COVERAGE_BUILD ?= build-coverage
 SAMPLES ?= $(BUILD)/samples
 PREFIX ?= /usr/local
 
-.PHONY: run test deps build asan format format-check fuzz clean browser-test screenshots \
+.PHONY: run test deps build asan coverage format format-check fuzz clean browser-test screenshots \
 	install uninstall deb install-check
 
 deps:
@@ -67,6 +69,16 @@ asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Line and branch coverage of src/ by the whole suite, from an unoptimised instrumented build.
+coverage: deps
+	@scripts/setup-deps --coverage
+	@cmake -S . -B $(COVERAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVISTREL_COVERAGE=ON >/dev/null
+	@cmake --build $(COVERAGE_BUILD) -j $(JOBS)
+	@find $(COVERAGE_BUILD) -name '*.gcda' -delete
+	@cd $(COVERAGE_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) >/dev/null
+	@gcovr -r . --object-directory $(COVERAGE_BUILD) --filter 'src/' --exclude 'src/main/' \
+	  --exclude-unreachable-branches --exclude-throw-branches -j $(JOBS) --print-summary -o /dev/null
 
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
