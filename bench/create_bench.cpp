@@ -22,7 +22,7 @@
 namespace {
 
 // The display of a front end that shows nothing.
-class QuietDisplay : public vistrel::ProgressDisplay {
+class QuietDisplay : public vistrel::common::ProgressDisplay {
  public:
   void setStatus(const std::string&) override {}
   void setNoticeVisible(bool) override {}
@@ -47,14 +47,14 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
 
-  vistrel::CreateSettings settings;
+  vistrel::run::CreateSettings settings;
   auto& batch = settings.thumbnails;
   batch.folder = argv[1];
   batch.workers = argc > 2 ? std::atoi(argv[2]) : 0;
-  settings.table = vistrel::TableSettings{4, 5, 2, 2, 2};
+  settings.table = vistrel::gallery::TableSettings{4, 5, 2, 2, 2};
   settings.openFirstPage = false;
   if (argc > 3 && std::string(argv[3]) == "modern") {
-    settings.style = vistrel::PageStyle::Modern;
+    settings.style = vistrel::gallery::PageStyle::Modern;
   }
 
   QuietDisplay display;
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   batch.pictureNames = vistrel::browse::readFolder(batch.folder).pictures;
   batch.ImageCount = static_cast<int>(batch.pictureNames.size());
   const std::chrono::duration<double> listed = std::chrono::steady_clock::now() - start;
-  const auto report = vistrel::runCreate(settings, display, nullptr);
+  const auto report = vistrel::run::runCreate(settings, display, nullptr);
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
 
   rusage usage{};

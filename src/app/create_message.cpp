@@ -4,6 +4,9 @@
 #include "gallery/page_writer.h"
 
 namespace vistrel::app {
+using common::decimalText;
+using gallery::pageName;
+using run::CreateReport;
 
 namespace {
 

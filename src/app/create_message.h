@@ -19,7 +19,7 @@ inline constexpr int kListedProblems = 10;
 
 // `pageNotOpened` tells that the first page was written but no program took it; it is then the
 // report's last problem and is told in its own words, with the page's full path.
-CreateMessage createMessage(const CreateReport& report, bool pageNotOpened,
+CreateMessage createMessage(const run::CreateReport& report, bool pageNotOpened,
                             const std::filesystem::path& folder);
 
 }  // namespace vistrel::app

@@ -24,6 +24,28 @@
 #include "thumbs/thumb_settings.h"
 
 namespace vistrel::app {
+using common::Val;
+using gallery::correctTableText;
+using gallery::PageStyle;
+using gallery::tableSettingRange;
+using thumbs::BatchSettings;
+using thumbs::correctThumbnailBox;
+
+using browse::FitBox;
+using browse::FitElement;
+using browse::PreviewPlacement;
+using common::kVersion;
+using gallery::kTableSettingCount;
+using gallery::pageCount;
+using gallery::TableSettingRange;
+using gallery::TableTextCorrection;
+using run::CreateReport;
+using run::CreateSettings;
+using thumbs::correctPrefix;
+using thumbs::kPrefixMaxLength;
+using thumbs::kThumbnailMax;
+using thumbs::kThumbnailMin;
+using thumbs::ThumbnailBoxCorrection;
 
 using toolkit::Label;
 using toolkit::SpinControl;
@@ -638,9 +660,9 @@ namespace {
 
 // Remembers whether a program refused the first page, so that is told apart from a page that
 // could not be written (both name the same page).
-class WatchedShell : public vistrel::Shell {
+class WatchedShell : public vistrel::run::Shell {
  public:
-  explicit WatchedShell(vistrel::Shell* shell) : shell_(shell) {}
+  explicit WatchedShell(vistrel::run::Shell* shell) : shell_(shell) {}
   bool openDocument(const std::filesystem::path& file) override {
     refused = shell_ == nullptr || !shell_->openDocument(file);
     return !refused;
@@ -648,7 +670,7 @@ class WatchedShell : public vistrel::Shell {
   bool refused = false;
 
  private:
-  vistrel::Shell* shell_;
+  vistrel::run::Shell* shell_;
 };
 
 }  // namespace

@@ -128,7 +128,7 @@ class Form1 : public QWidget {
 
   // The panel shown: 0 Directory, 1 Properties, 2 About.
   int shownPanel() const { return shownPanel_; }
-  ProgressDisplay& progress() { return *progress_; }
+  common::ProgressDisplay& progress() { return *progress_; }
 
   // Event handlers, named after the control and the event.
   void Form_Load();
@@ -170,7 +170,7 @@ class Form1 : public QWidget {
   void blankPreview();
   void showSelectedPicture();
   void refreshPageCount();
-  CreateSettings createSettings() const;
+  run::CreateSettings createSettings() const;
 
   Shell* shell_;
   std::unique_ptr<Shell> ownShell_;

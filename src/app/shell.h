@@ -10,7 +10,7 @@
 
 namespace vistrel::app {
 
-class Shell : public vistrel::Shell {
+class Shell : public vistrel::run::Shell {
  public:
   // Opens `fileOrAddress` (an absolute file path, or an address with its scheme) with its default
   // handler; true when a handler took it.

@@ -12,6 +12,7 @@
 #include "common/version.h"
 
 namespace vistrel::app {
+using common::kVersion;
 
 StartCommand readStartCommand(const QStringList& args) {
   StartCommand command;

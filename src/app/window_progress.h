@@ -8,7 +8,7 @@
 
 namespace vistrel::app {
 
-class WindowProgress : public ProgressDisplay {
+class WindowProgress : public common::ProgressDisplay {
  public:
   // `notice`, `track` and `fill` belong to the window; `fill` is a child of the track's inside.
   // The widths are kept in twips as set, not read back from the rounded pixel sizes.

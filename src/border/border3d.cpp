@@ -6,6 +6,11 @@
 #include "common/numbers.h"
 
 namespace vistrel::border {
+using common::add16;
+using common::mul16;
+using common::OverflowError;
+using common::sub16;
+using common::toInt16;
 
 namespace {
 constexpr int16_t kBevelNone = 0;

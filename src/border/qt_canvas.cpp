@@ -12,6 +12,7 @@
 #include "common/numbers.h"
 
 namespace vistrel::border {
+using common::roundHalfEven;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "common/numbers.h"
 
 namespace vistrel::border {
+using common::roundHalfEven;
 
 namespace {
 int16_t twipsFor(double dotsPerInch) {

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-namespace vistrel {
+namespace vistrel::browse {
 
 std::string FormatFileSize(long long bytes) {
   return FormatFileSize(bytes, QLocale::system().groupSeparator().toStdString());
@@ -26,4 +26,4 @@ std::string FormatFileSize(long long bytes, std::string_view groupSeparator) {
   return digits + " bytes";
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::browse

@@ -5,7 +5,9 @@
 
 #include "common/numbers.h"
 
-namespace vistrel {
+namespace vistrel::browse {
+using common::toInt16;
+using common::toInt32;
 
 namespace {
 
@@ -79,4 +81,4 @@ int32_t TwipsToPixels_height(int32_t pxls, float twipsPerPixelY) {
   return toInt32(static_cast<double>(int64_t{pxls} / wholeTwipsPerPixel(twipsPerPixelY)));
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::browse

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace vistrel {
+namespace vistrel::browse {
 
 // The inner drawing area of the box a picture is fitted into, in the box's own scale unit.
 struct FitBox {
@@ -68,4 +68,4 @@ int32_t PixelsToTwips_height(double pxls, float twipsPerPixelY);
 int32_t TwipsToPixels_width(double pxls, float twipsPerPixelX);
 int32_t TwipsToPixels_height(int32_t pxls, float twipsPerPixelY);
 
-}  // namespace vistrel
+}  // namespace vistrel::browse

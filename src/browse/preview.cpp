@@ -6,6 +6,7 @@
 #include "common/numbers.h"
 
 namespace vistrel::browse {
+using common::decimalText;
 
 std::string attributeLine(long long fileSize, int width, int height) {
   return FormatFileSize(fileSize) + " " + decimalText(width) + "x" + decimalText(height);

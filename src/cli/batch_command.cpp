@@ -10,6 +10,14 @@
 #include "cli/terminal_progress.h"
 
 namespace vistrel::cli {
+using thumbs::BatchSettings;
+using thumbs::ProblemKind;
+
+using run::CreateReport;
+using run::CreateSettings;
+using run::runCreate;
+using run::Shell;
+using thumbs::RunProblem;
 
 namespace {
 

@@ -19,6 +19,6 @@ const int kBadInput = 2;        // nothing was written
 // everything else on `err`: the progress line when `errIsTerminal`, then each problem on its
 // own line and the summary line. `shell` opens the first page for --open.
 int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
-                    bool errIsTerminal, Shell& shell);
+                    bool errIsTerminal, run::Shell& shell);
 
 }  // namespace vistrel::cli

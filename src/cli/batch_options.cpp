@@ -9,6 +9,8 @@
 #include <optional>
 
 namespace vistrel::cli {
+using gallery::PageStyle;
+using gallery::pageStyleName;
 
 namespace {
 
@@ -185,7 +187,7 @@ std::string prefixProblem(std::string_view prefix) {
     return "The prefix " + inQuotes(prefix) + " is not UTF-8 text.";
   }
   // The batch's own rule for the characters, so both front ends refuse the same prefixes.
-  if (auto problem = vistrel::prefixProblem(prefix)) {
+  if (auto problem = vistrel::thumbs::prefixProblem(prefix)) {
     return escaped(*problem);
   }
   if (prefix.empty()) {
@@ -268,7 +270,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string versionText() {
-  return std::string(kProgram) + " " + vistrel::kVersion + "\n";
+  return std::string(kProgram) + " " + vistrel::common::kVersion + "\n";
 }
 
 std::string usageText() {

@@ -26,7 +26,7 @@ struct BatchOptions {
   int spacing = 2;             // 0..20
   bool open = false;           // open Thumb001.html in the default browser afterwards
   bool rebuild = false;        // make every thumbnail again, also those up to date
-  PageStyle style = PageStyle::Classic;
+  gallery::PageStyle style = gallery::PageStyle::Classic;
 
   bool operator==(const BatchOptions&) const = default;
 };

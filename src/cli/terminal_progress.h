@@ -9,7 +9,7 @@
 
 namespace vistrel::cli {
 
-class TerminalProgress : public ProgressDisplay {
+class TerminalProgress : public common::ProgressDisplay {
  public:
   // Draws on `out` only when `drawing` is true (standard error is a terminal); otherwise it
   // keeps the state and prints nothing, so logs of scripts hold only the summary.

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace vistrel {
+namespace vistrel::common {
 
 namespace {
 
@@ -172,4 +172,4 @@ std::string decimalText(long long value) {
   return std::to_string(value);
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::common

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace vistrel {
+namespace vistrel::common {
 
 // Reads the number at the start of `text`. Blanks and tabs are skipped wherever they stand; an
 // optional sign, digits, at most one full stop and an optional exponent (E or D, optional sign,
@@ -37,4 +37,4 @@ int16_t mul16(int32_t a, int32_t b);
 // Plain decimal digits, a minus sign when negative, no leading blank, no group separators.
 std::string decimalText(long long value);
 
-}  // namespace vistrel
+}  // namespace vistrel::common

@@ -2,7 +2,7 @@
 
 #include "common/numbers.h"
 
-namespace vistrel {
+namespace vistrel::common {
 
 int16_t ProgressStep(float trackWidth, int imageCount) {
   if (imageCount == 0) {
@@ -16,4 +16,4 @@ void growFill(ProgressDisplay& display, int16_t step) {
   display.setFillWidth(display.fillWidth() + static_cast<float>(step));
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::common

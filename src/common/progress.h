@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vistrel {
+namespace vistrel::common {
 
 class ProgressDisplay {
  public:
@@ -34,4 +34,4 @@ int16_t ProgressStep(float trackWidth, int imageCount);
 // Grows the fill by `step`, in single precision.
 void growFill(ProgressDisplay& display, int16_t step);
 
-}  // namespace vistrel
+}  // namespace vistrel::common

@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-namespace vistrel {
+namespace vistrel::common {
 
 namespace {
 
@@ -119,4 +119,4 @@ std::optional<std::string> folderWriteProblem(const std::filesystem::path& folde
          " cannot be written: " + std::generic_category().message(errno);
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::common

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace vistrel {
+namespace vistrel::common {
 
 // Writes `bytes` to a fresh temporary file in `file`'s folder and
 // renames it over `file`. On failure the temporary file is removed, `file` is left as it was,
@@ -26,4 +26,4 @@ void putInPlace(const std::filesystem::path& temporary, const std::filesystem::p
 // user), as a sentence naming the folder and the reason; nothing when they can.
 std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder);
 
-}  // namespace vistrel
+}  // namespace vistrel::common

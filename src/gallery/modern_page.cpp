@@ -10,7 +10,11 @@
 #define VISTREL_VERSION "1.5"
 #endif
 
-namespace vistrel {
+namespace vistrel::gallery {
+using common::decimalText;
+using thumbs::ThumbInfo;
+using thumbs::thumbnail2xName;
+using thumbs::thumbnailName;
 
 namespace {
 
@@ -196,4 +200,4 @@ std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets
   return out;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

@@ -11,7 +11,7 @@
 
 #include "thumbs/thumb_info.h"
 
-namespace vistrel {
+namespace vistrel::gallery {
 
 struct NavigationTargets;
 
@@ -43,14 +43,14 @@ struct ModernLayout {
 
 // The layout of a gallery of `thumbs` at `columns` columns: the cell is as wide as the widest
 // thumbnail, and at least wide enough for a short caption.
-ModernLayout modernLayout(std::span<const ThumbInfo> thumbs, int columns);
+ModernLayout modernLayout(std::span<const thumbs::ThumbInfo> thumbs, int columns);
 
 // The whole of vistrel.css for `layout`, CR LF line ends.
 std::string ModernStyleSheet(const ModernLayout& layout);
 
 // The whole text of page `page` of `pages` showing `cells` (in order) with the navigation `nav`.
 // `prefix` names the thumbnails (thumbnailName, thumbnail2xName for a record with Has2x).
-std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets& nav, int page,
-                       int pages, std::string_view prefix, const ModernLayout& layout);
+std::string ModernPage(std::span<const thumbs::ThumbInfo> cells, const NavigationTargets& nav,
+                       int page, int pages, std::string_view prefix, const ModernLayout& layout);
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

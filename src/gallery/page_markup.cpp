@@ -5,7 +5,10 @@
 #include "common/numbers.h"
 #include "gallery/page_writer.h"
 
-namespace vistrel {
+namespace vistrel::gallery {
+using common::decimalText;
+using thumbs::ThumbInfo;
+using thumbs::thumbnailName;
 
 namespace {
 
@@ -213,4 +216,4 @@ void PrintClose(std::string& page, std::string_view sHome, std::string_view sPre
   line(page, "</html>");
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

@@ -8,7 +8,7 @@
 
 #include "thumbs/thumb_info.h"
 
-namespace vistrel {
+namespace vistrel::gallery {
 
 struct TableSettings;
 
@@ -25,7 +25,7 @@ void PrintTableBegin(std::string& page, const TableSettings& table);
 void PrintRowBegin(std::string& page);
 // The three lines of one cell: the thumbnail (prefix + name without its last three characters
 // + "jpg") and the picture's name under it, both linking to the picture.
-void PrintColumn(std::string& page, const ThumbInfo& thumb, std::string_view prefix);
+void PrintColumn(std::string& page, const thumbs::ThumbInfo& thumb, std::string_view prefix);
 // </TR>
 void PrintRowEnd(std::string& page);
 // </TABLE> and </DIV>.
@@ -43,4 +43,4 @@ std::string htmlText(std::string_view text);
 // percent-encoded (UTF-8 bytes, upper-case hex), then & < > " become entities.
 std::string htmlLink(std::string_view fileName);
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

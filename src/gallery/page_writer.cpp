@@ -14,7 +14,14 @@
 #include "common/whole_file.h"
 #include "gallery/page_markup.h"
 
-namespace vistrel {
+namespace vistrel::gallery {
+using common::decimalText;
+using common::growFill;
+using common::ProgressDisplay;
+using common::ProgressStep;
+using common::putInPlace;
+using common::writeTemporaryFor;
+using thumbs::ThumbInfo;
 
 namespace {
 
@@ -300,4 +307,4 @@ int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
   return removed;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

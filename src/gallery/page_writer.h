@@ -13,7 +13,8 @@
 #include "gallery/modern_page.h"
 #include "thumbs/thumb_info.h"
 
-namespace vistrel {
+namespace vistrel::gallery {
+using thumbs::ThumbInfo;
 
 // The five numbers of the table settings, as the page writer reads them. Rows and columns are
 // 1..100, the others 0..20 (table_settings.h corrects typed values into these ranges).
@@ -84,9 +85,9 @@ class PageWriteError : public std::runtime_error {
 // apply) and kStyleSheetName goes in place with them, under the same rules: rewritten only when
 // its bytes change, and a file of that name that does not start with styleSheetMark is not
 // ours, so it is left as it is and PageWriteError names it.
-int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
+int CreateHTML(const std::filesystem::path& folder, const std::vector<thumbs::ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, const std::string& prefix,
-               ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
+               common::ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
 
 // True when `page` is the whole text of a gallery page this program writes in either style (the
 // classic pages' fixed opening and closing lines, or the modern pages' generator tag), whatever
@@ -105,4 +106,4 @@ int removeLeftoverStyleSheet(const std::filesystem::path& folder,
 int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                         std::vector<std::pair<std::string, std::string>>& problems);
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

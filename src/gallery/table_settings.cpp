@@ -4,7 +4,10 @@
 
 #include "common/numbers.h"
 
-namespace vistrel {
+namespace vistrel::gallery {
+using common::decimalText;
+using common::toInt16;
+using common::Val;
 
 TableSettingRange tableSettingRange(int index) {
   assert(index >= 0 && index < kTableSettingCount);
@@ -31,4 +34,4 @@ TableTextCorrection correctTableText(int index, std::string_view text, int curre
   return {value, decimalText(value), true};
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

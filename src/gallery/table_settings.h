@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace vistrel {
+namespace vistrel::gallery {
 
 // Control-array indexes of the five table settings (txtTable(i), scrTable(i)).
 enum TableSettingIndex : int {
@@ -43,4 +43,4 @@ struct TableTextCorrection {
 // what was typed (clamped text stays clamped), e.g. "2.5" while the spin holds 2.
 TableTextCorrection correctTableText(int index, std::string_view text, int currentValue);
 
-}  // namespace vistrel
+}  // namespace vistrel::gallery

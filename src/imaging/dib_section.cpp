@@ -15,6 +15,8 @@
 #include "common/numbers.h"
 
 namespace vistrel::imaging {
+using common::decimalText;
+using common::OverflowError;
 
 namespace {
 

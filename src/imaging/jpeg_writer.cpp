@@ -16,6 +16,7 @@
 #include <system_error>
 
 namespace vistrel::imaging {
+using common::writeWholeFile;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include "imaging/dib_section.h"
 
 namespace vistrel::imaging {
+using common::decimalText;
+using common::roundHalfEven;
 
 namespace {
 

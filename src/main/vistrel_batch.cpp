@@ -14,7 +14,7 @@ namespace {
 
 // The desktop's default program, as xdg-open chooses it. Started detached: the gallery is
 // finished, and the browser outlives this program.
-class DesktopShell : public vistrel::Shell {
+class DesktopShell : public vistrel::run::Shell {
  public:
   bool openDocument(const std::filesystem::path& file) override {
     return QProcess::startDetached(QStringLiteral("xdg-open"),

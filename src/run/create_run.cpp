@@ -8,7 +8,23 @@
 #include "run/folder_lock.h"
 #include "thumbs/prefix_check.h"
 
-namespace vistrel {
+namespace vistrel::run {
+using gallery::kStyleSheetName;
+
+using common::folderWriteProblem;
+using common::ProgressDisplay;
+using gallery::CreateHTML;
+using gallery::pageCount;
+using gallery::pageName;
+using gallery::PageStyle;
+using gallery::PageWriteError;
+using gallery::removeLeftoverPages;
+using gallery::removeLeftoverStyleSheet;
+using thumbs::BatchSettings;
+using thumbs::MakeThumbnails;
+using thumbs::prefixProblem;
+using thumbs::ProblemKind;
+using thumbs::removeLeftoverThumbnails;
 
 namespace {
 
@@ -187,4 +203,4 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
   return report;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::run

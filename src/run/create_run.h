@@ -14,7 +14,8 @@
 #include "thumbs/make_thumbnails.h"
 #include "thumbs/thumb_info.h"
 
-namespace vistrel {
+namespace vistrel::run {
+using thumbs::RunProblem;
 
 // Opens a document with the desktop's default program for it.
 class Shell {
@@ -25,30 +26,30 @@ class Shell {
 };
 
 struct CreateSettings {
-  BatchSettings thumbnails;   // folder, pictures, sizes, prefix, quality, workers
-  TableSettings table;        // rows, columns, border, padding, spacing
-  bool openFirstPage = true;  // "Open in Browser" checked
+  thumbs::BatchSettings thumbnails;  // folder, pictures, sizes, prefix, quality, workers
+  gallery::TableSettings table;      // rows, columns, border, padding, spacing
+  bool openFirstPage = true;         // "Open in Browser" checked
   // How long a run waits while another Create holds the folder, before it refuses.
   std::chrono::milliseconds lockWait{5000};
   // Modern pages also need each picture's double-density thumbnail; the run asks the batch for
   // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
   // the double-density thumbnails and the style sheet a modern run left.
-  PageStyle style = PageStyle::Classic;
+  gallery::PageStyle style = gallery::PageStyle::Classic;
 };
 
 struct CreateReport {
   // Set when the settings were refused: nothing was written and the display was not touched.
   std::optional<std::string> refused;
   // Pictures left out of the gallery and a page that could not be written, in the order met.
-  std::vector<RunProblem> problems;
-  std::vector<ThumbInfo> thumbs;  // the pictures the pages show, in list order
-  FitSize last;                   // the last fit (the window's X and Y)
-  int pageCount = 0;              // pages the gallery has
-  bool pagesInPlace = false;      // the pages of this gallery are all in place
-  int pagesChanged = 0;           // pages written because their text changed
-  int thumbnailsMade = 0;         // thumbnails written by this run
-  int thumbnailsKept = 0;         // thumbnails already up to date, left as they were
-  int filesRemoved = 0;           // leftover thumbnails and pages of an earlier gallery
+  std::vector<thumbs::RunProblem> problems;
+  std::vector<thumbs::ThumbInfo> thumbs;  // the pictures the pages show, in list order
+  browse::FitSize last;                   // the last fit (the window's X and Y)
+  int pageCount = 0;                      // pages the gallery has
+  bool pagesInPlace = false;              // the pages of this gallery are all in place
+  int pagesChanged = 0;                   // pages written because their text changed
+  int thumbnailsMade = 0;                 // thumbnails written by this run
+  int thumbnailsKept = 0;                 // thumbnails already up to date, left as they were
+  int filesRemoved = 0;                   // leftover thumbnails and pages of an earlier gallery
   bool firstPageOpened = false;
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
@@ -75,6 +76,7 @@ inline constexpr const char* kFolderBusy = "another Create is running in this fo
 // only once they are in place are the earlier gallery's leftovers (thumbnails of pictures no
 // longer shown, pages past the new count) removed, so a failed run leaves the old gallery whole.
 // A thumbnail the disk could not take (full, read-only) stops the run before the pages.
-CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell);
+CreateReport runCreate(const CreateSettings& settings, common::ProgressDisplay& progress,
+                       Shell* shell);
 
-}  // namespace vistrel
+}  // namespace vistrel::run

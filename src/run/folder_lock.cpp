@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-namespace vistrel {
+namespace vistrel::run {
 
 const char* FolderLock::fileName() {
   return ".vistrel-create.lock";
@@ -66,4 +66,4 @@ FolderLock::Outcome FolderLock::take(const std::filesystem::path& folder,
   }
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::run

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace vistrel {
+namespace vistrel::run {
 
 class FolderLock {
  public:
@@ -33,4 +33,4 @@ class FolderLock {
   std::filesystem::path file_;
 };
 
-}  // namespace vistrel
+}  // namespace vistrel::run

@@ -10,7 +10,9 @@
 #include "imaging/jpeg_writer.h"
 #include "imaging/stretch.h"
 
-namespace vistrel {
+namespace vistrel::thumbs {
+using browse::FitSize;
+using browse::fitThumbnail;
 
 bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSection& dest) {
   if (source.empty() || size.X < 1 || size.Y < 1 || !dest.Create(size.X, size.Y)) {
@@ -140,4 +142,4 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
   return outcome;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

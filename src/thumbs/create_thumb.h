@@ -12,11 +12,11 @@
 #include "imaging/thumb_record.h"
 #include "thumbs/memory_budget.h"
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 // Draws the whole of `source` stretched onto `dest`, which is re-created at size.X x size.Y
 // pixels (24-bit, bottom-up). False when the bitmap cannot be made; `dest` is then empty.
-bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSection& dest);
+bool CreateThumb(const imaging::Picture& source, browse::FitSize size, imaging::cDIBSection& dest);
 
 struct ThumbJob {
   std::filesystem::path source;  // the picture
@@ -38,7 +38,7 @@ struct ThumbJob {
 
 struct ThumbOutcome {
   bool ok = false;
-  FitSize size;          // the fitted size (X, Y), also the thumbnail's size in pixels
+  browse::FitSize size;  // the fitted size (X, Y), also the thumbnail's size in pixels
   int pictureWidth = 0;  // the picture's natural size, once its headers were read
   int pictureHeight = 0;
   std::string reason;        // when !ok: why, for a person
@@ -57,4 +57,4 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas);
 // the sizes only the decode gives.
 imaging::ThumbRecord settingsRecord(const ThumbJob& job);
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

@@ -29,7 +29,14 @@
 #include "thumbs/memory_budget.h"
 #include "thumbs/prefix_check.h"
 
-namespace vistrel {
+namespace vistrel::thumbs {
+using browse::FitSize;
+using browse::FormatFileSize;
+using common::decimalText;
+using common::growFill;
+using common::ProgressDisplay;
+using common::ProgressStep;
+using common::putInPlace;
 
 namespace fs = std::filesystem;
 
@@ -581,4 +588,4 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
   return removed;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

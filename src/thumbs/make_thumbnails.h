@@ -12,7 +12,7 @@
 #include "common/progress.h"
 #include "thumbs/thumb_info.h"
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 // What the batch reads, taken once when it starts.
 struct BatchSettings {
@@ -55,7 +55,7 @@ struct BatchResult {
   // differ only in extension each keep a record (the later one's thumbnail is the file left).
   std::vector<ThumbInfo> thumbs;
   std::vector<RunProblem> problems;  // pictures left without a thumbnail, in the list's order
-  FitSize last;                      // the last fit (the window's X and Y)
+  browse::FitSize last;              // the last fit (the window's X and Y)
   int made = 0;                      // thumbnails written by this run
   int kept = 0;                      // thumbnails already up to date, left as they were
   // The disk failed (full, over quota, read-only, I/O error): the batch stopped at that picture
@@ -85,7 +85,7 @@ struct BatchResult {
 // With make2x each record says whether its double-density thumbnail was made (Has2x). It is
 // left out, and the 1x thumbnail made alone, where its name is that of a picture of the list or
 // of another picture's 1x thumbnail, or (with an empty prefix) where a file already stands.
-BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress);
+BatchResult MakeThumbnails(const BatchSettings& settings, common::ProgressDisplay& progress);
 
 // Removes the files in settings.folder that carry our thumbnail mark but are not the thumbnail
 // of one of the gallery's pictures (its picture is gone or renamed, or the prefix changed), and
@@ -98,4 +98,4 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
 // The notice's text while picture `number` (1-based) of `count` is processed.
 std::string batchStatus(int number, int count);
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

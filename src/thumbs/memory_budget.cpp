@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 std::string MemoryBudget::reserve(int64_t bytes) {
   if (bytes > total_) {
@@ -41,4 +41,4 @@ int64_t defaultMemoryBudget() {
   return std::min(oneGiB, int64_t{pages} * pageSize / 4);
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

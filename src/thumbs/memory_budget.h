@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 class MemoryBudget {
  public:
@@ -36,4 +36,4 @@ class MemoryBudget {
 // The smaller of 1 GiB and a quarter of the machine's memory.
 int64_t defaultMemoryBudget();
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

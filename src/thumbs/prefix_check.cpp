@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 std::optional<std::string> prefixProblem(std::string_view prefix) {
   for (const char c : prefix) {
@@ -27,4 +27,4 @@ std::optional<std::string> prefixProblem(std::string_view prefix) {
   return std::nullopt;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 // Why `prefix` (UTF-8) cannot be used, as a sentence naming the character; nothing when it can.
 // Refused: a folder separator ("/" or "\"), control characters, and the characters < > : " | ? *
@@ -13,4 +13,4 @@ namespace vistrel {
 // prefix is allowed (the batch then protects the pictures themselves).
 std::optional<std::string> prefixProblem(std::string_view prefix);
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

@@ -1,6 +1,6 @@
 #include "thumbs/thumb_info.h"
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 namespace {
 // Byte length of the last `count` UTF-8 characters of `text` (all of it when shorter).
@@ -36,4 +36,4 @@ std::string thumbnail2xName(std::string_view prefix, std::string_view pictureNam
   return name;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

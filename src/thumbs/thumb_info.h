@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 struct ThumbInfo {
   int16_t Width = 0;     // thumbnail width in pixels
@@ -31,4 +31,4 @@ std::string thumbnailName(std::string_view prefix, std::string_view pictureName)
 // its final "jpg" when no dot stands there). "th_" + "Photo.GIF" gives "th_Photo@2x.jpg".
 std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName);
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

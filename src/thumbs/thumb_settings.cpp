@@ -3,7 +3,10 @@
 #include "common/numbers.h"
 #include "thumbs/prefix_check.h"
 
-namespace vistrel {
+namespace vistrel::thumbs {
+using common::decimalText;
+using common::toInt16;
+using common::Val;
 
 namespace {
 
@@ -68,4 +71,4 @@ std::string correctPrefix(std::string_view text, std::string_view lastAccepted) 
   return kept;
 }
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

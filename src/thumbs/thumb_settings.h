@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vistrel {
+namespace vistrel::thumbs {
 
 inline constexpr int kThumbnailMin = 1;      // pixels
 inline constexpr int kThumbnailMax = 1500;   // pixels
@@ -30,4 +30,4 @@ ThumbnailBoxCorrection correctThumbnailBox(std::string_view text, int spinValue)
 // empty prefix would name each .jpg picture's thumbnail after the picture itself.
 std::string correctPrefix(std::string_view text, std::string_view lastAccepted);
 
-}  // namespace vistrel
+}  // namespace vistrel::thumbs

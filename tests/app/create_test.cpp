@@ -6,6 +6,8 @@
 #include "support/read_only_folder.h"
 
 namespace vistrel::app::testing {
+using common::ProgressDisplay;
+
 namespace {
 
 class CreateFromWindow : public WindowTest {

@@ -6,6 +6,8 @@
 #include "gallery/page_writer.h"
 
 namespace vistrel::app::testing {
+using gallery::pageName;
+
 namespace {
 
 using toolkit::SpinControl;

@@ -6,6 +6,8 @@
 #include "common/version.h"
 
 namespace vistrel::app::testing {
+using common::kVersion;
+
 namespace {
 
 using StartUp = WindowTest;

@@ -10,6 +10,7 @@
 #include "common/numbers.h"
 
 namespace vistrel::border {
+using common::OverflowError;
 namespace {
 
 using testing::DrawCall;

@@ -6,6 +6,8 @@
 #include <climits>
 
 namespace vistrel {
+using browse::FormatFileSize;
+
 namespace {
 
 TEST(FormatFileSize, GroupsDigitsInThrees) {

@@ -7,6 +7,18 @@
 #include "common/numbers.h"
 
 namespace vistrel {
+using browse::FitBox;
+using browse::FitElement;
+using browse::fitPreview;
+using browse::FitSize;
+using browse::fitThumbnail;
+using browse::GetXY;
+using browse::PixelsToTwips_height;
+using browse::PixelsToTwips_width;
+using browse::TwipsToPixels_height;
+using browse::TwipsToPixels_width;
+using common::OverflowError;
+
 namespace {
 
 struct FitCase {

@@ -7,6 +7,9 @@
 #include "common/version.h"
 
 namespace vistrel::cli {
+using common::kVersion;
+using gallery::PageStyle;
+
 namespace {
 
 TEST(ParseCommandLine, DefaultsAreTheWindowsStartUpValuesWithOpenOff) {

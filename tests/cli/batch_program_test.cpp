@@ -29,6 +29,12 @@
 #include "support/temp_folder.h"
 
 namespace vistrel::cli {
+using common::kVersion;
+using gallery::pageName;
+using gallery::TableSettings;
+using run::FolderLock;
+using thumbs::thumbnailName;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -11,6 +11,16 @@
 #include "support/temp_folder.h"
 
 namespace vistrel {
+using common::add16;
+using common::decimalText;
+using common::mul16;
+using common::OverflowError;
+using common::roundHalfEven;
+using common::sub16;
+using common::toInt16;
+using common::toInt32;
+using common::Val;
+
 namespace {
 
 struct ValCase {

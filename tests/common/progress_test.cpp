@@ -5,6 +5,10 @@
 #include "common/numbers.h"
 
 namespace vistrel {
+using common::growFill;
+using common::OverflowError;
+using common::ProgressStep;
+
 namespace {
 
 TEST(ProgressStep, TrackWidthRoundedHalfEvenOverPictureCount) {
@@ -26,7 +30,7 @@ TEST(ProgressStep, StepsThatDoNotFit16BitsAreRefused) {
   EXPECT_THROW(ProgressStep(40000, 1), OverflowError);
 }
 
-class Fill : public ProgressDisplay {
+class Fill : public common::ProgressDisplay {
  public:
   void setStatus(const std::string&) override {}
   void setNoticeVisible(bool) override {}

@@ -7,6 +7,14 @@
 #include "support/temp_folder.h"
 
 namespace vistrel {
+using gallery::CreateHTML;
+using gallery::generatorText;
+using gallery::PageStyle;
+using gallery::PageWriteError;
+using gallery::styleSheetMark;
+using gallery::TableSettings;
+using thumbs::ThumbInfo;
+
 namespace {
 
 ThumbInfo picture(std::string name, int16_t w, int16_t h, int pw, int ph, bool has2x = true) {

@@ -7,6 +7,14 @@
 #include "support/temp_folder.h"
 
 namespace vistrel {
+using gallery::CreateHTML;
+using gallery::htmlLink;
+using gallery::htmlText;
+using gallery::PrintClose;
+using gallery::PrintColumn;
+using gallery::TableSettings;
+using thumbs::ThumbInfo;
+
 namespace {
 
 std::string cellLink(const ThumbInfo& thumb, std::string_view prefix) {

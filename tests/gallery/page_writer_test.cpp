@@ -13,6 +13,17 @@
 #include "support/temp_folder.h"
 
 namespace vistrel {
+using gallery::CreateHTML;
+using gallery::isOurPage;
+using gallery::NavigationTargets;
+using gallery::navigationTargets;
+using gallery::pageCount;
+using gallery::pageName;
+using gallery::PageWriteError;
+using gallery::removeLeftoverPages;
+using gallery::TableSettings;
+using thumbs::ThumbInfo;
+
 namespace {
 
 namespace fs = std::filesystem;

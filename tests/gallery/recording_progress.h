@@ -8,7 +8,7 @@
 
 namespace vistrel::testing {
 
-class RecordingProgress : public ProgressDisplay {
+class RecordingProgress : public common::ProgressDisplay {
  public:
   explicit RecordingProgress(float track = 5200) : track_(track) {}
 

@@ -3,6 +3,15 @@
 #include <gtest/gtest.h>
 
 namespace vistrel {
+using gallery::correctTableText;
+using gallery::kTableBorderSize;
+using gallery::kTableCellPadding;
+using gallery::kTableCellSpacing;
+using gallery::kTableColumns;
+using gallery::kTableRows;
+using gallery::kTableSettingCount;
+using gallery::tableSettingRange;
+
 namespace {
 
 struct Case {

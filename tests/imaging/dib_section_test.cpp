@@ -15,6 +15,7 @@
 #include "imaging/dib_pixels.h"
 
 namespace vistrel::imaging {
+using common::OverflowError;
 namespace {
 
 using testing::dibPixel;

@@ -10,13 +10,21 @@
 #include "thumbs/sample_pictures.h"
 
 namespace vistrel {
+using gallery::TableSettings;
+
+using browse::FitSize;
+using run::CreateReport;
+using run::CreateSettings;
+using run::createSettingsProblem;
+using run::runCreate;
+
 namespace {
 
 namespace fs = std::filesystem;
 using testing::RecordingDisplay;
 using testing::TempFolder;
 
-class RecordingShell : public Shell {
+class RecordingShell : public run::Shell {
  public:
   bool openDocument(const fs::path& file) override {
     opened.push_back(file);

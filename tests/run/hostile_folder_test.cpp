@@ -25,6 +25,16 @@
 #include "thumbs/sample_pictures.h"
 
 namespace vistrel {
+using browse::FormatFileSize;
+using gallery::TableSettings;
+using run::CreateReport;
+using run::CreateSettings;
+using run::FolderLock;
+using run::kFolderBusy;
+using run::runCreate;
+using thumbs::MakeThumbnails;
+using thumbs::ProblemKind;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -13,6 +13,12 @@
 #include "thumbs/sample_pictures.h"
 
 namespace vistrel {
+using gallery::TableSettings;
+using run::CreateSettings;
+using run::runCreate;
+
+using run::CreateReport;
+using thumbs::ProblemKind;
 namespace {
 
 namespace fs = std::filesystem;

@@ -11,6 +11,13 @@
 #include "thumbs/sample_pictures.h"
 
 namespace vistrel {
+using gallery::TableSettings;
+using run::CreateSettings;
+using run::runCreate;
+
+using gallery::PageStyle;
+using run::CreateReport;
+using thumbs::ProblemKind;
 namespace {
 
 namespace fs = std::filesystem;

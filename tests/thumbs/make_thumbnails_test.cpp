@@ -13,6 +13,11 @@
 #include "thumbs/sample_pictures.h"
 
 namespace vistrel {
+using browse::FitSize;
+using browse::FormatFileSize;
+using thumbs::BatchSettings;
+using thumbs::MakeThumbnails;
+
 namespace {
 
 namespace fs = std::filesystem;

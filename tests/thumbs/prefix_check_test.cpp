@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 namespace vistrel {
+using thumbs::prefixProblem;
+
 namespace {
 
 TEST(PrefixProblem, RefusesWhatCannotStartAFileName) {

@@ -100,7 +100,7 @@ inline bool looksUpright(const QImage& image) {
 }
 
 // Records what a run does to the progress display, in order.
-class RecordingDisplay : public ProgressDisplay {
+class RecordingDisplay : public common::ProgressDisplay {
  public:
   explicit RecordingDisplay(float track = 5200) : track_(track) {}
   void setStatus(const std::string& text) override {

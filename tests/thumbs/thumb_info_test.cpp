@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 namespace vistrel {
+using thumbs::thumbnail2xName;
+using thumbs::thumbnailName;
+
 namespace {
 
 TEST(ThumbnailName, ReplacesTheLastThreeCharactersWithJpg) {

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 namespace vistrel {
+using thumbs::correctThumbnailBox;
+
+using thumbs::correctPrefix;
+using thumbs::ThumbnailBoxCorrection;
+
 namespace {
 
 TEST(CorrectThumbnailBox, OutOfRangeTextBringsThePreviousValueBack) {
