@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace vistrel::imaging {
 
@@ -202,10 +205,61 @@ void filterBytes(const int16_t* w, int count, const uint8_t* src, ptrdiff_t inSt
   }
 }
 
+// Two weights as one 32-bit lane: the low 16 bits multiply the first row, the high the second.
+inline int32_t weightPair(const int16_t* w, int k, int count) {
+  const int w1 = k + 1 < count ? w[k + 1] : 0;
+  return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(w1)) << 16) |
+                              static_cast<uint16_t>(w[k]));
+}
+
+#if defined(__x86_64__)
+// The SSE2 loop below on 32 bytes at a time: every step stays within its 128-bit half, so each
+// half computes exactly what the SSE2 loop does for its 16 bytes (the same bytes out). Halves the
+// instructions of the stretch, the largest share of the processor time on small pictures.
+// Returns how many bytes it did.
+__attribute__((target("avx2"))) int filterRowAvx2(const int16_t* w, int count, const uint8_t* src,
+                                                  ptrdiff_t inStride, int lineBytes, uint8_t* out) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i half = _mm256_set1_epi32(kWeightOne >> 1);
+  int i = 0;
+  for (; i + 32 <= lineBytes; i += 32) {
+    __m256i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+    for (int k = 0; k < count; k += 2) {
+      const uint8_t* p = src + i + k * inStride;
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+      const __m256i b =
+          k + 1 < count ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + inStride)) : zero;
+      const __m256i weights = _mm256_set1_epi32(weightPair(w, k, count));
+      const __m256i lo = _mm256_unpacklo_epi8(a, b);
+      const __m256i hi = _mm256_unpackhi_epi8(a, b);
+      s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), weights));
+      s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), weights));
+      s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), weights));
+      s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), weights));
+    }
+    s0 = _mm256_srai_epi32(_mm256_add_epi32(s0, half), kWeightBits);
+    s1 = _mm256_srai_epi32(_mm256_add_epi32(s1, half), kWeightBits);
+    s2 = _mm256_srai_epi32(_mm256_add_epi32(s2, half), kWeightBits);
+    s3 = _mm256_srai_epi32(_mm256_add_epi32(s3, half), kWeightBits);
+    const __m256i bytes =
+        _mm256_packus_epi16(_mm256_packs_epi32(s0, s1), _mm256_packs_epi32(s2, s3));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+  }
+  return i;
+}
+
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
 // One output row of a pass: `count` input rows, `inStride` apart, weighted and summed bytewise.
 void filterRow(const int16_t* w, int count, const uint8_t* src, ptrdiff_t inStride, int lineBytes,
                uint8_t* out) {
   int i = 0;
+#if defined(__x86_64__)
+  if (kHaveAvx2) {
+    i = filterRowAvx2(w, count, src, inStride, lineBytes, out);
+  }
+#endif
 #if defined(__SSE2__)
   // Two rows at a time: their bytes interleaved as 16-bit pairs, so one pmaddwd does two
   // multiply-adds per lane into 32 bits. Integer sums, so the same bytes as filterBytes.
@@ -219,9 +273,7 @@ void filterRow(const int16_t* w, int count, const uint8_t* src, ptrdiff_t inStri
       const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       const __m128i b =
           pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + inStride)) : zero;
-      const int w1 = pair ? w[k + 1] : 0;
-      const __m128i weights = _mm_set1_epi32(static_cast<int32_t>(
-          (static_cast<uint32_t>(static_cast<uint16_t>(w1)) << 16) | static_cast<uint16_t>(w[k])));
+      const __m128i weights = _mm_set1_epi32(weightPair(w, k, count));
       const __m128i lo = _mm_unpacklo_epi8(a, b);
       const __m128i hi = _mm_unpackhi_epi8(a, b);
       s0 = _mm_add_epi32(s0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), weights));
