@@ -248,7 +248,11 @@ __attribute__((target("avx2"))) int filterRowAvx2(const int16_t* w, int count, c
   return i;
 }
 
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+// Initialised before main, possibly before the compiler's own detection has run: it asks itself.
+const bool kHaveAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 
 // One output row of a pass: `count` input rows, `inStride` apart, weighted and summed bytewise.
