@@ -82,8 +82,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: %s\n", file.c_str(), loaded.error.reason.c_str());
       continue;
     }
-    stretchInto(loaded.picture, dib.DIBSectionBitsPtr(), x, y, dib.BytesPerScanLine(), true,
-                filter);
+    // As the program does: a 1/8 decode's block averaging is undone (no other scale shrinks by
+    // 6 or more).
+    stretchInto(loaded.picture, dib.DIBSectionBitsPtr(), x, y, dib.BytesPerScanLine(), true, filter,
+                loaded.info.width >= 6 * loaded.picture.width);
     const fs::path name = outDir / ("th_" + fs::path(file).stem().string() + ".jpg");
     if (!WriteJpegFile(dib, name.string(), quality)) {
       std::fprintf(stderr, "%s: not written\n", name.c_str());

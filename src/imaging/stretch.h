@@ -16,6 +16,9 @@ namespace vistrel::imaging {
 // Lanczos-4 did no better (36.40 to 36.13, 36.37). The others stay for that comparison.
 enum class StretchFilter { Lanczos3, Lanczos2, CatmullRom };
 
+// `blockMeans`: the source is a 1/8 DCT-scaled decode, each pixel the mean of an 8 x 8 block;
+// the stretch then undoes that averaging, for the detail a full decode would have given.
+//
 // Scales all of `source` (top-down BGR, any size >= 1 x 1) to exactly destWidth x destHeight
 // pixels (both >= 1) into `dest`, a caller-owned buffer of at least destStride * destHeight
 // bytes, destStride >= 3 * destWidth. Rows are written top-down, or bottom-up (the first row in
@@ -24,10 +27,11 @@ enum class StretchFilter { Lanczos3, Lanczos2, CatmullRom };
 // source, sizes < 1 or a stride that is too small. Thread-safe: the filters and scratch buffers
 // it reuses between calls are per thread. The same arguments give the same bytes on any thread.
 void stretchInto(const Picture& source, uint8_t* dest, int destWidth, int destHeight,
-                 int destStride, bool destBottomUp, StretchFilter filter = StretchFilter::Lanczos3);
+                 int destStride, bool destBottomUp, StretchFilter filter = StretchFilter::Lanczos3,
+                 bool blockMeans = false);
 
 // The same into a new top-down picture of width x height with stride 3 * width.
 Picture stretch(const Picture& source, int width, int height,
-                StretchFilter filter = StretchFilter::Lanczos3);
+                StretchFilter filter = StretchFilter::Lanczos3, bool blockMeans = false);
 
 }  // namespace vistrel::imaging

@@ -14,7 +14,7 @@ namespace vistrel::imaging {
 
 // Raise this whenever the same picture and settings would give other thumbnail bytes (a new
 // encoder, filter or colour handling), so that older thumbnails are made again.
-inline constexpr int kThumbRecordVersion = 2;
+inline constexpr int kThumbRecordVersion = 4;
 // The JPEG marker that carries the record (APP11).
 inline constexpr int kThumbRecordMarker = 0xEB;
 

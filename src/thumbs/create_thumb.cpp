@@ -14,7 +14,8 @@ namespace vistrel::thumbs {
 using browse::FitSize;
 using browse::fitThumbnail;
 
-bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSection& dest) {
+bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSection& dest,
+                 bool blockMeans) {
   if (source.empty() || size.X < 1 || size.Y < 1 || !dest.Create(size.X, size.Y)) {
     dest.ClearUp();
     return false;
@@ -24,7 +25,7 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
     return false;
   }
   imaging::stretchInto(source, bits, size.X, size.Y, static_cast<int>(dest.BytesPerScanLine()),
-                       /*destBottomUp=*/true);
+                       /*destBottomUp=*/true, imaging::StretchFilter::Lanczos3, blockMeans);
   return true;
 }
 
@@ -90,7 +91,9 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
       outcome.reason = loaded.error.reason;
       return outcome;
     }
-    if (!CreateThumb(loaded.picture, outcome.size, canvas)) {
+    // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
+    const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
+    if (!CreateThumb(loaded.picture, outcome.size, canvas, blockMeans)) {
       outcome.reason = "there is not enough memory for a thumbnail of " +
                        std::to_string(outcome.size.X) + " x " + std::to_string(outcome.size.Y) +
                        " pixels";
@@ -115,7 +118,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
       // Exactly twice the 1x size, so that the page's "2x" density is true to the pixel.
       const FitSize doubled{static_cast<int16_t>(outcome.size.X * 2),
                             static_cast<int16_t>(outcome.size.Y * 2)};
-      if (!CreateThumb(loaded.picture, doubled, canvas)) {
+      if (!CreateThumb(loaded.picture, doubled, canvas, blockMeans)) {
         outcome.reason = "there is not enough memory for a double-density thumbnail of " +
                          std::to_string(doubled.X) + " x " + std::to_string(doubled.Y) + " pixels";
         return outcome;

@@ -16,7 +16,9 @@ namespace vistrel::thumbs {
 
 // Draws the whole of `source` stretched onto `dest`, which is re-created at size.X x size.Y
 // pixels (24-bit, bottom-up). False when the bitmap cannot be made; `dest` is then empty.
-bool CreateThumb(const imaging::Picture& source, browse::FitSize size, imaging::cDIBSection& dest);
+// `blockMeans`: `source` is a 1/8 decode (see imaging::stretchInto).
+bool CreateThumb(const imaging::Picture& source, browse::FitSize size, imaging::cDIBSection& dest,
+                 bool blockMeans = false);
 
 struct ThumbJob {
   std::filesystem::path source;  // the picture

@@ -32,15 +32,18 @@ TEST(Stretch, FlatPictureStaysFlatAtEverySize) {
   }
   const std::pair<int, int> sizes[] = {{1, 1}, {5, 3}, {36, 23}, {37, 23}, {38, 24}, {150, 93}};
   for (const auto& [w, h] : sizes) {
-    const Picture out = stretch(flat, w, h);
-    ASSERT_EQ(out.width, w);
-    ASSERT_EQ(out.height, h);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        const uint8_t* p = out.row(y) + 3 * x;
-        ASSERT_EQ(p[0], 10) << w << "x" << h << " at " << x << "," << y;
-        ASSERT_EQ(p[1], 128);
-        ASSERT_EQ(p[2], 250);
+    // Also undoing a 1/8 decode's block means, whose extra taps reach past the edges.
+    for (const bool blockMeans : {false, true}) {
+      const Picture out = stretch(flat, w, h, StretchFilter::Lanczos3, blockMeans);
+      ASSERT_EQ(out.width, w);
+      ASSERT_EQ(out.height, h);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const uint8_t* p = out.row(y) + 3 * x;
+          ASSERT_EQ(p[0], 10) << w << "x" << h << " at " << x << "," << y;
+          ASSERT_EQ(p[1], 128);
+          ASSERT_EQ(p[2], 250);
+        }
       }
     }
   }
@@ -235,6 +238,37 @@ TEST(Stretch, ShrinkOnLoadThumbnailMatchesFullDecode) {
                                          stretch(shrunk.picture, c.thumbWidth, c.thumbHeight));
     RecordProperty("psnr" + std::to_string(c.width), std::to_string(quality));
     EXPECT_GE(quality, 38.0) << c.width << "x" << c.height << " shrunk to " << shrunk.picture.width;
+  }
+}
+
+// Edges, which photos are mostly made of: undoing a 1/8 decode's block averaging brings the
+// thumbnail closer to the full decode's. (Fine grain, as in photoLike, gains nothing.)
+TEST(Stretch, BlockMeansOfAnEighthDecodeAreUndone) {
+  vistrel::testing::TempFolder folder;
+  const std::pair<int, int> sizes[] = {{2560, 1600}, {1600, 2400}};
+  for (const auto& [width, height] : sizes) {
+    // Tiles of 101 pixels, out of step with the 8-pixel blocks, in colours that vary.
+    Picture tiles = blankPicture(width, height);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const int t = x / 101 * 7 + y / 101 * 13;
+        setPixel(tiles, x, y, static_cast<uint8_t>(t * 53 % 256),
+                 static_cast<uint8_t>(t * 97 % 256), static_cast<uint8_t>(t * 31 % 256));
+      }
+    }
+    testing::JpegOptions options;
+    options.quality = 90;
+    const auto file = folder.write("tiles.jpg", testing::libjpegEncode(tiles, options));
+    const int w = std::min(150, 150 * width / height), h = std::min(150, 150 * height / width);
+    const LoadResult full = load(file);
+    const LoadResult shrunk = load(file, w, h);
+    ASSERT_TRUE(full.ok && shrunk.ok);
+    ASSERT_EQ(shrunk.picture.width, (width + 7) / 8);
+    const Picture reference = stretch(full.picture, w, h);
+    const double plain = testing::psnr(reference, stretch(shrunk.picture, w, h));
+    const double undone = testing::psnr(
+        reference, stretch(shrunk.picture, w, h, StretchFilter::Lanczos3, /*blockMeans=*/true));
+    EXPECT_GT(undone, plain + 1.0) << width << "x" << height;
   }
 }
 
