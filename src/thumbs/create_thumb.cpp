@@ -88,8 +88,14 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     outcome.stamp = loaded.stamp;
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;
+      outcome.osError = loaded.error.osError;
+      // Memory the decode could not have now says nothing about the picture.
+      outcome.problem = loaded.error.kind == imaging::LoadErrorKind::Refused
+                            ? ProblemKind::ThumbnailNotWritten
+                            : ProblemKind::PictureUnreadable;
       return outcome;
     }
+    outcome.problem = ProblemKind::ThumbnailNotWritten;
     if (!CreateThumb(loaded.picture, outcome.size, canvas)) {
       outcome.reason = "there is not enough memory for a thumbnail of " +
                        std::to_string(outcome.size.X) + " x " + std::to_string(outcome.size.Y) +
@@ -138,6 +144,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     // A size that does not fit the fit's 16 bits, or a failed allocation: this picture only.
     outcome.ok = false;
     outcome.reason = e.what();
+    outcome.problem = ProblemKind::ThumbnailNotWritten;
   }
   return outcome;
 }

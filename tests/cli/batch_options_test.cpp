@@ -182,11 +182,14 @@ TEST(SummaryLine, CountsSecondsAndRate) {
 }
 
 TEST(TerminalProgress, LineShowsBarCountAndPhase) {
-  EXPECT_EQ(TerminalProgress::line("Processing images...     (3 of 12)", 0.25f),
+  using common::Phase;
+  EXPECT_EQ(TerminalProgress::line(common::Status{Phase::Thumbnails, 3, 12}, 0.25f),
             "[######------------------]  3/12  Processing images...");
-  EXPECT_EQ(TerminalProgress::line("Writing HMTL Document(s)...     (2 of 2)", 1.5f),
+  EXPECT_EQ(TerminalProgress::line(common::Status{Phase::Pages, 2, 2}, 1.5f),
             "[########################] 2/2  Writing HMTL Document(s)...");
-  EXPECT_EQ(TerminalProgress::line("Working...", -1.0f), "[------------------------]  Working...");
+  EXPECT_EQ(TerminalProgress::line(common::Status{Phase::Waiting}, 0),
+            "[------------------------]  Waiting for another Create in this folder to end...");
+  EXPECT_EQ(TerminalProgress::line(std::nullopt, -1.0f), "[------------------------]  Working...");
 }
 
 TEST(TerminalProgress, DrawsOnATerminalAndClearsItsLineWhenHidden) {
@@ -197,7 +200,7 @@ TEST(TerminalProgress, DrawsOnATerminalAndClearsItsLineWhenHidden) {
   progress.setFillWidth(0);
   progress.setNoticeVisible(true);
   progress.setTrackVisible(true);
-  progress.setStatus("Processing images...     (1 of 2)");
+  progress.setStatus({common::Phase::Thumbnails, 1, 2});
   progress.setFillWidth(progress.trackWidth());
   progress.setNoticeVisible(false);
   std::fclose(out);
@@ -220,7 +223,7 @@ TEST(TerminalProgress, PrintsNothingWhenNotATerminal) {
   TerminalProgress progress(out, false);
   progress.setNoticeVisible(true);
   progress.setTrackVisible(true);
-  progress.setStatus("Processing images...     (1 of 2)");
+  progress.setStatus({common::Phase::Thumbnails, 1, 2});
   progress.setFillWidth(100);
   progress.setNoticeVisible(false);
   std::fclose(out);

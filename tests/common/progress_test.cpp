@@ -32,7 +32,7 @@ TEST(ProgressStep, StepsThatDoNotFit16BitsAreRefused) {
 
 class Fill : public common::ProgressDisplay {
  public:
-  void setStatus(const std::string&) override {}
+  void setStatus(const common::Status&) override {}
   void setNoticeVisible(bool) override {}
   void refreshNotice() override {}
   void setTrackVisible(bool) override {}

@@ -12,8 +12,8 @@ class RecordingProgress : public common::ProgressDisplay {
  public:
   explicit RecordingProgress(float track = 5200) : track_(track) {}
 
-  void setStatus(const std::string& text) override {
-    statuses.push_back(text);
+  void setStatus(const common::Status& status) override {
+    statuses.push_back(common::statusText(status));
     // The fill width when the notice changed, to check growth happens per cell slot.
     fillAtStatus.push_back(fill_);
   }

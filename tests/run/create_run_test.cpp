@@ -179,8 +179,8 @@ TEST(CreateRun, APageThatCannotBeWrittenIsReportedAndTheDisplayIsHidden) {
 // A display that fails in the middle of the run, as a broken window might.
 class FailingDisplay : public RecordingDisplay {
  public:
-  void setStatus(const std::string& text) override {
-    RecordingDisplay::setStatus(text);
+  void setStatus(const common::Status& status) override {
+    RecordingDisplay::setStatus(status);
     throw std::runtime_error("display gone");
   }
 };

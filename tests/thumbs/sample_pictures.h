@@ -103,9 +103,9 @@ inline bool looksUpright(const QImage& image) {
 class RecordingDisplay : public common::ProgressDisplay {
  public:
   explicit RecordingDisplay(float track = 5200) : track_(track) {}
-  void setStatus(const std::string& text) override {
-    status_ = text;
-    events.push_back("status " + text);
+  void setStatus(const common::Status& status) override {
+    status_ = common::statusText(status);
+    events.push_back("status " + status_);
   }
   void setNoticeVisible(bool visible) override {
     noticeVisible = visible;
