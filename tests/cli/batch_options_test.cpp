@@ -41,11 +41,23 @@ TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
   EXPECT_TRUE(parsed.options == expected);
 }
 
-TEST(ParseCommandLine, LaterOptionsWinAndDoubleDashEndsOptions) {
-  const auto parsed = parseCommandLine({"--rows", "3", "--rows=4", "--", "--odd-folder"});
-  ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  EXPECT_EQ(parsed.options.rows, 4);
-  EXPECT_EQ(parsed.options.folder, "--odd-folder");
+TEST(ParseCommandLine, LaterOptionsWinDoubleDashEndsOptionsAndBytesComeBackAsGiven) {
+  struct Case {
+    std::vector<std::string> args;
+    int rows;
+    std::string folder;
+  };
+  const Case cases[] = {
+      {{"--rows", "3", "--rows=4", "--", "--odd-folder"}, 4, "--odd-folder"},
+      {{"-rows", "5", "-"}, 5, "-"},
+      {{"--prefix", "--rows", "caf\xE9 \xFF"}, 1, "caf\xE9 \xFF"},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = parseCommandLine(c.args);
+    ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
+    EXPECT_EQ(parsed.options.rows, c.rows);
+    EXPECT_EQ(parsed.options.folder, c.folder);
+  }
 }
 
 TEST(ParseCommandLine, HelpAndVersion) {
@@ -124,6 +136,10 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
        "vistrel-batch: --prefix: The prefix \"a\\xFF\" is not UTF-8 text." + prefixes},
       {{"--rows"}, "vistrel-batch: --rows needs a value: give a whole number from 1 to 100"},
       {{"--open=yes", "p"}, "vistrel-batch: --open takes no value"},
+      {{"-rebuild=", "p"}, "vistrel-batch: --rebuild takes no value"},
+      // Every value is checked, also one a later option overrides.
+      {{"--rows", "0", "--rows", "3", "p"},
+       "vistrel-batch: --rows \"0\" is not allowed: give a whole number from 1 to 100"},
       {{"--style", "Modern", "p"},
        "vistrel-batch: --style \"Modern\" is not allowed: give classic or modern"},
       {{"--style"}, "vistrel-batch: --style needs a value: give classic or modern"},
