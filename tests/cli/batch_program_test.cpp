@@ -171,28 +171,45 @@ TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
   EXPECT_TRUE(snapshot(window) == batchFiles);
 }
 
-TEST_F(BatchProgram, NamesThatAreNotUtf8GiveTheSameFilesAsTheWindow) {
+// Names that are not UTF-8, and transparent GIF pixels, which are laid on the window's
+// background: the command line, which has no window, must lay them on the same colour.
+TEST_F(BatchProgram, OddNamesAndTransparencyGiveTheSameFilesAsTheWindow) {
   // The helper passes arguments through QString, so only the window's folder name is Latin-1.
   const fs::path batchFolder = temp.path() / "batch";
   const fs::path windowFolder = temp.path() / "window \xE9t\xE9";
-  const std::string names[] = {"caf\xE9.jpg", " lead.jpg", "back\\slash.jpg", "x\xFF.gif"};
-  for (const fs::path& folder : {batchFolder, windowFolder}) {
-    fs::create_directory(folder);
-    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[0]);
-    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[1]);
-    fs::copy_file(pics() / "Dunes (2).jpg", folder / names[2]);
-    fs::copy_file(pics() / "Glacier.gif", folder / names[3]);
+  fs::create_directory(batchFolder);
+  fs::copy_file(pics() / "Dunes (2).jpg", batchFolder / "caf\xE9.jpg");
+  fs::copy_file(pics() / "Dunes (2).jpg", batchFolder / " lead.jpg");
+  fs::copy_file(pics() / "Dunes (2).jpg", batchFolder / "back\\slash.jpg");
+  fs::copy_file(pics() / "Glacier.gif", batchFolder / "x\xFF.gif");
+  imaging::Picture picture;
+  picture.width = 64;
+  picture.height = 48;
+  picture.stride = 3 * picture.width;
+  picture.bgr.assign(static_cast<size_t>(picture.stride) * picture.height, 0);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      picture.row(y)[3 * x + (x < 32 ? 2 : 1)] = 255;  // red left, the transparent green right
+    }
   }
+  imaging::GifOptions options;
+  options.transparent = true;
+  options.transparentG = 255;
+  ASSERT_TRUE(imaging::writeGifFile(picture, (batchFolder / "see-through.gif").string(), options));
   // Thumbnails record their picture's time: the two copies must have the same.
-  for (const auto& name : names) {
-    fs::last_write_time(windowFolder / name, fs::last_write_time(batchFolder / name));
-  }
+  copyWithTimes(batchFolder, windowFolder);
+
   const Outcome run = batch({batchFolder.string()});
   ASSERT_EQ(run.status, 0) << run.err;
+  // The window's look, as the vistrel program sets it up.
+  const QPalette before = QApplication::palette();
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication::setPalette(QApplication::style()->standardPalette());
   const QStringList messages = windowCreate(windowFolder, 150, 150, 65, "th_", TableSettings{});
+  QApplication::setPalette(before);
   ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const auto batchFiles = snapshot(batchFolder);
-  EXPECT_EQ(batchFiles.size(), 4u + 4u + 4u);
+  EXPECT_EQ(batchFiles.size(), 5u + 5u + 5u);
   EXPECT_TRUE(batchFiles.count("th_caf\xE9.jpg") == 1 && batchFiles.count("th_x\xFF.jpg") == 1);
   EXPECT_TRUE(batchFiles == snapshot(windowFolder));
 }
@@ -232,43 +249,6 @@ TEST_F(BatchProgram, EveryOptionReachesTheOutputAsInTheWindow) {
   fs::copy(pics() / "Meadow.jpg", atDefault);
   ASSERT_EQ(batch({"--max-width", "80", "--max-height=60", atDefault.string()}).status, 0);
   EXPECT_NE(readFile(atDefault / "th_Meadow.jpg"), readFile(pics() / "sm-Meadow.jpg"));
-}
-
-// Transparent GIF pixels are laid on the window's background; the command line, which has no
-// window, must lay them on the same colour.
-TEST(BatchTransparency, MatchesTheWindowsBackground) {
-  TempFolder temp;
-  const fs::path pics = temp.path() / "pics";
-  fs::create_directory(pics);
-  imaging::Picture picture;
-  picture.width = 64;
-  picture.height = 48;
-  picture.stride = 3 * picture.width;
-  picture.bgr.assign(static_cast<size_t>(picture.stride) * picture.height, 0);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      uint8_t* pixel = picture.row(y) + 3 * x;
-      pixel[x < 32 ? 2 : 1] = 255;  // red left, the transparent green right
-    }
-  }
-  imaging::GifOptions options;
-  options.transparent = true;
-  options.transparentG = 255;
-  ASSERT_TRUE(imaging::writeGifFile(picture, (pics / "see-through.gif").string(), options));
-  const fs::path window = temp.path() / "window";
-  fs::copy(pics, window);
-  // The thumbnail records the picture's time; a copy made a clock tick later would differ.
-  fs::last_write_time(window / "see-through.gif", fs::last_write_time(pics / "see-through.gif"));
-
-  ASSERT_EQ(batch({pics.string()}).status, 0);
-  // The window's look, as the vistrel program sets it up.
-  const QPalette before = QApplication::palette();
-  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-  QApplication::setPalette(QApplication::style()->standardPalette());
-  const QStringList messages = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
-  QApplication::setPalette(before);
-  ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-  EXPECT_TRUE(readFile(pics / "th_see-through.jpg") == readFile(window / "th_see-through.jpg"));
 }
 
 // A stand-in for xdg-open that records what it was asked to open.
