@@ -31,30 +31,32 @@ std::string shortened(const std::string& line) {
 
 }  // namespace
 
-CreateMessage createMessage(const CreateReport& report, bool pageNotOpened,
-                            const std::filesystem::path& folder) {
+CreateMessage createMessage(const CreateReport& report, const std::filesystem::path& folder) {
   CreateMessage message;
   if (report.refused) {
     message.text = "Nothing was created:\n\n" + *report.refused;
     return message;
   }
-  size_t count = report.problems.size();
-  if (pageNotOpened && count > 0) {
-    --count;
-  }
-  if (count > 0) {
-    message.text = "Not everything could be created:\n\n";
-    for (size_t i = 0; i < count; ++i) {
-      const auto& problem = report.problems[i];
-      const std::string line = problem.file + ": " + problem.reason;
-      if (i < static_cast<size_t>(kListedProblems)) {
-        message.text += shortened(line) + "\n";
-      }
-      message.details += line + "\n";
+  bool pageNotOpened = false;
+  std::vector<std::string> lines;
+  for (const auto& problem : report.problems) {
+    if (problem.kind == thumbs::ProblemKind::PageNotOpened) {
+      pageNotOpened = true;
+    } else {
+      lines.push_back(problem.file + ": " + problem.reason);
     }
-    if (count > static_cast<size_t>(kListedProblems)) {
+  }
+  if (!lines.empty()) {
+    message.text = "Not everything could be created:\n\n";
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (i < static_cast<size_t>(kListedProblems)) {
+        message.text += shortened(lines[i]) + "\n";
+      }
+      message.details += lines[i] + "\n";
+    }
+    if (lines.size() > static_cast<size_t>(kListedProblems)) {
       message.text +=
-          "and " + decimalText(static_cast<long long>(count) - kListedProblems) + " more\n";
+          "and " + decimalText(static_cast<long long>(lines.size()) - kListedProblems) + " more\n";
     } else {
       message.details.clear();
     }

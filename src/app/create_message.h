@@ -17,9 +17,8 @@ struct CreateMessage {
 // At most this many problems are listed in the text; the rest are counted ("and N more").
 inline constexpr int kListedProblems = 10;
 
-// `pageNotOpened` tells that the first page was written but no program took it; it is then the
-// report's last problem and is told in its own words, with the page's full path.
-CreateMessage createMessage(const run::CreateReport& report, bool pageNotOpened,
-                            const std::filesystem::path& folder);
+// A first page that was written but that no program took is told in its own words, after the
+// other problems, with the page's full path in `folder`.
+CreateMessage createMessage(const run::CreateReport& report, const std::filesystem::path& folder);
 
 }  // namespace vistrel::app

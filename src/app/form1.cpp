@@ -656,25 +656,6 @@ CreateSettings Form1::createSettings() const {
   return s;
 }
 
-namespace {
-
-// Remembers whether a program refused the first page, so that is told apart from a page that
-// could not be written (both name the same page).
-class WatchedShell : public vistrel::run::Shell {
- public:
-  explicit WatchedShell(vistrel::run::Shell* shell) : shell_(shell) {}
-  bool openDocument(const std::filesystem::path& file) override {
-    refused = shell_ == nullptr || !shell_->openDocument(file);
-    return !refused;
-  }
-  bool refused = false;
-
- private:
-  vistrel::run::Shell* shell_;
-};
-
-}  // namespace
-
 void Form1::checkFocusedBox() {
   QWidget* focused = QApplication::focusWidget();
   for (int i = 0; i < 2; ++i) {
@@ -709,10 +690,9 @@ void Form1::cmdCreate_Click() {
   // Whatever way Create was reached, the run uses what the panel shows.
   checkFocusedBox();
   CreateReport report;
-  WatchedShell watched(shell_);
   const CreateSettings settings = createSettings();
   try {
-    report = runCreate(settings, *progress_, &watched);
+    report = runCreate(settings, *progress_, shell_);
   } catch (const std::exception& e) {
     // The run has hidden the notice and the bar; the window stays usable.
     messageBox_(QStringLiteral("Vistrel"),
@@ -722,7 +702,7 @@ void Form1::cmdCreate_Click() {
   }
   X = report.last.X;
   Y = report.last.Y;
-  const CreateMessage message = createMessage(report, watched.refused, settings.thumbnails.folder);
+  const CreateMessage message = createMessage(report, settings.thumbnails.folder);
   if (!message.text.empty()) {
     messageBox_(QStringLiteral("Vistrel"), toolkit::displayName(message.text),
                 toolkit::displayName(message.details));

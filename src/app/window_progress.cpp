@@ -8,8 +8,8 @@ WindowProgress::WindowProgress(toolkit::Label* notice, QFrame* track, float trac
                                QWidget* fill, float fillTwips)
     : notice_(notice), track_(track), fill_(fill), trackTwips_(trackTwips), fillTwips_(fillTwips) {}
 
-void WindowProgress::setStatus(const std::string& text) {
-  notice_->setCaption(QString::fromStdString(text));
+void WindowProgress::setStatus(const common::Status& status) {
+  notice_->setCaption(QString::fromStdString(common::statusText(status)));
   notice_->Refresh();
 }
 

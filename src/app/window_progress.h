@@ -15,7 +15,7 @@ class WindowProgress : public common::ProgressDisplay {
   WindowProgress(toolkit::Label* notice, QFrame* track, float trackTwips, QWidget* fill,
                  float fillTwips);
 
-  void setStatus(const std::string& text) override;
+  void setStatus(const common::Status& status) override;
   void setNoticeVisible(bool visible) override;
   void refreshNotice() override;
   void setTrackVisible(bool visible) override;

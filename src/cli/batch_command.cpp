@@ -11,7 +11,6 @@
 
 namespace vistrel::cli {
 using thumbs::BatchSettings;
-using thumbs::ProblemKind;
 
 using run::CreateReport;
 using run::CreateSettings;
@@ -97,21 +96,11 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
 
   bool failed = false;
   for (const RunProblem& problem : report.problems) {
-    switch (problem.kind) {
-      case ProblemKind::PictureSkipped:
-        printLine(err, skippedLine(escaped(problem.file), escaped(problem.reason)));
-        failed = true;
-        break;
-      case ProblemKind::PageNotWritten:
-      case ProblemKind::NotRemoved:
-        failed = true;
-        printLine(err, escaped(problem.file) + ": " + escaped(problem.reason));
-        break;
-      case ProblemKind::PageNotOpened:
-        // Told, but no failure: everything was written.
-        printLine(err, escaped(problem.file) + ": " + escaped(problem.reason));
-        break;
-    }
+    const std::string file = escaped(problem.file);
+    const std::string reason = escaped(problem.reason);
+    // A first page no program showed is told, but is no failure: everything was written.
+    failed = failed || problem.isFailure();
+    printLine(err, problem.pictureLeftOut() ? skippedLine(file, reason) : file + ": " + reason);
   }
   RunCounts counts;
   counts.thumbnailsMade = report.thumbnailsMade;

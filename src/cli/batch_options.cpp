@@ -3,7 +3,10 @@
 #include "common/version.h"
 #include "thumbs/prefix_check.h"
 
+#include <QCommandLineParser>
 #include <QString>
+#include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -200,72 +203,115 @@ std::string prefixProblem(std::string_view prefix) {
   return "";
 }
 
+namespace {
+
+QString latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string bytes(const QString& text) {
+  return text.toLatin1().toStdString();
+}
+
+// The option as a user would have typed it: Qt gives names without their dashes.
+std::string dashed(const QString& name) {
+  return (name.size() == 1 ? "-" : "--") + bytes(name);
+}
+
+}  // namespace
+
+// QCommandLineParser splits the arguments (both spellings of a value, "--", repeated options,
+// the folder); the messages and the checks of the values are ours, since the documented
+// one-line errors name the option and its allowed values. Each argument goes in as Latin-1, one
+// character a byte, so a folder or prefix that is not UTF-8 comes back byte for byte.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   ParsedCommandLine result;
-  std::vector<std::string> folders;
   auto fail = [&](std::string line) {
     result.action = BatchAction::BadInput;
     result.error = std::move(line);
     return result;
   };
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      folders.push_back(arg);
+  QCommandLineParser parser;
+  // "-rows" reads as "--rows"; a word is never taken as a row of one-letter options.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringLiteral("version"));
+  parser.addOption(help);
+  parser.addOption(version);
+  for (const auto& spec : kOptions) {
+    QCommandLineOption option(latin1(spec.name.substr(2)));
+    if (spec.kind != Kind::Flag) {
+      option.setValueName(QStringLiteral("VALUE"));
+    }
+    parser.addOption(option);
+  }
+  QStringList arguments{QString::fromLatin1(kProgram)};
+  for (const auto& arg : args) {
+    arguments.append(latin1(arg));
+  }
+  const bool parsed = parser.parse(arguments);
+
+  if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+    return fail(std::string(kProgram) + ": unknown option " + inQuotes(dashed(unknown.front())) +
+                ": the options are " + optionList());
+  }
+  if (parser.isSet(help)) {
+    result.action = BatchAction::Help;
+    return result;
+  }
+  if (parser.isSet(version)) {
+    result.action = BatchAction::Version;
+    return result;
+  }
+  // Each option's values in the order given; every one is checked, the last one counts.
+  std::vector<int> seen(kOptions.size(), 0);
+  for (const QString& name : parser.optionNames()) {
+    const auto spec = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
+      return latin1(s.name.substr(2)) == name;
+    });
+    if (spec == kOptions.end()) {
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
-      result.action = BatchAction::Help;
-      return result;
-    }
-    if (arg == "--version") {
-      result.action = BatchAction::Version;
-      return result;
-    }
-    const size_t equals = arg.find('=');
-    const std::string_view name = std::string_view(arg).substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const auto& candidate : kOptions) {
-      if (candidate.name == name) {
-        spec = &candidate;
-      }
-    }
-    if (spec == nullptr) {
-      return fail(std::string(kProgram) + ": unknown option " + inQuotes(name) +
-                  ": the options are " + optionList());
-    }
-    std::string_view value;
-    if (spec->kind == Kind::Flag) {
-      if (equals != std::string::npos) {
-        return fail(std::string(kProgram) + ": " + std::string(spec->name) + " takes no value");
-      }
-    } else if (equals != std::string::npos) {
-      value = std::string_view(arg).substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
+    const QStringList values = parser.values(name);
+    const int index = seen[static_cast<size_t>(spec - kOptions.begin())]++;
+    // Qt takes the next argument whatever it is, so only the last option can lack its value.
+    if (spec->kind != Kind::Flag && index >= values.size()) {
       return fail(std::string(kProgram) + ": " + std::string(spec->name) + " needs a value: give " +
                   allowedValues(*spec));
     }
-    std::string error = apply(*spec, value, result.options);
-    if (!error.empty()) {
+    const std::string value = spec->kind == Kind::Flag ? "" : bytes(values[index]);
+    if (std::string error = apply(*spec, value, result.options); !error.empty()) {
       return fail(std::move(error));
     }
   }
-  if (folders.empty()) {
+  if (!parsed) {
+    // Neither an unknown option nor a missing value: Qt refused a flag's value ("--open=yes").
+    // Which flag it was is found in the arguments, since Qt tells it only in words.
+    const auto given = [&](const OptionSpec& spec) {
+      return std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
+        const std::string_view word(arg);
+        const size_t dashes = word.rfind("--", 0) == 0 ? 2 : 1;
+        return word.substr(dashes).rfind(std::string(spec.name.substr(2)) + "=", 0) == 0;
+      });
+    };
+    for (const auto& spec : kOptions) {
+      if (spec.kind == Kind::Flag && given(spec)) {
+        return fail(std::string(kProgram) + ": " + std::string(spec.name) + " takes no value");
+      }
+    }
+    return fail(std::string(kProgram) + ": " + escaped(parser.errorText().toStdString()));
+  }
+  const QStringList folders = parser.positionalArguments();
+  if (folders.isEmpty()) {
     return fail(std::string(kProgram) + ": no FOLDER given: usage is " + kProgram +
                 " [options] FOLDER (see --help)");
   }
   if (folders.size() > 1) {
-    return fail(std::string(kProgram) + ": more than one FOLDER given (" + inQuotes(folders[0]) +
-                ", " + inQuotes(folders[1]) + "): give exactly one");
+    return fail(std::string(kProgram) + ": more than one FOLDER given (" +
+                inQuotes(bytes(folders[0])) + ", " + inQuotes(bytes(folders[1])) +
+                "): give exactly one");
   }
-  result.options.folder = folders[0];
+  result.options.folder = bytes(folders[0]);
   return result;
 }
 

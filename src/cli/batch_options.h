@@ -40,9 +40,9 @@ struct ParsedCommandLine {
 };
 
 // Reads the arguments after the program name. Options take their value as "--rows 3" or
-// "--rows=3"; a later option overrides an earlier one; "--" ends the options. Exactly one
-// FOLDER must be given. --help and --version win over everything after them is read, but
-// not over an unknown option before them.
+// "--rows=3" (one dash does too); a later option overrides an earlier one, though every value
+// given must be allowed; "--" ends the options. Exactly one FOLDER must be given. --help and
+// --version win over everything but an unknown option.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
 
 // Why `prefix` cannot name thumbnails, as one line of sentences, or "" when it can: not UTF-8,

@@ -37,8 +37,4 @@ std::string skippedLine(const std::string& file, const std::string& reason) {
   return "skipped " + file + ": " + reason;
 }
 
-std::string pageFailedLine(const std::string& file, const std::string& reason) {
-  return "not written " + file + ": " + reason;
-}
-
 }  // namespace vistrel::cli

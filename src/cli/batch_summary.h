@@ -17,9 +17,7 @@ struct RunCounts {
 // The rate counts the thumbnails made.
 std::string summaryLine(const RunCounts& counts, double seconds);
 
-// "skipped broken.jpg: <reason>" for a picture, "not written Thumb002.html: <reason>" for a
-// page (no newline).
+// "skipped broken.jpg: <reason>" for a picture left out of the gallery (no newline).
 std::string skippedLine(const std::string& file, const std::string& reason);
-std::string pageFailedLine(const std::string& file, const std::string& reason);
 
 }  // namespace vistrel::cli

@@ -10,8 +10,8 @@ const int kBarCells = 24;
 
 TerminalProgress::TerminalProgress(std::FILE* out, bool drawing) : out_(out), drawing_(drawing) {}
 
-void TerminalProgress::setStatus(const std::string& text) {
-  status_ = text;
+void TerminalProgress::setStatus(const common::Status& status) {
+  status_ = status;
   draw();
 }
 
@@ -38,28 +38,22 @@ void TerminalProgress::setFillWidth(float twips) {
   draw();
 }
 
-std::string TerminalProgress::line(const std::string& status, float fraction) {
+std::string TerminalProgress::line(const std::optional<common::Status>& status, float fraction) {
   fraction = std::clamp(fraction, 0.0f, 1.0f);
   const int cells = static_cast<int>(fraction * kBarCells + 0.5f);
   std::string text;
-  text.reserve(kBarCells + status.size() + 8);
   text.append(1, '[').append(cells, '#').append(kBarCells - cells, '-').append(1, ']');
-  // The status ends in "(i of n)": show the count first, the phase after it.
-  const size_t open = status.rfind('(');
-  const size_t of = status.find(" of ", open == std::string::npos ? 0 : open);
-  if (open != std::string::npos && of != std::string::npos && status.back() == ')') {
-    const std::string_view whole(status);
-    std::string_view phase = whole.substr(0, open);
-    phase = phase.substr(0, phase.find_last_not_of(' ') + 1);
-    const std::string_view done = whole.substr(open + 1, of - open - 1);
-    const std::string_view total = whole.substr(of + 4, whole.size() - of - 5);
-    // Right-aligned count, so the phase does not jump as the count grows.
-    text.append(1 + (total.size() > done.size() ? total.size() - done.size() : 0), ' ');
-    text.append(done).append(1, '/').append(total).append(2, ' ').append(phase);
-  } else if (!status.empty()) {
-    text.append(2, ' ').append(status);
+  if (!status) {
+    return text.append("  Working...");
   }
-  return text;
+  if (status->phase != common::Phase::Waiting) {
+    // The count first, right-aligned, so the phase does not jump as the count grows.
+    const std::string done = std::to_string(status->done);
+    const std::string total = std::to_string(status->total);
+    text.append(1 + (total.size() > done.size() ? total.size() - done.size() : 0), ' ');
+    text.append(done).append(1, '/').append(total);
+  }
+  return text.append(2, ' ').append(common::phaseText(status->phase));
 }
 
 void TerminalProgress::draw() {

@@ -3,6 +3,7 @@
 // the count and the phase ("[#######-------------]   3/12  Processing images...").
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "common/progress.h"
@@ -15,7 +16,7 @@ class TerminalProgress : public common::ProgressDisplay {
   // keeps the state and prints nothing, so logs of scripts hold only the summary.
   TerminalProgress(std::FILE* out, bool drawing);
 
-  void setStatus(const std::string& text) override;
+  void setStatus(const common::Status& status) override;
   void setNoticeVisible(bool visible) override;
   void refreshNotice() override;
   void setTrackVisible(bool visible) override;
@@ -28,8 +29,9 @@ class TerminalProgress : public common::ProgressDisplay {
   // Clears the progress line so the summary starts on a clean line.
   void finish();
 
-  // The line drawn for `status` at `fraction` (0..1, clamped) of the track.
-  static std::string line(const std::string& status, float fraction);
+  // The line drawn for `status` (none: the run has not said yet) at `fraction` (0..1, clamped)
+  // of the track.
+  static std::string line(const std::optional<common::Status>& status, float fraction);
 
  private:
   void draw();
@@ -39,7 +41,7 @@ class TerminalProgress : public common::ProgressDisplay {
   bool shown_ = false;  // a line is on the terminal and must be cleared by finish()
   bool noticeVisible_ = false;
   bool trackVisible_ = false;
-  std::string status_ = "Working...";  // the notice's text before the run sets one
+  std::optional<common::Status> status_;
   float fill_ = 0;
 };
 

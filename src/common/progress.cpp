@@ -4,6 +4,26 @@
 
 namespace vistrel::common {
 
+std::string phaseText(Phase phase) {
+  switch (phase) {
+    case Phase::Waiting:
+      return "Waiting for another Create in this folder to end...";
+    case Phase::Thumbnails:
+      return "Processing images...";
+    case Phase::Pages:
+      return "Writing HMTL Document(s)...";
+  }
+  return "";
+}
+
+std::string statusText(const Status& status) {
+  if (status.phase == Phase::Waiting) {
+    return phaseText(status.phase);
+  }
+  return phaseText(status.phase) + "     (" + decimalText(status.done) + " of " +
+         decimalText(status.total) + ")";
+}
+
 int16_t ProgressStep(float trackWidth, int imageCount) {
   if (imageCount == 0) {
     return 0;

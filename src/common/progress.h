@@ -8,13 +8,34 @@
 
 namespace vistrel::common {
 
+// What the run is doing, as data: each display makes its own text from it.
+enum class Phase {
+  Waiting,     // for another Create in the same folder to end
+  Thumbnails,  // making thumbnail `done` of `total`
+  Pages,       // writing page `done` of `total`
+};
+
+struct Status {
+  Phase phase = Phase::Thumbnails;
+  int done = 0;  // 1-based: the picture or page being worked on
+  int total = 0;
+  bool operator==(const Status&) const = default;
+};
+
+// The working notice's text: "Processing images...     (3 of 12)",
+// "Writing HMTL Document(s)...     (2 of 4)" ("HMTL" is the text users have always seen, not a
+// typo to fix) or "Waiting for another Create in this folder to end...".
+std::string statusText(const Status& status);
+// The phase's words alone, without the count ("Processing images...").
+std::string phaseText(Phase phase);
+
 class ProgressDisplay {
  public:
   virtual ~ProgressDisplay() = default;
 
-  // Sets the notice's text (UTF-8) and repaints it at once, even though the caller does not
+  // Sets the notice to `status` and repaints it at once, even though the caller does not
   // return to the event loop.
-  virtual void setStatus(const std::string& text) = 0;
+  virtual void setStatus(const Status& status) = 0;
   virtual void setNoticeVisible(bool visible) = 0;
   // Repaints the notice at once with the text it holds.
   virtual void refreshNotice() = 0;

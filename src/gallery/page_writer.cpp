@@ -15,7 +15,6 @@
 #include "gallery/page_markup.h"
 
 namespace vistrel::gallery {
-using common::decimalText;
 using common::growFill;
 using common::ProgressDisplay;
 using common::ProgressStep;
@@ -126,11 +125,6 @@ NavigationTargets navigationTargets(int page, int pages) {
   return targets;
 }
 
-std::string pageStatusText(int page, int pages) {
-  return "Writing HMTL Document(s)...     (" + decimalText(page) + " of " + decimalText(pages) +
-         ")";
-}
-
 PageWriteError::PageWriteError(std::string file, std::string reason)
     : std::runtime_error("Cannot write the gallery page \"" + file + "\": " + reason),
       file_(std::move(file)),
@@ -178,7 +172,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
   int k = 0;
   std::string page;
   for (int p = 1; p <= pageCount; ++p) {
-    progress.setStatus(pageStatusText(p, pageCount));
+    progress.setStatus({common::Phase::Pages, p, pageCount});
     const NavigationTargets nav = navigationTargets(p, pageCount);
     page.clear();
     if (modern) {

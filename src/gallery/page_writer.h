@@ -46,10 +46,6 @@ struct NavigationTargets {
 // `page` is 1-based, 1 <= page <= pages.
 NavigationTargets navigationTargets(int page, int pages);
 
-// The working notice while page `page` of `pages` is written:
-// "Writing HMTL Document(s)...     (2 of 4)".
-std::string pageStatusText(int page, int pages);
-
 // A page that could not be written. what() is the whole message for the user.
 class PageWriteError : public std::runtime_error {
  public:
@@ -70,7 +66,7 @@ class PageWriteError : public std::runtime_error {
 // the last picture are left out, so trailing rows may be empty. `prefix` is the thumbnail
 // file-name prefix (thumbnailName). Pages of later numbers are left to removeLeftoverPages.
 //
-// Progress: for each page the notice shows pageStatusText; the fill grows by
+// Progress: for each page the notice shows Phase::Pages, the page and the count; the fill grows by
 // ProgressStep(trackWidth, thumbs.size()) once per cell slot of every page, filled or not.
 // The caller resets the fill beforehand.
 //

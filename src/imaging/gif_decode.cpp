@@ -92,7 +92,7 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
   ProbeResult r;
   r.info.format = PictureFormat::Gif;
   if (!isGif(data, size)) {
-    r.error = {file, "not a JPEG or GIF file"};
+    r.error = {file, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     return r;
   }
   GifSizes sizes;
@@ -100,11 +100,11 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
   if (std::string refusal =
           sizeRefusal(std::max(sizes.screenWidth, 1), std::max(sizes.screenHeight, 1), 0);
       !refusal.empty()) {
-    r.error = {file, refusal};
+    r.error = {file, refusal, LoadErrorKind::TooLarge};
     return r;
   }
   if (!complete) {
-    r.error = {file, "file is truncated"};
+    r.error = {file, "file is truncated", LoadErrorKind::Truncated};
     return r;
   }
   // The reader draws the first image on the logical screen, clipped to it; a screen side of 0
@@ -113,7 +113,7 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
   r.info.height = sizes.screenHeight > 0 ? sizes.screenHeight : sizes.imageBottom;
   if (std::string refusal = sizeRefusal(r.info.width, r.info.height, gifDecodeMemory(r.info));
       !refusal.empty()) {
-    r.error = {file, refusal};
+    r.error = {file, refusal, LoadErrorKind::TooLarge};
     return r;
   }
   r.ok = true;
@@ -141,9 +141,11 @@ LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file) 
   reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes >> 20));
   QImage image = reader.read();
   if (image.isNull()) {
-    r.error = {file, reader.error() == QImageReader::InvalidDataError
-                         ? "damaged GIF data"
-                         : "damaged GIF data (" + reader.errorString().toStdString() + ")"};
+    r.error = {file,
+               reader.error() == QImageReader::InvalidDataError
+                   ? "damaged GIF data"
+                   : "damaged GIF data (" + reader.errorString().toStdString() + ")",
+               LoadErrorKind::Damaged};
     return r;
   }
   image = image.convertToFormat(QImage::Format_ARGB32);

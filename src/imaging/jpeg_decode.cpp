@@ -55,15 +55,31 @@ std::string withoutFunctionName(std::string message) {
   return message;
 }
 
-std::string headerReason(JpegHeaderStatus status, const std::string& reason) {
+LoadError headerError(const std::string& file, JpegHeaderStatus status, const std::string& reason) {
   switch (status) {
     case JpegHeaderStatus::NotJpeg:
-      return "not a JPEG or GIF file";
+      return {file, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     case JpegHeaderStatus::Truncated:
-      return "file is truncated";
+      return {file, "file is truncated", LoadErrorKind::Truncated};
+    case JpegHeaderStatus::Unsupported:
+      return {file, reason, LoadErrorKind::Unsupported};
     default:
-      return reason;
+      return {file, reason, LoadErrorKind::Damaged};
   }
+}
+
+// Whether the stream's end-of-image marker is there: the decoder's complaint about data that
+// ends early comes only as text, so the bytes themselves tell a cut file from a damaged one.
+// Entropy-coded data never holds FF D9 (an FF there is followed by 00), so only trailing padding
+// can follow it.
+bool endsWithEndMarker(const uint8_t* data, size_t size) {
+  const size_t from = size > 64 ? size - 64 : 0;
+  for (size_t i = size; i-- > from + 1;) {
+    if (data[i - 1] == 0xFF && data[i] == 0xD9) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Photoshop's Adobe-marked CMYK stores the inks inverted (255 = no ink); without the marker the
@@ -123,7 +139,7 @@ bool readNaturalSize(const uint8_t* data, size_t size, const std::string& file, 
   std::string reason;
   const JpegHeaderStatus status = readJpegHeader(data, size, h, reason);
   if (status != JpegHeaderStatus::Ok) {
-    error = {file, headerReason(status, reason)};
+    error = headerError(file, status, reason);
     return false;
   }
   info.width = swapsAxes(h.orientation) ? h.height : h.width;
@@ -167,13 +183,13 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
   const int outHeight = shrunkSize(h.height, factor);
   if (std::string refusal = sizeRefusal(h.width, h.height, decodeBytes(h, outWidth, outHeight));
       !refusal.empty()) {
-    r.error = {file, refusal};
+    r.error = {file, refusal, LoadErrorKind::TooLarge};
     return r;
   }
 
   TjHandle tj(tjInitDecompress());
   if (!tj) {
-    r.error = {file, "the JPEG decoder could not start (out of memory?)"};
+    r.error = {file, "the JPEG decoder could not start (out of memory?)", LoadErrorKind::Refused};
     return r;
   }
   int tjWidth = 0, tjHeight = 0, subsampling = 0, colourspace = 0;
@@ -182,7 +198,7 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
   const bool turbo = tjDecompressHeader3(tj.get(), data, size, &tjWidth, &tjHeight, &subsampling,
                                          &colourspace) == 0;
   if (turbo && (tjWidth != h.width || tjHeight != h.height)) {
-    r.error = {file, "damaged JPEG data: the frame header is inconsistent"};
+    r.error = {file, "damaged JPEG data: the frame header is inconsistent", LoadErrorKind::Damaged};
     return r;
   }
 
@@ -229,11 +245,11 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
   }
   if (!decoded) {
     r.picture = Picture{};
-    r.error = {file, "damaged JPEG data (" + error + ")"};
+    r.error = {file, "damaged JPEG data (" + error + ")", LoadErrorKind::Damaged};
     return r;
   }
   if (!warning.empty()) {
-    r.warning = warning.find("Premature end") != std::string::npos
+    r.warning = !endsWithEndMarker(data, size)
                     ? "file is truncated: the end of the picture is missing"
                     : "damaged JPEG data (" + warning + "); the picture may show faults";
   }

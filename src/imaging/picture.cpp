@@ -40,15 +40,25 @@ Kind kindOf(const std::vector<uint8_t>& bytes) {
   return Kind::Other;
 }
 
-std::string openFailure(int error) {
-  return "the file cannot be read (" + std::generic_category().message(error) + ")";
+// A failure of the file rather than of its data; kind None means none.
+struct Failure {
+  LoadErrorKind kind = LoadErrorKind::None;
+  std::string reason;
+  int osError = 0;
+  explicit operator bool() const { return kind != LoadErrorKind::None; }
+  LoadError named(const std::string& file) const { return {file, reason, kind, osError}; }
+};
+
+Failure openFailure(int error) {
+  return {LoadErrorKind::Unreadable,
+          "the file cannot be read (" + std::generic_category().message(error) + ")", error};
 }
 
-// Opens `file` and tells its length and time; "" or the reason it cannot be read. Only a regular
+// Opens `file` and tells its length and time, or why it cannot be read. Only a regular
 // file is read: a FIFO or a device swapped in for a picture would block the reader or never end.
 // The length and time come from the same descriptor as the bytes, so they describe one file.
-std::string openFile(const std::filesystem::path& file, File& f, int64_t& length,
-                     FileStamp* stamp = nullptr) {
+Failure openFile(const std::filesystem::path& file, File& f, int64_t& length,
+                 FileStamp* stamp = nullptr) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     return openFailure(errno);
@@ -61,7 +71,7 @@ std::string openFile(const std::filesystem::path& file, File& f, int64_t& length
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    return "not a regular file";
+    return {LoadErrorKind::NotRegular, "not a regular file"};
   }
   f.reset(::fdopen(fd, "rb"));
   if (!f) {
@@ -77,8 +87,8 @@ std::string openFile(const std::filesystem::path& file, File& f, int64_t& length
   return {};
 }
 
-// Appends up to `count` more bytes of `f` to `bytes`; "" or the reason it failed.
-std::string readMore(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
+// Appends up to `count` more bytes of `f` to `bytes`, or tells why it failed.
+Failure readMore(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
   const size_t old = bytes.size();
   bytes.resize(old + count);
   const size_t got = std::fread(bytes.data() + old, 1, count, f);
@@ -97,33 +107,33 @@ ProbeResult probe(const std::filesystem::path& file) {
   File f;
   int64_t length = 0;
   std::vector<uint8_t> bytes;
-  std::string failure = openFile(file, f, length);
-  if (failure.empty()) {
+  Failure failure = openFile(file, f, length);
+  if (!failure) {
     failure = readMore(f.get(), bytes, kProbeChunk);
   }
-  if (!failure.empty()) {
-    r.error = {name, failure};
+  if (failure) {
+    r.error = failure.named(name);
     return r;
   }
   if (bytes.empty()) {
-    r.error = {name, "the file is empty"};
+    r.error = {name, "the file is empty", LoadErrorKind::Empty};
     return r;
   }
   const Kind kind = kindOf(bytes);
   if (kind == Kind::Other) {
-    r.error = {name, "not a JPEG or GIF file"};
+    r.error = {name, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     return r;
   }
   // Headers are usually in the first chunk; large metadata segments can push them further.
   for (;;) {
     r = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
                            : probeGif(bytes.data(), bytes.size(), name);
-    if (r.ok || r.error.reason != "file is truncated" ||
+    if (r.ok || r.error.kind != LoadErrorKind::Truncated ||
         static_cast<int64_t>(bytes.size()) >= length) {
       return r;
     }
-    if (failure = readMore(f.get(), bytes, bytes.size()); !failure.empty()) {
-      r.error = {name, failure};
+    if (failure = readMore(f.get(), bytes, bytes.size()); failure) {
+      r.error = failure.named(name);
       return r;
     }
     if (static_cast<int64_t>(bytes.size()) < length && std::feof(f.get())) {
@@ -139,24 +149,24 @@ bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, L
   const std::string name = file.string();
   File f;
   int64_t length = 0;
-  std::string failure = openFile(file, f, length, &r.stamp);
-  if (failure.empty() && length > kMaxDecodeBytes) {
-    failure =
-        "the file is too large (" + std::to_string(length >> 20) + " MB; at most 1024 MB are read)";
+  Failure failure = openFile(file, f, length, &r.stamp);
+  if (!failure && length > kMaxDecodeBytes) {
+    failure = {LoadErrorKind::TooLarge, "the file is too large (" + std::to_string(length >> 20) +
+                                            " MB; at most 1024 MB are read)"};
   }
-  if (failure.empty()) {
+  if (!failure) {
     bytes.reserve(static_cast<size_t>(length));
     failure = readMore(f.get(), bytes, static_cast<size_t>(length));
     // A file that grew or shrank while it was read is not the file its length describes.
-    if (failure.empty() && static_cast<int64_t>(bytes.size()) != length) {
-      failure = "the file changed while it was read";
+    if (!failure && static_cast<int64_t>(bytes.size()) != length) {
+      failure = {LoadErrorKind::Changed, "the file changed while it was read"};
     }
   }
-  if (failure.empty() && bytes.empty()) {
-    failure = "the file is empty";
+  if (!failure && bytes.empty()) {
+    failure = {LoadErrorKind::Empty, "the file is empty"};
   }
-  if (!failure.empty()) {
-    r.error = {name, failure};
+  if (failure) {
+    r.error = failure.named(name);
     return false;
   }
   return true;
@@ -180,7 +190,7 @@ LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeig
   }
   const Kind kind = kindOf(bytes);
   if (kind == Kind::Other) {
-    r.error = {file.string(), "not a JPEG or GIF file"};
+    r.error = {file.string(), "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     return r;
   }
   return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight);
@@ -196,7 +206,7 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   const std::string name = file.string();
   const Kind kind = kindOf(bytes);
   if (kind == Kind::Other) {
-    r.error = {name, "not a JPEG or GIF file"};
+    r.error = {name, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     return r;
   }
   const ProbeResult probed = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
@@ -213,7 +223,7 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
         (kind == Kind::Jpeg ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
                             : gifDecodeMemory(probed.info));
     if (std::string refusal = beforeDecode(needed); !refusal.empty()) {
-      r.error = {name, refusal};
+      r.error = {name, refusal, LoadErrorKind::Refused};
       return r;
     }
   }

@@ -33,10 +33,28 @@ struct PictureInfo {
   int height = 0;
 };
 
-// A failure a user can meet: the file and a reason a person understands.
+// What kind of failure a load met, for code to act on; the reason is for a person.
+enum class LoadErrorKind {
+  None,
+  Unreadable,  // the system could not open or read the file (osError says why)
+  NotRegular,  // a folder, pipe or device, which is never read
+  Empty,
+  Changed,      // the file grew or shrank while it was read
+  NotPicture,   // neither JPEG nor GIF
+  Truncated,    // the data ends before the headers do
+  Damaged,      // the decoder could not make a picture of the data
+  Unsupported,  // a variant of the format the decoder cannot read
+  TooLarge,     // the file or picture is over the limits
+  Refused,      // the decode would need memory it cannot have now
+};
+
+// A failure a user can meet: the file, its kind, the system's error number where the system
+// failed (0 otherwise) and a reason a person understands.
 struct LoadError {
   std::string file;
   std::string reason;
+  LoadErrorKind kind = LoadErrorKind::None;
+  int osError = 0;
 };
 
 struct ProbeResult {

@@ -113,7 +113,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
       folder, settings.lockWait,
       [&] {
         waited = true;
-        progress.setStatus("Waiting for another Create in this folder to end...");
+        progress.setStatus({common::Phase::Waiting});
         progress.setNoticeVisible(true);
         progress.refreshNotice();
       },

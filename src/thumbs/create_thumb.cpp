@@ -89,9 +89,15 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     outcome.stamp = loaded.stamp;
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;
+      outcome.osError = loaded.error.osError;
+      // Memory the decode could not have now says nothing about the picture.
+      outcome.problem = loaded.error.kind == imaging::LoadErrorKind::Refused
+                            ? ProblemKind::ThumbnailNotWritten
+                            : ProblemKind::PictureUnreadable;
       return outcome;
     }
     // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
+    outcome.problem = ProblemKind::ThumbnailNotWritten;
     const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
     if (!CreateThumb(loaded.picture, outcome.size, canvas, blockMeans)) {
       outcome.reason = "there is not enough memory for a thumbnail of " +
@@ -141,6 +147,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     // A size that does not fit the fit's 16 bits, or a failed allocation: this picture only.
     outcome.ok = false;
     outcome.reason = e.what();
+    outcome.problem = ProblemKind::ThumbnailNotWritten;
   }
   return outcome;
 }

@@ -11,6 +11,7 @@
 #include "imaging/picture.h"
 #include "imaging/thumb_record.h"
 #include "thumbs/memory_budget.h"
+#include "thumbs/run_problem.h"
 
 namespace vistrel::thumbs {
 
@@ -43,8 +44,9 @@ struct ThumbOutcome {
   browse::FitSize size;  // the fitted size (X, Y), also the thumbnail's size in pixels
   int pictureWidth = 0;  // the picture's natural size, once its headers were read
   int pictureHeight = 0;
-  std::string reason;        // when !ok: why, for a person
-  int osError = 0;           // when the file could not be written: the system's error number
+  std::string reason;                                    // when !ok: why, for a person
+  ProblemKind problem = ProblemKind::PictureUnreadable;  // when !ok
+  int osError = 0;           // when the system failed (a read or a write): its error number
   imaging::FileStamp stamp;  // the picture's length and time, read with its bytes
 };
 

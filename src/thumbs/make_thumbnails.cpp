@@ -32,7 +32,6 @@
 namespace vistrel::thumbs {
 using browse::FitSize;
 using browse::FormatFileSize;
-using common::decimalText;
 using common::growFill;
 using common::ProgressDisplay;
 using common::ProgressStep;
@@ -110,6 +109,7 @@ class RenderPool {
     } catch (...) {
       ThumbOutcome failed;
       failed.reason = "an unexpected error stopped its thumbnail";
+      failed.problem = ProblemKind::ThumbnailNotWritten;
       return failed;
     }
   }
@@ -139,8 +139,12 @@ void removeQuietly(const fs::path& path) {
   fs::remove(path, ignored);
 }
 
+std::error_code systemError(int error) {
+  return {error, std::system_category()};
+}
+
 std::string systemReason(int error) {
-  return std::system_category().message(error);
+  return systemError(error).message();
 }
 
 // What the batch does with one picture, decided before any thumbnail is made.
@@ -257,10 +261,6 @@ ThumbInfo thumbInfo(const std::string& name, uint64_t sourceSize, FitSize size,
 
 }  // namespace
 
-std::string batchStatus(int number, int count) {
-  return "Processing images...     (" + decimalText(number) + " of " + decimalText(count) + ")";
-}
-
 BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progress) {
   if (auto problem = prefixProblem(settings.prefix)) {
     throw std::invalid_argument(*problem);
@@ -280,7 +280,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   std::vector<std::string> targets(count);
   std::vector<Plan> plans(count, Plan::Create);
   std::vector<Plan> plans2x(count, Plan::Create);
-  std::vector<std::string> planProblems(count);
+  std::vector<RunProblem> planProblems(count);
   std::vector<imaging::ThumbRecord> keptRecords(count);
   std::unordered_map<std::string, int> claimedBy;
   // The double-density thumbnails' names, "" where a picture has none: a name that is a
@@ -314,8 +314,11 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     const auto [claim, first] = claimedBy.emplace(nameKey(targets[i]), i);
     if (!first) {
       plans[i] = Plan::Skip;
-      planProblems[i] = "its thumbnail " + targets[i] + " is the thumbnail of " +
-                        settings.pictureNames[claim->second] + "; rename one of the two pictures";
+      planProblems[i] = {name,
+                         "its thumbnail " + targets[i] + " is the thumbnail of " +
+                             settings.pictureNames[claim->second] +
+                             "; rename one of the two pictures",
+                         ProblemKind::NameTaken};
     }
   }
   // Looking at the pictures and the thumbnails already there is a few system calls a picture,
@@ -335,19 +338,19 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   auto planPicture = [&](int i) {
     auto& job = jobs[i];
     struct stat source {};
-    if (folderFd < 0) {
+    const auto& name = settings.pictureNames[i];
+    const int error = folderFd < 0                                         ? folderError
+                      : ::fstatat(folderFd, name.c_str(), &source, 0) != 0 ? errno
+                                                                           : 0;
+    if (error != 0) {
       plans[i] = Plan::Skip;
-      planProblems[i] = systemReason(folderError);
-      return;
-    }
-    if (::fstatat(folderFd, settings.pictureNames[i].c_str(), &source, 0) != 0) {
-      plans[i] = Plan::Skip;
-      planProblems[i] = systemReason(errno);
+      planProblems[i] = {name, systemReason(error), ProblemKind::PictureUnreadable,
+                         systemError(error)};
       return;
     }
     if (!S_ISREG(source.st_mode)) {
       plans[i] = Plan::Skip;
-      planProblems[i] = "not a regular file";
+      planProblems[i] = {name, "not a regular file", ProblemKind::PictureUnreadable};
       return;
     }
     job.record.sourceSize = static_cast<uint64_t>(source.st_size);
@@ -372,7 +375,8 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     }
     if (plan1x.taken || plan2x.taken) {
       plans[i] = Plan::Skip;
-      planProblems[i] = takenReason(plan1x.taken ? targets[i] : targets2x[i]);
+      planProblems[i] = {name, takenReason(plan1x.taken ? targets[i] : targets2x[i]),
+                         ProblemKind::NameTaken};
     } else if (plan1x.keep && plan2x.keep) {
       plans[i] = Plan::Keep;
       keptRecords[i] = plan1x.record;
@@ -457,11 +461,11 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
         ++nextSubmit;
       }
     }
-    progress.setStatus(batchStatus(i + 1, count));
+    progress.setStatus({common::Phase::Thumbnails, i + 1, count});
 
     const auto& name = settings.pictureNames[i];
     if (plans[i] == Plan::Skip) {
-      result.problems.push_back({name, planProblems[i]});
+      result.problems.push_back(planProblems[i]);
     } else if (plans[i] == Plan::Keep) {
       const auto& record = keptRecords[i];
       result.last = {static_cast<int16_t>(record.width), static_cast<int16_t>(record.height)};
@@ -485,7 +489,9 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
       }
       bool placed = false;
       if (!outcome.ok) {
-        result.problems.push_back({name, outcome.reason});
+        result.problems.push_back(
+            {name, outcome.reason, outcome.problem,
+             outcome.osError != 0 ? systemError(outcome.osError) : std::error_code()});
         result.stoppedByDisk = isDiskFailure(outcome.osError);
       } else {
         // The 2x copy first: a page never names a 2x file that is not there.
@@ -499,11 +505,12 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
                                  plans[i] == Plan::Create);
         }
         if (error == EEXIST) {
-          result.problems.push_back({name, takenReason(which)});
+          result.problems.push_back({name, takenReason(which), ProblemKind::NameTaken});
         } else if (error != 0) {
           result.problems.push_back(
               {name,
-               "its thumbnail " + which + " could not be put in place: " + systemReason(error)});
+               "its thumbnail " + which + " could not be put in place: " + systemReason(error),
+               ProblemKind::ThumbnailNotWritten, systemError(error)});
           result.stoppedByDisk = isDiskFailure(error);
         } else {
           placed = true;
@@ -579,9 +586,10 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
     if (::unlinkat(fd, entry->d_name, 0) == 0) {
       ++removed;
     } else if (errno != ENOENT) {
+      const int error = errno;
       problems.push_back({name,
-                          "this leftover thumbnail could not be removed: " + systemReason(errno),
-                          ProblemKind::NotRemoved});
+                          "this leftover thumbnail could not be removed: " + systemReason(error),
+                          ProblemKind::NotRemoved, systemError(error)});
     }
   }
   ::closedir(dir);

@@ -10,6 +10,7 @@
 
 #include "browse/fit.h"
 #include "common/progress.h"
+#include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::thumbs {
@@ -35,21 +36,6 @@ struct BatchSettings {
   bool make2x = false;
 };
 
-enum class ProblemKind {
-  PictureSkipped,  // the picture has no thumbnail and is left out of the pages
-  PageNotWritten,  // the pages were not put in place
-  PageNotOpened,   // everything was written, but no program showed the first page
-  NotRemoved,      // a leftover of an earlier run could not be removed
-};
-
-// A picture or page the run could not make, and why (for a person).
-struct RunProblem {
-  std::string file;  // a name in the folder (UTF-8)
-  std::string reason;
-  ProblemKind kind = ProblemKind::PictureSkipped;
-  bool operator==(const RunProblem&) const = default;
-};
-
 struct BatchResult {
   // One record per picture that has its thumbnail, in the list's order. Pictures whose names
   // differ only in extension each keep a record (the later one's thumbnail is the file left).
@@ -67,20 +53,19 @@ struct BatchResult {
 };
 
 // Makes the thumbnails of settings.pictureNames[0 .. ImageCount-1] in list order. For picture i
-// (1-based) the notice reads "Processing images...     (i of ImageCount)" while it is worked
-// on, and the fill grows by ProgressStep once it is done. Each thumbnail is named by
-// thumbnailName and carries a record of its picture and settings (thumb_record.h). A file of
-// that name replaces only a thumbnail of ours: a file without our mark (a user's photo that
-// happens to have the name) is left byte for byte and the picture is skipped with a reason.
-// A thumbnail whose record matches the picture's name, size and modification time and the
-// settings is kept without decoding (unless settings.rebuild). When two pictures would share
-// one thumbnail name (x.gif and x.jpg), the first in the list has it and the other is skipped.
-// A thumbnail that cannot be written because of the disk, not the picture, stops the batch
-// (stoppedByDisk). Decoding and encoding run on worker threads, but files, records,
-// notice and fill change in list order on the calling thread, so the result is exactly that of
-// one picture at a time. A picture that cannot be made is reported and the run goes on. The
-// caller does not get back to its event loop until the batch returns. A prefix that
-// prefixProblem refuses throws std::invalid_argument before anything is written.
+// (1-based) the notice shows Phase::Thumbnails, i and ImageCount while it is worked on, and the
+// fill grows by ProgressStep once it is done. Each thumbnail is named by thumbnailName and carries
+// a record of its picture and settings (thumb_record.h). A file of that name replaces only a
+// thumbnail of ours: a file without our mark (a user's photo that happens to have the name) is left
+// byte for byte and the picture is skipped with a reason. A thumbnail whose record matches the
+// picture's name, size and modification time and the settings is kept without decoding (unless
+// settings.rebuild). When two pictures would share one thumbnail name (x.gif and x.jpg), the first
+// in the list has it and the other is skipped. A thumbnail that cannot be written because of the
+// disk, not the picture, stops the batch (stoppedByDisk). Decoding and encoding run on worker
+// threads, but files, records, notice and fill change in list order on the calling thread, so the
+// result is exactly that of one picture at a time. A picture that cannot be made is reported and
+// the run goes on. The caller does not get back to its event loop until the batch returns. A prefix
+// that prefixProblem refuses throws std::invalid_argument before anything is written.
 //
 // With make2x each record says whether its double-density thumbnail was made (Has2x). It is
 // left out, and the 1x thumbnail made alone, where its name is that of a picture of the list or
@@ -94,8 +79,5 @@ BatchResult MakeThumbnails(const BatchSettings& settings, common::ProgressDispla
 // is added to `problems`.
 int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<std::string>& current,
                              std::vector<RunProblem>& problems);
-
-// The notice's text while picture `number` (1-based) of `count` is processed.
-std::string batchStatus(int number, int count);
 
 }  // namespace vistrel::thumbs

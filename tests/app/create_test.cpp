@@ -217,7 +217,7 @@ TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {
   p.setFillWidth(9000);  // past the track: the track clips it
   EXPECT_EQ(w.lblProgress->width(), 600);
   p.setNoticeVisible(true);
-  p.setStatus("Processing images...     (1 of 5)");
+  p.setStatus({common::Phase::Thumbnails, 1, 5});
   EXPECT_TRUE(w.Label1[12]->isVisible());
   EXPECT_EQ(w.Label1[12]->Caption(), "Processing images...     (1 of 5)");
   p.setTrackVisible(true);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/numbers.h"
+#include "gallery/recording_progress.h"
 
 namespace vistrel {
 using common::growFill;
@@ -30,25 +31,13 @@ TEST(ProgressStep, StepsThatDoNotFit16BitsAreRefused) {
   EXPECT_THROW(ProgressStep(40000, 1), OverflowError);
 }
 
-class Fill : public common::ProgressDisplay {
- public:
-  void setStatus(const std::string&) override {}
-  void setNoticeVisible(bool) override {}
-  void refreshNotice() override {}
-  void setTrackVisible(bool) override {}
-  float trackWidth() const override { return 5200; }
-  float fillWidth() const override { return width; }
-  void setFillWidth(float twips) override { width = twips; }
-  float width = 0;
-};
-
 TEST(GrowFill, SevenPicturesStopSixTwipsShortOfTheTrack) {
-  Fill fill;
+  testing::RecordingDisplay fill(5200);
   const int16_t step = ProgressStep(fill.trackWidth(), 7);
   for (int i = 0; i < 7; ++i) {
     growFill(fill, step);
   }
-  EXPECT_FLOAT_EQ(fill.width, 5194);
+  EXPECT_FLOAT_EQ(fill.fillWidth(), 5194);
 }
 
 }  // namespace

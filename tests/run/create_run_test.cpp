@@ -81,6 +81,7 @@ TEST(CreateRun, RunsTheStepsInOrderAndLeavesBrokenPicturesOutOfThePages) {
   EXPECT_FALSE(report.refused);
   ASSERT_EQ(report.problems.size(), 1u);
   EXPECT_EQ(report.problems[0].file, "b.jpg");
+  EXPECT_EQ(report.problems[0].kind, thumbs::ProblemKind::PictureUnreadable);
   EXPECT_NE(report.problemText().find("b.jpg: "), std::string::npos);
   EXPECT_EQ(report.pageCount, 2);
   ASSERT_EQ(report.thumbs.size(), 2u);
@@ -97,27 +98,30 @@ TEST(CreateRun, RunsTheStepsInOrderAndLeavesBrokenPicturesOutOfThePages) {
   EXPECT_TRUE(report.firstPageOpened);
 }
 
-TEST(CreateRun, WritesPagesButOpensNothingWhenNotAsked) {
-  TempFolder folder;
-  RecordingDisplay display;
-  RecordingShell shell;
-  auto settings = settingsFor(folder.path(), threePictures(folder.path()));
-  settings.openFirstPage = false;
-  const auto report = runCreate(settings, display, &shell);
-  EXPECT_TRUE(fs::exists(folder.path() / "Thumb001.html"));
-  EXPECT_TRUE(shell.opened.empty());
-  EXPECT_FALSE(report.firstPageOpened);
-}
-
-TEST(CreateRun, SaysSoWhenNoProgramOpensThePage) {
-  TempFolder folder;
-  RecordingDisplay display;
-  RecordingShell shell;
-  shell.answer = false;
-  testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
-  const auto report = runCreate(settingsFor(folder.path(), {"a.jpg"}), display, &shell);
-  ASSERT_EQ(report.problems.size(), 1u);
-  EXPECT_EQ(report.problems[0].file, "Thumb001.html");
+TEST(CreateRun, OpensTheFirstPageOnlyWhenAskedAndSaysSoWhenNoProgramTakesIt) {
+  struct Case {
+    bool asked, taken;
+    size_t problems;
+  };
+  for (const Case c : {Case{false, true, 0}, Case{true, false, 1}}) {
+    TempFolder folder;
+    RecordingDisplay display;
+    RecordingShell shell;
+    shell.answer = c.taken;
+    testing::writeJpeg(folder.path() / "a.jpg", 80, 60);
+    auto settings = settingsFor(folder.path(), {"a.jpg"});
+    settings.openFirstPage = c.asked;
+    const auto report = runCreate(settings, display, &shell);
+    EXPECT_TRUE(fs::exists(folder.path() / "Thumb001.html"));
+    EXPECT_EQ(shell.opened.size(), c.asked ? 1u : 0u);
+    EXPECT_FALSE(report.firstPageOpened);
+    ASSERT_EQ(report.problems.size(), c.problems);
+    if (c.problems > 0) {
+      EXPECT_EQ(report.problems[0].file, "Thumb001.html");
+      EXPECT_EQ(report.problems[0].kind, thumbs::ProblemKind::PageNotOpened);
+      EXPECT_FALSE(report.problems[0].isFailure());
+    }
+  }
 }
 
 TEST(CreateRun, RefusesAPrefixWithAFolderSeparatorBeforeWritingAnything) {
@@ -179,8 +183,8 @@ TEST(CreateRun, APageThatCannotBeWrittenIsReportedAndTheDisplayIsHidden) {
 // A display that fails in the middle of the run, as a broken window might.
 class FailingDisplay : public RecordingDisplay {
  public:
-  void setStatus(const std::string& text) override {
-    RecordingDisplay::setStatus(text);
+  void setStatus(const common::Status& status) override {
+    RecordingDisplay::setStatus(status);
     throw std::runtime_error("display gone");
   }
 };

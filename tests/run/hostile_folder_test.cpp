@@ -212,6 +212,8 @@ TEST_F(FullDisk, DuringThumbnailsTheOldGalleryStaysWhole) {
   s.table = TableSettings{1, 1, 2, 2, 2};
   const auto report = create(s);
   ASSERT_FALSE(report.problems.empty());
+  EXPECT_EQ(report.problems[0].kind, ProblemKind::ThumbnailNotWritten);
+  EXPECT_EQ(report.problems[0].error, std::errc::no_space_on_device);
   EXPECT_NE(report.problems[0].reason.find("No space left on device"), std::string::npos)
       << report.problems[0].reason;
   EXPECT_FALSE(report.pagesInPlace);

@@ -1,6 +1,6 @@
 #pragma once
 // Pictures whose orientation shows after scaling (JPEG, EXIF-turned JPEG, GIF), file helpers,
-// and a progress display that records what a run does to it.
+// and (from recording_progress.h) a progress display that records what a run does to it.
 
 #include <QImage>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/progress.h"
+#include "gallery/recording_progress.h"
 #include "imaging/picture_maker.h"
 
 namespace vistrel::testing {
@@ -98,39 +98,5 @@ inline bool looksUpright(const QImage& image) {
   }
   return true;
 }
-
-// Records what a run does to the progress display, in order.
-class RecordingDisplay : public common::ProgressDisplay {
- public:
-  explicit RecordingDisplay(float track = 5200) : track_(track) {}
-  void setStatus(const std::string& text) override {
-    status_ = text;
-    events.push_back("status " + text);
-  }
-  void setNoticeVisible(bool visible) override {
-    noticeVisible = visible;
-    events.push_back(visible ? "show notice" : "hide notice");
-  }
-  void refreshNotice() override { events.push_back("refresh " + status_); }
-  void setTrackVisible(bool visible) override {
-    trackVisible = visible;
-    events.push_back(visible ? "show track" : "hide track");
-  }
-  float trackWidth() const override { return track_; }
-  float fillWidth() const override { return fill_; }
-  void setFillWidth(float twips) override {
-    fill_ = twips;
-    events.push_back("fill " + std::to_string(static_cast<long long>(twips)));
-  }
-
-  std::vector<std::string> events;
-  bool noticeVisible = false;
-  bool trackVisible = false;
-
- private:
-  float track_;
-  float fill_ = 0;
-  std::string status_ = "Working...";
-};
 
 }  // namespace vistrel::testing
