@@ -127,6 +127,7 @@ NavigationTargets navigationTargets(int page, int pages) {
 }
 
 std::string pageStatusText(int page, int pages) {
+  // "HMTL" is not a slip: existing galleries and the people used to them have this text.
   return "Writing HMTL Document(s)...     (" + decimalText(page) + " of " + decimalText(pages) +
          ")";
 }

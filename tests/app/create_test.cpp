@@ -23,10 +23,10 @@ class CreateFromWindow : public WindowTest {
 
   Form1& openAndCount() {
     Form1& w = open(temp.path());
-    click(w.cmdFrames[1]);
-    typeInto(w.txtTable[0], "2");
-    typeInto(w.txtTable[1], "2");
-    EXPECT_EQ(w.lblNumPages->Caption(), "2");
+    click(ui->cmdFrames[1]);
+    typeInto(ui->txtTable[0], "2");
+    typeInto(ui->txtTable[1], "2");
+    EXPECT_EQ(ui->lblNumPages->Caption(), "2");
     return w;
   }
 
@@ -37,8 +37,8 @@ class CreateFromWindow : public WindowTest {
 };
 
 TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
-  Form1& w = openAndCount();
-  click(w.cmdCreate);
+  [[maybe_unused]] Form1& w = openAndCount();
+  click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const std::filesystem::path& f = temp.path();
   EXPECT_EQ(sizeOf(f / "th_beach.jpg"), QSize(150, 113));
@@ -61,21 +61,21 @@ TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
   EXPECT_NE(second.find("Eel.GIF"), std::string::npos);
   EXPECT_EQ(shell.opened, QStringList({qs(f / "Thumb001.html")}));
   // The run is over: notice and bar hidden, the last fit kept.
-  EXPECT_FALSE(w.Label1[12]->isVisible());
-  EXPECT_FALSE(w.picProgress->isVisible());
-  EXPECT_TRUE(w.Label1[12]->Caption().startsWith("Writing HMTL Document(s)...     ("));
+  EXPECT_FALSE(ui->notice->isVisible());
+  EXPECT_FALSE(ui->picProgress->isVisible());
+  EXPECT_TRUE(ui->notice->Caption().startsWith("Writing HMTL Document(s)...     ("));
   EXPECT_EQ(w.X, 75);
   EXPECT_EQ(w.Y, 150);
 }
 
 TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {
-  Form1& w = openAndCount();
-  typeInto(w.txtThumbnail[0], "60");
-  typeInto(w.txtPrefix, "small-");
-  w.cmbQuality->setCurrentText("100");
-  click(w.chkHTML);
-  ASSERT_FALSE(w.chkHTML->isChecked());
-  click(w.cmdCreate);
+  [[maybe_unused]] Form1& w = openAndCount();
+  typeInto(ui->txtThumbnail[0], "60");
+  typeInto(ui->txtPrefix, "small-");
+  ui->cmbQuality->setCurrentText("100");
+  click(ui->chkHTML);
+  ASSERT_FALSE(ui->chkHTML->isChecked());
+  click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty());
   // Landscape pictures meet the largest width of 60; portraits keep the height of 150.
   EXPECT_EQ(sizeOf(temp.path() / "small-beach.jpg"), QSize(60, 45));
@@ -87,8 +87,8 @@ TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {
 
 TEST_F(CreateFromWindow, SkippedPicturesAreListedInOneMessage) {
   temp.write("broken.jpg", "no picture in here");
-  Form1& w = openAndCount();
-  click(w.cmdCreate);
+  [[maybe_unused]] Form1& w = openAndCount();
+  click(ui->cmdCreate);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages[0].contains("broken.jpg")) << messages[0].toStdString();
   EXPECT_FALSE(std::filesystem::exists(temp.path() / "th_broken.jpg"));
@@ -96,20 +96,20 @@ TEST_F(CreateFromWindow, SkippedPicturesAreListedInOneMessage) {
   EXPECT_TRUE(std::filesystem::exists(temp.path() / "th_Eel.jpg"));
   EXPECT_TRUE(std::filesystem::exists(temp.path() / "Thumb002.html"));
   EXPECT_EQ(shell.opened.size(), 1);
-  EXPECT_FALSE(w.Label1[12]->isVisible());
+  EXPECT_FALSE(ui->notice->isVisible());
 }
 
 TEST_F(CreateFromWindow, AFolderGoneBeforeCreateIsReportedNotCrashedOn) {
-  Form1& w = openAndCount();
+  [[maybe_unused]] Form1& w = openAndCount();
   std::filesystem::remove_all(temp.path());
-  click(w.cmdCreate);
+  click(ui->cmdCreate);
   // One message naming the folder and why, not one line per picture.
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], "Nothing was created:\n\nThe folder " + qs(temp.path()) +
                              " cannot be written: No such file or directory");
   EXPECT_TRUE(shell.opened.isEmpty());
-  EXPECT_FALSE(w.Label1[12]->isVisible());
-  EXPECT_FALSE(w.picProgress->isVisible());
+  EXPECT_FALSE(ui->notice->isVisible());
+  EXPECT_FALSE(ui->picProgress->isVisible());
   std::filesystem::create_directories(temp.path());  // for the scratch folder's own clean-up
 }
 
@@ -117,9 +117,9 @@ TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScre
   for (int i = 1; i <= 25; ++i) {
     temp.write("bad" + std::to_string(100 + i) + ".jpg", "no picture in here");
   }
-  Form1& w = open(temp.path());
-  click(w.cmdFrames[1]);
-  click(w.cmdCreate);
+  [[maybe_unused]] Form1& w = open(temp.path());
+  click(ui->cmdFrames[1]);
+  click(ui->cmdCreate);
   ASSERT_EQ(messages.size(), 1);
   const QStringList lines = messages[0].split('\n');
   ASSERT_EQ(lines.size(), 2 + 10 + 1) << messages[0].toStdString();
@@ -143,10 +143,10 @@ TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScre
 }
 
 TEST_F(CreateFromWindow, AFolderThatCannotBeWrittenIsOneMessageBeforeAnythingStarts) {
-  Form1& w = openAndCount();
+  [[maybe_unused]] Form1& w = openAndCount();
   {
     vistrel::testing::ReadOnlyFolder readOnly(temp.path());
-    click(w.cmdCreate);
+    click(ui->cmdCreate);
   }
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], "Nothing was created:\n\nThe folder " + qs(temp.path()) +
@@ -157,8 +157,8 @@ TEST_F(CreateFromWindow, AFolderThatCannotBeWrittenIsOneMessageBeforeAnythingSta
 
 TEST_F(CreateFromWindow, APageNoProgramOpenedIsToldWithItsPath) {
   shell.answer = false;
-  Form1& w = openAndCount();
-  click(w.cmdCreate);
+  [[maybe_unused]] Form1& w = openAndCount();
+  click(ui->cmdCreate);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0], "The gallery was created, but no program opened Thumb001.html\n\n" +
                              qs(temp.path() / "Thumb001.html"));
@@ -166,9 +166,9 @@ TEST_F(CreateFromWindow, APageNoProgramOpenedIsToldWithItsPath) {
   const auto second = temp.path() / "second";
   makePictures(second, 2);
   vistrel::testing::writeBytes(second / "broken.jpg", "no picture in here");
-  Form1& again = open(second);
-  click(again.cmdFrames[1]);
-  click(again.cmdCreate);
+  [[maybe_unused]] Form1& again = open(second);
+  click(ui->cmdFrames[1]);
+  click(ui->cmdCreate);
   ASSERT_EQ(messages.size(), 2);
   EXPECT_TRUE(messages[1].startsWith("Not everything could be created:\n\nbroken.jpg: "))
       << messages[1].toStdString();
@@ -176,11 +176,11 @@ TEST_F(CreateFromWindow, APageNoProgramOpenedIsToldWithItsPath) {
 }
 
 TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {
-  Form1& w = openAndCount();
-  click(w.cmdCreate);
+  [[maybe_unused]] Form1& w = openAndCount();
+  click(ui->cmdCreate);
   const std::string page = temp.read("Thumb001.html");
   std::filesystem::remove(temp.path() / "th_beach.jpg");
-  click(w.cmdCreate);
+  click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty());
   EXPECT_EQ(temp.read("Thumb001.html"), page);
   EXPECT_EQ(sizeOf(temp.path() / "th_beach.jpg"), QSize(150, 113));
@@ -188,14 +188,14 @@ TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {
 }
 
 TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
-  Form1& w = openAndCount();
-  EXPECT_EQ(w.cmbStyle->currentText(), "Classic");
+  [[maybe_unused]] Form1& w = openAndCount();
+  EXPECT_EQ(ui->cmbStyle->currentText(), "Classic");
   QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
-  QTRY_VERIFY(w.cmbStyle->hasFocus());
-  QTest::keyClick(w.cmbStyle, Qt::Key_Down);
-  EXPECT_EQ(w.cmbStyle->currentText(), "Modern");
-  EXPECT_EQ(w.lblNumPages->Caption(), "2");
-  click(w.cmdCreate);
+  QTRY_VERIFY(ui->cmbStyle->hasFocus());
+  QTest::keyClick(ui->cmbStyle, Qt::Key_Down);
+  EXPECT_EQ(ui->cmbStyle->currentText(), "Modern");
+  EXPECT_EQ(ui->lblNumPages->Caption(), "2");
+  click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const std::string first = temp.read("Thumb001.html");
   EXPECT_NE(first.find("<meta name=\"generator\" content=\"Vistrel "), std::string::npos);
@@ -207,23 +207,23 @@ TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
 }
 
 TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {
-  Form1& w = open(temp.path());
+  [[maybe_unused]] Form1& w = open(temp.path());
   ProgressDisplay& p = w.progress();
   EXPECT_FLOAT_EQ(p.trackWidth(), 5200);
   EXPECT_FLOAT_EQ(p.fillWidth(), 15);
   p.setFillWidth(2600);
   EXPECT_FLOAT_EQ(p.fillWidth(), 2600);
-  EXPECT_EQ(w.lblProgress->width(), 173);
+  EXPECT_EQ(ui->lblProgress->width(), 173);
   p.setFillWidth(9000);  // past the track: the track clips it
-  EXPECT_EQ(w.lblProgress->width(), 600);
+  EXPECT_EQ(ui->lblProgress->width(), 600);
   p.setNoticeVisible(true);
   p.setStatus("Processing images...     (1 of 5)");
-  EXPECT_TRUE(w.Label1[12]->isVisible());
-  EXPECT_EQ(w.Label1[12]->Caption(), "Processing images...     (1 of 5)");
+  EXPECT_TRUE(ui->notice->isVisible());
+  EXPECT_EQ(ui->notice->Caption(), "Processing images...     (1 of 5)");
   p.setTrackVisible(true);
-  EXPECT_TRUE(w.picProgress->isVisible());
+  EXPECT_TRUE(ui->picProgress->isVisible());
   p.setFillWidth(0);
-  EXPECT_EQ(w.lblProgress->width(), 0);
+  EXPECT_EQ(ui->lblProgress->width(), 0);
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ class TypedInput : public WindowTest {
 };
 
 TEST_F(TypedInput, AClickIntoABoxSelectsItsTextSoTypingReplacesIt) {
-  Form1& w = openProperties(1);
-  for (TextBox* box : {w.txtThumbnail[0], w.txtTable[2], w.txtPrefix}) {
+  [[maybe_unused]] Form1& w = openProperties(1);
+  for (TextBox* box : {ui->txtThumbnail[0], ui->txtTable[2], ui->txtPrefix}) {
     clickAndType(box, "9");
     EXPECT_EQ(box->text(), "9");
     // A second click inside the focused box places the cursor as usual.
@@ -58,19 +58,19 @@ TEST_F(TypedInput, AltCStraightAfterTypingCreatesWithTheTypedValue) {
       std::filesystem::remove(entry.path());
     }
     Form1& w = openProperties(4);
-    TextBox* box = c.box == 0 ? w.txtThumbnail[0] : c.box == 1 ? w.txtTable[0] : w.txtPrefix;
+    TextBox* box = c.box == 0 ? ui->txtThumbnail[0] : c.box == 1 ? ui->txtTable[0] : ui->txtPrefix;
     clickAndType(box, c.typed);
     pressCreate(w);
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(box->text(), c.shown);
     // The panel shows what the files were made with.
     EXPECT_EQ(thumbnailWidth(c.box == 2 ? "abpic1.jpg" : "th_pic1.jpg"),
-              w.scrThumbnail[0]->value());
-    EXPECT_EQ(w.scrThumbnail[0]->value(), c.box == 0 ? 180 : 150);
-    const int rows = w.scrTable[0]->value();
+              ui->scrThumbnail[0]->value());
+    EXPECT_EQ(ui->scrThumbnail[0]->value(), c.box == 0 ? 180 : 150);
+    const int rows = ui->scrTable[0]->value();
     EXPECT_EQ(rows, c.box == 1 ? 3 : 1);
     const int pages = (4 + rows - 1) / rows;
-    EXPECT_EQ(w.lblNumPages->Caption(), QString::number(pages));
+    EXPECT_EQ(ui->lblNumPages->Caption(), QString::number(pages));
     EXPECT_TRUE(std::filesystem::exists(temp.path() / pageName(pages)));
     EXPECT_FALSE(std::filesystem::exists(temp.path() / pageName(pages + 1)));
     window.reset();
@@ -79,30 +79,30 @@ TEST_F(TypedInput, AltCStraightAfterTypingCreatesWithTheTypedValue) {
 }
 
 TEST_F(TypedInput, EnterTakesTheValueAndAltCUsesIt) {
-  Form1& w = openProperties(1);
-  clickAndType(w.txtThumbnail[0], "180");
-  QTest::keyClick(w.txtThumbnail[0], Qt::Key_Return);
-  EXPECT_EQ(w.scrThumbnail[0]->value(), 180);
-  EXPECT_TRUE(w.txtThumbnail[0]->hasFocus());
-  EXPECT_EQ(w.txtThumbnail[0]->selectedText(), "180");
-  clickAndType(w.txtTable[1], "250");
-  QTest::keyClick(w.txtTable[1], Qt::Key_Enter);
-  EXPECT_EQ(w.txtTable[1]->text(), "100");
-  EXPECT_EQ(w.scrTable[1]->value(), 100);
+  [[maybe_unused]] Form1& w = openProperties(1);
+  clickAndType(ui->txtThumbnail[0], "180");
+  QTest::keyClick(ui->txtThumbnail[0], Qt::Key_Return);
+  EXPECT_EQ(ui->scrThumbnail[0]->value(), 180);
+  EXPECT_TRUE(ui->txtThumbnail[0]->hasFocus());
+  EXPECT_EQ(ui->txtThumbnail[0]->selectedText(), "180");
+  clickAndType(ui->txtTable[1], "250");
+  QTest::keyClick(ui->txtTable[1], Qt::Key_Enter);
+  EXPECT_EQ(ui->txtTable[1]->text(), "100");
+  EXPECT_EQ(ui->scrTable[1]->value(), 100);
   pressCreate(w);
   EXPECT_EQ(thumbnailWidth("th_pic1.jpg"), 180);
 }
 
 TEST_F(TypedInput, PageUpAndDownStepTheTableSpinsByOne) {
-  Form1& w = openProperties(1);
-  SpinControl* rows = w.scrTable[0];
+  [[maybe_unused]] Form1& w = openProperties(1);
+  SpinControl* rows = ui->scrTable[0];
   rows->setFocus(Qt::TabFocusReason);
   QTest::keyClick(rows, Qt::Key_PageDown);
   QTest::keyClick(rows, Qt::Key_PageDown);
   EXPECT_EQ(rows->value(), 3);
   QTest::keyClick(rows, Qt::Key_PageUp);
   EXPECT_EQ(rows->value(), 2);
-  EXPECT_EQ(w.txtTable[0]->text(), "2");
+  EXPECT_EQ(ui->txtTable[0]->text(), "2");
 }
 
 }  // namespace

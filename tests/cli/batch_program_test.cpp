@@ -20,8 +20,9 @@
 #include <sstream>
 
 #include "app/form1.h"
-#include "app/toolkit/twips.h"
+#include "app/form1_test_support.h"
 #include "cli/batch_options.h"
+#include "common/twips.h"
 #include "common/version.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
@@ -115,9 +116,10 @@ std::pair<int, int> summaryCounts(const std::string& line) {
 std::vector<std::string> windowPictureList(const fs::path& folder) {
   app::RecordingShell shell;
   app::Form1 window(folder, &shell);
+  const app::testing::Form1Access ui(window);
   std::vector<std::string> names;
-  for (int i = 0; i < window.File1->ListCount(); ++i) {
-    names.push_back(window.File1->nameBytes(i));
+  for (int i = 0; i < ui.File1->ListCount(); ++i) {
+    names.push_back(ui.File1->nameBytes(i));
   }
   return names;
 }
@@ -127,25 +129,26 @@ std::vector<std::string> windowPictureList(const fs::path& folder) {
 // window showed.
 QStringList windowCreate(const fs::path& folder, int maxWidth, int maxHeight, int quality,
                          const std::string& prefix, TableSettings table) {
-  toolkit::pinTwipsPerPixel(15);
+  common::pinTwipsPerPixel(15);
   app::RecordingShell shell;
   app::Form1 window(folder, &shell);
+  const app::testing::Form1Access ui(window);
   QStringList messages;
   window.setMessageBox(
       [&](const QString&, const QString& text, const QString&) { messages << text; });
-  window.cmdFrames[1]->click();
-  window.scrThumbnail[0]->setValue(maxWidth);
-  window.scrThumbnail[1]->setValue(maxHeight);
-  window.cmbQuality->setCurrentText(QString::number(quality));
-  window.txtPrefix->setText(QString::fromStdString(prefix));
+  ui.cmdFrames[1]->click();
+  ui.scrThumbnail[0]->setValue(maxWidth);
+  ui.scrThumbnail[1]->setValue(maxHeight);
+  ui.cmbQuality->setCurrentText(QString::number(quality));
+  ui.txtPrefix->setText(QString::fromStdString(prefix));
   const int values[] = {table.Rows, table.Columns, table.BorderSize, table.CellPadding,
                         table.CellSpacing};
   for (int i = 0; i < 5; ++i) {
-    window.scrTable[i]->setValue(values[i]);
+    ui.scrTable[i]->setValue(values[i]);
   }
-  window.chkHTML->setChecked(false);
-  window.cmdCreate->click();
-  toolkit::pinTwipsPerPixel(0);
+  ui.chkHTML->setChecked(false);
+  ui.cmdCreate->click();
+  common::pinTwipsPerPixel(0);
   EXPECT_TRUE(shell.opened.isEmpty());
   return messages;
 }
@@ -187,30 +190,6 @@ TEST_F(BatchProgram, DefaultsAreTheWindowsStartUpValues) {
         << thumb << " " << size.width() << "x" << size.height();
   }
   EXPECT_EQ(run.err.find("\r"), std::string::npos);
-}
-
-TEST(BatchDefaults, AreTheValuesTheWindowStartsWith) {
-  TempFolder temp;
-  app::RecordingShell shell;
-  app::Form1 window(QString::fromStdString(temp.path().string()), &shell);
-  const BatchOptions defaults;
-  EXPECT_EQ(window.scrThumbnail[0]->value(), defaults.maxWidth);
-  EXPECT_EQ(window.scrThumbnail[1]->value(), defaults.maxHeight);
-  EXPECT_EQ(window.cmbQuality->currentText().toInt(), defaults.quality);
-  EXPECT_EQ(window.txtPrefix->text().toStdString(), defaults.prefix);
-  EXPECT_EQ(window.txtPrefix->maxLength(), 10);
-  const int table[] = {defaults.rows, defaults.columns, defaults.border, defaults.padding,
-                       defaults.spacing};
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(window.scrTable[i]->value(), table[i]) << "scrTable(" << i << ")";
-  }
-  // The ranges the command line allows are the window's.
-  EXPECT_EQ(window.scrThumbnail[0]->minimum(), 1);
-  EXPECT_EQ(window.scrThumbnail[0]->maximum(), 1500);
-  EXPECT_EQ(window.scrTable[0]->maximum(), 100);
-  EXPECT_EQ(window.scrTable[4]->minimum(), 0);
-  EXPECT_EQ(window.scrTable[4]->maximum(), 20);
-  EXPECT_EQ(window.cmbQuality->count(), 9);
 }
 
 TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
