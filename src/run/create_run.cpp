@@ -52,8 +52,8 @@ class ShownWhileRunning {
 // picture pays the page faults again (a third of the batch's processor time on photos). For the
 // run, blocks up to 32 MB stay in the heap and are reused; afterwards the thresholds are fixed at
 // the allocator's starting values and the free memory is returned. The default behaviour does not
-// come back: once M_MMAP_THRESHOLD is set, the allocator no longer adjusts its thresholds for the
-// rest of the process, so a later run's large blocks again go to fresh mappings at 128 KB.
+// come back: once M_MMAP_THRESHOLD is set, the allocator no longer raises its thresholds by itself
+// for the rest of the process, so between runs every block from 128 KB up is a fresh mapping.
 class ReusedLargeBlocks {
  public:
   ReusedLargeBlocks() {
