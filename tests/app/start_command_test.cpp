@@ -104,7 +104,7 @@ class StartWindow : public WindowTest {
 TEST_F(StartWindow, OpensOnTheFolderGiven) {
   makePictures(temp.path() / "holiday", 2);
   std::filesystem::create_directories(temp.path() / "current");
-  [[maybe_unused]] Form1& w = start({qs(temp.path() / "holiday")}, qs(temp.path() / "current"));
+  start({qs(temp.path() / "holiday")}, qs(temp.path() / "current"));
   EXPECT_EQ(ui->Dir1->Path(), qs(temp.path() / "holiday"));
   EXPECT_EQ(ui->File1->ListCount(), 2);
   EXPECT_EQ(ui->lblTotalImages->Caption(), "2");
@@ -116,7 +116,7 @@ TEST_F(StartWindow, AMissingFolderOpensTheCurrentOneAndSaysWhyOnceTheWindowIsUp)
   makePictures(temp.path() / "current", 3);
   const QString current = qs(temp.path() / "current");
   const QString missing = qs(temp.path() / "gone");
-  [[maybe_unused]] Form1& w = start({missing}, current);
+  start({missing}, current);
   EXPECT_EQ(ui->Dir1->Path(), current);
   EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
   QTRY_COMPARE(messages.size(), 1);
