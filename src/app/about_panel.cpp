@@ -28,8 +28,7 @@ AboutPanel::AboutPanel(Shell& shell, QWidget* parent) : QWidget(parent), shell_(
   Label2[17] =
       label(this, QStringLiteral("Visit the %1 web page for news and more tools:").arg(maker), 480,
             2880, 5415, 255, Qt::AlignHCenter);
-  lblLink =
-      label(this, QString::fromLatin1(kMakerWebPage), 480, 3240, 5415, 255, Qt::AlignHCenter);
+  lblLink = label(this, QString::fromLatin1(kMakerWebPage), 480, 3240, 5415, 255, Qt::AlignHCenter);
   lblLink->setFont(fontAt(font(), 9.75, true, true));
   lblLink->setTextColor(kBlue);
   lblLink->setCursor(Qt::PointingHandCursor);

@@ -24,9 +24,9 @@ class AboutPanel : public QWidget {
  private:
   friend struct testing::Form1Access;
   Shell& shell_;
-  toolkit::Label* Label1_18 = nullptr;        // Label1(18), the program's name
+  toolkit::Label* Label1_18 = nullptr;       // Label1(18), the program's name
   std::array<toolkit::Label*, 18> Label2{};  // indices as designed; unused ones stay null
-  toolkit::Label* lblLink = nullptr;          // lblLink(1)
+  toolkit::Label* lblLink = nullptr;         // lblLink(1)
 };
 
 }  // namespace vistrel::app

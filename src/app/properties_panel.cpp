@@ -88,9 +88,9 @@ PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
   cmbQuality->setCurrentText(QString::number(kQualityInitial));
   place(cmbQuality, 1080, 2760, 855, 315);
   Label1[6] = label(Frame2, QStringLiteral("Prefix"), 120, 3150, 960, 255);
-  txtPrefix = new TextBox(QString::fromUtf8(kPrefixInitial.data(),
-                                            static_cast<qsizetype>(kPrefixInitial.size())),
-                          Frame2);
+  txtPrefix = new TextBox(
+      QString::fromUtf8(kPrefixInitial.data(), static_cast<qsizetype>(kPrefixInitial.size())),
+      Frame2);
   txtPrefix->setValidator(new PrefixLength(txtPrefix));
   place(txtPrefix, 1080, 3120, 855, 295);
   lastPrefix_ = txtPrefix->text();
