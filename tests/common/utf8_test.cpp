@@ -28,7 +28,9 @@ TEST(Utf8, OneRuleForWellFormedText) {
       {"\xED\xA0\x80", 0, 0xFFFD, 3, false},      // a surrogate
       {"\xF4\x90\x80\x80", 0, 0xFFFD, 4, false},  // above U+10FFFF
       {"\xE2\x82", 0, 0xFFFD, 2, false},          // cut short
-      {"\xC3" "A", 0, 0xFFFD, 2, false},          // the next character is not swallowed
+      {"\xC3"
+       "A",
+       0, 0xFFFD, 2, false},  // the next character is not swallowed
       {"ok\xFF", 1, U'o', 3, false},
   };
   for (const auto& c : cases) {
@@ -65,7 +67,8 @@ TEST(TwipsPerPixel, PinnedValueReachesEveryReader) {
   EXPECT_EQ(border::screenTwipsPerPixel().x, 12);
   pinTwipsPerPixel(0);
   // The offscreen screen's logical DPI.
-  EXPECT_DOUBLE_EQ(twipsPerPixel(), 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY());
+  EXPECT_DOUBLE_EQ(twipsPerPixel(),
+                   1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY());
 }
 
 }  // namespace
