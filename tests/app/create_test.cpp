@@ -162,18 +162,6 @@ TEST_F(CreateFromWindow, APageNoProgramOpenedIsToldWithItsPath) {
   EXPECT_EQ(shell.opened.size(), 2);
 }
 
-TEST_F(CreateFromWindow, ASecondRunWritesTheSameFilesAgain) {
-  openAndCount();
-  click(ui->cmdCreate);
-  const std::string page = temp.read("Thumb001.html");
-  std::filesystem::remove(temp.path() / "th_beach.jpg");
-  click(ui->cmdCreate);
-  EXPECT_TRUE(messages.isEmpty());
-  EXPECT_EQ(temp.read("Thumb001.html"), page);
-  EXPECT_EQ(sizeOf(temp.path() / "th_beach.jpg"), QSize(150, 113));
-  EXPECT_EQ(shell.opened.size(), 2);
-}
-
 TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
   Form1& w = openAndCount();
   EXPECT_EQ(ui->cmbStyle->currentText(), "Classic");

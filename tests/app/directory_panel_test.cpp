@@ -163,6 +163,8 @@ TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
   makePictures(temp.path() / "drive" / "deeper", 2);
   makePictures(temp.path() / "drive", 3);
   Form1& w = open(temp.path() / "start");
+  // The start folder's mounted volume is the one chosen.
+  EXPECT_EQ(ui->Drive1->Drive(), QStorageInfo(qs(temp.path())).rootPath());
   const QString drive = qs(temp.path() / "drive");
   const QString gone = qs(temp.path() / "gone");
   ui->Drive1->setDrives({"/", drive, gone});
