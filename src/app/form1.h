@@ -1,15 +1,10 @@
 #pragma once
-// The main window: the Directory, Properties and About panels under their three buttons, the
-// working notice and progress bar, and Exit. Its controls are the settings store: every command
-// reads a setting from its control when it needs it. Control and handler names follow the
-// window's original design (cmdFrames, Frame1, Label1(12), scrTable_Change, ...).
+// The main window's frame: the Directory, Properties and About panels under their three buttons,
+// the working notice and progress bar, Exit, and the Create command. The panels' controls are the
+// settings store: every command reads a setting from its control when it needs it. Control and
+// handler names follow the window's original design (cmdFrames, Frame1, Label1(12), ...).
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFrame>
-#include <QGroupBox>
-#include <QHash>
-#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
@@ -21,39 +16,18 @@
 #include <initializer_list>
 #include <memory>
 
+#include "app/about_panel.h"
+#include "app/directory_panel.h"
+#include "app/properties_panel.h"
 #include "app/shell.h"
 #include "app/toolkit/controls.h"
-#include "app/toolkit/lists.h"
 #include "app/window_progress.h"
 
 namespace vistrel::app {
 
-// The preview element: shows its picture stretched to its own size.
-class PreviewImage : public QWidget {
-  Q_OBJECT
- public:
-  explicit PreviewImage(QWidget* parent = nullptr);
-  // The picture shown, perhaps decoded smaller than its natural size; null when blank.
-  const QImage& Picture() const { return picture_; }
-  // The picture's natural size in pixels, which the fit uses.
-  QSize naturalSize() const { return natural_; }
-  void setPicture(const QImage& picture, QSize naturalSize);
-  // Where the element stands in its container's twips (not rounded to pixels).
-  QRectF twipsGeometry() const { return twips_; }
-  void setTwipsGeometry(const QRectF& twips);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  QImage picture_;
-  QSize natural_;
-  QRectF twips_;
-};
-
-// The wording the window uses for its maker (never a real site).
-inline constexpr const char* kMakerName = "Ormandel";
-inline constexpr const char* kMakerAddress = "http://www.ormandel.example/";
+namespace testing {
+struct Form1Access;
+}
 
 class Form1 : public QWidget {
   Q_OBJECT
@@ -84,69 +58,25 @@ class Form1 : public QWidget {
   // may list more than 32767 pictures.
   int ImageCount = 0;
   QString LastPath;  // the folder ImageCount was last taken for
-  int16_t X = 0;     // the last preview fit, in the preview area's twips
+  // The last fit: after a preview, the preview's size in the preview area's twips; after
+  // Create, the last thumbnail's size in pixels.
+  int16_t X = 0;
   int16_t Y = 0;
-
-  // Controls on the window itself.
-  std::array<QPushButton*, 3> cmdFrames{};
-  std::array<QWidget*, 3> Frame1{};
-  std::array<toolkit::Label*, 20> Label1{};  // indices as designed; unused ones stay null
-  std::array<toolkit::Label*, 18> Label2{};
-  QPushButton* cmdExit = nullptr;
-  QFrame* picProgress = nullptr;
-  QWidget* lblProgress = nullptr;
-
-  // Directory panel.
-  toolkit::DriveList* Drive1 = nullptr;
-  toolkit::DirList* Dir1 = nullptr;
-  toolkit::FileList* File1 = nullptr;
-  QWidget* picContainer = nullptr;
-  PreviewImage* imgPreview = nullptr;
-  QCheckBox* chkPreview = nullptr;
-  toolkit::Label* lblTotalImages = nullptr;
-  toolkit::Label* lblImageAttributes = nullptr;
-
-  // Properties panel.
-  QGroupBox* Frame2 = nullptr;
-  QGroupBox* Frame3 = nullptr;
-  std::array<toolkit::TextBox*, 2> txtThumbnail{};
-  std::array<toolkit::SpinControl*, 2> scrThumbnail{};
-  QComboBox* cmbQuality = nullptr;
-  toolkit::TextBox* txtPrefix = nullptr;
-  toolkit::Label* lblNumImages = nullptr;
-  toolkit::Label* lblNumPages = nullptr;
-  std::array<toolkit::TextBox*, 5> txtTable{};
-  std::array<toolkit::SpinControl*, 5> scrTable{};
-  QCheckBox* chkHTML = nullptr;
-  QPushButton* cmdCreate = nullptr;
-  // The page style: item 0 Classic (the table pages), item 1 Modern.
-  toolkit::Label* lblStyle = nullptr;
-  QComboBox* cmbStyle = nullptr;
-
-  // About panel.
-  toolkit::Label* lblLink = nullptr;  // lblLink(1)
 
   // The panel shown: 0 Directory, 1 Properties, 2 About.
   int shownPanel() const { return shownPanel_; }
   common::ProgressDisplay& progress() { return *progress_; }
+  // The folder the Directory panel shows, as it shows it.
+  QString folderShown() const { return directory_->Path(); }
+  // Selects picture `row` of the file list, as a click does.
+  void selectPicture(int row) { directory_->selectPicture(row); }
 
   // Event handlers, named after the control and the event.
   void Form_Load();
   void cmdFrames_Click(int Index);
   static void EnableControls(bool bEnabled, std::initializer_list<QWidget*> cControls);
   void cmdExit_Click();
-  void lblLink_MouseUp();
   void ShellDef(const QString& file_name);
-  void Drive1_Change();
-  void Dir1_Change();
-  void File1_Click();
-  void chkPreview_Click();
-  void ShowPreview();
-  void scrThumbnail_Change(int Index);
-  void txtThumbnail_LostFocus(int Index);
-  void txtPrefix_LostFocus();
-  void scrTable_Change(int Index);
-  void txtTable_LostFocus(int Index);
   void cmdCreate_Click();
 
   // Opens `folder` as if the user had opened it in the folder list; false, with nothing changed,
@@ -159,26 +89,28 @@ class Form1 : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Runs the check of the text box that has the focus, as leaving it would.
-  void checkFocusedBox();
-  void buildWindow();
-  void buildDirectoryPanel(QWidget* panel);
-  void buildPropertiesPanel(QWidget* panel);
-  void buildAboutPanel(QWidget* panel);
+  friend struct testing::Form1Access;
+  void buildWindow(const std::filesystem::path& startFolder);
   void connectEvents();
-  void showFirstFolder(const std::filesystem::path& startFolder);
-  void blankPreview();
-  void showSelectedPicture();
-  void refreshPageCount();
+  // Properties, About and Create are for a folder that lists pictures.
+  void enableForPictures(bool enabled);
   run::CreateSettings createSettings() const;
+
+  std::array<QPushButton*, 3> cmdFrames{};
+  std::array<QWidget*, 3> Frame1{};  // the three panels below
+  DirectoryPanel* directory_ = nullptr;
+  PropertiesPanel* properties_ = nullptr;
+  AboutPanel* about_ = nullptr;
+  toolkit::Label* Label1_12 = nullptr;  // Label1(12), the working notice
+  QPushButton* cmdExit = nullptr;
+  QFrame* picProgress = nullptr;
+  QWidget* lblProgress = nullptr;
 
   Shell* shell_;
   std::unique_ptr<Shell> ownShell_;
   std::unique_ptr<WindowProgress> progress_;
   MessageBox messageBox_;
-  QString lastPrefix_;
-  QHash<QString, std::filesystem::path> driveFolders_;  // the folder last open on each drive
-  std::filesystem::path lastFolder_;                    // LastPath's bytes
+  std::filesystem::path lastFolder_;  // LastPath's bytes
   int shownPanel_ = 0;
 };
 

@@ -1,19 +1,15 @@
 #include "app/shell.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include "run/desktop_shell.h"
 
 namespace vistrel::app {
 
-bool Shell::openDocument(const std::filesystem::path& file) {
-  return ShellDef(QString::fromStdString(file.string()));
+bool Shell::ShellDef(const QString& fileOrAddress) {
+  return run::DesktopShell::open(fileOrAddress);
 }
 
-bool DesktopShell::ShellDef(const QString& fileOrAddress) {
-  const QUrl url = fileOrAddress.contains(QStringLiteral("://"))
-                       ? QUrl(fileOrAddress)
-                       : QUrl::fromLocalFile(fileOrAddress);
-  return QDesktopServices::openUrl(url);
+bool Shell::openDocument(const std::filesystem::path& file) {
+  return ShellDef(QString::fromStdString(file.string()));
 }
 
 }  // namespace vistrel::app

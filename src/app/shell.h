@@ -10,18 +10,13 @@
 
 namespace vistrel::app {
 
+// By default the desktop's handler (run::DesktopShell); tests override ShellDef.
 class Shell : public vistrel::run::Shell {
  public:
   // Opens `fileOrAddress` (an absolute file path, or an address with its scheme) with its default
   // handler; true when a handler took it.
-  virtual bool ShellDef(const QString& fileOrAddress) = 0;
+  virtual bool ShellDef(const QString& fileOrAddress);
   bool openDocument(const std::filesystem::path& file) override;
-};
-
-// The desktop's handler, through QDesktopServices.
-class DesktopShell : public Shell {
- public:
-  bool ShellDef(const QString& fileOrAddress) override;
 };
 
 // Remembers every call and opens nothing.

@@ -113,7 +113,7 @@ void showStartWindow(Form1& window, const StartFolder& start) {
     QTimer::singleShot(0, &window, [&window, problem = start.problem] {
       window.showMessage(
           QStringLiteral("Vistrel"),
-          QStringLiteral("%1\n\nIt shows %2 instead.").arg(problem, window.Dir1->Path()));
+          QStringLiteral("%1\n\nIt shows %2 instead.").arg(problem, window.folderShown()));
     });
   }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// How many twips (1/1440 inch) one screen pixel measures.
+// Twips per pixel as the border painter counts them: whole numbers.
 
 #include <cstdint>
 
@@ -10,8 +10,7 @@ struct TwipsPerPixel {
   int16_t y = 15;
 };
 
-// 1440 divided by the primary screen's logical dots per inch, rounded half-even, at least 1;
-// 15 by 15 (96 dots per inch) when there is no screen to ask.
+// common::twipsPerPixel() rounded half-even, at least 1, the same both ways.
 TwipsPerPixel screenTwipsPerPixel();
 
 }  // namespace vistrel::border

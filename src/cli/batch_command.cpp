@@ -8,6 +8,7 @@
 #include "cli/batch_options.h"
 #include "cli/batch_summary.h"
 #include "cli/terminal_progress.h"
+#include "common/twips.h"
 
 namespace vistrel::cli {
 using thumbs::BatchSettings;
@@ -19,9 +20,6 @@ using run::Shell;
 using thumbs::RunProblem;
 
 namespace {
-
-// The window's screen at 96 DPI: thumbnails fit exactly as the window fits them there.
-const float kTwipsPerPixel = 15.0f;
 
 CreateSettings createSettings(const BatchOptions& options, const BatchFolder& folder) {
   CreateSettings settings;
@@ -38,8 +36,9 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
   thumbs.prefix = options.prefix;
   thumbs.quality = options.quality;
-  thumbs.twipsPerPixelX = kTwipsPerPixel;
-  thumbs.twipsPerPixelY = kTwipsPerPixel;
+  // Without a screen this is the 96 DPI value: thumbnails fit as the window fits them there.
+  thumbs.twipsPerPixelX = static_cast<float>(common::twipsPerPixel());
+  thumbs.twipsPerPixelY = thumbs.twipsPerPixelX;
   settings.table = {options.rows, options.columns, options.border, options.padding,
                     options.spacing};
   settings.openFirstPage = options.open;

@@ -12,6 +12,14 @@
 #include <optional>
 
 namespace vistrel::cli {
+using common::kQualityMax;
+using common::kQualityMin;
+using common::kTableCountMax;
+using common::kTableCountMin;
+using common::kTableSpacingMax;
+using common::kTableSpacingMin;
+using common::kThumbnailMax;
+using common::kThumbnailMin;
 using gallery::PageStyle;
 using gallery::pageStyleName;
 
@@ -30,21 +38,19 @@ struct OptionSpec {
 };
 
 const std::array<OptionSpec, 12> kOptions = {{
-    {"--max-width", Kind::Range, 1, 1500, &BatchOptions::maxWidth},
-    {"--max-height", Kind::Range, 1, 1500, &BatchOptions::maxHeight},
-    {"--quality", Kind::Quality, 60, 100, &BatchOptions::quality},
+    {"--max-width", Kind::Range, kThumbnailMin, kThumbnailMax, &BatchOptions::maxWidth},
+    {"--max-height", Kind::Range, kThumbnailMin, kThumbnailMax, &BatchOptions::maxHeight},
+    {"--quality", Kind::Quality, kQualityMin, kQualityMax, &BatchOptions::quality},
     {"--prefix", Kind::Prefix, 0, 0, nullptr},
-    {"--rows", Kind::Range, 1, 100, &BatchOptions::rows},
-    {"--columns", Kind::Range, 1, 100, &BatchOptions::columns},
-    {"--border", Kind::Range, 0, 20, &BatchOptions::border},
-    {"--padding", Kind::Range, 0, 20, &BatchOptions::padding},
-    {"--spacing", Kind::Range, 0, 20, &BatchOptions::spacing},
+    {"--rows", Kind::Range, kTableCountMin, kTableCountMax, &BatchOptions::rows},
+    {"--columns", Kind::Range, kTableCountMin, kTableCountMax, &BatchOptions::columns},
+    {"--border", Kind::Range, kTableSpacingMin, kTableSpacingMax, &BatchOptions::border},
+    {"--padding", Kind::Range, kTableSpacingMin, kTableSpacingMax, &BatchOptions::padding},
+    {"--spacing", Kind::Range, kTableSpacingMin, kTableSpacingMax, &BatchOptions::spacing},
     {"--style", Kind::Style, 0, 0, nullptr},
     {"--open", Kind::Flag, 0, 0, nullptr},
     {"--rebuild", Kind::Flag, 0, 0, nullptr},
 }};
-
-const int kPrefixMaxLength = 10;
 
 std::string allowedValues(const OptionSpec& spec) {
   switch (spec.kind) {
@@ -120,9 +126,12 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
       return "";
     }
     case Kind::Prefix: {
-      const std::string problem = prefixProblem(value);
-      if (!problem.empty()) {
-        return std::string(kProgram) + ": " + std::string(spec.name) + ": " + problem + " Give " +
+      std::optional<std::string> problem = thumbs::prefixProblem(value);
+      if (value.empty()) {
+        problem = "The prefix is empty, so a thumbnail could replace its own picture.";
+      }
+      if (problem) {
+        return std::string(kProgram) + ": " + std::string(spec.name) + ": " + *problem + " Give " +
                allowedValues(spec) + ".";
       }
       options.prefix = std::string(value);
@@ -144,64 +153,7 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
   return "";
 }
 
-bool validUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUtf8() ==
-         QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
-
-std::string escaped(std::string_view text) {
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    size_t length = 1;
-    if (byte >= 0xC0) {
-      length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-    }
-    const std::string_view piece = text.substr(i, length);
-    if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && (length == 1 || !validUtf8(piece)))) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-      ++i;
-      continue;
-    }
-    out += piece;
-    i += piece.size();
-  }
-  return out;
-}
-
-std::string inQuotes(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : escaped(text)) {
-    if (c == '"') {
-      out += '\\';
-    }
-    out += c;
-  }
-  return out + "\"";
-}
-
-std::string prefixProblem(std::string_view prefix) {
-  if (!validUtf8(prefix)) {
-    return "The prefix " + inQuotes(prefix) + " is not UTF-8 text.";
-  }
-  // The batch's own rule for the characters, so both front ends refuse the same prefixes.
-  if (auto problem = vistrel::thumbs::prefixProblem(prefix)) {
-    return escaped(*problem);
-  }
-  if (prefix.empty()) {
-    return "The prefix is empty, so a thumbnail could replace its own picture.";
-  }
-  if (QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())).size() >
-      kPrefixMaxLength) {
-    return "The prefix " + inQuotes(prefix) + " is longer than 10 characters.";
-  }
-  return "";
-}
 
 namespace {
 

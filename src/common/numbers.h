@@ -18,7 +18,8 @@ double Val(std::string_view text);
 // Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 double roundHalfEven(double value);
 
-// Thrown when a value does not fit the 16-bit signed range it must be stored in.
+// Thrown when a value does not fit the signed range it must be stored in (16 or 32 bits, as the
+// function that throws says).
 class OverflowError : public std::overflow_error {
  public:
   using std::overflow_error::overflow_error;

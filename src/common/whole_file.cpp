@@ -10,6 +10,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/utf8.h"
+
 namespace vistrel::common {
 
 namespace {
@@ -24,11 +26,7 @@ namespace {
 std::filesystem::path temporaryName(const std::filesystem::path& file) {
   static std::atomic<unsigned> counter{0};
   const std::string base = file.filename().string();
-  size_t keep = std::min<size_t>(base.size(), 200);
-  while (keep > 0 && keep < base.size() &&
-         (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) {
-    --keep;
-  }
+  const size_t keep = cutBefore(base, 200);
   std::string name = ".";
   name.append(base, 0, keep);
   name += '.';

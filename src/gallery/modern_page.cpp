@@ -3,12 +3,9 @@
 #include <algorithm>
 
 #include "common/numbers.h"
+#include "common/version.h"
 #include "gallery/page_markup.h"
 #include "gallery/page_writer.h"
-
-#ifndef VISTREL_VERSION
-#define VISTREL_VERSION "1.5"
-#endif
 
 namespace vistrel::gallery {
 using common::decimalText;
@@ -99,7 +96,7 @@ std::string_view pageStyleName(PageStyle style) {
 }
 
 std::string generatorText() {
-  return std::string("Vistrel ") + VISTREL_VERSION;
+  return std::string("Vistrel ") + common::kVersion;
 }
 
 std::string styleSheetMark() {

@@ -2,11 +2,17 @@
 
 #include <cstdint>
 
+#include "common/maker.h"
 #include "common/numbers.h"
+#include "common/utf8.h"
 #include "gallery/page_writer.h"
 
 namespace vistrel::gallery {
 using common::decimalText;
+using common::kMakerEmail;
+using common::kMakerName;
+using common::kMakerWebPage;
+using common::nextCodePoint;
 using thumbs::ThumbInfo;
 using thumbs::thumbnailName;
 
@@ -34,47 +40,6 @@ void appendEntityEscaped(std::string& out, char c) {
     default:
       out.push_back(c);
   }
-}
-
-// Decodes the UTF-8 character at `pos` and advances past it. Malformed, overlong or surrogate
-// sequences give U+FFFD and advance by one byte, so nothing of the name is lost unseen.
-char32_t nextCodePoint(std::string_view s, size_t& pos) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char lead = byte(pos);
-  int length;
-  char32_t cp;
-  char32_t minimum;
-  if (lead < 0x80) {
-    ++pos;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, cp = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, cp = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, cp = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++pos;
-    return 0xFFFD;
-  }
-  if (pos + length > s.size()) {
-    ++pos;
-    return 0xFFFD;
-  }
-  for (int i = 1; i < length; ++i) {
-    const unsigned char next = byte(pos + i);
-    if ((next & 0xC0) != 0x80) {
-      ++pos;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return 0xFFFD;
-  }
-  pos += length;
-  return cp;
 }
 
 bool printableAscii(unsigned char c) {

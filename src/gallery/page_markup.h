@@ -12,11 +12,6 @@ namespace vistrel::gallery {
 
 struct TableSettings;
 
-// The maker credited in every page's footer.
-inline constexpr std::string_view kMakerName = "Ormandel";
-inline constexpr std::string_view kMakerWebPage = "http://www.ormandel.example/";
-inline constexpr std::string_view kMakerEmail = "vistrel@ormandel.example";
-
 // The page's opening lines, <html> to <body>.
 void PrintHead(std::string& page);
 // <DIV ALIGN="Center"> and the <TABLE ...> line with border, padding and spacing.

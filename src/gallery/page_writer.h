@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/defaults.h"
 #include "common/progress.h"
 #include "gallery/modern_page.h"
 #include "thumbs/thumb_info.h"
@@ -19,11 +20,11 @@ using thumbs::ThumbInfo;
 // The five numbers of the table settings, as the page writer reads them. Rows and columns are
 // 1..100, the others 0..20 (table_settings.h corrects typed values into these ranges).
 struct TableSettings {
-  int Rows = 1;
-  int Columns = 1;
-  int BorderSize = 2;
-  int CellPadding = 2;
-  int CellSpacing = 2;
+  int Rows = common::kTableCountInitial;
+  int Columns = common::kTableCountInitial;
+  int BorderSize = common::kTableSpacingInitial;
+  int CellPadding = common::kTableSpacingInitial;
+  int CellSpacing = common::kTableSpacingInitial;
 };
 
 // The smallest page count N with N x rows x columns >= imageCount: 0 pictures give 0 pages, a

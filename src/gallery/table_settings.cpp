@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "common/defaults.h"
 #include "common/numbers.h"
 
 namespace vistrel::gallery {
@@ -12,9 +13,9 @@ using common::Val;
 TableSettingRange tableSettingRange(int index) {
   assert(index >= 0 && index < kTableSettingCount);
   if (index == kTableRows || index == kTableColumns) {
-    return {1, 100, 1};
+    return {common::kTableCountMin, common::kTableCountMax, common::kTableCountInitial};
   }
-  return {0, 20, 2};
+  return {common::kTableSpacingMin, common::kTableSpacingMax, common::kTableSpacingInitial};
 }
 
 TableTextCorrection correctTableText(int index, std::string_view text, int currentValue) {

@@ -28,13 +28,11 @@ int main(int argc, char** argv) {
   vistrel::app::Form1 window(pictures);
   window.show();
   QApplication::processEvents();
-  if (window.File1->ListCount() > 0) {
-    window.File1->setCurrentRow(0);
-    QApplication::processEvents();
-  }
+  window.selectPicture(0);
+  QApplication::processEvents();
   const char* names[] = {"directory", "properties", "about"};
   for (int panel = 0; panel < 3; ++panel) {
-    window.cmdFrames[panel]->click();
+    window.cmdFrames_Click(panel);
     QApplication::processEvents();
     const QString file = out.filePath(QStringLiteral("panel-%1.png").arg(names[panel]));
     if (!window.grab().save(file)) {

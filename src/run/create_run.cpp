@@ -50,9 +50,10 @@ class ShownWhileRunning {
 // Decoding a large JPEG allocates and zeroes tens of megabytes per picture. By default the
 // allocator hands blocks that large out as fresh mappings and returns them at once, so every
 // picture pays the page faults again (a third of the batch's processor time on photos). For the
-// run, blocks up to 32 MB stay in the heap and are reused; afterwards the thresholds are set back
-// to the allocator's starting values (which also ends its own adjusting of them for this process)
-// and the free memory is returned.
+// run, blocks up to 32 MB stay in the heap and are reused; afterwards the thresholds are fixed at
+// the allocator's starting values and the free memory is returned. The default behaviour does not
+// come back: once M_MMAP_THRESHOLD is set, the allocator no longer raises its thresholds by itself
+// for the rest of the process, so between runs every block from 128 KB up is a fresh mapping.
 class ReusedLargeBlocks {
  public:
   ReusedLargeBlocks() {

@@ -96,8 +96,8 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
                             : ProblemKind::PictureUnreadable;
       return outcome;
     }
-    // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
     outcome.problem = ProblemKind::ThumbnailNotWritten;
+    // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
     const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
     if (!CreateThumb(loaded.picture, outcome.size, canvas, blockMeans)) {
       outcome.reason = "there is not enough memory for a thumbnail of " +

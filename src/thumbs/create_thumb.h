@@ -7,6 +7,7 @@
 #include <string>
 
 #include "browse/fit.h"
+#include "common/defaults.h"
 #include "imaging/dib_section.h"
 #include "imaging/picture.h"
 #include "imaging/thumb_record.h"
@@ -26,9 +27,9 @@ struct ThumbJob {
   std::filesystem::path output;  // where the JPEG goes (the batch passes a temporary name)
   // Where the double-density thumbnail goes (twice the fitted size), or empty for none.
   std::filesystem::path output2x;
-  int16_t largestWidth = 150;   // pixels
-  int16_t largestHeight = 150;  // pixels
-  int32_t quality = 65;         // JPEG quality, 1 to 100
+  int16_t largestWidth = common::kThumbnailInitial;   // pixels
+  int16_t largestHeight = common::kThumbnailInitial;  // pixels
+  int32_t quality = common::kQualityInitial;          // JPEG quality, 1 to 100
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
   // The mark the file carries: the picture's name, size and time as read before the decode.

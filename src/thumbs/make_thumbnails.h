@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "browse/fit.h"
+#include "common/defaults.h"
 #include "common/progress.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
@@ -20,11 +21,12 @@ struct BatchSettings {
   std::filesystem::path folder;           // the pictures' folder, where thumbnails go
   std::vector<std::string> pictureNames;  // file names (UTF-8, no folder) in the list's order
   int ImageCount = 0;                     // pictures processed: the first ImageCount names
-  int16_t largestWidth = 150;             // pixels, 1 to 1500
-  int16_t largestHeight = 150;            // pixels, 1 to 1500
-  std::string prefix = "th_";             // checked with prefixProblem before the run
-  int32_t quality = 65;                   // JPEG quality, 60 to 100
-  float twipsPerPixelX = 15;              // the screen's, read when the run starts
+  int16_t largestWidth = common::kThumbnailInitial;   // pixels, 1 to 1500
+  int16_t largestHeight = common::kThumbnailInitial;  // pixels, 1 to 1500
+  std::string prefix{common::kPrefixInitial};         // checked with prefixProblem before the run
+  int32_t quality = common::kQualityInitial;          // JPEG quality, 60 to 100
+  // The screen's (common::twipsPerPixel()), read when the run starts.
+  float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
   int workers = 0;       // threads for decoding and encoding; 0: one per core
   bool rebuild = false;  // make every thumbnail again, even one that is up to date

@@ -2,13 +2,24 @@
 
 #include <cstdio>
 
+#include "common/defaults.h"
+#include "common/utf8.h"
+
 namespace vistrel::thumbs {
+using common::characterCount;
+using common::escaped;
+using common::inQuotes;
+using common::isUtf8;
+using common::kPrefixMaxLength;
 
 std::optional<std::string> prefixProblem(std::string_view prefix) {
+  if (!isUtf8(prefix)) {
+    return "The prefix " + inQuotes(prefix) + " is not UTF-8 text.";
+  }
   for (const char c : prefix) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '/' || c == '\\') {
-      return "The prefix \"" + std::string(prefix) + "\" holds a folder separator (" +
+      return "The prefix \"" + escaped(prefix) + "\" holds a folder separator (" +
              std::string(1, c) +
              "); thumbnails are written beside the pictures, so the prefix must be part of a "
              "file name.";
@@ -20,9 +31,13 @@ std::optional<std::string> prefixProblem(std::string_view prefix) {
              "), which a file name cannot hold.";
     }
     if (std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
-      return "The prefix \"" + std::string(prefix) + "\" holds the character " + std::string(1, c) +
+      return "The prefix \"" + escaped(prefix) + "\" holds the character " + std::string(1, c) +
              ", which a file name cannot hold on every disk.";
     }
+  }
+  if (characterCount(prefix) > static_cast<size_t>(kPrefixMaxLength)) {
+    return "The prefix " + inQuotes(prefix) + " is longer than " +
+           std::to_string(kPrefixMaxLength) + " characters.";
   }
   return std::nullopt;
 }

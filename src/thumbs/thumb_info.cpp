@@ -1,22 +1,9 @@
 #include "thumbs/thumb_info.h"
 
-namespace vistrel::thumbs {
+#include "common/utf8.h"
 
-namespace {
-// Byte length of the last `count` UTF-8 characters of `text` (all of it when shorter).
-size_t tailBytes(std::string_view text, int count) {
-  size_t pos = text.size();
-  while (count > 0 && pos > 0) {
-    --pos;
-    // Continuation bytes (10xxxxxx) belong to the character that starts before them.
-    while (pos > 0 && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) {
-      --pos;
-    }
-    --count;
-  }
-  return text.size() - pos;
-}
-}  // namespace
+namespace vistrel::thumbs {
+using common::tailBytes;
 
 std::string thumbnailName(std::string_view prefix, std::string_view pictureName) {
   std::string name(prefix);

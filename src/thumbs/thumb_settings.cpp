@@ -1,42 +1,18 @@
 #include "thumbs/thumb_settings.h"
 
+#include "common/defaults.h"
 #include "common/numbers.h"
+#include "common/utf8.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel::thumbs {
 using common::decimalText;
+using common::kPrefixMaxLength;
+using common::kThumbnailMax;
+using common::kThumbnailMin;
 using common::toInt16;
+using common::utf8SequenceLength;
 using common::Val;
-
-namespace {
-
-// Length in bytes of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
-size_t sequenceLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    return 4;
-  }
-  if (lead >= 0xE0) {
-    return lead <= 0xEF ? 3 : 1;
-  }
-  if (lead >= 0xC2) {
-    return 2;
-  }
-  return 1;
-}
-
-bool wellFormed(std::string_view s) {
-  if (s.size() == 1) {
-    return static_cast<unsigned char>(s[0]) < 0x80;
-  }
-  for (size_t i = 1; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
 
 ThumbnailBoxCorrection correctThumbnailBox(std::string_view text, int spinValue) {
   ThumbnailBoxCorrection c{std::string(text), static_cast<int16_t>(spinValue)};
@@ -52,17 +28,18 @@ std::string correctPrefix(std::string_view text, std::string_view lastAccepted) 
   std::string kept;
   int characters = 0;
   for (size_t i = 0; i < text.size() && characters < kPrefixMaxLength;) {
-    size_t n = sequenceLength(static_cast<unsigned char>(text[i]));
-    if (i + n > text.size()) {
-      n = text.size() - i;
-    }
-    const std::string_view seq = text.substr(i, n);
-    i += n;
-    // Bytes that are not well-formed UTF-8 cannot be shown or named reliably: dropped too.
-    if (!wellFormed(seq) || prefixProblem(seq)) {
+    const size_t n = utf8SequenceLength(text.substr(i));
+    // A byte that is not part of a well-formed character cannot be shown or named reliably.
+    if (n == 0) {
+      ++i;
       continue;
     }
-    kept.append(seq);
+    const std::string_view character = text.substr(i, n);
+    i += n;
+    if (prefixProblem(character)) {
+      continue;
+    }
+    kept.append(character);
     ++characters;
   }
   if (kept.empty()) {

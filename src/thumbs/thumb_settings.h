@@ -8,10 +8,6 @@
 
 namespace vistrel::thumbs {
 
-inline constexpr int kThumbnailMin = 1;      // pixels
-inline constexpr int kThumbnailMax = 1500;   // pixels
-inline constexpr int kPrefixMaxLength = 10;  // characters
-
 // What a Max Width / Max Height box turns into when it loses the focus.
 struct ThumbnailBoxCorrection {
   std::string text;  // what the box shows before the spin is set
@@ -26,8 +22,9 @@ ThumbnailBoxCorrection correctThumbnailBox(std::string_view text, int spinValue)
 
 // The prefix box's text after it loses the focus: characters prefixProblem refuses (folder
 // separators, control characters, < > : " | ? *) and bytes that are not UTF-8 are dropped, and
-// the rest is cut to 10 characters; when nothing is left, `lastAccepted` comes back, since an
-// empty prefix would name each .jpg picture's thumbnail after the picture itself.
+// the rest is cut to 10 characters (code points, as prefixProblem counts them); when nothing is
+// left, `lastAccepted` comes back, since an empty prefix would name each .jpg picture's thumbnail
+// after the picture itself.
 std::string correctPrefix(std::string_view text, std::string_view lastAccepted);
 
 }  // namespace vistrel::thumbs

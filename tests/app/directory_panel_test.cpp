@@ -16,77 +16,53 @@ QStringList names(const toolkit::FileList* list) {
   return out;
 }
 
-// A JPEG of width x height padded with comment segments to exactly `bytes` bytes.
-void writeJpegOfSize(const std::filesystem::path& file, int width, int height, size_t bytes) {
-  vistrel::testing::writeJpeg(file, width, height);
-  std::string data = vistrel::testing::readBytes(file);
-  ASSERT_LE(data.size() + 4, bytes);
-  size_t missing = bytes - data.size();
-  while (missing > 0) {
-    // A segment is 4 bytes of marker and length plus up to 65533 bytes of comment; never leave
-    // fewer than 4 bytes for the last one.
-    size_t segment = std::min<size_t>(missing, 65537);
-    if (missing - segment != 0 && missing - segment < 4) {
-      segment -= 4;
-    }
-    const size_t length = segment - 2;
-    std::string com = "\xFF\xFE";
-    com += static_cast<char>(length >> 8);
-    com += static_cast<char>(length & 0xFF);
-    com += std::string(segment - 4, 'c');
-    data.insert(2, com);
-    missing -= segment;
-  }
-  vistrel::testing::writeBytes(file, data);
-}
-
 TEST_F(DirectoryPanel, ListsPicturesIgnoringCaseInNameOrderWithoutHiddenFiles) {
   for (const char* name :
        {"b.gif", "A.jpg", "c.JPG", "Photo.JPG", "anim.Gif", "scan.jpeg", "logo.png", ".x.jpg"}) {
     temp.write(name, "x");
   }
-  Form1& w = open(temp.path());
-  EXPECT_EQ(names(w.File1), QStringList({"A.jpg", "anim.Gif", "b.gif", "c.JPG", "Photo.JPG"}));
-  EXPECT_EQ(w.lblTotalImages->Caption(), "5");
-  EXPECT_EQ(w.File1->Pattern(), "*.jpg;*.gif");
+  open(temp.path());
+  EXPECT_EQ(names(ui->File1), QStringList({"A.jpg", "anim.Gif", "b.gif", "c.JPG", "Photo.JPG"}));
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "5");
+  EXPECT_EQ(ui->File1->Pattern(), "*.jpg;*.gif");
 }
 
 TEST_F(DirectoryPanel, FolderListShowsThePathDownThenSubfoldersAndOpensOnDoubleClickOrEnter) {
   std::filesystem::create_directories(temp.path() / "beta");
   std::filesystem::create_directories(temp.path() / ".hidden");
   makePictures(temp.path() / "Alpha", 2);
-  Form1& w = open(temp.path());
+  open(temp.path());
   QStringList expected;
   for (const auto& folder : browse::folderChain(temp.path())) {
     expected << qs(folder);
   }
   const QString base = qs(temp.path());
   expected << base + "/Alpha" << base + "/beta";
-  EXPECT_EQ(w.Dir1->entries(), expected);
+  EXPECT_EQ(ui->Dir1->entries(), expected);
 
   // A single click only moves the highlight.
-  QTreeWidgetItem* alpha = w.Dir1->findItems("Alpha", Qt::MatchExactly | Qt::MatchRecursive)[0];
-  const QPoint at = w.Dir1->visualItemRect(alpha).center();
-  QTest::mouseClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
+  QTreeWidgetItem* alpha = ui->Dir1->findItems("Alpha", Qt::MatchExactly | Qt::MatchRecursive)[0];
+  const QPoint at = ui->Dir1->visualItemRect(alpha).center();
+  QTest::mouseClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
   QTest::qWait(20);
-  EXPECT_EQ(w.Dir1->Path(), base);
-  QTest::mouseDClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
-  QTRY_COMPARE(w.Dir1->Path(), base + "/Alpha");
-  EXPECT_EQ(w.File1->Path(), base + "/Alpha");
-  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
-  EXPECT_TRUE(w.cmdCreate->isEnabled());
+  EXPECT_EQ(ui->Dir1->Path(), base);
+  QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
+  QTRY_COMPARE(ui->Dir1->Path(), base + "/Alpha");
+  EXPECT_EQ(ui->File1->Path(), base + "/Alpha");
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "2");
+  EXPECT_TRUE(ui->cmdCreate->isEnabled());
 
   // Enter on the highlighted parent goes back up.
   QTreeWidgetItem* parent =
-      w.Dir1->findItems(qs(temp.path().filename()), Qt::MatchExactly | Qt::MatchRecursive)[0];
-  w.Dir1->setFocus();
-  w.Dir1->setCurrentItem(parent);
-  QTest::keyClick(w.Dir1, Qt::Key_Return);
-  QTRY_COMPARE(w.Dir1->Path(), base);
-  EXPECT_EQ(w.lblTotalImages->Caption(), "0");
-  EXPECT_FALSE(w.cmdCreate->isEnabled());
-  EXPECT_FALSE(w.cmdFrames[1]->isEnabled());
-  EXPECT_FALSE(w.cmdFrames[2]->isEnabled());
+      ui->Dir1->findItems(qs(temp.path().filename()), Qt::MatchExactly | Qt::MatchRecursive)[0];
+  ui->Dir1->setFocus();
+  ui->Dir1->setCurrentItem(parent);
+  QTest::keyClick(ui->Dir1, Qt::Key_Return);
+  QTRY_COMPARE(ui->Dir1->Path(), base);
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "0");
+  EXPECT_FALSE(ui->cmdCreate->isEnabled());
+  EXPECT_FALSE(ui->cmdFrames[1]->isEnabled());
+  EXPECT_FALSE(ui->cmdFrames[2]->isEnabled());
 }
 
 // Names from old memory cards and Windows copies are Latin-1, not UTF-8: what the lists show is
@@ -97,30 +73,30 @@ TEST_F(DirectoryPanel, NamesThatAreNotUtf8AreListedOpenedPreviewedAndCreated) {
   std::filesystem::create_directories(folder);
   vistrel::testing::writeJpeg(folder / "caf\xE9.jpg", 64, 48);
   vistrel::testing::writeJpeg(folder / "caf\xC3\xA9s.jpg", 40, 30);  // UTF-8 "cafés"
-  Form1& w = open(temp.path());
+  open(temp.path());
 
   QTreeWidgetItem* item =
-      w.Dir1->findItems(QStringLiteral("d\u00E9j\u00E0"), Qt::MatchExactly | Qt::MatchRecursive)
+      ui->Dir1->findItems(QStringLiteral("d\u00E9j\u00E0"), Qt::MatchExactly | Qt::MatchRecursive)
           .value(0);
-  ASSERT_NE(item, nullptr) << w.Dir1->entries().join(", ").toStdString();
-  const QPoint at = w.Dir1->visualItemRect(item).center();
-  QTest::mouseClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
+  ASSERT_NE(item, nullptr) << ui->Dir1->entries().join(", ").toStdString();
+  const QPoint at = ui->Dir1->visualItemRect(item).center();
+  QTest::mouseClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
   QTest::qWait(20);
-  QTest::mouseDClick(w.Dir1->viewport(), Qt::LeftButton, {}, at);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Dir1->folder() == folder; }));
-  EXPECT_EQ(w.File1->folder(), folder);
+  QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ui->Dir1->folder() == folder; }));
+  EXPECT_EQ(ui->File1->folder(), folder);
   // Byte order: the UTF-8 name's 0xC3 comes before 0xE9.
-  EXPECT_EQ(names(w.File1), QStringList({"caf\u00E9s.jpg", "caf\u00E9.jpg"}));
-  EXPECT_EQ(w.File1->nameBytes(0), "caf\xC3\xA9s.jpg");
-  EXPECT_EQ(w.File1->nameBytes(1), "caf\xE9.jpg");
+  EXPECT_EQ(names(ui->File1), QStringList({"caf\u00E9s.jpg", "caf\u00E9.jpg"}));
+  EXPECT_EQ(ui->File1->nameBytes(0), "caf\xC3\xA9s.jpg");
+  EXPECT_EQ(ui->File1->nameBytes(1), "caf\xE9.jpg");
 
   clickFile(1);
-  EXPECT_FALSE(w.imgPreview->Picture().isNull());
-  EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith(" 64x48"))
-      << w.lblImageAttributes->Caption().toStdString();
+  EXPECT_FALSE(ui->imgPreview->Picture().isNull());
+  EXPECT_TRUE(ui->lblImageAttributes->Caption().endsWith(" 64x48"))
+      << ui->lblImageAttributes->Caption().toStdString();
 
-  click(w.cmdFrames[1]);
-  click(w.cmdCreate);
+  click(ui->cmdFrames[1]);
+  click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   EXPECT_TRUE(std::filesystem::exists(folder / "th_caf\xE9.jpg"));
   const std::string page = vistrel::testing::readBytes(folder / "Thumb002.html");
@@ -143,65 +119,43 @@ TEST(DisplayName, ShowsUtf8AsItReadsAndEveryOtherByteAsLatin1) {
   }
 }
 
-TEST_F(DirectoryPanel, AFolderWithoutPicturesDisablesAndOneWithPicturesEnablesAgain) {
-  makePictures(temp.path() / "with", 2);
-  std::filesystem::create_directories(temp.path() / "without");
-  Form1& w = open(temp.path() / "with");
-  ASSERT_TRUE(w.openFolder(qs(temp.path() / "without")));
-  EXPECT_EQ(w.lblTotalImages->Caption(), "0");
-  EXPECT_FALSE(w.cmdFrames[1]->isEnabled());
-  EXPECT_FALSE(w.cmdCreate->isEnabled());
-  ASSERT_TRUE(w.openFolder(qs(temp.path() / "with")));
-  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
-  EXPECT_TRUE(w.cmdFrames[1]->isEnabled());
-  EXPECT_TRUE(w.cmdFrames[2]->isEnabled());
-  EXPECT_TRUE(w.cmdCreate->isEnabled());
-}
-
 TEST_F(DirectoryPanel, AFolderThatCannotBeReadLeavesEverythingOnThePreviousOne) {
   makePictures(temp.path() / "good", 2);
   makePictures(temp.path() / "doomed", 1);
   Form1& w = open(temp.path() / "good");
   clickFile(0);
-  const QString line = w.lblImageAttributes->Caption();
+  const QString line = ui->lblImageAttributes->Caption();
   ASSERT_FALSE(line.isEmpty());
   EXPECT_FALSE(w.openFolder(qs(temp.path() / "missing")));
   // Listed, then gone before it is opened.
   ASSERT_TRUE(w.openFolder(qs(temp.path())));
   std::filesystem::remove_all(temp.path() / "doomed");
-  QTreeWidgetItem* doomed = w.Dir1->findItems("doomed", Qt::MatchExactly | Qt::MatchRecursive)[0];
-  QTest::mouseDClick(w.Dir1->viewport(), Qt::LeftButton, {},
-                     w.Dir1->visualItemRect(doomed).center());
+  QTreeWidgetItem* doomed = ui->Dir1->findItems("doomed", Qt::MatchExactly | Qt::MatchRecursive)[0];
+  QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {},
+                     ui->Dir1->visualItemRect(doomed).center());
   QTest::qWait(50);
-  EXPECT_EQ(w.Dir1->Path(), qs(temp.path()));
-  EXPECT_EQ(w.File1->Path(), qs(temp.path()));
-  EXPECT_EQ(w.lblTotalImages->Caption(), "0");
-  EXPECT_FALSE(w.cmdCreate->isEnabled());
-  EXPECT_TRUE(w.Dir1->entries().contains(qs(temp.path() / "good")));
+  EXPECT_EQ(ui->Dir1->Path(), qs(temp.path()));
+  EXPECT_EQ(ui->File1->Path(), qs(temp.path()));
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "0");
+  EXPECT_FALSE(ui->cmdCreate->isEnabled());
+  EXPECT_TRUE(ui->Dir1->entries().contains(qs(temp.path() / "good")));
 }
 
 TEST_F(DirectoryPanel, TheFileListIsReadWhenItsPathIsSetAndNothingIsSelectedAfter) {
   makePictures(temp.path(), 2);
-  Form1& w = open(temp.path());
+  open(temp.path());
   clickFile(1);
-  EXPECT_EQ(w.File1->ListIndex(), 1);
-  EXPECT_EQ(w.File1->FileName(), "pic2.jpg");
+  EXPECT_EQ(ui->File1->ListIndex(), 1);
+  EXPECT_EQ(ui->File1->FileName(), "pic2.jpg");
   vistrel::testing::writeJpeg(temp.path() / "pic3.jpg", 10, 10);
-  EXPECT_EQ(w.File1->ListCount(), 2);
-  ASSERT_TRUE(w.File1->setPath(qs(temp.path())));
-  EXPECT_EQ(w.File1->ListCount(), 3);
-  EXPECT_EQ(w.File1->ListIndex(), -1);
-  EXPECT_EQ(w.File1->FileName(), "");
+  EXPECT_EQ(ui->File1->ListCount(), 2);
+  ASSERT_TRUE(ui->File1->setPath(qs(temp.path())));
+  EXPECT_EQ(ui->File1->ListCount(), 3);
+  EXPECT_EQ(ui->File1->ListIndex(), -1);
+  EXPECT_EQ(ui->File1->FileName(), "");
   // Reading a folder that is gone keeps the list.
-  EXPECT_FALSE(w.File1->setPath(qs(temp.path() / "gone")));
-  EXPECT_EQ(w.File1->ListCount(), 3);
-}
-
-TEST_F(DirectoryPanel, DrivesAreTheMountedVolumesWithTheStartFolderOnesChosen) {
-  Form1& w = open(temp.path());
-  ASSERT_GT(w.Drive1->count(), 0);
-  EXPECT_EQ(w.Drive1->Drive(), QStorageInfo(qs(temp.path())).rootPath());
-  EXPECT_TRUE(qs(temp.path()).startsWith(w.Drive1->Drive()));
+  EXPECT_FALSE(ui->File1->setPath(qs(temp.path() / "gone")));
+  EXPECT_EQ(ui->File1->ListCount(), 3);
 }
 
 TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
@@ -209,38 +163,40 @@ TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
   makePictures(temp.path() / "drive" / "deeper", 2);
   makePictures(temp.path() / "drive", 3);
   Form1& w = open(temp.path() / "start");
+  // The start folder's mounted volume is the one chosen.
+  EXPECT_EQ(ui->Drive1->Drive(), QStorageInfo(qs(temp.path())).rootPath());
   const QString drive = qs(temp.path() / "drive");
   const QString gone = qs(temp.path() / "gone");
-  w.Drive1->setDrives({"/", drive, gone});
-  w.Drive1->showDriveOf(w.Dir1->Path());
-  ASSERT_EQ(w.Drive1->Drive(), "/");
+  ui->Drive1->setDrives({"/", drive, gone});
+  ui->Drive1->showDriveOf(ui->Dir1->Path());
+  ASSERT_EQ(ui->Drive1->Drive(), "/");
   clickFile(0);
-  ASSERT_FALSE(w.lblImageAttributes->Caption().isEmpty());
+  ASSERT_FALSE(ui->lblImageAttributes->Caption().isEmpty());
 
   // Choosing a drive from the keyboard, as a user does: the list is sorted, so "/" comes first.
-  w.Drive1->setFocus();
-  QTest::keyClick(w.Drive1, Qt::Key_Down);
-  ASSERT_EQ(w.Drive1->Drive(), drive);
-  EXPECT_EQ(w.Dir1->Path(), drive);
-  EXPECT_EQ(w.File1->Path(), drive);
-  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  ui->Drive1->setFocus();
+  QTest::keyClick(ui->Drive1, Qt::Key_Down);
+  ASSERT_EQ(ui->Drive1->Drive(), drive);
+  EXPECT_EQ(ui->Dir1->Path(), drive);
+  EXPECT_EQ(ui->File1->Path(), drive);
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
+  EXPECT_TRUE(ui->imgPreview->Picture().isNull());
+  EXPECT_EQ(ui->lblImageAttributes->Caption(), "");
   ASSERT_TRUE(w.openFolder(drive + "/deeper"));
-  EXPECT_EQ(w.Drive1->Drive(), drive);
+  EXPECT_EQ(ui->Drive1->Drive(), drive);
 
   // A drive that cannot be read: everything stays, the drive list included.
-  QTest::keyClick(w.Drive1, Qt::Key_Down);
-  EXPECT_EQ(w.Drive1->Drive(), drive);
-  EXPECT_EQ(w.Dir1->Path(), drive + "/deeper");
-  EXPECT_EQ(w.File1->Path(), drive + "/deeper");
-  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
+  QTest::keyClick(ui->Drive1, Qt::Key_Down);
+  EXPECT_EQ(ui->Drive1->Drive(), drive);
+  EXPECT_EQ(ui->Dir1->Path(), drive + "/deeper");
+  EXPECT_EQ(ui->File1->Path(), drive + "/deeper");
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "2");
 
   // Back on the first drive the folder last open there comes back.
-  QTest::keyClick(w.Drive1, Qt::Key_Up);
-  EXPECT_EQ(w.Drive1->Drive(), "/");
-  EXPECT_EQ(w.Dir1->Path(), qs(temp.path() / "start"));
-  EXPECT_EQ(w.lblTotalImages->Caption(), "1");
+  QTest::keyClick(ui->Drive1, Qt::Key_Up);
+  EXPECT_EQ(ui->Drive1->Drive(), "/");
+  EXPECT_EQ(ui->Dir1->Path(), qs(temp.path() / "start"));
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "1");
 }
 
 TEST_F(DirectoryPanel, ADriveWhoseFolderIsGoneOpensAtItsRootAndTheListIsReadAgainWhenOpened) {
@@ -250,48 +206,34 @@ TEST_F(DirectoryPanel, ADriveWhoseFolderIsGoneOpensAtItsRootAndTheListIsReadAgai
   Form1& w = open(temp.path() / "start");
   const QString drive = qs(temp.path() / "drive");
   auto mounted = std::make_shared<QStringList>(QStringList{"/", drive});
-  w.Drive1->setDriveSource([mounted] { return *mounted; });
-  w.Drive1->refresh();
-  w.Drive1->showDriveOf(w.Dir1->Path());
-  w.Drive1->setFocus();
-  QTest::keyClick(w.Drive1, Qt::Key_Down);
+  ui->Drive1->setDriveSource([mounted] { return *mounted; });
+  ui->Drive1->refresh();
+  ui->Drive1->showDriveOf(ui->Dir1->Path());
+  ui->Drive1->setFocus();
+  QTest::keyClick(ui->Drive1, Qt::Key_Down);
   ASSERT_TRUE(w.openFolder(drive + "/deeper"));
-  QTest::keyClick(w.Drive1, Qt::Key_Up);
-  ASSERT_EQ(w.Dir1->Path(), qs(temp.path() / "start"));
+  QTest::keyClick(ui->Drive1, Qt::Key_Up);
+  ASSERT_EQ(ui->Dir1->Path(), qs(temp.path() / "start"));
 
   std::filesystem::remove_all(temp.path() / "drive" / "deeper");
-  QTest::keyClick(w.Drive1, Qt::Key_Down);
-  EXPECT_EQ(w.Drive1->Drive(), drive);
-  EXPECT_EQ(w.Dir1->Path(), drive);
-  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
+  QTest::keyClick(ui->Drive1, Qt::Key_Down);
+  EXPECT_EQ(ui->Drive1->Drive(), drive);
+  EXPECT_EQ(ui->Dir1->Path(), drive);
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
 
   // A volume mounted after start-up is there the next time the list opens.
   const QString later = qs(temp.path() / "later");
   mounted->push_back(later);
-  EXPECT_EQ(w.Drive1->findData(later), -1);
-  w.Drive1->showPopup();
-  EXPECT_NE(w.Drive1->findData(later), -1);
-  w.Drive1->hidePopup();
-  EXPECT_EQ(w.Drive1->Drive(), drive);
+  EXPECT_EQ(ui->Drive1->findData(later), -1);
+  ui->Drive1->showPopup();
+  EXPECT_NE(ui->Drive1->findData(later), -1);
+  ui->Drive1->hidePopup();
+  EXPECT_EQ(ui->Drive1->Drive(), drive);
 }
 
-TEST_F(Preview, LandscapeFillsTheWidthAndOverflowsTopAndBottom) {
-  writeJpegOfSize(temp.path() / "land.jpg", 640, 480, 48213);
-  Form1& w = open(temp.path());
-  clickFile(0);
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "48,213 bytes 640x480");
-  EXPECT_EQ(w.X, 3135);
-  EXPECT_EQ(w.Y, 2351);
-  EXPECT_EQ(w.imgPreview->twipsGeometry(), QRectF(0, -88, 3135, 2351));
-  EXPECT_TRUE(w.imgPreview->isVisible());
-  EXPECT_EQ(w.imgPreview->naturalSize(), QSize(640, 480));
-  // Cut equally at top and bottom by the 145-pixel-high area.
-  EXPECT_EQ(w.imgPreview->geometry(), QRect(0, -6, 209, 157));
-}
-
-TEST_F(Preview, PortraitSquareAndSmallPictures) {
-  vistrel::testing::writeJpeg(temp.path() / "a_portrait.jpg", 480, 640);
-  vistrel::testing::writeJpeg(temp.path() / "b_square.jpg", 640, 640);
+TEST_F(Preview, FitsTheAreaCentredAndCutEquallyWhenLarger) {
+  vistrel::testing::writeJpeg(temp.path() / "a_land.jpg", 640, 480);
+  vistrel::testing::writeJpeg(temp.path() / "b_portrait.jpg", 480, 640);
   vistrel::testing::writeJpeg(temp.path() / "c_small.jpg", 100, 50);
   vistrel::testing::writeGif(temp.path() / "d_icon.gif", 32, 32);
   Form1& w = open(temp.path());
@@ -299,85 +241,71 @@ TEST_F(Preview, PortraitSquareAndSmallPictures) {
     int row;
     QRectF twips;
     QString size;
-  } cases[] = {{0, QRectF(752, 0, 1631, 2175), "480x640"},
-               {1, QRectF(480, 0, 2175, 2175), "640x640"},
+  } cases[] = {{0, QRectF(0, -88, 3135, 2351), "640x480"},
+               {1, QRectF(752, 0, 1631, 2175), "480x640"},
                {2, QRectF(0, 304, 3135, 1567), "100x50"},
                {3, QRectF(480, 0, 2175, 2175), "32x32"}};
   for (const auto& c : cases) {
-    clickFile(c.row);
-    EXPECT_EQ(w.imgPreview->twipsGeometry(), c.twips) << c.row;
+    // The first by a click, the others by the keyboard.
+    if (c.row == 0) {
+      clickFile(0);
+    } else {
+      QTest::keyClick(ui->File1, Qt::Key_Down);
+    }
+    EXPECT_EQ(ui->imgPreview->twipsGeometry(), c.twips) << c.row;
     EXPECT_EQ(w.X, c.twips.width());
     EXPECT_EQ(w.Y, c.twips.height());
-    EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith(" bytes " + c.size))
-        << w.lblImageAttributes->Caption().toStdString();
+    EXPECT_TRUE(ui->imgPreview->isVisible());
+    EXPECT_TRUE(ui->lblImageAttributes->Caption().endsWith(" bytes " + c.size))
+        << ui->lblImageAttributes->Caption().toStdString();
   }
-}
-
-TEST_F(Preview, TheCheckBoxBlanksAndBringsBackTheSelectedPicture) {
-  makePictures(temp.path(), 2);
-  Form1& w = open(temp.path());
-  click(w.chkPreview);
-  ASSERT_FALSE(w.chkPreview->isChecked());
+  // The landscape one, cut equally at top and bottom by the 145-pixel-high area.
   clickFile(0);
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
-  click(w.chkPreview);
-  EXPECT_FALSE(w.imgPreview->Picture().isNull());
-  EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith("41x30"));
-  click(w.chkPreview);
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
-  EXPECT_TRUE(w.picContainer->isVisible());
+  EXPECT_EQ(ui->imgPreview->geometry(), QRect(0, -6, 209, 157));
 }
 
-TEST_F(Preview, CheckingWithoutASelectionShowsNothing) {
-  makePictures(temp.path(), 1);
-  Form1& w = open(temp.path());
-  click(w.chkPreview);
-  click(w.chkPreview);
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
-}
-
-TEST_F(Preview, AFolderChangeBlanksIt) {
-  makePictures(temp.path() / "a", 1);
+TEST_F(Preview, TheCheckBoxAndAFolderChangeBlankIt) {
+  makePictures(temp.path() / "a", 2);
   makePictures(temp.path() / "b", 1);
   Form1& w = open(temp.path() / "a");
+  auto blank = [&] {
+    return ui->imgPreview->Picture().isNull() && ui->lblImageAttributes->Caption().isEmpty();
+  };
+  click(ui->chkPreview);  // off
+  click(ui->chkPreview);  // on, nothing selected yet
+  EXPECT_TRUE(blank());
+  click(ui->chkPreview);  // off
   clickFile(0);
-  ASSERT_FALSE(w.imgPreview->Picture().isNull());
+  EXPECT_TRUE(blank());
+  click(ui->chkPreview);  // on: the selected picture comes back
+  EXPECT_TRUE(ui->lblImageAttributes->Caption().endsWith("41x30"));
+  click(ui->chkPreview);
+  EXPECT_TRUE(blank());
+  click(ui->chkPreview);
+  ASSERT_FALSE(blank());
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "b")));
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption(), "");
+  EXPECT_TRUE(blank());
 }
 
 TEST_F(Preview, APictureThatCannotBeShownLeavesItBlankAndSaysWhy) {
   vistrel::testing::writeJpeg(temp.path() / "a_good.jpg", 64, 48);
   temp.write("b_damaged.jpg", "this is no JPEG");
   vistrel::testing::writeJpeg(temp.path() / "c_gone.jpg", 64, 48);
-  Form1& w = open(temp.path());
+  open(temp.path());
   clickFile(0);
-  ASSERT_FALSE(w.imgPreview->Picture().isNull());
+  ASSERT_FALSE(ui->imgPreview->Picture().isNull());
   clickFile(1);
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_EQ(w.lblImageAttributes->Caption().toStdString(),
+  EXPECT_TRUE(ui->imgPreview->Picture().isNull());
+  EXPECT_EQ(ui->lblImageAttributes->Caption().toStdString(),
             "Cannot be shown: not a JPEG or GIF file");
   clickFile(0);
   std::filesystem::remove(temp.path() / "c_gone.jpg");
   clickFile(2);
-  EXPECT_TRUE(w.imgPreview->Picture().isNull());
-  EXPECT_TRUE(w.lblImageAttributes->Caption().startsWith("Cannot be shown: "));
-  EXPECT_TRUE(w.lblImageAttributes->Caption().contains("No such file or directory"))
-      << w.lblImageAttributes->Caption().toStdString();
+  EXPECT_TRUE(ui->imgPreview->Picture().isNull());
+  EXPECT_TRUE(ui->lblImageAttributes->Caption().startsWith("Cannot be shown: "));
+  EXPECT_TRUE(ui->lblImageAttributes->Caption().contains("No such file or directory"))
+      << ui->lblImageAttributes->Caption().toStdString();
   EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(Preview, KeyboardSelectionShowsThePictureToo) {
-  makePictures(temp.path(), 3);
-  Form1& w = open(temp.path());
-  clickFile(0);
-  QTest::keyClick(w.File1, Qt::Key_Down);
-  EXPECT_EQ(w.File1->ListIndex(), 1);
-  EXPECT_TRUE(w.lblImageAttributes->Caption().endsWith("42x30"));
 }
 
 }  // namespace

@@ -11,12 +11,73 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/toolkit/twips.h"
 #include "browse/folder_read.h"
+#include "common/twips.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
 
 namespace vistrel::app::testing {
+
+// The test seam: the window's private controls, by their designed names, through the friend
+// declarations of Form1 and its panels.
+struct Form1Access {
+  explicit Form1Access(Form1& w)
+      : cmdFrames(w.cmdFrames),
+        Frame1(w.Frame1),
+        notice(w.Label1_12),
+        cmdExit(w.cmdExit),
+        picProgress(w.picProgress),
+        lblProgress(w.lblProgress),
+        Drive1(w.directory_->Drive1),
+        Dir1(w.directory_->Dir1),
+        File1(w.directory_->File1),
+        picContainer(w.directory_->picContainer),
+        imgPreview(w.directory_->imgPreview),
+        chkPreview(w.directory_->chkPreview),
+        lblTotalImages(w.directory_->lblTotalImages),
+        lblImageAttributes(w.directory_->lblImageAttributes),
+        txtThumbnail(w.properties_->txtThumbnail),
+        scrThumbnail(w.properties_->scrThumbnail),
+        cmbQuality(w.properties_->cmbQuality),
+        txtPrefix(w.properties_->txtPrefix),
+        lblNumImages(w.properties_->lblNumImages),
+        lblNumPages(w.properties_->lblNumPages),
+        txtTable(w.properties_->txtTable),
+        scrTable(w.properties_->scrTable),
+        chkHTML(w.properties_->chkHTML),
+        cmdCreate(w.properties_->cmdCreate),
+        cmbStyle(w.properties_->cmbStyle),
+        title(w.about_->Label1_18),
+        lblLink(w.about_->lblLink) {}
+
+  std::array<QPushButton*, 3>& cmdFrames;
+  std::array<QWidget*, 3>& Frame1;
+  toolkit::Label* notice;  // Label1(12)
+  QPushButton* cmdExit;
+  QFrame* picProgress;
+  QWidget* lblProgress;
+  toolkit::DriveList* Drive1;
+  toolkit::DirList* Dir1;
+  toolkit::FileList* File1;
+  QWidget* picContainer;
+  PreviewImage* imgPreview;
+  QCheckBox* chkPreview;
+  toolkit::Label* lblTotalImages;
+  toolkit::Label* lblImageAttributes;
+  std::array<toolkit::TextBox*, 2>& txtThumbnail;
+  std::array<toolkit::SpinControl*, 2>& scrThumbnail;
+  QComboBox* cmbQuality;
+  toolkit::TextBox* txtPrefix;
+  toolkit::Label* lblNumImages;
+  toolkit::Label* lblNumPages;
+  std::array<toolkit::TextBox*, 5>& txtTable;
+  std::array<toolkit::SpinControl*, 5>& scrTable;
+  QCheckBox* chkHTML;
+  QPushButton* cmdCreate;
+  QComboBox* cmbStyle;
+  toolkit::Label* title;  // Label1(18)
+  toolkit::Label* lblLink;
+};
 
 inline QString qs(const std::filesystem::path& p) {
   return QString::fromStdString(p.string());
@@ -25,15 +86,18 @@ inline QString qs(const std::filesystem::path& p) {
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { QApplication::setStyle(QStyleFactory::create("Fusion")); }
-  void SetUp() override { toolkit::pinTwipsPerPixel(15); }
+  void SetUp() override { common::pinTwipsPerPixel(15); }
   void TearDown() override {
+    ui.reset();
     window.reset();
-    toolkit::pinTwipsPerPixel(0);
+    common::pinTwipsPerPixel(0);
   }
 
   // Opens the window on `folder`, shown and active so that focus events arrive.
   Form1& open(const std::filesystem::path& folder) {
+    ui.reset();
     window = std::make_unique<Form1>(qs(folder), &shell);
+    ui = std::make_unique<Form1Access>(*window);
     window->setMessageBox([this](const QString&, const QString& text, const QString& more) {
       messages.push_back(text);
       details.push_back(more);
@@ -48,7 +112,7 @@ class WindowTest : public ::testing::Test {
 
   // Clicks row `row` of the file list, as a user does.
   void clickFile(int row) {
-    toolkit::FileList* list = window->File1;
+    toolkit::FileList* list = ui->File1;
     const QRect r = list->visualItemRect(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
   }
@@ -73,7 +137,7 @@ class WindowTest : public ::testing::Test {
   Form1& openProperties(int pictures) {
     makePictures(temp.path(), pictures);
     Form1& w = open(temp.path());
-    click(w.cmdFrames[1]);
+    click(ui->cmdFrames[1]);
     return w;
   }
 
@@ -82,6 +146,7 @@ class WindowTest : public ::testing::Test {
   QStringList messages;
   QStringList details;  // each message's details text
   std::unique_ptr<Form1> window;
+  std::unique_ptr<Form1Access> ui;  // the controls of `window`
 };
 
 }  // namespace vistrel::app::testing

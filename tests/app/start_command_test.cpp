@@ -91,6 +91,7 @@ class StartWindow : public WindowTest {
     const StartFolder folder =
         chooseStartFolder(command.folder.toStdString(), current.toStdString());
     window = std::make_unique<Form1>(folder.folder, &shell);
+    ui = std::make_unique<Form1Access>(*window);
     window->setMessageBox(
         [this](const QString&, const QString& text, const QString&) { messages.push_back(text); });
     showStartWindow(*window, folder);
@@ -103,10 +104,10 @@ class StartWindow : public WindowTest {
 TEST_F(StartWindow, OpensOnTheFolderGiven) {
   makePictures(temp.path() / "holiday", 2);
   std::filesystem::create_directories(temp.path() / "current");
-  Form1& w = start({qs(temp.path() / "holiday")}, qs(temp.path() / "current"));
-  EXPECT_EQ(w.Dir1->Path(), qs(temp.path() / "holiday"));
-  EXPECT_EQ(w.File1->ListCount(), 2);
-  EXPECT_EQ(w.lblTotalImages->Caption(), "2");
+  start({qs(temp.path() / "holiday")}, qs(temp.path() / "current"));
+  EXPECT_EQ(ui->Dir1->Path(), qs(temp.path() / "holiday"));
+  EXPECT_EQ(ui->File1->ListCount(), 2);
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "2");
   QTest::qWait(50);
   EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
@@ -115,9 +116,9 @@ TEST_F(StartWindow, AMissingFolderOpensTheCurrentOneAndSaysWhyOnceTheWindowIsUp)
   makePictures(temp.path() / "current", 3);
   const QString current = qs(temp.path() / "current");
   const QString missing = qs(temp.path() / "gone");
-  Form1& w = start({missing}, current);
-  EXPECT_EQ(w.Dir1->Path(), current);
-  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
+  start({missing}, current);
+  EXPECT_EQ(ui->Dir1->Path(), current);
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
   QTRY_COMPARE(messages.size(), 1);
   EXPECT_TRUE(messages[0].contains("\"" + missing + "\": it does not exist"))
       << messages[0].toStdString();

@@ -1,208 +1,131 @@
-// Start-up, panels, counts, enabling, Exit and the About link on the real window.
+// The frame on the real window: start-up, the panel buttons and their access keys, when the
+// picture count is taken, Exit and the About link.
 #include <QSet>
-#include "app/form1_test_support.h"
 
+#include "app/form1_test_support.h"
 #include "app/window_icon.h"
+#include "common/defaults.h"
+#include "common/maker.h"
 #include "common/version.h"
 
 namespace vistrel::app::testing {
-using common::kVersion;
-
 namespace {
 
 using StartUp = WindowTest;
 using Panels = WindowTest;
 
-bool boldAndUnderlined(const QPushButton* b) {
+bool marked(const QPushButton* b) {
   return b->font().bold() && b->font().underline();
 }
 
-TEST_F(StartUp, InAFolderWithoutPicturesOnlyDirectoryIsUsable) {
-  temp.write("notes.txt", "x");
-  Form1& w = open(temp.path());
-  EXPECT_EQ(w.shownPanel(), 0);
-  EXPECT_TRUE(w.Frame1[0]->isVisible());
-  EXPECT_FALSE(w.Frame1[1]->isVisible());
-  EXPECT_FALSE(w.Frame1[2]->isVisible());
-  EXPECT_TRUE(boldAndUnderlined(w.cmdFrames[0]));
-  EXPECT_FALSE(w.cmdFrames[1]->font().bold() || w.cmdFrames[1]->font().underline());
-  EXPECT_TRUE(w.cmdFrames[0]->isEnabled());
-  EXPECT_FALSE(w.cmdFrames[1]->isEnabled());
-  EXPECT_FALSE(w.cmdFrames[2]->isEnabled());
-  EXPECT_FALSE(w.cmdCreate->isEnabled());
-  EXPECT_EQ(w.lblTotalImages->Caption(), "");
-  EXPECT_EQ(w.LastPath, "");
-  EXPECT_EQ(w.ImageCount, 0);
-  EXPECT_EQ(w.cmbQuality->currentText(), "65");
-  EXPECT_EQ(w.lblNumImages->Caption(), "1");
-  EXPECT_EQ(w.lblNumPages->Caption(), "1");
-  EXPECT_EQ(w.Dir1->Path(), qs(temp.path()));
-  EXPECT_EQ(w.File1->Path(), qs(temp.path()));
-  EXPECT_FALSE(w.Label1[12]->isVisible());
-  EXPECT_FALSE(w.picProgress->isVisible());
+TEST_F(StartUp, PropertiesAboutAndCreateNeedAFolderWithPictures) {
+  for (const int pictures : {0, 3}) {
+    SCOPED_TRACE(pictures);
+    const auto folder = temp.path() / std::to_string(pictures);
+    std::filesystem::create_directories(folder);
+    makePictures(folder, pictures);
+    Form1& w = open(folder);
+    EXPECT_EQ(w.shownPanel(), 0);
+    EXPECT_TRUE(ui->Frame1[0]->isVisible() && !ui->Frame1[1]->isVisible());
+    EXPECT_TRUE(marked(ui->cmdFrames[0]) && !marked(ui->cmdFrames[1]));
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui->cmdFrames[1], ui->cmdFrames[2], ui->cmdCreate}) {
+      EXPECT_EQ(control->isEnabled(), pictures > 0);
+    }
+    EXPECT_EQ(ui->lblTotalImages->Caption(), pictures > 0 ? "3" : "");
+    EXPECT_EQ(w.ImageCount, 0);
+    EXPECT_EQ(ui->File1->ListIndex(), -1);
+    EXPECT_FALSE(ui->notice->isVisible() || ui->picProgress->isVisible());
+  }
 }
 
-TEST_F(StartUp, WithPicturesCountsThemAndEnablesTheCommands) {
-  makePictures(temp.path(), 3);
+TEST_F(StartUp, ControlsHoldTheStartUpValuesAndTwipsBecomeWholePixels) {
   Form1& w = open(temp.path());
-  EXPECT_EQ(w.lblTotalImages->Caption(), "3");
-  EXPECT_TRUE(w.cmdFrames[1]->isEnabled());
-  EXPECT_TRUE(w.cmdFrames[2]->isEnabled());
-  EXPECT_TRUE(w.cmdCreate->isEnabled());
-  EXPECT_EQ(w.File1->ListIndex(), -1);
-}
-
-TEST_F(StartUp, DesignStateOfTheWindow) {
-  Form1& w = open(temp.path());
+  EXPECT_EQ(ui->txtPrefix->text().toStdString(), common::kPrefixInitial);
+  EXPECT_EQ(ui->cmbQuality->currentText(), QString::number(common::kQualityInitial));
+  EXPECT_EQ(ui->cmbQuality->itemText(0), "60");
+  EXPECT_EQ(ui->cmbQuality->count(), 9);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ui->scrThumbnail[i]->value(), common::kThumbnailInitial);
+    EXPECT_EQ(ui->txtThumbnail[i]->text(), QString::number(common::kThumbnailInitial));
+    EXPECT_EQ(ui->scrThumbnail[i]->maximum(), common::kThumbnailMax);
+  }
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(ui->txtTable[i]->text(), QString::number(ui->scrTable[i]->value()));
+  }
+  EXPECT_TRUE(ui->chkPreview->isChecked() && ui->chkHTML->isChecked());
+  EXPECT_EQ(
+      w.windowTitle(),
+      QStringLiteral("Vistrel v%1     \u00A9 2026 %2").arg(common::kVersion, common::kMakerName));
+  EXPECT_EQ(ui->lblLink->Caption(), common::kMakerWebPage);
+  // At 15 twips per pixel; edges are rounded, so 1440 + 1335 twips ends at pixel 185.
   EXPECT_EQ(w.size(), QSize(456, 399));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
-  EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Vistrel v%1     ").arg(kVersion)));
-  EXPECT_TRUE(w.windowTitle().contains(kMakerName));
-  const QImage icon = windowIcon().toImage();
-  EXPECT_EQ(icon.size(), QSize(32, 32));
+  EXPECT_EQ(ui->cmdFrames[1]->geometry(), QRect(96, 16, 89, 23));
+  EXPECT_EQ(ui->scrTable[0]->geometry(), QRect(118, 138, 17, 17));
   QSet<QRgb> colours;
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) {
+  const QImage icon = windowIcon().toImage();
+  for (int y = 0; y < icon.height(); ++y) {
+    for (int x = 0; x < icon.width(); ++x) {
       colours.insert(icon.pixel(x, y));
     }
   }
+  EXPECT_EQ(icon.size(), QSize(32, 32));
   EXPECT_GE(colours.size(), 6);  // a picture, not a filled square
-  EXPECT_LE(colours.size(), 17);
-  // Twips over 15: edges rounded to whole pixels.
-  EXPECT_EQ(w.cmdFrames[1]->geometry(), QRect(96, 16, 89, 23));
-  EXPECT_EQ(w.Frame1[0]->geometry(), QRect(16, 48, 425, 305));
-  EXPECT_EQ(w.File1->geometry(), QRect(216, 16, 209, 136));
-  EXPECT_EQ(w.picContainer->geometry(), QRect(0, 160, 209, 145));
-  EXPECT_EQ(w.picProgress->geometry(), QRect(8, 384, 347, 8));
-  EXPECT_EQ(w.cmdExit->geometry(), QRect(368, 368, 81, 25));
-  EXPECT_EQ(w.scrTable[0]->geometry(), QRect(118, 138, 17, 17));
-  EXPECT_EQ(w.cmdFrames[0]->text(), "&Directory");
-  EXPECT_EQ(w.cmdFrames[1]->text(), "&Properties");
-  EXPECT_EQ(w.cmdFrames[2]->text(), "&About");
-  EXPECT_EQ(w.cmdCreate->text(), "&Create");
-  EXPECT_EQ(w.cmdExit->text(), "&Exit");
-  EXPECT_EQ(w.Label1[12]->Caption(), "Working...");
-  EXPECT_TRUE(w.Label1[12]->font().bold());
-  EXPECT_DOUBLE_EQ(w.Label1[18]->font().pointSizeF(), 24.0);
-  EXPECT_TRUE(w.lblLink->font().underline());
-  EXPECT_EQ(w.lblLink->Caption(), kMakerAddress);
-  EXPECT_TRUE(w.chkPreview->isChecked());
-  EXPECT_TRUE(w.chkHTML->isChecked());
-  EXPECT_EQ(w.txtPrefix->text(), "th_");
-  QStringList quality;
-  for (int i = 0; i < w.cmbQuality->count(); ++i) {
-    quality << w.cmbQuality->itemText(i);
-  }
-  EXPECT_EQ(quality, QStringList({"60", "65", "70", "75", "80", "85", "90", "95", "100"}));
-  const int initial[5] = {1, 1, 2, 2, 2};
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(w.scrTable[i]->value(), initial[i]);
-    EXPECT_EQ(w.txtTable[i]->text(), QString::number(initial[i]));
-  }
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(w.scrThumbnail[i]->minimum(), 1);
-    EXPECT_EQ(w.scrThumbnail[i]->maximum(), 1500);
-    EXPECT_EQ(w.txtThumbnail[i]->text(), "150");
-  }
 }
 
-TEST_F(Panels, ButtonsShowTheirPanelAndMnemonicsWork) {
-  makePictures(temp.path(), 1);
-  Form1& w = open(temp.path());
-  click(w.cmdFrames[2]);
+TEST_F(Panels, AccessKeysShowPanelsAndTheCountIsTakenOncePerFolder) {
+  makePictures(temp.path() / "a", 3);
+  makePictures(temp.path() / "b", 7);
+  makePictures(temp.path() / "A", 2);  // another folder where letter case counts
+  Form1& w = open(temp.path() / "a");
+  click(ui->cmdFrames[2]);
   EXPECT_EQ(w.shownPanel(), 2);
-  EXPECT_TRUE(w.Frame1[2]->isVisible());
-  EXPECT_FALSE(w.Frame1[0]->isVisible());
-  EXPECT_TRUE(boldAndUnderlined(w.cmdFrames[2]));
-  EXPECT_FALSE(w.cmdFrames[0]->font().bold());
-  // A mnemonic presses its button visibly, so the click comes a moment later.
+  EXPECT_TRUE(ui->Frame1[2]->isVisible() && marked(ui->cmdFrames[2]));
+  // An access key presses its button visibly, so the click comes a moment later.
   QTest::keyClick(&w, Qt::Key_P, Qt::AltModifier);
   QTRY_COMPARE(w.shownPanel(), 1);
-  EXPECT_TRUE(w.Frame1[1]->isVisible());
-  // Pressing the shown panel's button again changes nothing.
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.shownPanel(), 1);
-  EXPECT_TRUE(boldAndUnderlined(w.cmdFrames[1]));
-  EXPECT_EQ(w.ImageCount, 1);
+  EXPECT_EQ(w.ImageCount, 3);
+  EXPECT_EQ(w.LastPath, qs(temp.path() / "a"));
+  EXPECT_EQ(ui->lblNumImages->Caption(), "3");
+  typeInto(ui->txtTable[0], "2");
+  typeInto(ui->txtTable[1], "2");
+  EXPECT_EQ(ui->lblNumPages->Caption(), "1");
+
+  // The same folder, read again with a picture more, blanks around the remembered name: the
+  // count stays the one taken.
+  vistrel::testing::writeJpeg(temp.path() / "a" / "pic9.jpg", 20, 20);
   QTest::keyClick(&w, Qt::Key_D, Qt::AltModifier);
   QTRY_COMPARE(w.shownPanel(), 0);
-}
-
-TEST_F(Panels, PropertiesTwiceOnOneFolderTakesTheCountOnce) {
-  makePictures(temp.path(), 3);
-  Form1& w = open(temp.path());
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.ImageCount, 3);
-  EXPECT_EQ(w.LastPath, qs(temp.path()));
-  EXPECT_EQ(w.lblNumImages->Caption(), "3");
-  EXPECT_EQ(w.lblNumPages->Caption(), "3");
-  // The folder gains a picture and is read again, but it is the folder already counted.
-  makePictures(temp.path() / "sub", 1);
-  vistrel::testing::writeJpeg(temp.path() / "pic9.jpg", 20, 20);
-  click(w.cmdFrames[0]);
-  ASSERT_TRUE(w.openFolder(qs(temp.path() / "sub")));
-  ASSERT_TRUE(w.openFolder(qs(temp.path())));
-  EXPECT_EQ(w.lblTotalImages->Caption(), "4");
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.ImageCount, 3);
-  EXPECT_EQ(w.lblNumImages->Caption(), "3");
-  // Blanks around the remembered folder do not make it another one.
-  w.LastPath = "  " + qs(temp.path()) + " ";
-  click(w.cmdFrames[0]);
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.ImageCount, 3);
-}
-
-TEST_F(Panels, AFolderChangeBetweenTakesTheNewCount) {
-  makePictures(temp.path() / "a", 3);
-  makePictures(temp.path() / "b", 5);
-  Form1& w = open(temp.path() / "a");
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.lblNumImages->Caption(), "3");
-  click(w.cmdFrames[0]);
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "b")));
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.ImageCount, 5);
-  EXPECT_EQ(w.LastPath, qs(temp.path() / "b"));
-  EXPECT_EQ(w.lblNumImages->Caption(), "5");
-  EXPECT_EQ(w.lblNumPages->Caption(), "5");
-}
-
-TEST_F(Panels, SevenPicturesAtTwoByTwoGiveTwoPages) {
-  makePictures(temp.path() / "a", 1);
-  makePictures(temp.path() / "seven", 7);
-  Form1& w = open(temp.path() / "a");
-  click(w.cmdFrames[1]);
-  typeInto(w.txtTable[0], "2");
-  typeInto(w.txtTable[1], "2");
-  EXPECT_EQ(w.lblNumPages->Caption(), "1");
-  click(w.cmdFrames[0]);
-  ASSERT_TRUE(w.openFolder(qs(temp.path() / "seven")));
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.lblNumImages->Caption(), "7");
-  EXPECT_EQ(w.lblNumPages->Caption(), "2");
-}
-
-TEST_F(Panels, FoldersDifferingOnlyInCaseAreTwoFoldersHere) {
-  // On a case-sensitive file system "Pics" and "pics" are different folders, each counted.
-  makePictures(temp.path() / "Pics", 2);
-  makePictures(temp.path() / "pics", 3);
-  Form1& w = open(temp.path() / "Pics");
-  click(w.cmdFrames[1]);
-  EXPECT_EQ(w.ImageCount, 2);
-  click(w.cmdFrames[0]);
-  ASSERT_TRUE(w.openFolder(qs(temp.path() / "pics")));
-  click(w.cmdFrames[1]);
+  ASSERT_TRUE(w.openFolder(qs(temp.path() / "a")));
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "4");
+  w.LastPath = "  " + w.LastPath + " ";
+  click(ui->cmdFrames[1]);
   EXPECT_EQ(w.ImageCount, 3);
+
+  const struct {
+    const char* folder;
+    int count;
+    const char* pages;
+  } changes[] = {{"b", 7, "2"}, {"A", 2, "1"}};
+  for (const auto& c : changes) {
+    click(ui->cmdFrames[0]);
+    ASSERT_TRUE(w.openFolder(qs(temp.path() / c.folder)));
+    click(ui->cmdFrames[1]);
+    EXPECT_EQ(w.ImageCount, c.count) << c.folder;
+    EXPECT_EQ(ui->lblNumImages->Caption(), QString::number(c.count));
+    EXPECT_EQ(ui->lblNumPages->Caption(), c.pages);
+  }
 }
 
-TEST_F(Panels, ExitClosesTheWindowAndTheLinkOpensTheMakersPage) {
+TEST_F(Panels, TheLinkOpensTheMakersPageAndExitCloses) {
   makePictures(temp.path(), 1);
   Form1& w = open(temp.path());
-  click(w.cmdFrames[2]);
-  QTest::mouseClick(w.lblLink, Qt::RightButton);
-  EXPECT_EQ(shell.opened, QStringList({kMakerAddress}));
-  click(w.cmdExit);
+  click(ui->cmdFrames[2]);
+  QTest::mouseClick(ui->lblLink, Qt::RightButton);
+  EXPECT_EQ(shell.opened, QStringList({common::kMakerWebPage}));
+  click(ui->cmdExit);
   EXPECT_FALSE(w.isVisible());
 }
 

@@ -128,12 +128,6 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   }
 }
 
-TEST(PrefixProblem, AcceptsWhatTheWindowAccepts) {
-  for (const char* prefix : {"th_", "t", "Ω-ü_", "abcdefghij", "ÄÖÜäöüßéèê", "th th", "-x"}) {
-    EXPECT_EQ(prefixProblem(prefix), "") << prefix;
-  }
-}
-
 TEST(SummaryLine, CountsSecondsAndRate) {
   EXPECT_EQ(summaryLine({12, 3, 2, 1}, 0.84),
             "12 thumbnails made, 3 kept, 2 pages written, 1 file removed, 0.84 seconds, "

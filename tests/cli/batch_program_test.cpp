@@ -20,8 +20,9 @@
 #include <sstream>
 
 #include "app/form1.h"
-#include "app/toolkit/twips.h"
+#include "app/form1_test_support.h"
 #include "cli/batch_options.h"
+#include "common/twips.h"
 #include "common/version.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
@@ -115,25 +116,26 @@ std::pair<int, int> summaryCounts(const std::string& line) {
 // window showed.
 QStringList windowCreate(const fs::path& folder, int maxWidth, int maxHeight, int quality,
                          const std::string& prefix, TableSettings table) {
-  toolkit::pinTwipsPerPixel(15);
+  common::pinTwipsPerPixel(15);
   app::RecordingShell shell;
   app::Form1 window(folder, &shell);
+  const app::testing::Form1Access ui(window);
   QStringList messages;
   window.setMessageBox(
       [&](const QString&, const QString& text, const QString&) { messages << text; });
-  window.cmdFrames[1]->click();
-  window.scrThumbnail[0]->setValue(maxWidth);
-  window.scrThumbnail[1]->setValue(maxHeight);
-  window.cmbQuality->setCurrentText(QString::number(quality));
-  window.txtPrefix->setText(QString::fromStdString(prefix));
+  ui.cmdFrames[1]->click();
+  ui.scrThumbnail[0]->setValue(maxWidth);
+  ui.scrThumbnail[1]->setValue(maxHeight);
+  ui.cmbQuality->setCurrentText(QString::number(quality));
+  ui.txtPrefix->setText(QString::fromStdString(prefix));
   const int values[] = {table.Rows, table.Columns, table.BorderSize, table.CellPadding,
                         table.CellSpacing};
   for (int i = 0; i < 5; ++i) {
-    window.scrTable[i]->setValue(values[i]);
+    ui.scrTable[i]->setValue(values[i]);
   }
-  window.chkHTML->setChecked(false);
-  window.cmdCreate->click();
-  toolkit::pinTwipsPerPixel(0);
+  ui.chkHTML->setChecked(false);
+  ui.cmdCreate->click();
+  common::pinTwipsPerPixel(0);
   EXPECT_TRUE(shell.opened.isEmpty());
   return messages;
 }

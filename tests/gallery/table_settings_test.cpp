@@ -9,8 +9,6 @@ using gallery::kTableCellPadding;
 using gallery::kTableCellSpacing;
 using gallery::kTableColumns;
 using gallery::kTableRows;
-using gallery::kTableSettingCount;
-using gallery::tableSettingRange;
 
 namespace {
 
@@ -52,16 +50,6 @@ TEST(TableSettings, TypedTextIsClampedThenRoundedHalfEven) {
     EXPECT_EQ(result.Value, c.value) << c.index << " \"" << c.typed << "\" over " << c.current;
     EXPECT_EQ(result.Text, c.text) << c.index << " \"" << c.typed << "\" over " << c.current;
     EXPECT_EQ(result.Changed, c.value != c.current) << c.index << " \"" << c.typed << "\"";
-  }
-}
-
-TEST(TableSettings, RangesAndInitialValues) {
-  for (int i = 0; i < kTableSettingCount; ++i) {
-    const auto range = tableSettingRange(i);
-    const bool cells = i == kTableRows || i == kTableColumns;
-    EXPECT_EQ(range.Min, cells ? 1 : 0) << i;
-    EXPECT_EQ(range.Max, cells ? 100 : 20) << i;
-    EXPECT_EQ(range.Initial, cells ? 1 : 2) << i;
   }
 }
 

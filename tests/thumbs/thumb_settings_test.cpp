@@ -48,7 +48,10 @@ TEST(CorrectPrefix, DropsWhatFileNamesCannotHoldAndNeverEndsEmpty) {
       {"\xC3\xA9t\xC3\xA9_", "th_", "\xC3\xA9t\xC3\xA9_"},  // accented letters stay
       {"a\xFF"
        "b",
-       "th_", "ab"},                          // a stray byte goes
+       "th_", "ab"},  // a stray byte goes
+      {"\xC3"
+       "A\xC0\xAF",
+       "th_", "A"},  // a cut-short character takes nothing after it; an overlong one goes
       {"abcdefghijkl", "th_", "abcdefghij"},  // at most ten characters
       {" ", "th_", " "},
   };

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "browse/folder_read.h"
+#include "common/utf8.h"
 
 namespace vistrel::toolkit {
 
@@ -38,40 +39,6 @@ fs::path pathOf(const QVariant& data) {
   return fs::path(data.toByteArray().toStdString());
 }
 
-// Length of the valid UTF-8 sequence that starts `s`; 0 when none does (overlong forms and
-// surrogates are not valid).
-size_t utf8Length(std::string_view s) {
-  const auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = at(0);
-  if (lead < 0x80) {
-    return 1;
-  }
-  size_t n = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (s.size() < n || at(1) < low || at(1) > high) {
-    return 0;
-  }
-  for (size_t k = 2; k < n; ++k) {
-    if ((at(k) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  return n;
-}
-
 QStringList mountedRoots() {
   QStringList roots;
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
@@ -89,7 +56,7 @@ QString displayName(std::string_view bytes) {
   QString out;
   out.reserve(static_cast<qsizetype>(bytes.size()));
   for (size_t i = 0; i < bytes.size();) {
-    const size_t n = utf8Length(bytes.substr(i));
+    const size_t n = common::utf8SequenceLength(bytes.substr(i));
     if (n > 0) {
       out += QString::fromUtf8(bytes.data() + i, static_cast<qsizetype>(n));
       i += n;

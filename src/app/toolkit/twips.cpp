@@ -1,27 +1,11 @@
 #include "app/toolkit/twips.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <cmath>
 
+#include "common/twips.h"
+
 namespace vistrel::toolkit {
-
-namespace {
-double pinned = 0;
-}
-
-double twipsPerPixel() {
-  if (pinned > 0) {
-    return pinned;
-  }
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const double dpi = screen != nullptr ? screen->logicalDotsPerInchY() : 96.0;
-  return dpi > 0 ? 1440.0 / dpi : 15.0;
-}
-
-void pinTwipsPerPixel(double value) {
-  pinned = value > 0 ? value : 0;
-}
+using common::twipsPerPixel;
 
 int pixels(double twips) {
   return static_cast<int>(std::lround(twips / twipsPerPixel()));

@@ -1,0 +1,74 @@
+#pragma once
+// The Properties panel: the thumbnail and table settings with their text boxes and spins, the
+// picture and page counts, the page style, Open in Browser and the Create button.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QWidget>
+#include <array>
+
+#include "app/toolkit/controls.h"
+#include "run/create_run.h"
+
+namespace vistrel::app {
+
+namespace testing {
+struct Form1Access;
+}
+
+class PropertiesPanel : public QWidget {
+  Q_OBJECT
+ public:
+  // `imageCount` is the window's ImageCount, which the page count is worked out from; it must
+  // outlive the panel.
+  PropertiesPanel(const int& imageCount, QWidget* parent);
+
+  // Shows the window's ImageCount and the page count it gives.
+  void showCounts();
+  // Runs the check of the text box that has the focus, as leaving it would.
+  void checkFocusedBox();
+  // The settings the panel's controls hold, into `s` (sizes, prefix, quality, table, style,
+  // Open in Browser); the folder and pictures are the caller's.
+  void readSettings(run::CreateSettings& s) const;
+  void setCreateEnabled(bool enabled);
+
+  // Event handlers, named after the control and the event.
+  void scrThumbnail_Change(int Index);
+  void txtThumbnail_LostFocus(int Index);
+  void txtPrefix_LostFocus();
+  void scrTable_Change(int Index);
+  void txtTable_LostFocus(int Index);
+
+ signals:
+  // The Create button was clicked (or its access key pressed).
+  void createClicked();
+
+ private:
+  friend struct testing::Form1Access;
+  void connectEvents();
+  void refreshPageCount();
+
+  const int& imageCount_;
+  std::array<toolkit::Label*, 20> Label1{};  // the indices of this panel as designed; others null
+  QGroupBox* Frame2 = nullptr;
+  QGroupBox* Frame3 = nullptr;
+  std::array<toolkit::TextBox*, 2> txtThumbnail{};
+  std::array<toolkit::SpinControl*, 2> scrThumbnail{};
+  QComboBox* cmbQuality = nullptr;
+  toolkit::TextBox* txtPrefix = nullptr;
+  toolkit::Label* lblNumImages = nullptr;
+  toolkit::Label* lblNumPages = nullptr;
+  std::array<toolkit::TextBox*, 5> txtTable{};
+  std::array<toolkit::SpinControl*, 5> scrTable{};
+  QCheckBox* chkHTML = nullptr;
+  QPushButton* cmdCreate = nullptr;
+  // The page style: item 0 Classic (the table pages), item 1 Modern.
+  toolkit::Label* lblStyle = nullptr;
+  QComboBox* cmbStyle = nullptr;
+
+  QString lastPrefix_;
+};
+
+}  // namespace vistrel::app
