@@ -122,7 +122,7 @@ fuzz-check: fuzz
 	    -artifact_prefix=build-fuzz/$$t- -print_final_stats=0 "$$corpus" >build-fuzz/$$t.log 2>&1; \
 	  status=$$?; rm -rf "$$corpus"; \
 	  if [ $$status -ne 0 ]; then tail -40 build-fuzz/$$t.log; echo "fuzz-check: $$t failed"; exit 1; fi; \
-	  echo "fuzz-check: $$t clean ($$(grep -o '#[0-9]*.*DONE' build-fuzz/$$t.log | head -1))"; \
+	  echo "fuzz-check: $$t clean, $$(sed -n 's/^#\([0-9]*\).*DONE.*/\1/p' build-fuzz/$$t.log) inputs"; \
 	done
 
 clean:
