@@ -167,49 +167,20 @@ TEST(PictureLoad, ExifOrientationsTurnPixelsAndSize) {
 // CMYK as Photoshop writes it (Adobe marker, inks inverted: 255 is no ink) and plain CMYK,
 // both as CMYK and as YCCK.
 TEST(PictureLoad, CmykAndYcckJpegs) {
-  struct Ink {
-    int c, m, y, k;
-    Bgr expected;
-  };
-  const Ink inks[] = {
-      {255, 0, 0, 0, {255, 255, 0}},    // cyan
-      {0, 255, 255, 0, {0, 0, 255}},    // red
-      {0, 0, 0, 255, {0, 0, 0}},        // black
-      {0, 0, 0, 0, {255, 255, 255}},    // paper
-      {0, 128, 0, 0, {255, 127, 255}},  // half magenta
-  };
+  const std::vector<std::array<int, 4>> inks = {
+      {255, 0, 0, 0}, {0, 255, 255, 0}, {0, 0, 0, 255}, {0, 0, 0, 0}, {0, 128, 0, 0}};
+  const Bgr expected[] = {{255, 255, 0}, {0, 0, 255}, {0, 0, 0}, {255, 255, 255}, {255, 127, 255}};
   TempFolder folder;
-  for (const bool adobe : {true, false}) {
-    for (const bool ycck : {false, true}) {
-      if (ycck && !adobe) {
-        continue;  // YCCK needs the Adobe marker to be recognised at all
-      }
-      const int w = 16 * static_cast<int>(std::size(inks)), h = 16;
-      std::vector<uint8_t> cmyk(static_cast<size_t>(w) * h * 4);
-      for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-          const Ink& ink = inks[x / 16];
-          uint8_t* p = &cmyk[(static_cast<size_t>(y) * w + x) * 4];
-          const int values[4] = {ink.c, ink.m, ink.y, ink.k};
-          for (int i = 0; i < 4; ++i) {
-            p[i] = static_cast<uint8_t>(adobe ? 255 - values[i] : values[i]);
-          }
-        }
-      }
-      JpegOptions options;
-      options.cmyk = true;
-      options.ycck = ycck;
-      options.adobeMarker = adobe;
-      options.quality = 98;
-      const auto file =
-          folder.write("cmyk.jpg", testing::libjpegEncode(blankPicture(w, h), options, cmyk));
-      const LoadResult loaded = load(file);
-      const std::string what = std::string(adobe ? "Adobe " : "plain ") + (ycck ? "YCCK" : "CMYK");
-      ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
-      for (size_t i = 0; i < std::size(inks); ++i) {
-        expectNear(meanAround(loaded.picture, 16 * static_cast<int>(i) + 8, 8), inks[i].expected, 4,
-                   what + " ink " + std::to_string(i));
-      }
+  // YCCK needs the Adobe marker to be recognised at all.
+  const std::pair<bool, bool> variants[] = {{true, false}, {true, true}, {false, false}};
+  for (const auto& [adobe, ycck] : variants) {
+    const auto file = folder.write("cmyk.jpg", testing::cmykPatchesJpeg(inks, adobe, ycck, 98));
+    const LoadResult loaded = load(file);
+    const std::string what = std::string(adobe ? "Adobe " : "plain ") + (ycck ? "YCCK" : "CMYK");
+    ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
+    for (size_t i = 0; i < inks.size(); ++i) {
+      expectNear(meanAround(loaded.picture, 16 * static_cast<int>(i) + 8, 8), expected[i], 4,
+                 what + " ink " + std::to_string(i));
     }
   }
 }
