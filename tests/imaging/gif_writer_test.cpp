@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <filesystem>
 
 #include "support/temp_folder.h"
 
@@ -50,6 +51,9 @@ TEST(GifWriter, QtReadsBackEveryPixelAndTheTransparentColour) {
   EXPECT_EQ(qAlpha(back.pixel(0, 0)), 0);
   EXPECT_EQ(qAlpha(back.pixel(1, 0)), 255);
   EXPECT_FALSE(writeGifFile(p, "/nonexistent-folder/x.gif"));
+  // A folder in the way: written under the temporary name, which is then removed.
+  EXPECT_FALSE(writeGifFile(p, dir.path().string()));
+  EXPECT_FALSE(std::filesystem::exists(dir.path().string() + ".part"));
 }
 
 }  // namespace
