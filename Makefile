@@ -18,8 +18,7 @@ SAMPLES ?= $(BUILD)/samples
 PREFIX ?= /usr/local
 
 .PHONY: run test deps build asan tsan coverage format format-check fuzz fuzz-check clean browser-test \
-	screenshots \
-	install uninstall deb install-check
+	screenshots install uninstall deb install-check
 
 deps:
 	@scripts/setup-deps
@@ -114,7 +113,8 @@ fuzz: deps
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 
 # Each fuzz target fuzzed for FUZZ_SECONDS, starting from its regression inputs (a scratch copy:
-# new inputs the run finds are not kept); a crash, leak or sanitizer report fails.
+# new inputs the run finds are not kept); a crash, leak or sanitizer report fails, and the input
+# that caused it is kept as build-fuzz/<target>-crash-* (or -leak-*, -timeout-*).
 fuzz-check: fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  corpus=$$(mktemp -d) && cp fuzz/regressions/$${t%_fuzz}/* "$$corpus"/ && \
