@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "border/border_error.h"
@@ -61,6 +62,15 @@ struct Scene {
     border.setHeight(1500);
   }
 };
+
+TEST(CBorder3D, NewObjectHasTheDocumentedDefaults) {
+  const CBorder3D b(k15);
+  EXPECT_EQ(std::tuple(b.Client(), b.Canvas(), b.Style3D(), b.BevelInner(), b.BevelOuter(),
+                       b.BevelWidth(), b.BorderWidth(), b.Left(), b.Top(), b.Width(), b.Height()),
+            std::tuple(nullptr, nullptr, 0, 0, 2, 3, 2, 0, 0, 0, 0));
+  EXPECT_EQ(std::tuple(b.Highlight(), b.Shadow(), b.Background(), b.ActOnNone()),
+            std::tuple(H, S, 0x8000000Fu, false));
+}
 
 TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
   struct Case {
