@@ -1,8 +1,9 @@
 # The two commands that do everything on a fresh Debian 12 machine:
 #   make run    install what is missing, build, and open Vistrel on a folder of sample pictures
 #   make test   install what is missing, build, and run every test
-# Also: make asan (the tests in an ASan + UBSan build), make coverage (line and branch coverage of
-# src/ by the tests), make format-check, make format, make fuzz,
+# Also: make asan (the tests in an ASan + UBSan build), make tsan (the batch, run and command-line
+# tests in a ThreadSanitizer build), make coverage (line and branch coverage of src/ by the tests),
+# make format-check, make format, make fuzz, make fuzz-check (each fuzz target for 30 s),
 # make browser-test (a gallery made by vistrel-batch, checked in Debian's Chromium).
 # Installing: make install / make uninstall (PREFIX=/usr/local, DESTDIR honoured), make deb (the
 # Debian package, in build/), make install-check (a DESTDIR install and the package, checked).
@@ -10,12 +11,14 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+FUZZ_SECONDS ?= 30
 COVERAGE_BUILD ?= build-coverage
 SAMPLES ?= $(BUILD)/samples
 PREFIX ?= /usr/local
 
-.PHONY: run test deps build asan coverage format format-check fuzz clean browser-test screenshots \
-	install uninstall deb install-check
+.PHONY: run test deps build asan tsan coverage format format-check fuzz fuzz-check clean browser-test \
+	screenshots install uninstall deb install-check
 
 deps:
 	@scripts/setup-deps
@@ -70,6 +73,17 @@ asan: deps
 	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests that run worker threads (thumbnails, the Create run, vistrel-batch) under
+# ThreadSanitizer; a reported race fails the run. Qt is not instrumented: tests/tsan.supp says why.
+TSAN_TESTS = thumbs_tests run_tests cli_tests
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVISTREL_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	@for t in $(TSAN_TESTS); do \
+	  QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+	    $(TSAN_BUILD)/tests/$$t --gtest_brief=1 || exit 1; \
+	done
+
 # Line and branch coverage of src/ by the whole suite, from an unoptimised instrumented build.
 coverage: deps
 	@scripts/setup-deps --coverage
@@ -90,13 +104,26 @@ format-check: deps
 format: deps
 	@clang-format -i $(FORMAT_FILES)
 
+FUZZ_TARGETS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
 fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVISTREL_LIBFUZZER=ON -DVISTREL_TESTS=OFF >/dev/null
 	@# Only the fuzz targets: the imaging library is instrumented for them, and nothing else links
 	@# the fuzzer's runtime.
-	@cmake --build build-fuzz -j $(JOBS) --target \
-	  $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+
+# Each fuzz target fuzzed for FUZZ_SECONDS, starting from its regression inputs (a scratch copy:
+# new inputs the run finds are not kept); a crash, leak or sanitizer report fails, and the input
+# that caused it is kept as build-fuzz/<target>-crash-* (or -leak-*, -timeout-*).
+fuzz-check: fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	  corpus=$$(mktemp -d) && cp fuzz/regressions/$${t%_fuzz}/* "$$corpus"/ && \
+	  build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -artifact_prefix=build-fuzz/$$t- -print_final_stats=0 "$$corpus" >build-fuzz/$$t.log 2>&1; \
+	  status=$$?; rm -rf "$$corpus"; \
+	  if [ $$status -ne 0 ]; then tail -40 build-fuzz/$$t.log; echo "fuzz-check: $$t failed"; exit 1; fi; \
+	  echo "fuzz-check: $$t clean, $$(sed -n 's/^#\([0-9]*\).*DONE.*/\1/p' build-fuzz/$$t.log) inputs"; \
+	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) build-fuzz

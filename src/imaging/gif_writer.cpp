@@ -1,8 +1,11 @@
 #include "imaging/gif_writer.h"
 
+#include <gif_lib.h>
+
 #include <cstdio>
 #include <filesystem>
-#include <unordered_map>
+#include <memory>
+#include <vector>
 
 namespace vistrel::imaging {
 
@@ -19,138 +22,69 @@ uint8_t channel(int lvl, int levels) {
   return static_cast<uint8_t>(lvl * 255 / (levels - 1));
 }
 
-// Packs variable-width LZW codes least significant bit first.
-class BitPacker {
- public:
-  void put(int code, int width) {
-    buffer_ |= static_cast<uint32_t>(code) << bits_;
-    bits_ += width;
-    while (bits_ >= 8) {
-      bytes_.push_back(static_cast<char>(buffer_ & 0xFF));
-      buffer_ >>= 8;
-      bits_ -= 8;
-    }
-  }
-  std::string finish() {
-    if (bits_ > 0) {
-      bytes_.push_back(static_cast<char>(buffer_ & 0xFF));
-    }
-    return bytes_;
-  }
+int appendBytes(GifFileType* gif, const GifByteType* bytes, int length) {
+  static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), length);
+  return length;
+}
 
- private:
-  std::string bytes_;
-  uint32_t buffer_ = 0;
-  int bits_ = 0;
+struct MapDeleter {
+  void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
 };
-
-std::string lzw(const std::vector<uint8_t>& indices) {
-  constexpr int kMinCodeSize = 8;
-  constexpr int kClear = 1 << kMinCodeSize;
-  constexpr int kEnd = kClear + 1;
-  BitPacker out;
-  std::unordered_map<uint32_t, int> table;
-  int width = kMinCodeSize + 1;
-  int next = kEnd + 1;
-  out.put(kClear, width);
-  if (indices.empty()) {
-    out.put(kEnd, width);
-    return out.finish();
-  }
-  int prefix = indices[0];
-  for (size_t i = 1; i < indices.size(); ++i) {
-    const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | indices[i];
-    auto found = table.find(key);
-    if (found != table.end()) {
-      prefix = found->second;
-      continue;
-    }
-    out.put(prefix, width);
-    if (next < 4096) {
-      // The decoder widens its codes one step later than it adds them.
-      if (next == (1 << width) && width < 12) {
-        ++width;
-      }
-      table.emplace(key, next++);
-    } else {
-      out.put(kClear, width);
-      table.clear();
-      width = kMinCodeSize + 1;
-      next = kEnd + 1;
-    }
-    prefix = indices[i];
-  }
-  out.put(prefix, width);
-  out.put(kEnd, width);
-  return out.finish();
-}
-
-void putWord(std::string& s, int v) {
-  s.push_back(static_cast<char>(v & 0xFF));
-  s.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
 
 }  // namespace
 
 std::string encodeGif(const Picture& picture, const GifOptions& options) {
-  std::string gif = "GIF89a";
-  putWord(gif, picture.width);
-  putWord(gif, picture.height);
-  gif.push_back(static_cast<char>(0xF7));  // global colour table of 256 entries
-  gif.push_back(0);
-  gif.push_back(0);
-  for (int i = 0; i < 256; ++i) {
-    uint8_t r = 0, g = 0, b = 0;
-    if (i < kCubeSize) {
-      b = channel(i % kLevelsB, kLevelsB);
-      g = channel(i / kLevelsB % kLevelsG, kLevelsG);
-      r = channel(i / (kLevelsB * kLevelsG), kLevelsR);
-    }
-    gif.push_back(static_cast<char>(r));
-    gif.push_back(static_cast<char>(g));
-    gif.push_back(static_cast<char>(b));
+  std::string bytes;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&bytes, appendBytes, &error);
+  if (gif == nullptr) {
+    return {};
   }
-  if (options.transparent) {
-    gif += std::string("\x21\xF9\x04\x01\x00\x00", 6);
-    gif.push_back(static_cast<char>(kTransparentIndex));
-    gif.push_back(0);
+  std::unique_ptr<ColorMapObject, MapDeleter> palette(GifMakeMapObject(256, nullptr));
+  for (int i = 0; i < kCubeSize; ++i) {
+    palette->Colors[i] = {channel(i / (kLevelsB * kLevelsG), kLevelsR),
+                          channel(i / kLevelsB % kLevelsG, kLevelsG),
+                          channel(i % kLevelsB, kLevelsB)};
   }
-  gif.push_back(',');
-  putWord(gif, 0);
-  putWord(gif, 0);
-  putWord(gif, picture.width);
-  putWord(gif, picture.height);
-  gif.push_back(0);
-
-  std::vector<uint8_t> indices;
-  indices.reserve(static_cast<size_t>(picture.width) * picture.height);
-  for (int y = 0; y < picture.height; ++y) {
+  for (int i = kCubeSize; i < 256; ++i) {
+    palette->Colors[i] = {0, 0, 0};
+  }
+  EGifSetGifVersion(gif, true);
+  bool ok = EGifPutScreenDesc(gif, picture.width, picture.height, 8, 0, palette.get()) == GIF_OK;
+  if (ok && options.transparent) {
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSAL_UNSPECIFIED;
+    control.TransparentColor = kTransparentIndex;
+    GifByteType extension[4];
+    const size_t length = EGifGCBToExtension(&control, extension);
+    ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) ==
+         GIF_OK;
+  }
+  ok = ok && EGifPutImageDesc(gif, 0, 0, picture.width, picture.height, false, nullptr) == GIF_OK;
+  std::vector<GifPixelType> line(static_cast<size_t>(picture.width));
+  for (int y = 0; ok && y < picture.height; ++y) {
     const uint8_t* p = picture.row(y);
     for (int x = 0; x < picture.width; ++x, p += 3) {
-      if (options.transparent && p[0] == options.transparentB && p[1] == options.transparentG &&
-          p[2] == options.transparentR) {
-        indices.push_back(kTransparentIndex);
-      } else {
-        indices.push_back(static_cast<uint8_t>(level(p[0], kLevelsB) +
-                                               kLevelsB * level(p[1], kLevelsG) +
-                                               kLevelsB * kLevelsG * level(p[2], kLevelsR)));
-      }
+      const bool clear = options.transparent && p[0] == options.transparentB &&
+                         p[1] == options.transparentG && p[2] == options.transparentR;
+      line[x] = clear ? kTransparentIndex
+                      : static_cast<GifPixelType>(level(p[0], kLevelsB) +
+                                                  kLevelsB * level(p[1], kLevelsG) +
+                                                  kLevelsB * kLevelsG * level(p[2], kLevelsR));
     }
+    ok = EGifPutLine(gif, line.data(), picture.width) == GIF_OK;
   }
-  gif.push_back(8);
-  const std::string data = lzw(indices);
-  for (size_t pos = 0; pos < data.size(); pos += 255) {
-    const size_t n = std::min<size_t>(255, data.size() - pos);
-    gif.push_back(static_cast<char>(n));
-    gif.append(data, pos, n);
+  if (EGifCloseFile(gif, &error) != GIF_OK || !ok) {
+    return {};
   }
-  gif.push_back(0);
-  gif.push_back(';');
-  return gif;
+  return bytes;
 }
 
 bool writeGifFile(const Picture& picture, const std::string& file, const GifOptions& options) {
   const std::string bytes = encodeGif(picture, options);
+  if (bytes.empty()) {
+    return false;
+  }
   const std::string temp = file + ".part";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (f == nullptr) {

@@ -15,7 +15,8 @@ struct GifOptions {
   uint8_t transparentB = 0, transparentG = 0, transparentR = 0;
 };
 
-// Encodes `picture` as a single-image GIF89a with a 6 x 7 x 6 colour cube palette (no dithering).
+// Encodes `picture` as a single-image GIF89a with a 6 x 7 x 6 colour cube palette (no dithering),
+// through giflib. Empty when giflib fails.
 std::string encodeGif(const Picture& picture, const GifOptions& options = {});
 
 // Writes encodeGif's bytes to `file` under a temporary name and renames it into place.

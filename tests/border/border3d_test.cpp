@@ -1,8 +1,11 @@
+// The border painter against a recording canvas: which canvas it picks, every style's lines in
+// twips, its errors and the 16-bit overflow, and the scale mode always put back.
 #include "border/border3d.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "border/border_error.h"
@@ -15,225 +18,171 @@ namespace {
 
 using testing::DrawCall;
 using testing::FixedClient;
-using testing::lineCall;
-using testing::outlineCall;
 using testing::RecordingCanvas;
 
-constexpr Colour kHighlight = 0x80000014u;
-constexpr Colour kShadow = 0x80000010u;
-constexpr Colour kBackground = 0x8000000Fu;
+constexpr Colour H = 0x80000014u;  // default highlight
+constexpr Colour S = 0x80000010u;  // default shadow
 constexpr TwipsPerPixel k15{15, 15};
 
-void expectCalls(const std::vector<DrawCall>& actual, const std::vector<DrawCall>& expected) {
-  ASSERT_EQ(actual.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(actual[i], expected[i]) << "call " << i;
-  }
+DrawCall ln(double x1, double y1, double x2, double y2, Colour c) {
+  return testing::lineCall(x1, y1, x2, y2, c);
+}
+DrawCall box(double x1, double y1, double x2, double y2, Colour c) {
+  return testing::outlineCall(x1, y1, x2, y2, c);
 }
 
-TEST(CBorder3D, NewObjectHasTheDocumentedDefaults) {
-  const CBorder3D border(k15);
-  EXPECT_EQ(border.Client(), nullptr);
-  EXPECT_EQ(border.Canvas(), nullptr);
-  EXPECT_EQ(border.Style3D(), 0);
-  EXPECT_EQ(border.BevelInner(), 0);
-  EXPECT_EQ(border.BevelOuter(), 2);
-  EXPECT_EQ(border.BevelWidth(), 3);
-  EXPECT_EQ(border.BorderWidth(), 2);
-  EXPECT_EQ(border.Left(), 0);
-  EXPECT_EQ(border.Top(), 0);
-  EXPECT_EQ(border.Width(), 0);
-  EXPECT_EQ(border.Height(), 0);
-  EXPECT_EQ(border.Highlight(), 0x80000014u);
-  EXPECT_EQ(border.Shadow(), 0x80000010u);
-  EXPECT_EQ(border.Background(), 0x8000000Fu);
-  EXPECT_FALSE(border.ActOnNone());
+// The lowered bevel, 3 pixels, on (1455, 1455)-(4530, 3030): rings i = 0, 1, 2.
+const std::vector<DrawCall> kLowered = {
+    ln(1455, 3030, 4530, 3030, H), ln(4530, 1455, 4530, 3045, H), ln(1455, 1455, 4530, 1455, S),
+    ln(1455, 1455, 1455, 3030, S), ln(1470, 3015, 4515, 3015, H), ln(4515, 1470, 4515, 3030, H),
+    ln(1470, 1470, 4515, 1470, S), ln(1470, 1470, 1470, 3015, S), ln(1485, 3000, 4500, 3000, H),
+    ln(4500, 1485, 4500, 3015, H), ln(1485, 1485, 4500, 1485, S), ln(1485, 1485, 1485, 3000, S),
+};
+std::vector<DrawCall> plus(std::vector<DrawCall> a, const std::vector<DrawCall>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
-TEST(CBorder3D, TakesTwipsPerPixelFromTheScreenUnlessGiven) {
-  const TwipsPerPixel screen = screenTwipsPerPixel();
-  EXPECT_GE(screen.x, 1);
-  EXPECT_GE(screen.y, 1);
-  const CBorder3D fromScreen;
-  EXPECT_EQ(fromScreen.twipsPerPixelX(), screen.x);
-  EXPECT_EQ(fromScreen.twipsPerPixelY(), screen.y);
-  const CBorder3D given(TwipsPerPixel{12, 10});
-  EXPECT_EQ(given.twipsPerPixelX(), 12);
-  EXPECT_EQ(given.twipsPerPixelY(), 10);
-  const CBorder3D degenerate(TwipsPerPixel{0, -3});
-  EXPECT_EQ(degenerate.twipsPerPixelX(), 1);
-  EXPECT_EQ(degenerate.twipsPerPixelY(), 1);
-}
-
-TEST(CBorder3D, WritersIgnoreOutOfRangeValues) {
-  struct Case {
-    const char* property;
-    std::function<void(CBorder3D&, int16_t)> let;
-    std::function<int16_t(const CBorder3D&)> get;
-    int16_t value;
-    bool stored;
-  };
-  const Case cases[] = {
-      {"Style3D", &CBorder3D::setStyle3D, &CBorder3D::Style3D, 8, true},
-      {"Style3D", &CBorder3D::setStyle3D, &CBorder3D::Style3D, 9, false},
-      {"Style3D", &CBorder3D::setStyle3D, &CBorder3D::Style3D, -1, false},
-      {"BevelInner", &CBorder3D::setBevelInner, &CBorder3D::BevelInner, 2, true},
-      {"BevelInner", &CBorder3D::setBevelInner, &CBorder3D::BevelInner, 3, false},
-      {"BevelInner", &CBorder3D::setBevelInner, &CBorder3D::BevelInner, -1, false},
-      {"BevelOuter", &CBorder3D::setBevelOuter, &CBorder3D::BevelOuter, 0, true},
-      {"BevelOuter", &CBorder3D::setBevelOuter, &CBorder3D::BevelOuter, 3, false},
-      {"BevelWidth", &CBorder3D::setBevelWidth, &CBorder3D::BevelWidth, 1, true},
-      {"BevelWidth", &CBorder3D::setBevelWidth, &CBorder3D::BevelWidth, 0, false},
-      {"BevelWidth", &CBorder3D::setBevelWidth, &CBorder3D::BevelWidth, -4, false},
-      {"BorderWidth", &CBorder3D::setBorderWidth, &CBorder3D::BorderWidth, 0, true},
-      {"BorderWidth", &CBorder3D::setBorderWidth, &CBorder3D::BorderWidth, -1, false},
-      {"Left", &CBorder3D::setLeft, &CBorder3D::Left, -32768, true},
-      {"Top", &CBorder3D::setTop, &CBorder3D::Top, 32767, true},
-      {"Width", &CBorder3D::setWidth, &CBorder3D::Width, -5, true},
-      {"Height", &CBorder3D::setHeight, &CBorder3D::Height, 1234, true},
-  };
-  for (const Case& c : cases) {
-    CBorder3D border(k15);
-    const int16_t before = c.get(border);
-    c.let(border, c.value);
-    EXPECT_EQ(c.get(border), c.stored ? c.value : before) << c.property << " = " << c.value;
-  }
-}
-
-TEST(CBorder3D, ColoursAndActOnNoneAreStoredUnchanged) {
-  CBorder3D border(k15);
-  border.setHighlight(0x00FFFFFFu);
-  border.setShadow(0xFF000001u);
-  border.setBackground(0u);
-  border.setActOnNone(true);
-  EXPECT_EQ(border.Highlight(), 0x00FFFFFFu);
-  EXPECT_EQ(border.Shadow(), 0xFF000001u);
-  EXPECT_EQ(border.Background(), 0u);
-  EXPECT_TRUE(border.ActOnNone());
-}
-
-void expectBorderError(CBorder3D& border, int32_t number, const char* description) {
-  try {
-    border.Refresh();
-    ADD_FAILURE() << "Refresh did not throw";
-  } catch (const BorderError& e) {
-    EXPECT_EQ(e.number(), number);
-    EXPECT_EQ(e.source(), "CBorder3D");
-    EXPECT_EQ(e.description(), description);
-  }
-}
-
-TEST(CBorder3D, RefreshWithoutCanvasOrClientRaisesNotSet) {
-  EXPECT_EQ(BorderError::kNotSet, -2147220480);
-  EXPECT_EQ(BorderError::kAmbiguous, -2147220479);
-  for (int16_t style = 0; style <= 8; ++style) {
-    CBorder3D border(k15);
-    border.setStyle3D(style);
-    expectBorderError(border, BorderError::kNotSet, "Canvas and/or Client Properties not set.");
-    EXPECT_EQ(border.Canvas(), nullptr);
-  }
-}
-
-TEST(CBorder3D, RefreshWithOnlyAClientAndStyle4To8ExceptFiveIsAmbiguous) {
-  for (int16_t style : {4, 6, 7, 8}) {
-    RecordingCanvas parent(kScalePixels);
-    RecordingCanvas inside(kScalePixels);
-    FixedClient client(1500, 1500, 3000, 1500, &parent);
-    client.surface = &inside;
-    CBorder3D border(k15);
-    border.setClient(&client);
-    border.setStyle3D(style);
-    expectBorderError(border, BorderError::kAmbiguous, "Canvas Property ambiguous.");
-    EXPECT_EQ(border.Canvas(), nullptr) << style;
-    EXPECT_TRUE(parent.untouched()) << style;
-    EXPECT_TRUE(inside.untouched()) << style;
-  }
-}
-
-TEST(CBorder3D, RefreshPicksTheClientsContainerForStyle3AndKeepsIt) {
-  RecordingCanvas parent;
-  RecordingCanvas inside;
-  FixedClient client(1500, 1500, 3000, 1500, &parent);
-  client.surface = &inside;
-  CBorder3D border(k15);
-  border.setClient(&client);
-  border.setStyle3D(3);
-  border.Refresh();
-  EXPECT_EQ(border.Canvas(), &parent);
-  EXPECT_EQ(parent.calls.size(), 2u);
-  EXPECT_TRUE(inside.untouched());
-  // The canvas stays set, so style 4 now needs no guessing.
-  border.setStyle3D(4);
-  border.Refresh();
-  EXPECT_EQ(parent.calls.size(), 2u + 12u);
-}
-
-TEST(CBorder3D, RefreshPicksTheClientItselfForStyle5) {
-  RecordingCanvas parent;
-  RecordingCanvas inside(kScalePixels);
-  FixedClient client(1500, 1500, 3000, 1500, &parent);
-  client.surface = &inside;
-  CBorder3D border(k15);
-  border.setClient(&client);
-  border.setStyle3D(5);
-  border.Refresh();
-  EXPECT_EQ(border.Canvas(), &inside);
-  EXPECT_TRUE(parent.untouched());
-  // A raised bevel on (0, 0)-(ScaleWidth - px, ScaleHeight - py); no inner bevel by default.
-  ASSERT_EQ(inside.calls.size(), 12u);
-  EXPECT_EQ(inside.calls[0], lineCall(0, 0, 2985, 0, kHighlight));
-  EXPECT_EQ(inside.calls[3], lineCall(2985, 0, 2985, 1500, kShadow));
-  EXPECT_EQ(inside.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
-}
-
-TEST(CBorder3D, AClientThatCannotGiveACanvasRaisesNotSet) {
-  for (int16_t style : {1, 5}) {
-    FixedClient client(1500, 1500, 3000, 1500);  // no container, not drawable
-    CBorder3D border(k15);
-    border.setClient(&client);
-    border.setStyle3D(style);
-    expectBorderError(border, BorderError::kNotSet, "Canvas and/or Client Properties not set.");
-    EXPECT_EQ(border.Canvas(), nullptr);
-  }
-}
-
-TEST(CBorder3D, StylesThatFrameTheClientNeedOneBeforeTouchingTheCanvas) {
-  for (int16_t style = 1; style <= 5; ++style) {
-    RecordingCanvas canvas;
-    CBorder3D border(k15);
-    border.setCanvas(&canvas);
-    border.setStyle3D(style);
-    expectBorderError(border, BorderError::kNotSet, "Canvas and/or Client Properties not set.");
-    EXPECT_TRUE(canvas.untouched()) << style;
-  }
-  RecordingCanvas canvas;
-  CBorder3D border(k15);
-  border.setCanvas(&canvas);
-  border.setActOnNone(true);
-  expectBorderError(border, BorderError::kNotSet, "Canvas and/or Client Properties not set.");
-  EXPECT_TRUE(canvas.untouched());
-}
-
-// The client of the worked examples: Left 1500, Top 1500, Width 3000, Height 1500 twips on a
-// canvas that starts in pixels; 15 twips per pixel; no canvas set.
-class ExampleClient : public ::testing::Test {
- protected:
-  ExampleClient() { border.setClient(&client); }
-
+// A border around the client of the worked examples (1500, 1500, 3000 x 1500 twips) on a
+// container that starts in pixels, or around the same rectangle given as Left/Top/Width/Height.
+struct Scene {
   RecordingCanvas canvas{kScalePixels};
+  RecordingCanvas inside{kScalePixels};
   FixedClient client{1500, 1500, 3000, 1500, &canvas};
+  FixedClient far{9000, 9000, 100, 100, &canvas};
   CBorder3D border{k15};
+  Scene() {
+    client.surface = &inside;
+    border.setClient(&client);
+  }
+  void ownRectangle() {
+    border.setLeft(1500);
+    border.setTop(1500);
+    border.setWidth(3000);
+    border.setHeight(1500);
+  }
 };
 
-TEST_F(ExampleClient, ThinSunkenLineByLine) {
-  border.setStyle3D(1);
-  border.Refresh();
-  expectCalls(canvas.calls, {
-                                outlineCall(1485, 1485, 4500, 3000, kShadow),
-                                lineCall(4500, 1485, 4500, 3015, kHighlight),
-                                lineCall(1485, 3000, 4515, 3000, kHighlight),
-                            });
-  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
+TEST(CBorder3D, NewObjectHasTheDocumentedDefaults) {
+  const CBorder3D b(k15);
+  EXPECT_EQ(std::tuple(b.Client(), b.Canvas(), b.Style3D(), b.BevelInner(), b.BevelOuter(),
+                       b.BevelWidth(), b.BorderWidth(), b.Left(), b.Top(), b.Width(), b.Height()),
+            std::tuple(nullptr, nullptr, 0, 0, 2, 3, 2, 0, 0, 0, 0));
+  EXPECT_EQ(std::tuple(b.Highlight(), b.Shadow(), b.Background(), b.ActOnNone()),
+            std::tuple(H, S, 0x8000000Fu, false));
+}
+
+TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
+  struct Case {
+    const char* what;
+    std::function<void(Scene&)> setUp;
+    std::vector<DrawCall> onCanvas, inside;
+  };
+  const Case cases[] = {
+      {"0 without erasing", [](Scene& s) { s.border.setStyle3D(0); }, {}, {}},
+      {"0 erasing",
+       [](Scene& s) {
+         s.border.setActOnNone(true);
+         s.border.setBackground(0x123456u);
+       },
+       {box(1485, 1485, 4500, 3000, 0x123456u)},
+       {}},
+      {"1 thin sunken",
+       [](Scene& s) { s.border.setStyle3D(1); },
+       {box(1485, 1485, 4500, 3000, S), ln(4500, 1485, 4500, 3015, H),
+        ln(1485, 3000, 4515, 3000, H)},
+       {}},
+      {"3 etched",
+       [](Scene& s) { s.border.setStyle3D(3); },
+       {box(1470, 1470, 4500, 3000, S), box(1485, 1485, 4515, 3015, H)},
+       {}},
+      {"4 bevels outside with a gap",
+       [](Scene& s) {
+         s.border.setCanvas(&s.canvas);
+         s.border.setStyle3D(4);
+         s.border.setBevelInner(1);
+       },
+       // n = 2 * 3 + 2 = 8: a raised bevel on (1380, 1380)-(4605, 3105), then 5 pixels in.
+       plus({ln(1380, 1380, 4605, 1380, H), ln(1380, 1380, 1380, 3105, H),
+             ln(1380, 3105, 4605, 3105, S), ln(4605, 1380, 4605, 3120, S),
+             ln(1395, 1395, 4590, 1395, H), ln(1395, 1395, 1395, 3090, H),
+             ln(1395, 3090, 4590, 3090, S), ln(4590, 1395, 4590, 3105, S),
+             ln(1410, 1410, 4575, 1410, H), ln(1410, 1410, 1410, 3075, H),
+             ln(1410, 3075, 4575, 3075, S), ln(4575, 1410, 4575, 3090, S)},
+            kLowered),
+       {}},
+      {"4 without an outer bevel hugs the client",
+       [](Scene& s) {
+         s.border.setCanvas(&s.canvas);
+         s.border.setStyle3D(4);
+         s.border.setBevelOuter(0);
+         s.border.setBevelInner(1);
+       },
+       kLowered,
+       {}},
+      {"4 with no bevels",
+       [](Scene& s) {
+         s.border.setCanvas(&s.canvas);
+         s.border.setStyle3D(4);
+         s.border.setBevelOuter(0);
+       },
+       {},
+       {}},
+      {"5 inside the client, on (0, 0)-(ScaleWidth - px, ScaleHeight - py)",
+       [](Scene& s) { s.border.setStyle3D(5); },
+       {},
+       {ln(0, 0, 2985, 0, H), ln(0, 0, 0, 1485, H), ln(0, 1485, 2985, 1485, S),
+        ln(2985, 0, 2985, 1500, S), ln(15, 15, 2970, 15, H), ln(15, 15, 15, 1470, H),
+        ln(15, 1470, 2970, 1470, S), ln(2970, 15, 2970, 1485, S), ln(30, 30, 2955, 30, H),
+        ln(30, 30, 30, 1455, H), ln(30, 1455, 2955, 1455, S), ln(2955, 30, 2955, 1470, S)}},
+      {"6 etched around its own rectangle, not the client's",
+       [](Scene& s) {
+         s.border.setClient(&s.far);
+         s.border.setCanvas(&s.canvas);
+         s.ownRectangle();
+         s.border.setStyle3D(6);
+       },
+       {box(1470, 1470, 4500, 3000, S), box(1485, 1485, 4515, 3015, H)},
+       {}},
+      {"7 lowered bevel around its own rectangle, no client",
+       [](Scene& s) {
+         s.border.setClient(nullptr);
+         s.border.setCanvas(&s.canvas);
+         s.ownRectangle();
+         s.border.setStyle3D(7);
+         s.border.setBevelOuter(0);
+         s.border.setBevelInner(1);
+       },
+       kLowered,
+       {}},
+      {"8 one-pixel raised bevel inside its own rectangle",
+       [](Scene& s) {
+         s.border.setCanvas(&s.canvas);
+         s.ownRectangle();
+         s.border.setStyle3D(8);
+         s.border.setBevelWidth(1);
+       },
+       {ln(1500, 1500, 4485, 1500, H), ln(1500, 1500, 1500, 2985, H), ln(1500, 2985, 4485, 2985, S),
+        ln(4485, 1500, 4485, 3000, S)},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene s;
+    c.setUp(s);
+    s.border.Refresh();
+    EXPECT_EQ(s.canvas.calls, c.onCanvas);
+    EXPECT_EQ(s.inside.calls, c.inside);
+    for (const RecordingCanvas* used : {&s.canvas, &s.inside}) {
+      for (const DrawCall& call : used->calls) {
+        EXPECT_EQ(call.scaleMode, kScaleTwips) << call;
+      }
+      EXPECT_EQ(used->ScaleMode(), kScalePixels);
+    }
+    const RecordingCanvas* picked = c.inside.empty() ? &s.canvas : &s.inside;
+    EXPECT_EQ(s.border.Canvas(), picked);  // a canvas found stays set
+    EXPECT_EQ(picked->scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
+  }
 }
 
 TEST(CBorder3D, ThinRaisedKeepsHorizontalAndVerticalPixelSizesApart) {
@@ -243,120 +192,162 @@ TEST(CBorder3D, ThinRaisedKeepsHorizontalAndVerticalPixelSizesApart) {
   border.setClient(&client);
   border.setStyle3D(2);
   border.Refresh();
-  expectCalls(canvas.calls, {
-                                outlineCall(1188, 990, 3600, 1600, kShadow),
-                                lineCall(1188, 990, 3612, 990, kHighlight),
-                                lineCall(1188, 990, 1188, 1610, kHighlight),
-                            });
+  EXPECT_EQ(canvas.calls,
+            (std::vector<DrawCall>{box(1188, 990, 3600, 1600, S), ln(1188, 990, 3612, 990, H),
+                                   ln(1188, 990, 1188, 1610, H)}));
+  const CBorder3D degenerate(TwipsPerPixel{0, -3});
+  EXPECT_EQ(degenerate.twipsPerPixelX(), 1);
+  EXPECT_EQ(degenerate.twipsPerPixelY(), 1);
+  const CBorder3D fromScreen;
+  EXPECT_EQ(fromScreen.twipsPerPixelX(), screenTwipsPerPixel().x);
+  EXPECT_GE(fromScreen.twipsPerPixelY(), 1);
 }
 
-// The lowered bevel, 3 pixels, on (1455, 1455)-(4530, 3030): rings i = 0, 1, 2.
-const std::vector<DrawCall> kLoweredAroundTheClient = {
-    lineCall(1455, 3030, 4530, 3030, kHighlight), lineCall(4530, 1455, 4530, 3045, kHighlight),
-    lineCall(1455, 1455, 4530, 1455, kShadow),    lineCall(1455, 1455, 1455, 3030, kShadow),
-    lineCall(1470, 3015, 4515, 3015, kHighlight), lineCall(4515, 1470, 4515, 3030, kHighlight),
-    lineCall(1470, 1470, 4515, 1470, kShadow),    lineCall(1470, 1470, 1470, 3015, kShadow),
-    lineCall(1485, 3000, 4500, 3000, kHighlight), lineCall(4500, 1485, 4500, 3015, kHighlight),
-    lineCall(1485, 1485, 4500, 1485, kShadow),    lineCall(1485, 1485, 1485, 3000, kShadow),
-};
-
-TEST_F(ExampleClient, BevelsOutsideWithAGapLineByLine) {
-  border.setCanvas(&canvas);
-  border.setStyle3D(4);
-  border.setBevelOuter(2);
-  border.setBevelInner(1);
-  border.setBevelWidth(3);
-  border.setBorderWidth(2);
-  border.Refresh();
-  // n = 2 * 3 + 2 = 8: a raised bevel on (1380, 1380)-(4605, 3105), then 5 pixels in.
-  std::vector<DrawCall> expected = {
-      lineCall(1380, 1380, 4605, 1380, kHighlight), lineCall(1380, 1380, 1380, 3105, kHighlight),
-      lineCall(1380, 3105, 4605, 3105, kShadow),    lineCall(4605, 1380, 4605, 3120, kShadow),
-      lineCall(1395, 1395, 4590, 1395, kHighlight), lineCall(1395, 1395, 1395, 3090, kHighlight),
-      lineCall(1395, 3090, 4590, 3090, kShadow),    lineCall(4590, 1395, 4590, 3105, kShadow),
-      lineCall(1410, 1410, 4575, 1410, kHighlight), lineCall(1410, 1410, 1410, 3075, kHighlight),
-      lineCall(1410, 3075, 4575, 3075, kShadow),    lineCall(4575, 1410, 4575, 3090, kShadow),
+TEST(CBorder3D, WhenItCannotTellWhereToPaintItRaisesAndTouchesNothing) {
+  enum Setup { kNothing, kClientInContainer, kClientAlone, kCanvasOnly, kCanvasErasing };
+  struct Case {
+    Setup setup;
+    std::vector<int16_t> styles;
+    int32_t number;
   };
-  expected.insert(expected.end(), kLoweredAroundTheClient.begin(), kLoweredAroundTheClient.end());
-  expectCalls(canvas.calls, expected);
+  const Case cases[] = {
+      {kNothing, {0, 1, 2, 3, 4, 5, 6, 7, 8}, BorderError::kNotSet},
+      // Styles 4, 6, 7, 8 do not say whether the client or its container is meant.
+      {kClientInContainer, {4, 6, 7, 8}, BorderError::kAmbiguous},
+      {kClientAlone, {1, 5}, BorderError::kNotSet},          // no container, cannot be drawn on
+      {kCanvasOnly, {1, 2, 3, 4, 5}, BorderError::kNotSet},  // these frame a client
+      {kCanvasErasing, {0}, BorderError::kNotSet},
+  };
+  EXPECT_EQ(BorderError::kNotSet, -2147220480);
+  EXPECT_EQ(BorderError::kAmbiguous, -2147220479);
+  for (const Case& c : cases) {
+    for (int16_t style : c.styles) {
+      SCOPED_TRACE(::testing::Message() << "setup " << c.setup << ", style " << style);
+      RecordingCanvas canvas(kScalePixels);
+      RecordingCanvas inside(kScalePixels);
+      FixedClient client(1500, 1500, 3000, 1500, c.setup == kClientAlone ? nullptr : &canvas);
+      client.surface = c.setup == kClientAlone ? nullptr : &inside;
+      CBorder3D border(k15);
+      if (c.setup == kClientInContainer || c.setup == kClientAlone) {
+        border.setClient(&client);
+      }
+      if (c.setup == kCanvasOnly || c.setup == kCanvasErasing) {
+        border.setCanvas(&canvas);
+      }
+      border.setActOnNone(c.setup == kCanvasErasing);
+      border.setStyle3D(style);
+      try {
+        border.Refresh();
+        ADD_FAILURE() << "Refresh did not throw";
+      } catch (const BorderError& e) {
+        EXPECT_EQ(e.number(), c.number);
+        EXPECT_EQ(e.source(), "CBorder3D");
+        EXPECT_EQ(e.description(), c.number == BorderError::kNotSet
+                                       ? "Canvas and/or Client Properties not set."
+                                       : "Canvas Property ambiguous.");
+      }
+      EXPECT_TRUE(canvas.untouched());
+      EXPECT_TRUE(inside.untouched());
+      if (c.setup != kCanvasOnly && c.setup != kCanvasErasing) {
+        EXPECT_EQ(border.Canvas(), nullptr);
+      }
+    }
+  }
 }
 
-TEST_F(ExampleClient, BevelsOutsideWithoutAnOuterBevelHugTheClient) {
-  border.setStyle3D(4);
-  border.setCanvas(&canvas);
-  border.setBevelOuter(0);
-  border.setBevelInner(1);
-  border.Refresh();
-  expectCalls(canvas.calls, kLoweredAroundTheClient);
-
-  canvas.calls.clear();
-  border.setBevelInner(0);
-  border.Refresh();
-  EXPECT_TRUE(canvas.calls.empty());
+TEST(CBorder3D, LeavingTheSixteenBitRangeStopsWhereItIsAndRestoresTheScaleMode) {
+  struct Case {
+    const char* what;
+    std::function<void(Scene&)> setUp;
+    std::vector<DrawCall> kept;  // empty: only the count below is checked
+    size_t count;
+    bool throws;
+  };
+  const Case cases[] = {
+      // x2 = 31000 + 1753 = 32753 fits, but the bottom line's end x2 + 15 = 32768 does not.
+      {"thin sunken at the edge",
+       [](Scene& s) {
+         s.client = FixedClient(31000, 1500, 1753, 1500, &s.canvas);
+         s.border.setStyle3D(1);
+       },
+       {box(30985, 1485, 32753, 3000, S), ln(32753, 1485, 32753, 3015, H)},
+       2,
+       true},
+      {"one pixel less fits",
+       [](Scene& s) {
+         s.client = FixedClient(31000, 1500, 1752, 1500, &s.canvas);
+         s.border.setStyle3D(1);
+       },
+       {box(30985, 1485, 32752, 3000, S), ln(32752, 1485, 32752, 3015, H),
+        ln(30985, 3000, 32767, 3000, H)},
+       3,
+       false},
+      // y2 = 30000 + 2725 - 15 + 3 * 15 = 32755; the right side ends at 32770.
+      {"inside a bevel the rings drawn stay",
+       [](Scene& s) {
+         s.border.setClient(nullptr);
+         s.border.setCanvas(&s.canvas);
+         s.border.setStyle3D(7);
+         s.border.setTop(30000);
+         s.border.setHeight(2725);
+         s.border.setWidth(300);
+       },
+       {ln(-45, 29955, 330, 29955, H), ln(-45, 29955, -45, 32755, H),
+        ln(-45, 32755, 330, 32755, S)},
+       3,
+       true},
+      {"a client beyond the range",
+       [](Scene& s) {
+         s.client = FixedClient(40000, 1500, 300, 300, &s.canvas);
+         s.border.setStyle3D(2);
+       },
+       {},
+       0,
+       true},
+      // n = 2 * 16000 + 2 = 32002 still fits; n * 15 does not; at 16383 n itself does not.
+      {"wide bevels",
+       [](Scene& s) {
+         s.border.setCanvas(&s.canvas);
+         s.border.setStyle3D(4);
+         s.border.setBevelInner(1);
+         s.border.setBevelWidth(16000);
+       },
+       {},
+       0,
+       true},
+      {"wider bevels",
+       [](Scene& s) {
+         s.border.setCanvas(&s.canvas);
+         s.border.setStyle3D(4);
+         s.border.setBevelWidth(16383);
+       },
+       {},
+       0,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene s;
+    c.setUp(s);
+    if (c.throws) {
+      try {
+        s.border.Refresh();
+        ADD_FAILURE() << "no overflow";
+      } catch (const OverflowError& e) {
+        EXPECT_NE(std::string(e.what()).find("CBorder3D"), std::string::npos) << e.what();
+      }
+    } else {
+      s.border.Refresh();
+    }
+    EXPECT_EQ(s.canvas.calls.size(), c.count);
+    if (!c.kept.empty()) {
+      EXPECT_EQ(s.canvas.calls, c.kept);
+    }
+    EXPECT_EQ(s.canvas.ScaleMode(), kScalePixels);
+  }
 }
 
-TEST(CBorder3D, StylesSixToEightUseTheirOwnRectangleNotTheClients) {
-  RecordingCanvas canvas;
-  FixedClient client(9000, 9000, 100, 100, &canvas);
-  CBorder3D border(k15);
-  border.setCanvas(&canvas);
-  border.setClient(&client);
-  border.setLeft(1500);
-  border.setTop(1500);
-  border.setWidth(3000);
-  border.setHeight(1500);
-
-  border.setStyle3D(6);
-  border.Refresh();
-  expectCalls(canvas.calls, {
-                                outlineCall(1470, 1470, 4500, 3000, kShadow),
-                                outlineCall(1485, 1485, 4515, 3015, kHighlight),
-                            });
-
-  canvas.calls.clear();
-  border.setStyle3D(7);
-  border.setBevelOuter(0);
-  border.setBevelInner(1);
-  border.Refresh();
-  expectCalls(canvas.calls, kLoweredAroundTheClient);
-
-  canvas.calls.clear();
-  border.setStyle3D(8);
-  border.setBevelOuter(2);
-  border.setBevelInner(0);
-  border.setBevelWidth(1);
-  border.Refresh();
-  expectCalls(canvas.calls, {
-                                lineCall(1500, 1500, 4485, 1500, kHighlight),
-                                lineCall(1500, 1500, 1500, 2985, kHighlight),
-                                lineCall(1500, 2985, 4485, 2985, kShadow),
-                                lineCall(4485, 1500, 4485, 3000, kShadow),
-                            });
-}
-
-TEST_F(ExampleClient, StyleZeroErasesOnlyWhenAskedAndAlwaysRestoresScaleMode) {
-  border.Refresh();
-  EXPECT_TRUE(canvas.calls.empty());
-  EXPECT_EQ(canvas.scaleModeReads, 1);
-  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
-
-  canvas.scaleModeWrites.clear();
-  border.setActOnNone(true);
-  border.Refresh();
-  expectCalls(canvas.calls, {outlineCall(1485, 1485, 4500, 3000, kBackground)});
-  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
-}
-
-TEST(CBorder3D, StyleZeroWithoutErasingNeedsNoClient) {
-  RecordingCanvas canvas(kScalePixels);
-  CBorder3D border(k15);
-  border.setCanvas(&canvas);
-  border.Refresh();
-  EXPECT_TRUE(canvas.calls.empty());
-  EXPECT_EQ(canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
-}
-
-TEST(CBorder3D, EveryStyleDrawsInTwipsAndLeavesScaleModeAsFound) {
+TEST(CBorder3D, EveryStyleInEveryScaleModeDrawsInTwipsAndPutsTheModeBack) {
   for (int16_t mode : {kScalePoints, kScalePixels, kScaleCharacters, kScaleCentimetres}) {
     for (int16_t style = 0; style <= 8; ++style) {
       RecordingCanvas canvas(mode);
@@ -365,8 +356,6 @@ TEST(CBorder3D, EveryStyleDrawsInTwipsAndLeavesScaleModeAsFound) {
       CBorder3D border(k15);
       border.setCanvas(&canvas);
       border.setClient(&client);
-      border.setLeft(1500);
-      border.setTop(1500);
       border.setWidth(3000);
       border.setHeight(1500);
       border.setStyle3D(style);
@@ -381,68 +370,31 @@ TEST(CBorder3D, EveryStyleDrawsInTwipsAndLeavesScaleModeAsFound) {
   }
 }
 
-TEST(CBorder3D, OverflowNearTheTopOfTheRangeStopsDrawingWhereItIs) {
-  // x2 = 31000 + 1753 = 32753 fits, but the bottom line's end x2 + 15 = 32768 does not.
-  RecordingCanvas canvas(kScalePixels);
-  FixedClient client(31000, 1500, 1753, 1500, &canvas);
-  CBorder3D border(k15);
-  border.setClient(&client);
-  border.setStyle3D(1);
-  EXPECT_THROW(border.Refresh(), OverflowError);
-  expectCalls(canvas.calls, {
-                                outlineCall(30985, 1485, 32753, 3000, kShadow),
-                                lineCall(32753, 1485, 32753, 3015, kHighlight),
-                            });
-  EXPECT_EQ(canvas.ScaleMode(), kScalePixels);
-
-  // One pixel less and everything fits.
-  canvas.calls.clear();
-  FixedClient fits(31000, 1500, 1752, 1500, &canvas);
-  border.setClient(&fits);
-  border.Refresh();
-  EXPECT_EQ(canvas.calls.size(), 3u);
-  EXPECT_EQ(canvas.calls[2], lineCall(30985, 3000, 32767, 3000, kHighlight));
-}
-
-TEST(CBorder3D, OverflowInsideABevelKeepsTheRingsAlreadyDrawn) {
-  RecordingCanvas canvas(kScalePixels);
-  CBorder3D border(k15);
-  border.setCanvas(&canvas);
-  border.setStyle3D(7);
-  border.setTop(30000);
-  border.setHeight(2725);  // y2 = 30000 + 2725 - 15 + 3 * 15 = 32755; the right side ends at 32770
-  border.setWidth(300);
-  try {
-    border.Refresh();
-    ADD_FAILURE() << "no overflow";
-  } catch (const OverflowError& e) {
-    EXPECT_NE(std::string(e.what()).find("CBorder3D"), std::string::npos) << e.what();
+TEST(CBorder3D, SettingsOutOfRangeAreIgnored) {
+  struct Case {
+    void (CBorder3D::*set)(int16_t);
+    int16_t (CBorder3D::*get)() const;
+    std::vector<int16_t> kept, ignored;
+  };
+  const Case cases[] = {
+      {&CBorder3D::setStyle3D, &CBorder3D::Style3D, {8, 0}, {9, -1}},
+      {&CBorder3D::setBevelInner, &CBorder3D::BevelInner, {2, 0}, {3, -1}},
+      {&CBorder3D::setBevelOuter, &CBorder3D::BevelOuter, {0, 1}, {3, -1}},
+      {&CBorder3D::setBevelWidth, &CBorder3D::BevelWidth, {1, 300}, {0, -4}},
+      {&CBorder3D::setBorderWidth, &CBorder3D::BorderWidth, {0, 7}, {-1}},
+  };
+  for (const Case& c : cases) {
+    CBorder3D border(k15);
+    for (int16_t value : c.kept) {
+      (border.*c.set)(value);
+      EXPECT_EQ((border.*c.get)(), value);
+    }
+    const int16_t last = c.kept.back();
+    for (int16_t value : c.ignored) {
+      (border.*c.set)(value);
+      EXPECT_EQ((border.*c.get)(), last) << "after " << value;
+    }
   }
-  ASSERT_EQ(canvas.calls.size(), 3u);
-  EXPECT_EQ(canvas.calls[2], lineCall(-45, 32755, 330, 32755, kShadow));
-  EXPECT_EQ(canvas.ScaleMode(), kScalePixels);
-}
-
-TEST(CBorder3D, AClientBeyondTheSixteenBitRangeOverflowsBeforeDrawing) {
-  RecordingCanvas canvas(kScalePixels);
-  FixedClient client(40000, 1500, 300, 300, &canvas);
-  CBorder3D border(k15);
-  border.setClient(&client);
-  border.setStyle3D(2);
-  EXPECT_THROW(border.Refresh(), OverflowError);
-  EXPECT_TRUE(canvas.calls.empty());
-  EXPECT_EQ(canvas.ScaleMode(), kScalePixels);
-}
-
-TEST_F(ExampleClient, WideBevelSettingsOverflowInsteadOfWrapping) {
-  border.setCanvas(&canvas);
-  border.setStyle3D(4);
-  border.setBevelInner(1);
-  border.setBevelWidth(16000);  // n = 2 * 16000 + 2 = 32002 still fits; n * 15 does not
-  EXPECT_THROW(border.Refresh(), OverflowError);
-  EXPECT_TRUE(canvas.calls.empty());
-  border.setBevelWidth(16383);  // 2 * 16383 + 2 = 32768: n itself does not fit
-  EXPECT_THROW(border.Refresh(), OverflowError);
 }
 
 }  // namespace

@@ -10,32 +10,28 @@ using browse::FormatFileSize;
 
 namespace {
 
-TEST(FormatFileSize, GroupsDigitsInThrees) {
-  const std::pair<long long, const char*> cases[] = {
-      {0, " bytes"},
-      {7, "7 bytes"},
-      {999, "999 bytes"},
-      {1000, "1,000 bytes"},
-      {48213, "48,213 bytes"},
-      {1234567, "1,234,567 bytes"},
-      {1234567890, "1,234,567,890 bytes"},
-      {2147483647, "2,147,483,647 bytes"},
-      {5000000000000LL, "5,000,000,000,000 bytes"},
-      {-1234, "-1,234 bytes"},
-      {LLONG_MIN, "-9,223,372,036,854,775,808 bytes"},
+TEST(FormatFileSize, GroupsDigitsInThreesWithTheSeparatorGiven) {
+  const struct {
+    long long bytes;
+    const char *separator, *text;
+  } cases[] = {
+      {0, ",", " bytes"},
+      {999, ",", "999 bytes"},
+      {1000, ",", "1,000 bytes"},
+      {1234567890, ",", "1,234,567,890 bytes"},
+      {5000000000000LL, ",", "5,000,000,000,000 bytes"},
+      {-1234, ",", "-1,234 bytes"},
+      {LLONG_MIN, ",", "-9,223,372,036,854,775,808 bytes"},
+      {1234567, ".", "1.234.567 bytes"},
+      {123, ".", "123 bytes"},
+      {1234567, "\xE2\x80\xAF",
+       "1\xE2\x80\xAF"
+       "234\xE2\x80\xAF"
+       "567 bytes"},
   };
-  for (const auto& [bytes, text] : cases) {
-    EXPECT_EQ(FormatFileSize(bytes, ","), text) << bytes;
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatFileSize(c.bytes, c.separator), c.text) << c.bytes;
   }
-}
-
-TEST(FormatFileSize, UsesTheSeparatorItIsGiven) {
-  EXPECT_EQ(FormatFileSize(1234567, "."), "1.234.567 bytes");
-  EXPECT_EQ(FormatFileSize(1234567, "\xE2\x80\xAF"),
-            "1\xE2\x80\xAF"
-            "234\xE2\x80\xAF"
-            "567 bytes");
-  EXPECT_EQ(FormatFileSize(123, "."), "123 bytes");
 }
 
 TEST(FormatFileSize, TakesTheSeparatorFromTheUsersLocale) {

@@ -14,32 +14,25 @@ TEST(AttributeLine, SizeThenPixelDimensions) {
   EXPECT_EQ(attributeLine(0, 1, 1), " bytes 1x1");
 }
 
-TEST(LoadPreview, GivesThePictureItsNaturalSizeAndFileLength) {
+TEST(LoadPreview, GivesTheNaturalSizeAndFileLengthDecodingLargePicturesSmaller) {
   testing::TempFolder folder;
   testing::writeJpeg(folder.path() / "wide.jpg", 64, 48);
   testing::writeGif(folder.path() / "small.gif", 32, 32);
-  const PreviewPicture jpeg = loadPreview(folder.path(), "wide.jpg");
-  ASSERT_TRUE(jpeg.ok) << jpeg.error.reason;
-  EXPECT_EQ(jpeg.width, 64);
-  EXPECT_EQ(jpeg.height, 48);
-  EXPECT_EQ(jpeg.picture.width, 64);
-  EXPECT_EQ(jpeg.fileSize, std::filesystem::file_size(folder.path() / "wide.jpg"));
-  const PreviewPicture gif = loadPreview(folder.path(), "small.gif");
-  ASSERT_TRUE(gif.ok) << gif.error.reason;
-  EXPECT_EQ(gif.width, 32);
-  EXPECT_EQ(gif.height, 32);
-}
-
-TEST(LoadPreview, ALargePictureIsDecodedSmallerButKeepsItsNaturalSize) {
-  testing::TempFolder folder;
   testing::writeJpeg(folder.path() / "large.jpg", 2000, 1600);
-  const PreviewPicture p = loadPreview(folder.path(), "large.jpg", 209, 145);
-  ASSERT_TRUE(p.ok) << p.error.reason;
-  EXPECT_EQ(p.width, 2000);
-  EXPECT_EQ(p.height, 1600);
-  EXPECT_LT(p.picture.width, 2000);
-  EXPECT_GE(p.picture.width, 2 * 209);
-  EXPECT_GE(p.picture.height, 2 * 145);
+  const struct {
+    const char* name;
+    int width, height, leastWidth, leastHeight, decodedWidth;
+  } cases[] = {{"wide.jpg", 64, 48, 0, 0, 64},
+               {"small.gif", 32, 32, 0, 0, 32},
+               {"large.jpg", 2000, 1600, 209, 145, 500}};  // 1/4 keeps twice the least size
+  for (const auto& c : cases) {
+    const PreviewPicture p = loadPreview(folder.path(), c.name, c.leastWidth, c.leastHeight);
+    ASSERT_TRUE(p.ok) << c.name << ": " << p.error.reason;
+    EXPECT_EQ(p.width, c.width) << c.name;
+    EXPECT_EQ(p.height, c.height) << c.name;
+    EXPECT_EQ(p.picture.width, c.decodedWidth) << c.name;
+    EXPECT_EQ(p.fileSize, std::filesystem::file_size(folder.path() / c.name)) << c.name;
+  }
 }
 
 TEST(LoadPreview, DamagedOrMissingFilesSayWhich) {

@@ -7,28 +7,12 @@
 import { chromium } from 'playwright-core';
 import { existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { join } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { check, chromiumOptions, finish, galleryFromArgs } from './gallery.mjs';
 
-const [folderArg, countArg] = process.argv.slice(2);
-if (!folderArg || !countArg) {
-  console.error('usage: node browser_test.mjs GALLERY_FOLDER PICTURE_COUNT');
-  process.exit(2);
-}
-const folder = resolve(folderArg);
-const pictureCount = Number(countArg);
-const pageNames = readdirSync(folder).filter((n) => /^Thumb\d{3,}\.html$/.test(n)).sort();
-const pageUrl = (name) => pathToFileURL(join(folder, name)).href;
-
-const failures = [];
-function check(ok, what) {
-  if (ok) {
-    console.log(`ok   ${what}`);
-  } else {
-    console.log(`FAIL ${what}`);
-    failures.push(what);
-  }
-}
+const { folder, pictureCount, pageNames, pageUrl } =
+  galleryFromArgs('node browser_test.mjs GALLERY_FOLDER PICTURE_COUNT');
 
 // The thumbnails of the page shown: every one complete, decoded, and at the size the page
 // gives for it. Returns how many there were.
@@ -71,20 +55,7 @@ function pageName(page) {
 const userDataDir = mkdtempSync(join(tmpdir(), 'vistrel-chromium-'));
 let context;
 try {
-  context = await chromium.launchPersistentContext(userDataDir, {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: [
-      '--headless',
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-    ],
-  });
+  context = await chromium.launchPersistentContext(userDataDir, chromiumOptions);
   const page = context.pages()[0] ?? (await context.newPage());
   page.on('requestfailed', (request) => {
     check(false, `request ${request.url()} failed: ${request.failure()?.errorText}`);
@@ -155,8 +126,4 @@ try {
   rmSync(userDataDir, { recursive: true, force: true });
 }
 
-if (failures.length > 0) {
-  console.log(`browser test: ${failures.length} check(s) failed`);
-  process.exit(1);
-}
-console.log('browser test: all checks passed');
+finish('browser test');

@@ -9,27 +9,13 @@
 // With SCREENSHOT_FOLDER the first page is saved there as modern-phone.png and
 // modern-desktop.png (both in CSS pixels). Exits 0 when every check passed, 1 otherwise.
 import { chromium } from 'playwright-core';
-import { readdirSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { check, chromiumOptions, finish, galleryFromArgs } from './gallery.mjs';
 
-const [folderArg, countArg, shotsArg] = process.argv.slice(2);
-if (!folderArg || !countArg) {
-  console.error('usage: node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]');
-  process.exit(2);
-}
-const folder = resolve(folderArg);
-const pictureCount = Number(countArg);
+const { pictureCount, rest: [shotsArg], pageNames, pageUrl } = galleryFromArgs(
+  'node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]');
 const axePath = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
-const pageNames = readdirSync(folder).filter((n) => /^Thumb\d{3,}\.html$/.test(n)).sort();
-const pageUrl = (name) => pathToFileURL(join(folder, name)).href;
-
-const failures = [];
-function check(ok, what) {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!ok) failures.push(what);
-}
 
 const screens = [
   { name: 'phone', width: 390, height: 844, scale: 3, mobile: true, shot: true },
@@ -156,12 +142,7 @@ async function checkScreen(browser, screen) {
 let browser;
 try {
   check(pageNames.length >= 2, `the gallery has at least two pages (${pageNames.length})`);
-  browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--no-first-run'],
-  });
+  browser = await chromium.launch(chromiumOptions);
   for (const screen of screens) {
     await checkScreen(browser, screen);
   }
@@ -171,8 +152,4 @@ try {
   await browser?.close();
 }
 
-if (failures.length > 0) {
-  console.log(`modern browser test: ${failures.length} check(s) failed`);
-  process.exit(1);
-}
-console.log('modern browser test: all checks passed');
+finish('modern browser test');

@@ -25,17 +25,6 @@ std::string cellLink(const ThumbInfo& thumb, std::string_view prefix) {
   return page.substr(start, page.find("\r\n", start) - start);
 }
 
-TEST(PageMarkup, CellOfAGifPicture) {
-  std::string page;
-  PrintColumn(page, {150, 113, "beach.gif", "48,213 bytes"}, "th_");
-  EXPECT_EQ(page,
-            "<TD ALIGN=\"Center\" VALIGN=\"Middle\"> <SMALL>\r\n"
-            "  <A HREF=\"beach.gif\"><IMG SRC=\"th_beach.jpg\" WIDTH=\"150\" HEIGHT=\"113\" "
-            "ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" ALT=\"beach.gif 48,213 bytes\"><BR>"
-            "beach.gif</A>\r\n"
-            "</SMALL></TD>\r\n");
-}
-
 TEST(PageMarkup, NameWithAmpersandQuotesAccentAndHash) {
   // Attribute positions (HREF, SRC, ALT) and the text position (caption) each get their own
   // escaping; the page stays pure ASCII.

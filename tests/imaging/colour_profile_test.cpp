@@ -254,39 +254,14 @@ TEST(ColourProfile, GreyPictures) {
 
 TEST(ColourProfile, CmykPictureWithItsProfile) {
   TempFolder folder;
-  struct Ink {
-    int c, m, y, k;
-    Rgb expected;
-  };
-  const Ink inks[] = {
-      {0, 0, 0, 0, {255, 255, 255}},   {0, 255, 255, 0, {255, 0, 0}},
-      {255, 0, 0, 0, {0, 255, 255}},   {0, 0, 0, 255, {0, 0, 0}},
-      {0, 128, 0, 0, {255, 127, 255}}, {64, 32, 200, 40, {161, 188, 46}},
-  };
-  const int w = 16 * static_cast<int>(std::size(inks));
+  const std::vector<std::array<int, 4>> inks = {{0, 0, 0, 0},   {0, 255, 255, 0},
+                                                {255, 0, 0, 0}, {0, 0, 0, 255},
+                                                {0, 128, 0, 0}, {64, 32, 200, 40}};
+  const std::vector<Rgb> expected = {{255, 255, 255}, {255, 0, 0},     {0, 255, 255},
+                                     {0, 0, 0},       {255, 127, 255}, {161, 188, 46}};
   const std::string profile = plainCmyk();
   for (const bool adobe : {true, false}) {
-    std::vector<uint8_t> cmyk(static_cast<size_t>(w) * 16 * 4);
-    for (int y = 0; y < 16; ++y) {
-      for (int x = 0; x < w; ++x) {
-        const Ink& ink = inks[x / 16];
-        const int values[4] = {ink.c, ink.m, ink.y, ink.k};
-        for (int i = 0; i < 4; ++i) {
-          cmyk[(static_cast<size_t>(y) * w + x) * 4 + i] =
-              static_cast<uint8_t>(adobe ? 255 - values[i] : values[i]);
-        }
-      }
-    }
-    vistrel::testing::JpegOptions options;
-    options.cmyk = true;
-    options.adobeMarker = adobe;
-    options.quality = 100;
-    const std::string jpeg =
-        vistrel::testing::libjpegEncode(vistrel::testing::blankPicture(w, 16), options, cmyk);
-    std::vector<Rgb> expected;
-    for (const Ink& ink : inks) {
-      expected.push_back(ink.expected);
-    }
+    const std::string jpeg = vistrel::testing::cmykPatchesJpeg(inks, adobe, false, 100);
     const std::string what = adobe ? "Adobe CMYK" : "plain CMYK";
     // The profile's grid is coarse (9 points an ink): a few steps off the exact products.
     expectPatches(load(folder.write(

@@ -85,30 +85,27 @@ TEST(DibSection, RowsArePaddedToFourBytes) {
   }
 }
 
-TEST(DibSection, SizesBeyond32BitsAreAnErrorNotAWrappedNumber) {
-  cDIBSection dib;
-  EXPECT_THROW(dib.Create(715827882, 1), OverflowError);   // 3 * w + 3 > 2^31 - 1
-  EXPECT_THROW(dib.Create(10000, 100000), OverflowError);  // 30000 * 100000 bytes
-  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
-  EXPECT_EQ(dib.hdc(), nullptr);
-  EXPECT_EQ(dib.hDib(), 0u);
-  EXPECT_EQ(dib.Width(), 0);
-  EXPECT_TRUE(dib.Create(3, 2));  // still usable
-}
-
-TEST(DibSection, RefusedSizesLeaveTheObjectEmpty) {
-  const int sizes[][2] = {{0, 0}, {0, 5}, {5, 0}, {-1, 5}, {5, -3}};
-  for (const auto& s : sizes) {
+TEST(DibSection, RefusedSizesLeaveTheObjectEmptyAndUsable) {
+  const struct {
+    int width, height;
+    bool overflows;  // beyond 32 bits: an error, not a wrapped number
+  } cases[] = {{0, 0, false},        {0, 5, false},  {5, 0, false},
+               {-1, 5, false},       {5, -3, false}, {715827882, 1, true},  // 3 * w + 3 > 2^31 - 1
+               {10000, 100000, true}};                                      // 30000 * 100000 bytes
+  for (const auto& c : cases) {
     cDIBSection dib;
     ASSERT_TRUE(dib.Create(4, 4));
-    EXPECT_FALSE(dib.Create(s[0], s[1])) << s[0] << " x " << s[1];
+    if (c.overflows) {
+      EXPECT_THROW(dib.Create(c.width, c.height), OverflowError);
+    } else {
+      EXPECT_FALSE(dib.Create(c.width, c.height)) << c.width << " x " << c.height;
+    }
     EXPECT_EQ(dib.hdc(), nullptr);
     EXPECT_EQ(dib.hDib(), 0u);
     EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
     // No size is reported for pixels that do not exist.
     EXPECT_EQ(dib.Width(), 0);
     EXPECT_EQ(dib.Height(), 0);
-    // And it can be created again afterwards.
     EXPECT_TRUE(dib.Create(2, 3));
     EXPECT_NE(dib.DIBSectionBitsPtr(), nullptr);
   }
@@ -139,28 +136,21 @@ TEST(DibSection, CreateTwiceDescribesOnlyTheNewBitmap) {
   dib.PaintPicture(canvas.dc);
   EXPECT_EQ(canvas.at(6, 1), bgr(1, 2, 3));
 
-  dib.ClearUp();
-  EXPECT_EQ(dib.hDib(), 0u);
-  EXPECT_EQ(dib.hdc(), nullptr);
-  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
-  EXPECT_EQ(dib.Width(), 0);
-}
-
-TEST(DibSection, CreateDibRefusesToReplacePixelsStillHeld) {
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(3, 3));
+  // CreateDIB does not replace pixels still held; without them it makes no surface.
   uint8_t* bits = dib.DIBSectionBitsPtr();
   cDIBSection::Handle handle = 99;
   EXPECT_FALSE(dib.CreateDIB(dib.hdc(), 5, 5, handle));
   EXPECT_EQ(handle, 0u);
   EXPECT_EQ(dib.DIBSectionBitsPtr(), bits);
-  EXPECT_EQ(dib.Width(), 3);
-
-  cDIBSection bare;
-  EXPECT_TRUE(bare.CreateDIB(nullptr, 5, 2, handle));
-  EXPECT_EQ(handle, bare.hDib());
-  EXPECT_NE(bare.DIBSectionBitsPtr(), nullptr);
-  EXPECT_EQ(bare.hdc(), nullptr);  // no surface until Create
+  dib.ClearUp();
+  EXPECT_EQ(dib.hDib(), 0u);
+  EXPECT_EQ(dib.hdc(), nullptr);
+  EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
+  EXPECT_EQ(dib.Width(), 0);
+  EXPECT_TRUE(dib.CreateDIB(nullptr, 5, 2, handle));
+  EXPECT_EQ(handle, dib.hDib());
+  EXPECT_NE(dib.DIBSectionBitsPtr(), nullptr);
+  EXPECT_EQ(dib.hdc(), nullptr);  // no surface until Create
 }
 
 TEST(DibSection, BlitsWithNegativeSizesCopyExactlyTheBitmap) {
@@ -262,32 +252,24 @@ TEST(DibSection, MovingKeepsThePixelsWhereTheyAre) {
   EXPECT_EQ(dib.Width(), 0);
 }
 
-TEST(DibSection, CopyToClipboardAsDibOnlyExplains) {
-  RecordingNotifier notifier;
-  cDIBSection dib(&notifier);
-  ASSERT_TRUE(dib.Create(3, 2));
-  QGuiApplication::clipboard()->clear();
-  EXPECT_FALSE(dib.CopyToClipboard());
-  ASSERT_EQ(notifier.messages.size(), 1u);
-  EXPECT_EQ(notifier.messages[0],
-            "I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!");
-  EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
-}
-
-TEST(DibSection, CopyToClipboardAsBitmapPutsThePictureThere) {
+TEST(DibSection, CopyToClipboardOnlyAsABitmap) {
   RecordingNotifier notifier;
   cDIBSection dib(&notifier);
   ASSERT_TRUE(dib.Create(5, 3));
   fillByPosition(dib);
+  QGuiApplication::clipboard()->clear();
+  EXPECT_FALSE(dib.CopyToClipboard());  // as a DIB it only explains
+  EXPECT_EQ(notifier.messages, std::vector<std::string>{"I don't know how to put a DIB on the "
+                                                        "clipboard! Copy as bitmap instead!!!"});
+  EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
+
   ASSERT_TRUE(dib.CopyToClipboard(false));
-  EXPECT_TRUE(notifier.messages.empty());
+  EXPECT_EQ(notifier.messages.size(), 1u);
   const QImage image = QGuiApplication::clipboard()->image();
   ASSERT_EQ(image.size(), QSize(5, 3));
   EXPECT_EQ(image.pixelColor(4, 0), QColor(7, 0, 4));  // red 7, green = top row 0, blue = x
   EXPECT_EQ(image.pixelColor(0, 2), QColor(7, 2, 0));
-
-  cDIBSection empty(&notifier);
-  EXPECT_FALSE(empty.CopyToClipboard(false));
+  EXPECT_FALSE(cDIBSection(&notifier).CopyToClipboard(false));
 }
 
 TEST(DeviceContext, RasterOperationsCombineBytes) {

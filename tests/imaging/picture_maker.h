@@ -5,6 +5,7 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -165,6 +166,24 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   std::string bytes(reinterpret_cast<const char*>(out), size);
   std::free(out);
   return bytes;
+}
+
+// A JPEG of 16 x 16 patches, one per ink (C, M, Y, K; 255 is full ink), stored as CMYK or YCCK,
+// with the inks inverted under an Adobe marker as Photoshop writes them.
+inline std::string cmykPatchesJpeg(const std::vector<std::array<int, 4>>& inks, bool adobe,
+                                   bool ycck, int quality) {
+  const int w = 16 * static_cast<int>(inks.size());
+  std::vector<uint8_t> cmyk(static_cast<size_t>(w) * 16 * 4);
+  for (size_t i = 0; i < cmyk.size(); ++i) {
+    const int ink = inks[i / 4 % static_cast<size_t>(w) / 16][i % 4];
+    cmyk[i] = static_cast<uint8_t>(adobe ? 255 - ink : ink);
+  }
+  JpegOptions options;
+  options.cmyk = true;
+  options.ycck = ycck;
+  options.adobeMarker = adobe;
+  options.quality = quality;
+  return libjpegEncode(blankPicture(w, 16), options, cmyk);
 }
 
 // An APP1 EXIF segment holding only the orientation tag, in either byte order.

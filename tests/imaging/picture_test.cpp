@@ -56,22 +56,63 @@ Picture filled(int width, int height, Bgr colour) {
 
 constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kWhite{255, 255, 255};
 
-TEST(PictureLoad, BaselineJpegFullSizeAndColours) {
+TEST(PictureLoad, JpegVariantsGiveTheirSizeAndColours) {
+  JpegOptions greyOptions;
+  greyOptions.grey = true;
+  greyOptions.progressive = true;
+  JpegOptions luma42;  // TurboJPEG cannot name a luma sampling of 4 x 2
+  luma42.lumaH = 4;
+  luma42.lumaV = 2;
+  luma42.quality = 95;
+  const Bgr colour{40, 160, 220};
+  const std::string sampled = testing::libjpegEncode(filled(100, 60, colour), luma42);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int least, width, height, loadedWidth;
+    Bgr colour;
+  };
+  const Case cases[] = {
+      {"baseline 4:4:4",
+       testing::tjEncode(filled(64, 40, {30, 120, 200}), 95, TJSAMP_444),
+       0,
+       64,
+       40,
+       64,
+       {30, 120, 200}},
+      {"grey",
+       testing::tjEncode(filled(40, 30, {90, 90, 90}), 95, TJSAMP_GRAY),
+       0,
+       40,
+       30,
+       40,
+       {90, 90, 90}},
+      {"progressive grey",
+       testing::libjpegEncode(filled(40, 30, {170, 170, 170}), greyOptions),
+       0,
+       40,
+       30,
+       40,
+       {170, 170, 170}},
+      {"luma 4 x 2", sampled, 0, 100, 60, 100, colour},
+      {"luma 4 x 2 shrunk", sampled, 10, 100, 60, 50, colour},  // 1/2 keeps both sides >= 20
+  };
   TempFolder folder;
-  const Picture source = filled(64, 40, {30, 120, 200});
-  const auto file = folder.write("plain.jpg", testing::tjEncode(source, 95, TJSAMP_444));
-  const ProbeResult probed = probe(file);
-  ASSERT_TRUE(probed.ok) << probed.error.reason;
-  EXPECT_EQ(probed.info.format, PictureFormat::Jpeg);
-  EXPECT_EQ(probed.info.width, 64);
-  EXPECT_EQ(probed.info.height, 40);
-  const LoadResult loaded = load(file);
-  ASSERT_TRUE(loaded.ok) << loaded.error.reason;
-  EXPECT_TRUE(loaded.warning.empty());
-  EXPECT_EQ(loaded.picture.width, 64);
-  EXPECT_EQ(loaded.picture.height, 40);
-  EXPECT_EQ(loaded.picture.stride, 64 * 3);
-  expectNear(meanAround(loaded.picture, 32, 20), {30, 120, 200}, 3, "BGR order");
+  for (const Case& c : cases) {
+    const auto file = folder.write("v.jpg", c.bytes);
+    const ProbeResult probed = probe(file);
+    ASSERT_TRUE(probed.ok) << c.what << ": " << probed.error.reason;
+    EXPECT_EQ(probed.info.format, PictureFormat::Jpeg);
+    EXPECT_EQ(probed.info.width, c.width) << c.what;
+    EXPECT_EQ(probed.info.height, c.height) << c.what;
+    const LoadResult loaded = load(file, c.least, c.least);
+    ASSERT_TRUE(loaded.ok) << c.what << ": " << loaded.error.reason;
+    EXPECT_TRUE(loaded.warning.empty()) << c.what;
+    EXPECT_EQ(loaded.picture.width, c.loadedWidth) << c.what;
+    EXPECT_EQ(loaded.picture.stride, 3 * c.loadedWidth) << c.what;
+    expectNear(meanAround(loaded.picture, loaded.picture.width / 2, loaded.picture.height / 2),
+               c.colour, 3, c.what);
+  }
 }
 
 // An upright picture with red, green, blue and white quarters (left to right, top to bottom)
@@ -123,87 +164,23 @@ TEST(PictureLoad, ExifOrientationsTurnPixelsAndSize) {
   }
 }
 
-TEST(PictureLoad, GreyscaleJpeg) {
-  TempFolder folder;
-  const auto viaTurbo =
-      folder.write("g1.jpg", testing::tjEncode(filled(40, 30, {90, 90, 90}), 95, TJSAMP_GRAY));
-  JpegOptions options;
-  options.grey = true;
-  options.progressive = true;
-  const auto viaLibjpeg =
-      folder.write("g2.jpg", testing::libjpegEncode(filled(40, 30, {170, 170, 170}), options));
-  for (const auto& [file, level] : {std::pair{viaTurbo, 90}, std::pair{viaLibjpeg, 170}}) {
-    const LoadResult loaded = load(file);
-    ASSERT_TRUE(loaded.ok) << loaded.error.reason;
-    EXPECT_EQ(loaded.picture.width, 40);
-    expectNear(meanAround(loaded.picture, 20, 15), {level, level, level}, 2, file.string());
-  }
-}
-
-// TurboJPEG cannot name a luma sampling of 4 x 2; the loader reads it all the same.
-TEST(PictureLoad, UnusualColourSampling) {
-  TempFolder folder;
-  JpegOptions options;
-  options.lumaH = 4;
-  options.lumaV = 2;
-  options.quality = 95;
-  const auto file =
-      folder.write("s42.jpg", testing::libjpegEncode(filled(100, 60, {40, 160, 220}), options));
-  for (const int least : {0, 10}) {
-    const LoadResult loaded = load(file, least, least);
-    ASSERT_TRUE(loaded.ok) << loaded.error.reason;
-    EXPECT_EQ(loaded.picture.width, least ? 50 : 100);  // 1/2 keeps both sides >= 20
-    expectNear(meanAround(loaded.picture, loaded.picture.width / 2, loaded.picture.height / 2),
-               {40, 160, 220}, 3, "4 x 2 sampling");
-  }
-}
-
 // CMYK as Photoshop writes it (Adobe marker, inks inverted: 255 is no ink) and plain CMYK,
 // both as CMYK and as YCCK.
 TEST(PictureLoad, CmykAndYcckJpegs) {
-  struct Ink {
-    int c, m, y, k;
-    Bgr expected;
-  };
-  const Ink inks[] = {
-      {255, 0, 0, 0, {255, 255, 0}},    // cyan
-      {0, 255, 255, 0, {0, 0, 255}},    // red
-      {0, 0, 0, 255, {0, 0, 0}},        // black
-      {0, 0, 0, 0, {255, 255, 255}},    // paper
-      {0, 128, 0, 0, {255, 127, 255}},  // half magenta
-  };
+  const std::vector<std::array<int, 4>> inks = {
+      {255, 0, 0, 0}, {0, 255, 255, 0}, {0, 0, 0, 255}, {0, 0, 0, 0}, {0, 128, 0, 0}};
+  const Bgr expected[] = {{255, 255, 0}, {0, 0, 255}, {0, 0, 0}, {255, 255, 255}, {255, 127, 255}};
   TempFolder folder;
-  for (const bool adobe : {true, false}) {
-    for (const bool ycck : {false, true}) {
-      if (ycck && !adobe) {
-        continue;  // YCCK needs the Adobe marker to be recognised at all
-      }
-      const int w = 16 * static_cast<int>(std::size(inks)), h = 16;
-      std::vector<uint8_t> cmyk(static_cast<size_t>(w) * h * 4);
-      for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-          const Ink& ink = inks[x / 16];
-          uint8_t* p = &cmyk[(static_cast<size_t>(y) * w + x) * 4];
-          const int values[4] = {ink.c, ink.m, ink.y, ink.k};
-          for (int i = 0; i < 4; ++i) {
-            p[i] = static_cast<uint8_t>(adobe ? 255 - values[i] : values[i]);
-          }
-        }
-      }
-      JpegOptions options;
-      options.cmyk = true;
-      options.ycck = ycck;
-      options.adobeMarker = adobe;
-      options.quality = 98;
-      const auto file =
-          folder.write("cmyk.jpg", testing::libjpegEncode(blankPicture(w, h), options, cmyk));
-      const LoadResult loaded = load(file);
-      const std::string what = std::string(adobe ? "Adobe " : "plain ") + (ycck ? "YCCK" : "CMYK");
-      ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
-      for (size_t i = 0; i < std::size(inks); ++i) {
-        expectNear(meanAround(loaded.picture, 16 * static_cast<int>(i) + 8, 8), inks[i].expected, 4,
-                   what + " ink " + std::to_string(i));
-      }
+  // YCCK needs the Adobe marker to be recognised at all.
+  const std::pair<bool, bool> variants[] = {{true, false}, {true, true}, {false, false}};
+  for (const auto& [adobe, ycck] : variants) {
+    const auto file = folder.write("cmyk.jpg", testing::cmykPatchesJpeg(inks, adobe, ycck, 98));
+    const LoadResult loaded = load(file);
+    const std::string what = std::string(adobe ? "Adobe " : "plain ") + (ycck ? "YCCK" : "CMYK");
+    ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
+    for (size_t i = 0; i < inks.size(); ++i) {
+      expectNear(meanAround(loaded.picture, 16 * static_cast<int>(i) + 8, 8), expected[i], 4,
+                 what + " ink " + std::to_string(i));
     }
   }
 }
@@ -231,7 +208,7 @@ TEST(PictureLoad, ShrinkFactorChoice) {
   }
 }
 
-TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndHonoursOrientation) {
+TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndSizesByTheShownOrientation) {
   TempFolder folder;
   const auto file = folder.write("wide.jpg", testing::tjEncode(photoLike(1600, 400, 3)));
   const LoadResult shrunk = load(file, 100, 25);
@@ -241,20 +218,8 @@ TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndHonoursOrientation) {
   EXPECT_EQ(shrunk.picture.width, 200);  // 1/8
   EXPECT_EQ(shrunk.picture.height, 50);
 
-  // Stored 1600 x 400, shown 400 x 1600: the least size is in the shown orientation.
-  const auto turned = folder.write(
-      "turned.jpg",
-      testing::withSegment(testing::tjEncode(photoLike(1600, 400, 3)), testing::exifSegment(6)));
-  const LoadResult upright = load(turned, 50, 200);
-  ASSERT_TRUE(upright.ok);
-  EXPECT_EQ(upright.info.width, 400);
-  EXPECT_EQ(upright.info.height, 1600);
-  EXPECT_EQ(upright.picture.width, 100);  // 1/4 keeps 100 x 400
-  EXPECT_EQ(upright.picture.height, 400);
-}
-
-TEST(PictureLoad, LoadFittedSizesTheDecodeByTheShownSize) {
-  TempFolder folder;
+  // Stored 1600 x 400, shown 400 x 1600: the least size is in the shown orientation, and
+  // loadFitted is asked with the shown size.
   const auto turned = folder.write(
       "turned.jpg",
       testing::withSegment(testing::tjEncode(photoLike(1600, 400, 3)), testing::exifSegment(6)));
@@ -266,11 +231,13 @@ TEST(PictureLoad, LoadFittedSizesTheDecodeByTheShownSize) {
   ASSERT_TRUE(fitted.ok);
   EXPECT_EQ(seen.width, 400);
   EXPECT_EQ(seen.height, 1600);
-  const LoadResult separate = load(turned, 50, 200);
-  ASSERT_TRUE(separate.ok);
-  EXPECT_EQ(fitted.picture.width, separate.picture.width);
-  EXPECT_EQ(fitted.picture.height, separate.picture.height);
-  EXPECT_EQ(fitted.picture.bgr, separate.picture.bgr);
+  const LoadResult upright = load(turned, 50, 200);
+  ASSERT_TRUE(upright.ok);
+  EXPECT_EQ(upright.info.width, 400);
+  EXPECT_EQ(upright.info.height, 1600);
+  EXPECT_EQ(upright.picture.width, 100);  // 1/4 keeps 100 x 400
+  EXPECT_EQ(upright.picture.height, 400);
+  EXPECT_EQ(fitted.picture.bgr, upright.picture.bgr);
 
   // A file whose size cannot be read never reaches the sizing function.
   bool asked = false;
@@ -402,12 +369,18 @@ TEST(PictureLoad, GifFirstImageAndTransparency) {
   }
   testing::GifFrame second{0, 0, 20, 10, std::vector<uint8_t>(200, 2), -1};
   const auto file = folder.write("anim.gif", testing::gifFile(20, 10, palette, {first, second}));
+  // Transparent pixels take the window's base colour, as it is when the picture is loaded.
+  const QPalette saved = QGuiApplication::palette();
+  QPalette dark = saved;
+  dark.setColor(QPalette::Base, QColor(10, 20, 30));
+  QGuiApplication::setPalette(dark);
+  const LoadResult loaded = load(file, 5, 5);
+  QGuiApplication::setPalette(saved);
   const ProbeResult probed = probe(file);
   ASSERT_TRUE(probed.ok) << probed.error.reason;
   EXPECT_EQ(probed.info.format, PictureFormat::Gif);
   EXPECT_EQ(probed.info.width, 20);
   EXPECT_EQ(probed.info.height, 10);
-  const LoadResult loaded = load(file, 5, 5);
   ASSERT_TRUE(loaded.ok) << loaded.error.reason;
   ASSERT_EQ(loaded.picture.width, 20);
   ASSERT_EQ(loaded.picture.height, 10);
@@ -417,27 +390,10 @@ TEST(PictureLoad, GifFirstImageAndTransparency) {
   const uint8_t* green = loaded.picture.row(5) + 3 * 12;
   EXPECT_EQ(green[1], 255);
   EXPECT_EQ(green[2], 0);
-  const QColor base = QGuiApplication::palette().color(QPalette::Base);
   const uint8_t* clear = loaded.picture.row(5) + 3 * 17;
-  EXPECT_EQ(clear[0], base.blue());
-  EXPECT_EQ(clear[1], base.green());
-  EXPECT_EQ(clear[2], base.red());
-}
-
-TEST(PictureLoad, GifBackgroundFollowsThePalette) {
-  const QPalette saved = QGuiApplication::palette();
-  QPalette dark = saved;
-  dark.setColor(QPalette::Base, QColor(10, 20, 30));
-  QGuiApplication::setPalette(dark);
-  TempFolder folder;
-  testing::GifFrame frame{0, 0, 4, 4, std::vector<uint8_t>(16, 0), 0};
-  const LoadResult loaded =
-      load(folder.write("t.gif", testing::gifFile(4, 4, {0xFFFFFF}, {frame})));
-  QGuiApplication::setPalette(saved);
-  ASSERT_TRUE(loaded.ok) << loaded.error.reason;
-  EXPECT_EQ(loaded.picture.row(1)[3], 30);
-  EXPECT_EQ(loaded.picture.row(1)[4], 20);
-  EXPECT_EQ(loaded.picture.row(1)[5], 10);
+  EXPECT_EQ(clear[0], 30);
+  EXPECT_EQ(clear[1], 20);
+  EXPECT_EQ(clear[2], 10);
 }
 
 // The natural size a probe reports is the size the decoded first image has.

@@ -34,122 +34,76 @@ std::vector<uint8_t> blueRow(const cDIBSection& dib, int memoryRow) {
   return out;
 }
 
-TEST(Resample, TheSameSizeIsAnExactCopy) {
-  cDIBSection source;
-  ASSERT_TRUE(source.Create(5, 3));
-  source.RandomiseBits(false);
-  auto copy = source.Resample(3, 5);
-  ASSERT_TRUE(copy);
-  ASSERT_NE(copy->DIBSectionBitsPtr(), source.DIBSectionBitsPtr());
-  for (int row = 0; row < 3; ++row) {
-    EXPECT_EQ(std::memcmp(dibPixel(*copy, 0, row), dibPixel(source, 0, row), 15), 0) << row;
-  }
-}
-
-TEST(Resample, HeightComesFirst) {
-  cDIBSection source;
-  ASSERT_TRUE(source.Create(10, 10));
-  auto result = source.Resample(100, 50);
-  ASSERT_TRUE(result);
-  EXPECT_EQ(result->Width(), 50);
-  EXPECT_EQ(result->Height(), 100);
-}
-
-TEST(Resample, TwoByTwoToFourByOneInterpolatesAcross) {
-  const cDIBSection source = blueRows({{0, 255}, {0, 255}});
-  auto result = source.Resample(1, 4);
-  ASSERT_TRUE(result);
-  // 0.25 * 255 = 63.75 -> 64; 127.5 -> 128 (halves to even); 191.25 -> 191.
-  EXPECT_EQ(blueRow(*result, 0), (std::vector<uint8_t>{0, 64, 128, 191}));
-  EXPECT_EQ(dibPixel(*result, 3, 0)[1], 10);
-  EXPECT_EQ(dibPixel(*result, 3, 0)[2], 20);
-}
-
-TEST(Resample, TwoByTwoToFourByFourStepsAQuarterAtATime) {
-  // Blue runs across (0 left, 200 right), green up (0 bottom, 100 top): every destination
-  // pixel shows its fractions fx and fy of 0, 0.25, 0.5, 0.75, all from the first source pixel.
-  cDIBSection source;
-  ASSERT_TRUE(source.Create(2, 2));
-  for (int r = 0; r < 2; ++r) {
-    for (int x = 0; x < 2; ++x) {
-      setDibPixel(source, x, r, static_cast<uint8_t>(200 * x), static_cast<uint8_t>(100 * r), 9);
-    }
-  }
-  auto result = source.Resample(4, 4);
-  ASSERT_TRUE(result);
-  for (int r = 0; r < 4; ++r) {
-    for (int x = 0; x < 4; ++x) {
-      const uint8_t* p = dibPixel(*result, x, r);
-      EXPECT_EQ(p[0], 50 * x) << x << "," << r;
-      EXPECT_EQ(p[1], 25 * r) << x << "," << r;
-      EXPECT_EQ(p[2], 9);
-    }
-  }
-}
-
-TEST(Resample, RoundsAfterEachPass) {
-  // Column 0 runs 0 -> 1 upwards and column 1 runs 2 -> 3; halfway up (fy = 0.5) the vertical
-  // pass gives 0.5 -> 0 and 2.5 -> 2 (halves to even) before the horizontal one. Rounding only
-  // at the end would give 0, 1, 2, 2 on that row.
-  const cDIBSection source = blueRows({{0, 2}, {1, 3}});
-  auto result = source.Resample(2, 4);
-  ASSERT_TRUE(result);
-  EXPECT_EQ(blueRow(*result, 0), (std::vector<uint8_t>{0, 0, 1, 2}));  // fy = 0: 0, .5, 1, 1.5
-  EXPECT_EQ(blueRow(*result, 1), (std::vector<uint8_t>{0, 0, 1, 2}));  // 0, .5, 1, 1.5 again
-}
-
-TEST(Resample, ScaleDividesByTheDestinationSize) {
-  // xScale = (3 - 1) / 2 = 1: the second destination column samples source column 1, not 2.
-  const cDIBSection source = blueRows({{0, 100, 200}, {0, 100, 200}});
-  auto result = source.Resample(2, 2);
-  ASSERT_TRUE(result);
-  EXPECT_EQ(blueRow(*result, 0), (std::vector<uint8_t>{0, 100}));
-  EXPECT_EQ(blueRow(*result, 1), (std::vector<uint8_t>{0, 100}));
-}
-
-TEST(Resample, AUniformPictureStaysUniform) {
-  cDIBSection source;
-  ASSERT_TRUE(source.Create(37, 23));
-  for (int r = 0; r < 23; ++r) {
-    for (int x = 0; x < 37; ++x) {
-      setDibPixel(source, x, r, 77, 128, 201);
-    }
-  }
-  for (const auto& size : {std::pair{5, 3}, std::pair{101, 77}, std::pair{37, 9}}) {
-    auto result = source.Resample(size.second, size.first);
-    ASSERT_TRUE(result);
-    for (int r = 0; r < result->Height(); ++r) {
-      for (int x = 0; x < result->Width(); ++x) {
-        const uint8_t* p = dibPixel(*result, x, r);
-        ASSERT_EQ(p[0], 77);
-        ASSERT_EQ(p[1], 128);
-        ASSERT_EQ(p[2], 201);
+TEST(Resample, InterpolatesEachPassAndRoundsHalvesToEven) {
+  struct Case {
+    const char* what;
+    std::vector<std::vector<uint8_t>> source;  // blue by memory row
+    int height, width;
+    std::vector<std::vector<uint8_t>> expected;
+  };
+  const Case cases[] = {
+      {"the same size is a copy", {{1, 2, 3}, {4, 5, 6}}, 2, 3, {{1, 2, 3}, {4, 5, 6}}},
+      // 0.25 * 255 = 63.75 -> 64; 127.5 -> 128; 191.25 -> 191.
+      {"across", {{0, 255}, {0, 255}}, 1, 4, {{0, 64, 128, 191}}},
+      {"a quarter at a time",
+       {{0, 200}, {100, 100}},
+       4,
+       4,
+       {{0, 50, 100, 150}, {25, 62, 100, 138}, {50, 75, 100, 125}, {75, 88, 100, 112}}},
+      // Halfway up the vertical pass gives 0.5 -> 0 and 2.5 -> 2 before the horizontal one;
+      // rounding only at the end would give 0, 1, 2, 2 on that row.
+      {"rounds after each pass", {{0, 2}, {1, 3}}, 2, 4, {{0, 0, 1, 2}, {0, 0, 1, 2}}},
+      // xScale = (3 - 1) / 2 = 1: the second column samples source column 1, not 2.
+      {"scale divides by the destination size",
+       {{0, 100, 200}, {0, 100, 200}},
+       2,
+       2,
+       {{0, 100}, {0, 100}}},
+      {"a one-pixel source at its own size", {{5}, {6}, {7}}, 3, 1, {{5}, {6}, {7}}},
+  };
+  for (const Case& c : cases) {
+    const cDIBSection source = blueRows(c.source);
+    auto result = source.Resample(c.height, c.width);  // height comes first
+    ASSERT_TRUE(result) << c.what;
+    ASSERT_NE(result->DIBSectionBitsPtr(), source.DIBSectionBitsPtr());
+    ASSERT_EQ(result->Width(), c.width) << c.what;
+    ASSERT_EQ(result->Height(), c.height) << c.what;
+    for (int r = 0; r < c.height; ++r) {
+      EXPECT_EQ(blueRow(*result, r), c.expected[r]) << c.what << ", row " << r;
+      for (int x = 0; x < c.width; ++x) {
+        EXPECT_EQ(dibPixel(*result, x, r)[1], 10);
+        EXPECT_EQ(dibPixel(*result, x, r)[2], 20);
       }
-      for (int pad = 3 * result->Width(); pad < result->BytesPerScanLine(); ++pad) {
-        ASSERT_EQ(dibPixel(*result, 0, r)[pad], 0) << "padding";
+      for (int pad = 3 * c.width; pad < result->BytesPerScanLine(); ++pad) {
+        ASSERT_EQ(dibPixel(*result, 0, r)[pad], 0) << c.what << ": padding";
       }
     }
   }
 }
 
-TEST(Resample, OnePixelSourcesHaveNoNeighbourToInterpolateWith) {
+TEST(Resample, RefusesWhatItCannotInterpolate) {
   const cDIBSection oneWide = blueRows({{5}, {6}, {7}});
-  EXPECT_THROW(oneWide.Resample(3, 4), std::out_of_range);
+  EXPECT_THROW(oneWide.Resample(3, 4), std::out_of_range);  // no neighbour to interpolate with
   EXPECT_THROW(oneWide.Resample(6, 1), std::out_of_range);
   const cDIBSection oneHigh = blueRows({{5, 6, 7}});
   EXPECT_THROW(oneHigh.Resample(2, 3), std::out_of_range);
-  // The same size is a copy and needs no neighbour.
-  auto copy = oneWide.Resample(3, 1);
-  ASSERT_TRUE(copy);
-  EXPECT_EQ(dibPixel(*copy, 0, 2)[0], 7);
-}
-
-TEST(Resample, NothingWhenNoBitmapCanBeMadeOrThereIsNone) {
   const cDIBSection source = blueRows({{1, 2}, {3, 4}});
   EXPECT_EQ(source.Resample(0, 5), nullptr);
   EXPECT_EQ(source.Resample(5, -1), nullptr);
-  const cDIBSection empty;
-  EXPECT_EQ(empty.Resample(4, 4), nullptr);
+  EXPECT_EQ(cDIBSection().Resample(4, 4), nullptr);
+  // A larger uniform picture stays uniform at any size.
+  cDIBSection uniform;
+  ASSERT_TRUE(uniform.Create(37, 23));
+  for (int r = 0; r < 23; ++r) {
+    for (int x = 0; x < 37; ++x) {
+      setDibPixel(uniform, x, r, 77, 10, 20);
+    }
+  }
+  auto result = uniform.Resample(77, 101);
+  ASSERT_TRUE(result);
+  for (int r = 0; r < 77; ++r) {
+    EXPECT_EQ(blueRow(*result, r), std::vector<uint8_t>(101, 77)) << r;
+  }
 }
 
 // Padding bytes of a 1-pixel-wide DIB (one a row) set to 0xAB, to see they are left alone.
