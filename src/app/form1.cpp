@@ -226,7 +226,6 @@ CreateSettings Form1::createSettings() const {
   return s;
 }
 
-
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   // An access key acts like a click: the focus moves to the control first, so the box being
   // edited checks and takes its value before the command reads it.
