@@ -203,10 +203,6 @@ void Form1::cmdExit_Click() {
   close();
 }
 
-void Form1::ShellDef(const QString& file_name) {
-  shell_->ShellDef(file_name);
-}
-
 bool Form1::openFolder(const QString& folder) {
   return openFolder(fsPath(folder));
 }

@@ -76,7 +76,6 @@ class Form1 : public QWidget {
   void cmdFrames_Click(int Index);
   static void EnableControls(bool bEnabled, std::initializer_list<QWidget*> cControls);
   void cmdExit_Click();
-  void ShellDef(const QString& file_name);
   void cmdCreate_Click();
 
   // Opens `folder` as if the user had opened it in the folder list; false, with nothing changed,

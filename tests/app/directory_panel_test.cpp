@@ -260,7 +260,7 @@ TEST_F(Preview, FitsTheAreaCentredAndCutEquallyWhenLarger) {
         << ui->lblImageAttributes->Caption().toStdString();
   }
   // The landscape one, cut equally at top and bottom by the 145-pixel-high area.
-  clickFile(0);
+  w.selectPicture(0);
   EXPECT_EQ(ui->imgPreview->geometry(), QRect(0, -6, 209, 157));
 }
 
