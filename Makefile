@@ -96,7 +96,8 @@ coverage: deps
 	  -E AFolderThatCannotBeReadIsBadInput \
 	  >ctest.log || { grep -B2 -A20 'FAILED\|Failed' ctest.log | tail -60; exit 1; }
 	@gcovr -r . --object-directory $(COVERAGE_BUILD) --filter 'src/' --exclude 'src/main/' \
-	  --exclude-unreachable-branches --exclude-throw-branches -j $(JOBS) --print-summary -o /dev/null
+	  --exclude-unreachable-branches --exclude-throw-branches -j $(JOBS) --print-summary \
+	  -o $(COVERAGE_BUILD)/coverage.txt
 
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
