@@ -218,40 +218,38 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   // Each option's values in the order given; every one is checked, the last one counts.
   std::vector<int> seen(kOptions.size(), 0);
   for (const QString& name : parser.optionNames()) {
-    const auto spec = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
-      return latin1(s.name.substr(2)) == name;
-    });
-    if (spec == kOptions.end()) {
-      continue;
-    }
-    const QStringList values = parser.values(name);
-    const int index = seen[static_cast<size_t>(spec - kOptions.begin())]++;
-    // Qt takes the next argument whatever it is, so only the last option can lack its value.
-    if (spec->kind != Kind::Flag && index >= values.size()) {
-      return fail(std::string(kProgram) + ": " + std::string(spec->name) + " needs a value: give " +
-                  allowedValues(*spec));
-    }
-    const std::string value = spec->kind == Kind::Flag ? "" : bytes(values[index]);
-    if (std::string error = apply(*spec, value, result.options); !error.empty()) {
-      return fail(std::move(error));
+    for (size_t k = 0; k < kOptions.size(); ++k) {
+      const OptionSpec& spec = kOptions[k];
+      if (latin1(spec.name.substr(2)) != name) {
+        continue;
+      }
+      const QStringList values = parser.values(name);
+      const int index = seen[k]++;
+      // Qt takes the next argument whatever it is, so only the last option can lack its value.
+      if (spec.kind != Kind::Flag && index >= values.size()) {
+        return fail(std::string(kProgram) + ": " + std::string(spec.name) +
+                    " needs a value: give " + allowedValues(spec));
+      }
+      const std::string value = spec.kind == Kind::Flag ? "" : bytes(values[index]);
+      if (std::string error = apply(spec, value, result.options); !error.empty()) {
+        return fail(std::move(error));
+      }
     }
   }
   if (!parsed) {
     // Neither an unknown option nor a missing value: Qt refused a flag's value ("--open=yes").
     // Which flag it was is found in the arguments, since Qt tells it only in words.
-    const auto given = [&](const OptionSpec& spec) {
-      return std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
-        const std::string_view word(arg);
-        const size_t dashes = word.rfind("--", 0) == 0 ? 2 : 1;
-        return word.substr(dashes).rfind(std::string(spec.name.substr(2)) + "=", 0) == 0;
-      });
-    };
-    for (const auto& spec : kOptions) {
-      if (spec.kind == Kind::Flag && given(spec)) {
-        return fail(std::string(kProgram) + ": " + std::string(spec.name) + " takes no value");
-      }
-    }
-    return fail(std::string(kProgram) + ": " + escaped(parser.errorText().toStdString()));
+    const auto flag = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& spec) {
+      return spec.kind == Kind::Flag &&
+             std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
+               const std::string_view word(arg);
+               const size_t dashes = word.rfind("--", 0) == 0 ? 2 : 1;
+               return word.substr(dashes).rfind(std::string(spec.name.substr(2)) + "=", 0) == 0;
+             });
+    });
+    return fail(std::string(kProgram) + ": " +
+                (flag != kOptions.end() ? std::string(flag->name) : "an option") +
+                " takes no value");
   }
   const QStringList folders = parser.positionalArguments();
   if (folders.isEmpty()) {

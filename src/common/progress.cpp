@@ -5,15 +5,12 @@
 namespace vistrel::common {
 
 std::string phaseText(Phase phase) {
-  switch (phase) {
-    case Phase::Waiting:
-      return "Waiting for another Create in this folder to end...";
-    case Phase::Thumbnails:
-      return "Processing images...";
-    case Phase::Pages:
-      return "Writing HMTL Document(s)...";
-  }
-  return "";
+  static const char* const kWords[] = {
+      "Waiting for another Create in this folder to end...",  // Phase::Waiting
+      "Processing images...",                                 // Phase::Thumbnails
+      "Writing HMTL Document(s)...",                          // Phase::Pages
+  };
+  return kWords[static_cast<int>(phase)];
 }
 
 std::string statusText(const Status& status) {

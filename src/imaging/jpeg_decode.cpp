@@ -61,10 +61,10 @@ LoadError headerError(const std::string& file, JpegHeaderStatus status, const st
       return {file, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     case JpegHeaderStatus::Truncated:
       return {file, "file is truncated", LoadErrorKind::Truncated};
-    case JpegHeaderStatus::Unsupported:
-      return {file, reason, LoadErrorKind::Unsupported};
     default:
-      return {file, reason, LoadErrorKind::Damaged};
+      return {file, reason,
+              status == JpegHeaderStatus::Unsupported ? LoadErrorKind::Unsupported
+                                                      : LoadErrorKind::Damaged};
   }
 }
 
