@@ -156,8 +156,6 @@ TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesWithDefaults) {
   // Standard error is no terminal here: no progress line, the summary alone.
   ASSERT_EQ(lines(run.err).size(), 1u) << run.err;
   EXPECT_EQ(summaryCounts(run.err), std::make_pair(12, 12));
-  // The fixed 15 twips a pixel of vistrel-batch is the window's on a 96 DPI screen.
-  EXPECT_EQ(toolkit::twipsPerPixel(), 15.0);
   const QStringList messages = windowCreate(window, 150, 150, 65, "th_", TableSettings{});
   ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const auto batchFiles = snapshot(pics());
