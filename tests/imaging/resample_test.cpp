@@ -91,19 +91,6 @@ TEST(Resample, RefusesWhatItCannotInterpolate) {
   EXPECT_EQ(source.Resample(0, 5), nullptr);
   EXPECT_EQ(source.Resample(5, -1), nullptr);
   EXPECT_EQ(cDIBSection().Resample(4, 4), nullptr);
-  // A larger uniform picture stays uniform at any size.
-  cDIBSection uniform;
-  ASSERT_TRUE(uniform.Create(37, 23));
-  for (int r = 0; r < 23; ++r) {
-    for (int x = 0; x < 37; ++x) {
-      setDibPixel(uniform, x, r, 77, 10, 20);
-    }
-  }
-  auto result = uniform.Resample(77, 101);
-  ASSERT_TRUE(result);
-  for (int r = 0; r < 77; ++r) {
-    EXPECT_EQ(blueRow(*result, r), std::vector<uint8_t>(101, 77)) << r;
-  }
 }
 
 // Padding bytes of a 1-pixel-wide DIB (one a row) set to 0xAB, to see they are left alone.
