@@ -267,23 +267,6 @@ QImage renderStyle(int16_t style) {
   return image;
 }
 
-TEST(BorderRender, StyleZeroWithActOnNoneErasesTheRingToBackground) {
-  QImage image = renderStyle(1);
-  {
-    QPainter painter(&image);
-    QtBorderCanvas canvas(painter, kScaleTwips, k15);
-    FixedClient client(kClientLeft * 15, kClientTop * 15, kClientWidth * 15, kClientHeight * 15,
-                       &canvas);
-    CBorder3D border(k15);
-    border.setClient(&client);
-    border.setActOnNone(true);
-    border.setBackground(0x00C8D0D4u);  // kFace as &H00BBGGRR
-    border.Refresh();
-  }
-  EXPECT_TRUE(changedPixels(image, kFace).size() ==
-              static_cast<size_t>(kClientWidth * kClientHeight));
-}
-
 // Styles 1 to 8, each in a cell of its own, compared pixel for pixel with the reviewed picture
 // tests/border/golden/styles.png. After a deliberate change, VISTREL_UPDATE_GOLDEN=1 rewrites it.
 TEST(BorderRender, StylesOneToEightMatchTheGoldenImage) {
