@@ -10,7 +10,6 @@ namespace vistrel {
 using gallery::CreateHTML;
 using gallery::htmlLink;
 using gallery::htmlText;
-using gallery::PrintClose;
 using gallery::PrintColumn;
 using gallery::TableSettings;
 using thumbs::ThumbInfo;
@@ -34,14 +33,6 @@ TEST(PageMarkup, NameWithAmpersandQuotesAccentAndHash) {
             "ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" "
             "ALT=\"a &amp; &quot;b&quot; &#233; #1.jpg 1,234 bytes\"><BR>"
             "a &amp; &quot;b&quot; &#233; #1.jpg</A>");
-}
-
-TEST(PageMarkup, PlainNamesAreWrittenAsTheyAre) {
-  const std::string name = "My Photo (2) [b]_x-y.1.JPG";
-  EXPECT_EQ(cellLink({40, 30, name, "7 bytes"}, "th_"),
-            "  <A HREF=\"My Photo (2) [b]_x-y.1.JPG\"><IMG SRC=\"th_My Photo (2) [b]_x-y.1.jpg\" "
-            "WIDTH=\"40\" HEIGHT=\"30\" ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" "
-            "ALT=\"My Photo (2) [b]_x-y.1.JPG 7 bytes\"><BR>My Photo (2) [b]_x-y.1.JPG</A>");
 }
 
 TEST(PageMarkup, ScriptInANameStaysText) {
@@ -126,14 +117,6 @@ TEST(PageMarkup, PagesArePureAsciiWhateverTheNames) {
   EXPECT_NE(page.find("SRC=\"%C3%B1_%C3%A9t%C3%A9 %E2%82%AC.jpg\""), std::string::npos) << page;
   EXPECT_NE(page.find("ALT=\"&#233;t&#233; &#8364;.jpg 1&#160;234 bytes\""), std::string::npos)
       << page;
-}
-
-TEST(PageMarkup, NavigationItemsAreLinksOnlyWhereThereIsATarget) {
-  std::string page;
-  PrintClose(page, "", "Thumb001.html", "", "Thumb009.html");
-  EXPECT_EQ(page.substr(0, page.find("\r\n")),
-            "<P ALIGN=\"Center\"><SMALL>Home<A HREF=\"Thumb001.html\">|Previous|</A>Next"
-            "<A HREF=\"Thumb009.html\">|Last</A></SMALL></P>");
 }
 
 }  // namespace
