@@ -67,25 +67,6 @@ std::vector<uint8_t> bgr(uint8_t b, uint8_t g, uint8_t r) {
   return {b, g, r};
 }
 
-TEST(DibSection, RowsArePaddedToFourBytes) {
-  const struct {
-    int width, height, stride;
-  } cases[] = {{1, 1, 4},   {2, 1, 8},       {4, 1, 12},     {5, 1, 16},
-               {10, 3, 32}, {150, 113, 452}, {100, 75, 300}, {120, 90, 360}};
-  for (const auto& c : cases) {
-    cDIBSection dib;
-    ASSERT_TRUE(dib.Create(c.width, c.height)) << c.width << " x " << c.height;
-    EXPECT_EQ(dib.BytesPerScanLine(), c.stride) << "width " << c.width;
-    EXPECT_EQ(dib.Width(), c.width);
-    EXPECT_EQ(dib.Height(), c.height);
-    // The whole buffer, padding included, is there and starts zeroed.
-    const uint8_t* bits = dib.DIBSectionBitsPtr();
-    for (int i = 0; i < c.stride * c.height; ++i) {
-      ASSERT_EQ(bits[i], 0) << "byte " << i;
-    }
-  }
-}
-
 TEST(DibSection, RefusedSizesLeaveTheObjectEmptyAndUsable) {
   const struct {
     int width, height;

@@ -120,25 +120,6 @@ TEST(RandomiseBits, ColoursGoColumnByColumnGreenThenRed) {
   EXPECT_EQ(dibPixel(wide, 1, 0)[1], 128);  // fifth number: 127.5 -> 128 (halves to even)
 }
 
-TEST(RandomiseBits, GreysGoRowByRowAllChannelsEqual) {
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(2, 2));
-  dib.RandomiseBits(true, [i = 0]() mutable { return (i++) / 4.0; });
-  const uint8_t expected[2][2] = {{0, 64}, {128, 191}};  // 63.75, 127.5, 191.25
-  for (int r = 0; r < 2; ++r) {
-    for (int x = 0; x < 2; ++x) {
-      const uint8_t* p = dibPixel(dib, x, r);
-      EXPECT_EQ(p[0], expected[r][x]) << x << "," << r;
-      EXPECT_EQ(p[1], p[0]);
-      EXPECT_EQ(p[2], p[0]);
-    }
-  }
-  // Numbers outside [0, 1) from a careless generator still give bytes.
-  dib.RandomiseBits(true, [i = 0]() mutable { return (i++ % 2) ? 7.0 : -3.0; });
-  EXPECT_EQ(dibPixel(dib, 0, 0)[0], 0);
-  EXPECT_EQ(dibPixel(dib, 1, 0)[0], 255);
-}
-
 TEST(RandomiseBits, TheTimeSeededGeneratorFillsTheWholePicture) {
   for (bool gray : {false, true}) {
     cDIBSection dib;
