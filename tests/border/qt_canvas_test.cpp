@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -187,38 +186,6 @@ TEST(ToQColor, ReadsRgbValuesAndSystemColoursFromThePalette) {
   EXPECT_EQ(toQColor(0x80000015u, palette), QColor(10, 11, 12));
   EXPECT_EQ(toQColor(0x80000005u, palette), QColor(13, 14, 15));
   EXPECT_EQ(toQColor(0x800000FFu, palette), QColor(Qt::black));
-}
-
-// Swaps the application palette for one test and puts it back.
-class ApplicationPalette {
- public:
-  explicit ApplicationPalette(const QPalette& palette) : saved_(QGuiApplication::palette()) {
-    QGuiApplication::setPalette(palette);
-  }
-  ~ApplicationPalette() { QGuiApplication::setPalette(saved_); }
-
- private:
-  QPalette saved_;
-};
-
-TEST(QtBorderCanvas, SystemColoursFollowTheApplicationPaletteWhenDrawn) {
-  QPalette palette = QGuiApplication::palette();
-  palette.setColor(QPalette::Active, QPalette::Dark, QColor(20, 40, 60));
-  palette.setColor(QPalette::Active, QPalette::Light, QColor(200, 220, 240));
-  const ApplicationPalette swap(palette);
-
-  QImage image = blankImage(40, 30);
-  {
-    QPainter painter(&image);
-    QtBorderCanvas canvas(painter, kScaleTwips, k15);
-    FixedClient client(150, 150, 300, 150, &canvas);
-    CBorder3D border(k15);
-    border.setClient(&client);
-    border.setStyle3D(1);  // default colours: system shadow and highlight
-    border.Refresh();
-  }
-  EXPECT_EQ(image.pixel(9, 9), qRgb(20, 40, 60));      // top-left: shadow
-  EXPECT_EQ(image.pixel(30, 9), qRgb(200, 220, 240));  // top-right: highlight
 }
 
 // Styles 1 to 8 on a real image.
