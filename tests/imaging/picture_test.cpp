@@ -364,16 +364,11 @@ TEST(PictureLoad, GifFirstImageAndTransparency) {
   ASSERT_TRUE(loaded.ok) << loaded.error.reason;
   ASSERT_EQ(loaded.picture.width, 20);
   ASSERT_EQ(loaded.picture.height, 10);
-  const uint8_t* red = loaded.picture.row(5) + 3 * 2;
-  EXPECT_EQ(red[0], 0);
-  EXPECT_EQ(red[2], 255);
-  const uint8_t* green = loaded.picture.row(5) + 3 * 12;
-  EXPECT_EQ(green[1], 255);
-  EXPECT_EQ(green[2], 0);
-  const uint8_t* clear = loaded.picture.row(5) + 3 * 17;
-  EXPECT_EQ(clear[0], 30);
-  EXPECT_EQ(clear[1], 20);
-  EXPECT_EQ(clear[2], 10);
+  // Red, green, then the transparent colour shown as the base colour.
+  const uint8_t* row = loaded.picture.row(5);
+  EXPECT_EQ(std::vector<int>(row + 3 * 2, row + 3 * 3), (std::vector<int>{0, 0, 255}));
+  EXPECT_EQ(std::vector<int>(row + 3 * 12, row + 3 * 13), (std::vector<int>{0, 255, 0}));
+  EXPECT_EQ(std::vector<int>(row + 3 * 17, row + 3 * 18), (std::vector<int>{30, 20, 10}));
 }
 
 // The natural size a probe reports is the size the decoded first image has.
@@ -389,21 +384,17 @@ TEST(PictureLoad, GifSizeFromScreenAndFirstImage) {
   };
   TempFolder folder;
   for (const Case& c : cases) {
-    testing::GifFrame frame{c.left,
-                            c.top,
-                            c.width,
-                            c.height,
-                            std::vector<uint8_t>(static_cast<size_t>(c.width) * c.height, 1),
-                            -1};
+    const testing::GifFrame frame{c.left, c.top, c.width, c.height,
+                                  std::vector<uint8_t>(static_cast<size_t>(c.width * c.height))};
     const auto file = folder.write(
         "s.gif", testing::gifFile(c.screenWidth, c.screenHeight, {0, 0xFFFFFF}, {frame}));
     const ProbeResult probed = probe(file);
     const LoadResult loaded = load(file);
     ASSERT_TRUE(probed.ok && loaded.ok) << c.screenWidth << "x" << c.screenHeight;
-    EXPECT_EQ(probed.info.width, c.expectWidth) << c.screenWidth << "x" << c.screenHeight;
-    EXPECT_EQ(probed.info.height, c.expectHeight) << c.screenWidth << "x" << c.screenHeight;
-    EXPECT_EQ(loaded.picture.width, c.expectWidth) << c.screenWidth << "x" << c.screenHeight;
-    EXPECT_EQ(loaded.picture.height, c.expectHeight) << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(std::tuple(probed.info.width, probed.info.height, loaded.picture.width,
+                         loaded.picture.height),
+              std::tuple(c.expectWidth, c.expectHeight, c.expectWidth, c.expectHeight))
+        << c.screenWidth << "x" << c.screenHeight;
   }
 }
 

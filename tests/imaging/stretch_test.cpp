@@ -90,9 +90,8 @@ TEST(Stretch, EachAxisAndChannelStaysInItsPlace) {
       for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
           const uint8_t* p = out.row(y) + 3 * x;
-          const std::string where = std::to_string(sw) + "x" + std::to_string(sh) + " to " +
-                                    std::to_string(w) + "x" + std::to_string(h) + " at " +
-                                    std::to_string(x) + "," + std::to_string(y);
+          const auto where = ::testing::Message() << sw << "x" << sh << " to " << w << "x" << h
+                                                  << " at " << x << "," << y;
           ASSERT_EQ(p[0], out.row(0)[3 * x]) << where;
           ASSERT_EQ(p[1], out.row(y)[1]) << where;
           ASSERT_EQ(p[2], 77) << where;
