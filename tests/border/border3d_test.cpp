@@ -38,11 +38,6 @@ const std::vector<DrawCall> kLowered = {
     ln(1470, 1470, 4515, 1470, S), ln(1470, 1470, 1470, 3015, S), ln(1485, 3000, 4500, 3000, H),
     ln(4500, 1485, 4500, 3015, H), ln(1485, 1485, 4500, 1485, S), ln(1485, 1485, 1485, 3000, S),
 };
-std::vector<DrawCall> plus(std::vector<DrawCall> a, const std::vector<DrawCall>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 // A border around the client of the worked examples (1500, 1500, 3000 x 1500 twips) on a
 // container that starts in pixels, or around the same rectangle given as Left/Top/Width/Height.
 struct Scene {
@@ -76,41 +71,16 @@ TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
   struct Case {
     const char* what;
     std::function<void(Scene&)> setUp;
-    std::vector<DrawCall> onCanvas, inside;
+    std::vector<DrawCall> onCanvas;
   };
   const Case cases[] = {
-      {"0 without erasing", [](Scene& s) { s.border.setStyle3D(0); }, {}, {}},
+      {"0 without erasing", [](Scene& s) { s.border.setStyle3D(0); }, {}},
       {"0 erasing",
        [](Scene& s) {
          s.border.setActOnNone(true);
          s.border.setBackground(0x123456u);
        },
-       {box(1485, 1485, 4500, 3000, 0x123456u)},
-       {}},
-      {"1 thin sunken",
-       [](Scene& s) { s.border.setStyle3D(1); },
-       {box(1485, 1485, 4500, 3000, S), ln(4500, 1485, 4500, 3015, H),
-        ln(1485, 3000, 4515, 3000, H)},
-       {}},
-      {"3 etched",
-       [](Scene& s) { s.border.setStyle3D(3); },
-       {box(1470, 1470, 4500, 3000, S), box(1485, 1485, 4515, 3015, H)},
-       {}},
-      {"4 bevels outside with a gap",
-       [](Scene& s) {
-         s.border.setCanvas(&s.canvas);
-         s.border.setStyle3D(4);
-         s.border.setBevelInner(1);
-       },
-       // n = 2 * 3 + 2 = 8: a raised bevel on (1380, 1380)-(4605, 3105), then 5 pixels in.
-       plus({ln(1380, 1380, 4605, 1380, H), ln(1380, 1380, 1380, 3105, H),
-             ln(1380, 3105, 4605, 3105, S), ln(4605, 1380, 4605, 3120, S),
-             ln(1395, 1395, 4590, 1395, H), ln(1395, 1395, 1395, 3090, H),
-             ln(1395, 3090, 4590, 3090, S), ln(4590, 1395, 4590, 3105, S),
-             ln(1410, 1410, 4575, 1410, H), ln(1410, 1410, 1410, 3075, H),
-             ln(1410, 3075, 4575, 3075, S), ln(4575, 1410, 4575, 3090, S)},
-            kLowered),
-       {}},
+       {box(1485, 1485, 4500, 3000, 0x123456u)}},
       {"4 without an outer bevel hugs the client",
        [](Scene& s) {
          s.border.setCanvas(&s.canvas);
@@ -118,23 +88,14 @@ TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
          s.border.setBevelOuter(0);
          s.border.setBevelInner(1);
        },
-       kLowered,
-       {}},
+       kLowered},
       {"4 with no bevels",
        [](Scene& s) {
          s.border.setCanvas(&s.canvas);
          s.border.setStyle3D(4);
          s.border.setBevelOuter(0);
        },
-       {},
        {}},
-      {"5 inside the client, on (0, 0)-(ScaleWidth - px, ScaleHeight - py)",
-       [](Scene& s) { s.border.setStyle3D(5); },
-       {},
-       {ln(0, 0, 2985, 0, H), ln(0, 0, 0, 1485, H), ln(0, 1485, 2985, 1485, S),
-        ln(2985, 0, 2985, 1500, S), ln(15, 15, 2970, 15, H), ln(15, 15, 15, 1470, H),
-        ln(15, 1470, 2970, 1470, S), ln(2970, 15, 2970, 1485, S), ln(30, 30, 2955, 30, H),
-        ln(30, 30, 30, 1455, H), ln(30, 1455, 2955, 1455, S), ln(2955, 30, 2955, 1470, S)}},
       {"6 etched around its own rectangle, not the client's",
        [](Scene& s) {
          s.border.setClient(&s.far);
@@ -142,8 +103,7 @@ TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
          s.ownRectangle();
          s.border.setStyle3D(6);
        },
-       {box(1470, 1470, 4500, 3000, S), box(1485, 1485, 4515, 3015, H)},
-       {}},
+       {box(1470, 1470, 4500, 3000, S), box(1485, 1485, 4515, 3015, H)}},
       {"7 lowered bevel around its own rectangle, no client",
        [](Scene& s) {
          s.border.setClient(nullptr);
@@ -153,18 +113,7 @@ TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
          s.border.setBevelOuter(0);
          s.border.setBevelInner(1);
        },
-       kLowered,
-       {}},
-      {"8 one-pixel raised bevel inside its own rectangle",
-       [](Scene& s) {
-         s.border.setCanvas(&s.canvas);
-         s.ownRectangle();
-         s.border.setStyle3D(8);
-         s.border.setBevelWidth(1);
-       },
-       {ln(1500, 1500, 4485, 1500, H), ln(1500, 1500, 1500, 2985, H), ln(1500, 2985, 4485, 2985, S),
-        ln(4485, 1500, 4485, 3000, S)},
-       {}},
+       kLowered},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -172,16 +121,15 @@ TEST(CBorder3D, EachStyleDrawsItsLinesInTwipsAndPutsTheScaleModeBack) {
     c.setUp(s);
     s.border.Refresh();
     EXPECT_EQ(s.canvas.calls, c.onCanvas);
-    EXPECT_EQ(s.inside.calls, c.inside);
+    EXPECT_TRUE(s.inside.calls.empty());
     for (const RecordingCanvas* used : {&s.canvas, &s.inside}) {
       for (const DrawCall& call : used->calls) {
         EXPECT_EQ(call.scaleMode, kScaleTwips) << call;
       }
       EXPECT_EQ(used->ScaleMode(), kScalePixels);
     }
-    const RecordingCanvas* picked = c.inside.empty() ? &s.canvas : &s.inside;
-    EXPECT_EQ(s.border.Canvas(), picked);  // a canvas found stays set
-    EXPECT_EQ(picked->scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
+    EXPECT_EQ(s.border.Canvas(), &s.canvas);  // a canvas found stays set
+    EXPECT_EQ(s.canvas.scaleModeWrites, (std::vector<int16_t>{kScaleTwips, kScalePixels}));
   }
 }
 
@@ -344,29 +292,6 @@ TEST(CBorder3D, LeavingTheSixteenBitRangeStopsWhereItIsAndRestoresTheScaleMode) 
       EXPECT_EQ(s.canvas.calls, c.kept);
     }
     EXPECT_EQ(s.canvas.ScaleMode(), kScalePixels);
-  }
-}
-
-TEST(CBorder3D, EveryStyleInEveryScaleModeDrawsInTwipsAndPutsTheModeBack) {
-  for (int16_t mode : {kScalePoints, kScalePixels, kScaleCharacters, kScaleCentimetres}) {
-    for (int16_t style = 0; style <= 8; ++style) {
-      RecordingCanvas canvas(mode);
-      FixedClient client(1500, 1500, 3000, 1500, &canvas);
-      client.surface = &canvas;
-      CBorder3D border(k15);
-      border.setCanvas(&canvas);
-      border.setClient(&client);
-      border.setWidth(3000);
-      border.setHeight(1500);
-      border.setStyle3D(style);
-      border.setActOnNone(true);
-      border.Refresh();
-      EXPECT_FALSE(canvas.calls.empty()) << "style " << style;
-      for (const DrawCall& call : canvas.calls) {
-        EXPECT_EQ(call.scaleMode, kScaleTwips) << "style " << style << ": " << call;
-      }
-      EXPECT_EQ(canvas.ScaleMode(), mode) << "style " << style;
-    }
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -189,38 +188,6 @@ TEST(ToQColor, ReadsRgbValuesAndSystemColoursFromThePalette) {
   EXPECT_EQ(toQColor(0x800000FFu, palette), QColor(Qt::black));
 }
 
-// Swaps the application palette for one test and puts it back.
-class ApplicationPalette {
- public:
-  explicit ApplicationPalette(const QPalette& palette) : saved_(QGuiApplication::palette()) {
-    QGuiApplication::setPalette(palette);
-  }
-  ~ApplicationPalette() { QGuiApplication::setPalette(saved_); }
-
- private:
-  QPalette saved_;
-};
-
-TEST(QtBorderCanvas, SystemColoursFollowTheApplicationPaletteWhenDrawn) {
-  QPalette palette = QGuiApplication::palette();
-  palette.setColor(QPalette::Active, QPalette::Dark, QColor(20, 40, 60));
-  palette.setColor(QPalette::Active, QPalette::Light, QColor(200, 220, 240));
-  const ApplicationPalette swap(palette);
-
-  QImage image = blankImage(40, 30);
-  {
-    QPainter painter(&image);
-    QtBorderCanvas canvas(painter, kScaleTwips, k15);
-    FixedClient client(150, 150, 300, 150, &canvas);
-    CBorder3D border(k15);
-    border.setClient(&client);
-    border.setStyle3D(1);  // default colours: system shadow and highlight
-    border.Refresh();
-  }
-  EXPECT_EQ(image.pixel(9, 9), qRgb(20, 40, 60));      // top-left: shadow
-  EXPECT_EQ(image.pixel(30, 9), qRgb(200, 220, 240));  // top-right: highlight
-}
-
 // Styles 1 to 8 on a real image.
 constexpr int kCellWidth = 150;
 constexpr int kCellHeight = 110;
@@ -265,23 +232,6 @@ QImage renderStyle(int16_t style) {
   EXPECT_EQ(inside.ScaleMode(), kScalePixels);
   EXPECT_EQ(border.Canvas(), style == 5 ? static_cast<BorderCanvas*>(&inside) : &container);
   return image;
-}
-
-TEST(BorderRender, StyleZeroWithActOnNoneErasesTheRingToBackground) {
-  QImage image = renderStyle(1);
-  {
-    QPainter painter(&image);
-    QtBorderCanvas canvas(painter, kScaleTwips, k15);
-    FixedClient client(kClientLeft * 15, kClientTop * 15, kClientWidth * 15, kClientHeight * 15,
-                       &canvas);
-    CBorder3D border(k15);
-    border.setClient(&client);
-    border.setActOnNone(true);
-    border.setBackground(0x00C8D0D4u);  // kFace as &H00BBGGRR
-    border.Refresh();
-  }
-  EXPECT_TRUE(changedPixels(image, kFace).size() ==
-              static_cast<size_t>(kClientWidth * kClientHeight));
 }
 
 // Styles 1 to 8, each in a cell of its own, compared pixel for pixel with the reviewed picture

@@ -72,25 +72,6 @@ TEST(ModernPages, GoldenFirstPageOfASmallGallery) {
   }
 }
 
-TEST(ModernPages, SameCellsAndProgressAsTheClassicPages) {
-  const auto thumbs = smallGallery();
-  std::vector<std::string> statuses[2];
-  std::vector<float> fills[2];
-  for (PageStyle style : {PageStyle::Classic, PageStyle::Modern}) {
-    testing::TempFolder folder;
-    testing::RecordingProgress progress;
-    CreateHTML(folder.path(), thumbs, TableSettings{1, 3, 2, 2, 2}, 2, "th_", progress, style);
-    statuses[style == PageStyle::Modern] = progress.statuses;
-    fills[style == PageStyle::Modern] = progress.fillAtStatus;
-    fills[style == PageStyle::Modern].push_back(progress.fillWidth());
-    EXPECT_TRUE(std::filesystem::exists(folder.path() / "Thumb002.html"));
-    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Thumb003.html"));
-    EXPECT_EQ(std::filesystem::exists(folder.path() / "vistrel.css"), style == PageStyle::Modern);
-  }
-  EXPECT_EQ(statuses[0], statuses[1]);
-  EXPECT_EQ(fills[0], fills[1]);
-}
-
 TEST(ModernPages, AStyleSheetNotOursIsLeftAloneAndNoPageIsWritten) {
   testing::TempFolder folder;
   testing::RecordingProgress progress;

@@ -10,7 +10,6 @@ namespace vistrel {
 using gallery::CreateHTML;
 using gallery::htmlLink;
 using gallery::htmlText;
-using gallery::PrintClose;
 using gallery::PrintColumn;
 using gallery::TableSettings;
 using thumbs::ThumbInfo;
@@ -34,23 +33,6 @@ TEST(PageMarkup, NameWithAmpersandQuotesAccentAndHash) {
             "ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" "
             "ALT=\"a &amp; &quot;b&quot; &#233; #1.jpg 1,234 bytes\"><BR>"
             "a &amp; &quot;b&quot; &#233; #1.jpg</A>");
-}
-
-TEST(PageMarkup, PlainNamesAreWrittenAsTheyAre) {
-  const std::string name = "My Photo (2) [b]_x-y.1.JPG";
-  EXPECT_EQ(cellLink({40, 30, name, "7 bytes"}, "th_"),
-            "  <A HREF=\"My Photo (2) [b]_x-y.1.JPG\"><IMG SRC=\"th_My Photo (2) [b]_x-y.1.jpg\" "
-            "WIDTH=\"40\" HEIGHT=\"30\" ALIGN=\"Bottom\" BORDER=\"0\" HSPACE=\"0\" "
-            "ALT=\"My Photo (2) [b]_x-y.1.JPG 7 bytes\"><BR>My Photo (2) [b]_x-y.1.JPG</A>");
-}
-
-TEST(PageMarkup, ScriptInANameStaysText) {
-  const std::string link = cellLink({1, 1, "<script>alert(1)</script>.jpg", "1 bytes"}, "\"><b>");
-  EXPECT_EQ(link.find("<script>"), std::string::npos) << link;
-  EXPECT_EQ(link.find("<b>"), std::string::npos) << link;
-  EXPECT_NE(link.find("SRC=\"&quot;&gt;&lt;b&gt;&lt;script&gt;alert(1)&lt;/script&gt;.jpg\""),
-            std::string::npos)
-      << link;
 }
 
 TEST(PageMarkup, LinkEscaping) {
@@ -101,39 +83,6 @@ TEST(PageMarkup, TextEscaping) {
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(htmlText(text), expected) << text;
   }
-}
-
-TEST(PageMarkup, PagesArePureAsciiWhateverTheNames) {
-  testing::TempFolder folder;
-  testing::RecordingProgress progress;
-  const std::vector<ThumbInfo> thumbs = {
-      {150, 100, "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC.jpg",
-       "1\xC2\xA0"
-       "234 bytes"},
-      {150, 100, "bad\xFF\xFE.gif", "5 bytes"},
-      {150, 100, "new\nline.jpg", "5 bytes"},
-  };
-  CreateHTML(folder.path(), thumbs, TableSettings{2, 2, 2, 2, 2}, 1, "\xC3\xB1_", progress);
-  const std::string page = folder.read("Thumb001.html");
-  ASSERT_FALSE(page.empty());
-  for (const char c : page) {
-    ASSERT_LT(static_cast<unsigned char>(c), 0x80) << page;
-  }
-  // Every LF belongs to a CR LF line end: a name cannot split a line.
-  for (size_t at = page.find('\n'); at != std::string::npos; at = page.find('\n', at + 1)) {
-    ASSERT_TRUE(at > 0 && page[at - 1] == '\r') << page;
-  }
-  EXPECT_NE(page.find("SRC=\"%C3%B1_%C3%A9t%C3%A9 %E2%82%AC.jpg\""), std::string::npos) << page;
-  EXPECT_NE(page.find("ALT=\"&#233;t&#233; &#8364;.jpg 1&#160;234 bytes\""), std::string::npos)
-      << page;
-}
-
-TEST(PageMarkup, NavigationItemsAreLinksOnlyWhereThereIsATarget) {
-  std::string page;
-  PrintClose(page, "", "Thumb001.html", "", "Thumb009.html");
-  EXPECT_EQ(page.substr(0, page.find("\r\n")),
-            "<P ALIGN=\"Center\"><SMALL>Home<A HREF=\"Thumb001.html\">|Previous|</A>Next"
-            "<A HREF=\"Thumb009.html\">|Last</A></SMALL></P>");
 }
 
 }  // namespace

@@ -105,41 +105,6 @@ TEST(PageWriter, NavigationTargetsAtTheEnds) {
   }
 }
 
-TEST(PageWriter, PageNamesHaveAtLeastThreeDigits) {
-  const std::pair<int, const char*> cases[] = {
-      {1, "Thumb001.html"},   {10, "Thumb010.html"},    {100, "Thumb100.html"},
-      {999, "Thumb999.html"}, {1000, "Thumb1000.html"}, {12345, "Thumb12345.html"},
-  };
-  for (const auto& [page, name] : cases) {
-    EXPECT_EQ(pageName(page), name);
-  }
-}
-
-TEST(PageWriter, AHundredPagesAreWrittenUnderTheirNamesAndLinked) {
-  TempFolder folder;
-  RecordingProgress progress;
-  CreateHTML(folder.path(), numberedPictures(100), TableSettings{1, 1, 2, 2, 2}, 100, "th_",
-             progress);
-  const auto names = filesIn(folder.path());
-  EXPECT_EQ(names.size(), 100u);
-  for (int page = 1; page <= 100; ++page) {
-    EXPECT_TRUE(names.count(pageName(page))) << page;
-  }
-  EXPECT_NE(folder.read("Thumb012.html").find(R"(<A HREF="p12.jpg">)"), std::string::npos);
-  EXPECT_NE(folder.read("Thumb002.html")
-                .find("\r\n"
-                      R"(<P ALIGN="Center"><SMALL><A HREF="Thumb001.html">Home</A>)"
-                      R"(<A HREF="Thumb001.html">|Previous|</A><A HREF="Thumb003.html">Next</A>)"
-                      R"(<A HREF="Thumb100.html">|Last</A></SMALL></P>)"
-                      "\r\n"),
-            std::string::npos);
-  EXPECT_NE(folder.read("Thumb009.html").find(R"(<A HREF="Thumb010.html">Next</A>)"),
-            std::string::npos);
-  EXPECT_NE(folder.read("Thumb099.html").find(R"(<A HREF="Thumb100.html">|Last</A>)"),
-            std::string::npos);
-  EXPECT_EQ(progress.statuses.back(), "Writing HMTL Document(s)...     (100 of 100)");
-}
-
 TEST(PageWriter, PageCountIsTheSmallestThatHoldsEveryPicture) {
   struct Case {
     int images, rows, columns, pages;

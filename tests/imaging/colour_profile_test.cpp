@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "imaging/picture.h"
@@ -186,20 +185,6 @@ TEST(ColourProfile, WideGamutPictureComesOutInSrgb) {
         folder.write("p3.jpg", vistrel::testing::withSegment(jpeg, iccSegments(p3, pieces, order)));
     // Within 2 steps of the matrix arithmetic (the file's own rounding is in the 4:4:4 JPEG).
     expectPatches(load(file), expected, 2, std::to_string(pieces) + " pieces");
-  }
-  // The conversion happens also when the decode is shrunk, and from several threads at once.
-  const auto file =
-      folder.write("p3.jpg", vistrel::testing::withSegment(jpeg, iccSegments(p3, 1, {1})));
-  std::vector<std::thread> threads;
-  std::vector<LoadResult> results(4);
-  for (auto& r : results) {
-    threads.emplace_back([&r, &file] { r = load(file); });
-  }
-  for (auto& t : threads) {
-    t.join();
-  }
-  for (const auto& r : results) {
-    expectPatches(r, expected, 2, "threads");
   }
 }
 

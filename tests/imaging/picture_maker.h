@@ -1,6 +1,7 @@
 #pragma once
 // Pictures and files the imaging tests generate: photo-like BGR pictures, JPEG files in the
 // variants the loader must read (through TurboJPEG and libjpeg), EXIF blocks and GIF files.
+#include <gif_lib.h>
 #include <jpeglib.h>
 #include <turbojpeg.h>
 
@@ -218,53 +219,39 @@ struct GifFrame {
   int transparent = -1;  // palette index shown as transparent, -1 for none
 };
 
-// A GIF file with a global palette and the given frames. The image data is LZW with 8-bit codes
-// and a clear code before the table would widen them: valid, just not compressed.
+// A GIF file with a global palette of 128 entries and the given frames, through giflib.
 inline std::string gifFile(int width, int height, const std::vector<uint32_t>& palette,
                            const std::vector<GifFrame>& frames) {
-  auto u16 = [](unsigned v) {
-    return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-  };
-  std::string out = "GIF89a" + u16(width) + u16(height);
-  out += static_cast<char>(0x80 | 0x70 | 6);  // global table of 128 entries
-  out += '\0';
-  out += '\0';
-  for (int i = 0; i < 128; ++i) {
-    const uint32_t c = i < static_cast<int>(palette.size()) ? palette[i] : 0;
-    out += static_cast<char>(c >> 16);
-    out += static_cast<char>((c >> 8) & 0xFF);
-    out += static_cast<char>(c & 0xFF);
+  std::string out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(
+      &out,
+      [](GifFileType* g, const GifByteType* bytes, int length) {
+        static_cast<std::string*>(g->UserData)
+            ->append(reinterpret_cast<const char*>(bytes), length);
+        return length;
+      },
+      &error);
+  std::vector<GifColorType> colours(128, GifColorType{0, 0, 0});
+  for (size_t i = 0; i < palette.size(); ++i) {
+    colours[i] = {static_cast<GifByteType>(palette[i] >> 16),
+                  static_cast<GifByteType>(palette[i] >> 8), static_cast<GifByteType>(palette[i])};
   }
-  for (const GifFrame& f : frames) {
-    out += std::string("\x21\xF9\x04", 3);
-    out += static_cast<char>(f.transparent >= 0 ? 1 : 0);
-    out += u16(10);
-    out += static_cast<char>(f.transparent >= 0 ? f.transparent : 0);
-    out += '\0';
-    out += '\x2C' + u16(f.left) + u16(f.top) + u16(f.width) + u16(f.height);
-    out += '\0';
-    out += '\x07';  // minimum code size 7: codes are 8 bits while the table stays small
-    std::string codes;
-    const int clear = 128, end = 129;
-    int sinceClear = 0;
-    codes += static_cast<char>(clear);
-    for (uint8_t index : f.indexes) {
-      if (sinceClear == 125) {
-        codes += static_cast<char>(clear);
-        sinceClear = 0;
-      }
-      codes += static_cast<char>(index);
-      ++sinceClear;
+  ColorMapObject* map = GifMakeMapObject(128, colours.data());
+  EGifSetGifVersion(gif, true);
+  EGifPutScreenDesc(gif, width, height, 7, 0, map);
+  for (GifFrame f : frames) {
+    GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 10, f.transparent};
+    GifByteType extension[4];
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE,
+                     static_cast<int>(EGifGCBToExtension(&control, extension)), extension);
+    EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, false, nullptr);
+    for (int y = 0; y < f.height; ++y) {
+      EGifPutLine(gif, f.indexes.data() + static_cast<size_t>(y) * f.width, f.width);
     }
-    codes += static_cast<char>(end);
-    for (size_t i = 0; i < codes.size(); i += 255) {
-      const size_t n = std::min<size_t>(255, codes.size() - i);
-      out += static_cast<char>(n);
-      out += codes.substr(i, n);
-    }
-    out += '\0';
   }
-  out += '\x3B';
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
   return out;
 }
 
