@@ -31,7 +31,6 @@ struct Form1Access {
         Drive1(w.directory_->Drive1),
         Dir1(w.directory_->Dir1),
         File1(w.directory_->File1),
-        picContainer(w.directory_->picContainer),
         imgPreview(w.directory_->imgPreview),
         chkPreview(w.directory_->chkPreview),
         lblTotalImages(w.directory_->lblTotalImages),
@@ -47,7 +46,6 @@ struct Form1Access {
         chkHTML(w.properties_->chkHTML),
         cmdCreate(w.properties_->cmdCreate),
         cmbStyle(w.properties_->cmbStyle),
-        title(w.about_->Label1_18),
         lblLink(w.about_->lblLink) {}
 
   std::array<QPushButton*, 3>& cmdFrames;
@@ -59,7 +57,6 @@ struct Form1Access {
   toolkit::DriveList* Drive1;
   toolkit::DirList* Dir1;
   toolkit::FileList* File1;
-  QWidget* picContainer;
   PreviewImage* imgPreview;
   QCheckBox* chkPreview;
   toolkit::Label* lblTotalImages;
@@ -75,7 +72,6 @@ struct Form1Access {
   QCheckBox* chkHTML;
   QPushButton* cmdCreate;
   QComboBox* cmbStyle;
-  toolkit::Label* title;  // Label1(18)
   toolkit::Label* lblLink;
 };
 
