@@ -21,62 +21,36 @@ namespace vistrel::app::testing {
 // The test seam: the window's private controls, by their designed names, through the friend
 // declarations of Form1 and its panels.
 struct Form1Access {
-  explicit Form1Access(Form1& w)
-      : cmdFrames(w.cmdFrames),
-        Frame1(w.Frame1),
-        notice(w.Label1_12),
-        cmdExit(w.cmdExit),
-        picProgress(w.picProgress),
-        lblProgress(w.lblProgress),
-        Drive1(w.directory_->Drive1),
-        Dir1(w.directory_->Dir1),
-        File1(w.directory_->File1),
-        picContainer(w.directory_->picContainer),
-        imgPreview(w.directory_->imgPreview),
-        chkPreview(w.directory_->chkPreview),
-        lblTotalImages(w.directory_->lblTotalImages),
-        lblImageAttributes(w.directory_->lblImageAttributes),
-        txtThumbnail(w.properties_->txtThumbnail),
-        scrThumbnail(w.properties_->scrThumbnail),
-        cmbQuality(w.properties_->cmbQuality),
-        txtPrefix(w.properties_->txtPrefix),
-        lblNumImages(w.properties_->lblNumImages),
-        lblNumPages(w.properties_->lblNumPages),
-        txtTable(w.properties_->txtTable),
-        scrTable(w.properties_->scrTable),
-        chkHTML(w.properties_->chkHTML),
-        cmdCreate(w.properties_->cmdCreate),
-        cmbStyle(w.properties_->cmbStyle),
-        title(w.about_->Label1_18),
-        lblLink(w.about_->lblLink) {}
+  explicit Form1Access(Form1& form) : w(form) {}
 
-  std::array<QPushButton*, 3>& cmdFrames;
-  std::array<QWidget*, 3>& Frame1;
-  toolkit::Label* notice;  // Label1(12)
-  QPushButton* cmdExit;
-  QFrame* picProgress;
-  QWidget* lblProgress;
-  toolkit::DriveList* Drive1;
-  toolkit::DirList* Dir1;
-  toolkit::FileList* File1;
-  QWidget* picContainer;
-  PreviewImage* imgPreview;
-  QCheckBox* chkPreview;
-  toolkit::Label* lblTotalImages;
-  toolkit::Label* lblImageAttributes;
-  std::array<toolkit::TextBox*, 2>& txtThumbnail;
-  std::array<toolkit::SpinControl*, 2>& scrThumbnail;
-  QComboBox* cmbQuality;
-  toolkit::TextBox* txtPrefix;
-  toolkit::Label* lblNumImages;
-  toolkit::Label* lblNumPages;
-  std::array<toolkit::TextBox*, 5>& txtTable;
-  std::array<toolkit::SpinControl*, 5>& scrTable;
-  QCheckBox* chkHTML;
-  QPushButton* cmdCreate;
-  QComboBox* cmbStyle;
-  toolkit::Label* title;  // Label1(18)
-  toolkit::Label* lblLink;
+  Form1& w;
+  DirectoryPanel& d = *w.directory_;
+  PropertiesPanel& p = *w.properties_;
+  std::array<QPushButton*, 3>& cmdFrames = w.cmdFrames;
+  std::array<QWidget*, 3>& Frame1 = w.Frame1;
+  toolkit::Label* notice = w.Label1_12;
+  QPushButton* cmdExit = w.cmdExit;
+  QFrame* picProgress = w.picProgress;
+  QWidget* lblProgress = w.lblProgress;
+  toolkit::DriveList* Drive1 = d.Drive1;
+  toolkit::DirList* Dir1 = d.Dir1;
+  toolkit::FileList* File1 = d.File1;
+  PreviewImage* imgPreview = d.imgPreview;
+  QCheckBox* chkPreview = d.chkPreview;
+  toolkit::Label* lblTotalImages = d.lblTotalImages;
+  toolkit::Label* lblImageAttributes = d.lblImageAttributes;
+  std::array<toolkit::TextBox*, 2>& txtThumbnail = p.txtThumbnail;
+  std::array<toolkit::SpinControl*, 2>& scrThumbnail = p.scrThumbnail;
+  QComboBox* cmbQuality = p.cmbQuality;
+  toolkit::TextBox* txtPrefix = p.txtPrefix;
+  toolkit::Label* lblNumImages = p.lblNumImages;
+  toolkit::Label* lblNumPages = p.lblNumPages;
+  std::array<toolkit::TextBox*, 5>& txtTable = p.txtTable;
+  std::array<toolkit::SpinControl*, 5>& scrTable = p.scrTable;
+  QCheckBox* chkHTML = p.chkHTML;
+  QPushButton* cmdCreate = p.cmdCreate;
+  QComboBox* cmbStyle = p.cmbStyle;
+  toolkit::Label* lblLink = w.about_->lblLink;
 };
 
 inline QString qs(const std::filesystem::path& p) {
