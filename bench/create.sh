@@ -45,7 +45,7 @@ fi
 build="$repo/build-bench"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF \
   -DCMAKE_PROJECT_INCLUDE="$here/driver.cmake" >/dev/null
-cmake --build "$build" -j2 --target create_bench >/dev/null
+cmake --build "$build" -j2 --target create_bench >"$build/bench-build.log" || { tail -30 "$build/bench-build.log"; exit 1; }
 
 # The pictures, in one list every contender shares.
 mkdir -p "$scratch/pictures"

@@ -24,7 +24,7 @@ namespace {
 // The display of a front end that shows nothing.
 class QuietDisplay : public vistrel::common::ProgressDisplay {
  public:
-  void setStatus(const std::string&) override {}
+  void setStatus(const vistrel::common::Status&) override {}
   void setNoticeVisible(bool) override {}
   void refreshNotice() override {}
   void setTrackVisible(bool) override {}

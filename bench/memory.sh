@@ -34,7 +34,7 @@ PY
 build="$repo/build-bench"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVISTREL_TESTS=OFF \
   -DCMAKE_PROJECT_INCLUDE="$here/driver.cmake" >/dev/null
-cmake --build "$build" -j2 --target create_bench >/dev/null
+cmake --build "$build" -j2 --target create_bench >"$build/bench-build.log" || { tail -30 "$build/bench-build.log"; exit 1; }
 
 peaks=()
 for workers in 1 2 8; do
