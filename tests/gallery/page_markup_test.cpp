@@ -7,11 +7,9 @@
 #include "support/temp_folder.h"
 
 namespace vistrel {
-using gallery::CreateHTML;
 using gallery::htmlLink;
 using gallery::htmlText;
 using gallery::PrintColumn;
-using gallery::TableSettings;
 using thumbs::ThumbInfo;
 
 namespace {

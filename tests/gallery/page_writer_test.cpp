@@ -17,7 +17,6 @@ using gallery::isOurPage;
 using gallery::NavigationTargets;
 using gallery::navigationTargets;
 using gallery::pageCount;
-using gallery::pageName;
 using gallery::PageWriteError;
 using gallery::removeLeftoverPages;
 using gallery::TableSettings;
