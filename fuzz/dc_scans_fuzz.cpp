@@ -1,6 +1,8 @@
-// The progressive stream rewriting that keeps only what a 1/8 decode reads: it must never read
-// outside its input, and when the rewritten and the original stream both decode cleanly at 1/8,
-// their pixels must be the same.
+// The two ways a 1/8 decode reads less than the whole stream: the progressive stream rewriting
+// that keeps only the DC scans, and the own decoder of DC values. Neither may read outside its
+// input. When the rewritten and the original stream both decode cleanly at 1/8, their pixels must
+// be the same; whatever the own decoder accepts must give those pixels too, and a baseline stream
+// it accepts must decode cleanly through libjpeg.
 #include <turbojpeg.h>
 
 #include <cstddef>
@@ -8,16 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "imaging/eighth_decode.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/libjpeg_decode.h"
 
 using namespace vistrel::imaging;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> kept;
-  if (!keepDcScans(data, size, kept)) {
-    return 0;
-  }
   JpegHeader header;
   std::string reason;
   if (readJpegHeader(data, size, header, reason) != JpegHeaderStatus::Ok ||
@@ -25,20 +24,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const int width = (header.width + 7) / 8, height = (header.height + 7) / 8;
-  std::vector<uint8_t> ours(static_cast<size_t>(width) * height * 4);
-  std::string error, warning;
   const bool cmyk = header.components.size() == 4;
-  if (!decodeWithLibjpeg(kept.data(), kept.size(), 1, 8, false, cmyk, ours.data(), width, height,
-                         static_cast<size_t>(width) * (cmyk ? 4 : 3), error, warning) ||
-      !warning.empty()) {
-    return 0;
-  }
+  const size_t pitch = static_cast<size_t>(width) * (cmyk ? 4 : 3);
+  std::vector<uint8_t> own(pitch * height);
+  const bool ownDecoded = !cmyk && decodeEighth(data, size, header, own.data(), pitch);
+
   tjhandle tj = tjInitDecompress();
-  std::vector<uint8_t> reference(ours.size());
+  std::vector<uint8_t> reference(own.size());
   const bool clean = tjDecompress2(tj, data, size, reference.data(), width, 0, height,
                                    cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS) == 0;
   tjDestroy(tj);
-  if (clean && reference != ours) {
+  if (ownDecoded && ((clean && reference != own) || (!clean && header.frameMarker != 0xC2))) {
+    __builtin_trap();
+  }
+
+  std::vector<uint8_t> kept;
+  if (!keepDcScans(data, size, kept)) {
+    return 0;
+  }
+  std::vector<uint8_t> dcOnly(own.size());
+  std::string error, warning;
+  if (!decodeWithLibjpeg(kept.data(), kept.size(), 1, 8, false, cmyk, dcOnly.data(), width, height,
+                         pitch, error, warning) ||
+      !warning.empty()) {
+    return 0;
+  }
+  if ((clean && reference != dcOnly) || (ownDecoded && own != dcOnly)) {
     __builtin_trap();
   }
   return 0;

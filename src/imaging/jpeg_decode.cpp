@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/colour_profile.h"
+#include "imaging/eighth_decode.h"
 #include "imaging/exif.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/libjpeg_decode.h"
@@ -222,12 +223,13 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
   }
 
   std::string error, warning;
-  bool decoded = false;
+  const bool eighth = factor.num * 8 == factor.den;
+  bool decoded = eighth && !cmyk && decodeEighth(data, size, h, target, static_cast<size_t>(pitch));
   // At 1/8 the decoder reads only DC coefficients (and the AC of 4:2:0 chroma), so the other AC
   // scans of a progressive file, most of its entropy decoding, can be left out without changing
   // a pixel.
   std::vector<uint8_t> dcOnly;
-  if (factor.num * 8 == factor.den && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
+  if (!decoded && eighth && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
     decoded = decodeWithLibjpeg(dcOnly.data(), dcOnly.size(), 1, 8, false, cmyk, target, outWidth,
                                 outHeight, static_cast<size_t>(pitch), error, warning);
   }

@@ -184,7 +184,7 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
       }
       for (int c = 0; c < count; ++c) {
         const uint8_t sampling = seg[6 + 3 * c + 1];
-        JpegComponent comp{seg[6 + 3 * c], sampling >> 4, sampling & 15};
+        JpegComponent comp{seg[6 + 3 * c], sampling >> 4, sampling & 15, seg[6 + 3 * c + 2]};
         if (comp.h < 1 || comp.h > 4 || comp.v < 1 || comp.v > 4) {
           reason = "damaged JPEG data: impossible colour sampling";
           return JpegHeaderStatus::Damaged;

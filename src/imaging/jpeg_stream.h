@@ -10,9 +10,10 @@
 namespace vistrel::imaging {
 
 struct JpegComponent {
-  int id = 0;  // the component's identifier, as scans name it
-  int h = 1;   // horizontal sampling factor, 1-4
-  int v = 1;   // vertical sampling factor, 1-4
+  int id = 0;          // the component's identifier, as scans name it
+  int h = 1;           // horizontal sampling factor, 1-4
+  int v = 1;           // vertical sampling factor, 1-4
+  int quantTable = 0;  // the quantisation table slot it uses
 };
 
 // One APP2 segment of an embedded ICC colour profile, which may be split over several.

@@ -1,7 +1,8 @@
-// Progressive JPEGs shrunk to 1/8 are decoded from their DC scans alone: the pixels must be
-// exactly those of decoding every scan at 1/8.
+// JPEGs shrunk to 1/8 are decoded from what that scale reads alone (DC scans of progressive
+// files; DC values of baseline ones): the pixels must be exactly those of decoding everything.
 #include <gtest/gtest.h>
 
+#include "imaging/eighth_decode.h"
 #include "imaging/jpeg_decode.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/picture.h"
@@ -38,28 +39,35 @@ std::vector<uint8_t> fullDecodeAtEighth(const std::string& jpeg, int& width, int
   return out;
 }
 
-TEST(ProgressiveDcScans, SamePixelsAsAFullDecodeAtOneEighth) {
+TEST(EighthDecode, SamePixelsAsAFullDecodeAtOneEighth) {
   struct Case {
     const char* name;
+    bool progressive;
     int width, height, restartInterval, lumaH, lumaV;
     bool grey;
+    bool ownDecoder;  // decodeEighth takes it; the others go to libjpeg
   };
-  // 4:2:0 chroma is scaled by the inverse DCT and keeps its AC scans; the others do not.
+  // Progressive 4:2:0 chroma is scaled by the inverse DCT and keeps its AC scans.
   const Case cases[] = {
-      {"4:2:0", 803, 611, 0, 2, 2, false},
-      {"4:2:0 with restarts", 803, 611, 7, 2, 2, false},
-      {"4:4:4", 640, 480, 0, 1, 1, false},
-      {"4:4:4 with restarts every MCU", 640, 488, 1, 1, 1, false},
-      {"4:2:2 with restarts", 650, 470, 5, 2, 1, false},
-      {"4:4:0", 650, 470, 0, 1, 2, false},
-      {"4:1:1", 700, 300, 0, 4, 1, false},
-      {"luma 4 x 2", 700, 300, 2, 4, 2, false},
-      {"grey with restarts", 517, 389, 3, 1, 1, true},
+      {"progressive 4:2:0", true, 803, 611, 0, 2, 2, false, false},
+      {"progressive 4:2:0 with restarts", true, 803, 611, 7, 2, 2, false, false},
+      {"progressive 4:4:4", true, 640, 480, 0, 1, 1, false, true},
+      {"progressive 4:4:4 with restarts every MCU", true, 640, 488, 1, 1, 1, false, true},
+      {"progressive 4:2:2 with restarts", true, 650, 470, 5, 2, 1, false, false},
+      {"progressive 4:4:0", true, 650, 470, 0, 1, 2, false, false},
+      {"progressive 4:1:1", true, 700, 300, 0, 4, 1, false, false},
+      {"progressive luma 4 x 2", true, 700, 300, 2, 4, 2, false, false},
+      {"progressive grey with restarts", true, 517, 389, 3, 1, 1, true, true},
+      {"baseline 4:2:0", false, 803, 611, 0, 2, 2, false, true},
+      {"baseline 4:2:0 with restarts", false, 803, 611, 7, 2, 2, false, true},
+      {"baseline 4:4:4 with restarts every MCU", false, 640, 488, 1, 1, 1, false, true},
+      {"baseline grey", false, 517, 389, 0, 1, 1, true, true},
+      {"baseline 4:2:2", false, 650, 470, 0, 2, 1, false, false},
   };
   vistrel::testing::TempFolder folder;
   for (const Case& c : cases) {
     JpegOptions options;
-    options.progressive = true;
+    options.progressive = c.progressive;
     options.restartInterval = c.restartInterval;
     options.lumaH = c.lumaH;
     options.lumaV = c.lumaV;
@@ -67,11 +75,22 @@ TEST(ProgressiveDcScans, SamePixelsAsAFullDecodeAtOneEighth) {
     options.quality = 92;
     const std::string jpeg =
         testing::libjpegEncode(testing::photoLike(c.width, c.height, c.width), options);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(jpeg.data());
+    JpegHeader header;
+    std::string reason;
+    ASSERT_EQ(readJpegHeader(bytes, jpeg.size(), header, reason), JpegHeaderStatus::Ok);
+    std::vector<uint8_t> own(static_cast<size_t>(shrunkSize(c.width, {1, 8})) * 3 *
+                             static_cast<size_t>(shrunkSize(c.height, {1, 8})));
+    EXPECT_EQ(decodeEighth(bytes, jpeg.size(), header, own.data(),
+                           static_cast<size_t>(shrunkSize(c.width, {1, 8})) * 3),
+              c.ownDecoder)
+        << c.name;
 
     std::vector<uint8_t> dcOnly;
-    ASSERT_TRUE(keepDcScans(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size(), dcOnly))
-        << c.name;
-    EXPECT_LT(dcOnly.size(), jpeg.size() / 2) << c.name << ": the AC scans were not left out";
+    if (c.progressive) {
+      ASSERT_TRUE(keepDcScans(bytes, jpeg.size(), dcOnly)) << c.name;
+      EXPECT_LT(dcOnly.size(), jpeg.size() / 2) << c.name << ": the AC scans were not left out";
+    }
 
     int width = 0, height = 0;
     const std::vector<uint8_t> expected = fullDecodeAtEighth(jpeg, width, height);
@@ -89,6 +108,35 @@ TEST(ProgressiveDcScans, SamePixelsAsAFullDecodeAtOneEighth) {
       largest = std::max(largest, d);
     }
     EXPECT_EQ(differing, 0) << c.name << ": bytes differ, by up to " << largest;
+    if (c.ownDecoder) {
+      EXPECT_EQ(own, expected) << c.name << ": the own decoder differs";
+    }
+  }
+}
+
+// A stream the own decoder cannot finish cleanly goes to libjpeg, which reports what is wrong.
+TEST(EighthDecode, DeclinesDamagedStreams) {
+  const auto photo = testing::photoLike(160, 96, 5);
+  JpegOptions options;
+  options.restartInterval = 2;
+  const std::string baseline = testing::libjpegEncode(photo, options);
+  options.progressive = true;
+  options.lumaH = options.lumaV = 1;
+  const std::string progressive = testing::libjpegEncode(photo, options);
+  std::string renumbered = baseline;  // the second restart marker says it is the third
+  const size_t rst = renumbered.find("\xFF\xD1");
+  ASSERT_NE(rst, std::string::npos);
+  renumbered[rst + 1] = '\xD2';
+  std::vector<uint8_t> out(20 * 12 * 3);
+  for (const std::string& s :
+       {baseline.substr(0, baseline.size() - 2), baseline.substr(0, baseline.size() / 2),
+        progressive.substr(0, progressive.size() - 2),
+        progressive.substr(0, progressive.size() / 3), renumbered}) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    JpegHeader header;
+    std::string reason;
+    ASSERT_EQ(readJpegHeader(bytes, s.size(), header, reason), JpegHeaderStatus::Ok);
+    EXPECT_FALSE(decodeEighth(bytes, s.size(), header, out.data(), 20 * 3)) << s.size();
   }
 }
 
