@@ -109,24 +109,6 @@ size_t unstuff(const uint8_t* data, size_t size, size_t pos, std::vector<uint8_t
   return 0;
 }
 
-// Offset of the first marker at or after `pos` that ends entropy-coded data (not a stuffed zero
-// or a restart marker); 0 when there is none.
-size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
-  while (pos + 1 < size) {
-    const void* ff = std::memchr(data + pos, 0xFF, size - pos - 1);
-    if (ff == nullptr) {
-      return 0;
-    }
-    pos = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
-    const uint8_t next = data[pos + 1];
-    if (next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
-      return pos;
-    }
-    pos += next == 0xFF ? 1 : 2;
-  }
-  return 0;
-}
-
 // The bits of unstuffed entropy-coded data, left-aligned in a 64-bit word.
 class BitReader {
  public:
@@ -359,7 +341,8 @@ size_t readScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& 
     return 0;
   }
   if (ss != 0) {
-    return se >= ss && se <= 63 && inScan == 1 ? entropyEnd(data, size, pos) : 0;
+    const size_t end = entropyEnd(data, size, pos);
+    return se >= ss && se <= 63 && inScan == 1 && end < size ? end : 0;
   }
   if (se != 0 || al > 13) {
     return 0;

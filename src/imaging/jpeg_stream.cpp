@@ -49,8 +49,25 @@ const char* unsupportedFrame(uint8_t marker) {
   }
 }
 
-// Offset just past the entropy-coded data that starts at `pos`: the first marker that is not
-// a stuffed zero or a restart marker. `size` when the data runs to the end.
+// Whether the 1/8 scale decodes component `id` with a larger inverse DCT than 1 x 1, which
+// reads AC coefficients too. The decoder does that for a component subsampled by 2, 4 or 8 on
+// both axes (4:2:0 chroma) rather than enlarge it afterwards.
+bool needsAc(const JpegHeader& header, int id) {
+  int maxH = 1, maxV = 1;
+  for (const auto& c : header.components) {
+    maxH = std::max(maxH, c.h);
+    maxV = std::max(maxV, c.v);
+  }
+  for (const auto& c : header.components) {
+    if (c.id == id) {
+      return maxH % (2 * c.h) == 0 && maxV % (2 * c.v) == 0;
+    }
+  }
+  return true;  // an unknown component: keep its scan and let the decoder judge it
+}
+
+}  // namespace
+
 size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
   while (pos < size) {
     const void* ff = std::memchr(data + pos, 0xFF, size - pos);
@@ -70,25 +87,6 @@ size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
   }
   return size;
 }
-
-// Whether the 1/8 scale decodes component `id` with a larger inverse DCT than 1 x 1, which
-// reads AC coefficients too. The decoder does that for a component subsampled by 2, 4 or 8 on
-// both axes (4:2:0 chroma) rather than enlarge it afterwards.
-bool needsAc(const JpegHeader& header, int id) {
-  int maxH = 1, maxV = 1;
-  for (const auto& c : header.components) {
-    maxH = std::max(maxH, c.h);
-    maxV = std::max(maxV, c.v);
-  }
-  for (const auto& c : header.components) {
-    if (c.id == id) {
-      return maxH % (2 * c.h) == 0 && maxV % (2 * c.v) == 0;
-    }
-  }
-  return true;  // an unknown component: keep its scan and let the decoder judge it
-}
-
-}  // namespace
 
 JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& header,
                                 std::string& reason) {

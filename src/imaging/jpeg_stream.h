@@ -55,6 +55,10 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
 bool joinIccProfile(const uint8_t* data, size_t size, const JpegHeader& header,
                     std::string& profile);
 
+// Offset just past the entropy-coded data that starts at `pos`: the first marker that is not
+// a stuffed zero or a restart marker. `size` when the data runs to the end.
+size_t entropyEnd(const uint8_t* data, size_t size, size_t pos);
+
 // Rewrites a progressive (SOF2) stream so that it holds only what a decode at 1/8 scale reads:
 // its headers, the tables between scans, the DC scans (first and refinement) and the AC scans
 // of components the decoder scales with a larger inverse DCT (4:2:0 chroma), then EOI. Decoded
