@@ -45,7 +45,8 @@ bool buildDcTable(const uint8_t* counts, const uint8_t* symbols, int total, DcTa
     t.offset[len] = index - code;
     for (int i = 0; i < count; ++i, ++index, ++code) {
       const int s = symbols[index];
-      if (s > 15) {
+      // libjpeg refuses a length whose codes run out, the all-ones code included.
+      if (s > 15 || code >= (1 << len) - 1) {
         return false;
       }
       const int shift = kLook - len - s;
@@ -62,9 +63,6 @@ bool buildDcTable(const uint8_t* counts, const uint8_t* symbols, int total, DcTa
     }
     if (count > 0) {
       t.maxCode[len] = code - 1;
-    }
-    if (code > 1 << len) {
-      return false;
     }
     code <<= 1;
   }
