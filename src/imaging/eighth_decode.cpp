@@ -261,7 +261,9 @@ struct Frame {
   std::vector<int16_t> dc;          // component after component
   std::array<uint16_t, 3> quant{};  // the DC quantiser, latched at each component's first scan
   std::array<int, 3> shift = {-1, -1, -1};  // DC bits not yet sent; -1: none sent
-  std::vector<uint8_t> entropy;             // a scan's data, unstuffed
+  // The last bit sent of each component's first coefficients (kSmoothedCoefficients); -1: none.
+  std::array<std::array<int, kSmoothedCoefficients>, 3> lastBit = {};
+  std::vector<uint8_t> entropy;  // a scan's data, unstuffed
 };
 
 // Decodes a DC scan's entropy-coded data from `pos`: the first (its difference codes) or a
@@ -339,8 +341,18 @@ size_t readScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& 
     return 0;
   }
   if (ss != 0) {
+    size_t c = 0;
+    while (c < f.count && header.components[c].id != sos[1]) {
+      ++c;
+    }
     const size_t end = entropyEnd(data, size, pos);
-    return se >= ss && se <= 63 && inScan == 1 && end < size ? end : 0;
+    if (se < ss || se > 63 || inScan != 1 || c == f.count || end >= size) {
+      return 0;
+    }
+    for (int k = ss; k <= se && k < kSmoothedCoefficients; ++k) {
+      f.lastBit[c][static_cast<size_t>(k)] = al;
+    }
+    return end;
   }
   if (se != 0 || al > 13) {
     return 0;
@@ -377,6 +389,7 @@ size_t readScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& 
       f.quant[c] = tables.quant[quantSlot][0];
     }
     shift = al;
+    f.lastBit[c][0] = al;
     components[i] = c;
     dcTables[i] = &tables.dc[dcSlot];
   }
@@ -393,6 +406,9 @@ bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, ui
   }
   Frame f;
   f.count = header.components.size();
+  for (auto& bits : f.lastBit) {
+    bits.fill(-1);
+  }
   for (const auto& c : header.components) {
     // Sampled otherwise, a component is scaled with a larger inverse DCT or enlarged.
     if (f.count == 3 && (c.h != 1 || c.v != 1)) {
@@ -437,8 +453,10 @@ bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, ui
     pos += 2 + length;
   }
   for (size_t c = 0; c < f.count; ++c) {
-    if (f.shift[c] != 0) {
-      return false;  // DC bits never sent: a full decode would smooth the blocks
+    for (const int bit : f.lastBit[c]) {
+      if (bit != 0) {
+        return false;  // a full decode would smooth the blocks
+      }
     }
   }
   if (f.count == 3) {

@@ -242,10 +242,7 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   out.insert(out.end(), data, data + header.firstScan);
   size_t pos = header.firstScan;
   int keptScans = 0;
-  // The last successive-approximation bit sent of each component's first coefficients. A full
-  // decode smooths blocks (and moves DC values) when any of them is not sent to its last bit,
-  // which a decode without AC scans cannot reproduce: such streams are left whole.
-  constexpr int kSmoothedCoefficients = 10;
+  // The last successive-approximation bit sent of each component's first coefficients.
   std::vector<std::array<int, kSmoothedCoefficients>> lastBit(header.components.size());
   for (auto& bits : lastBit) {
     bits.fill(-1);

@@ -55,6 +55,11 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
 bool joinIccProfile(const uint8_t* data, size_t size, const JpegHeader& header,
                     std::string& profile);
 
+// How many of a block's first coefficients (in zigzag order) a full decode of a progressive
+// stream must have to their last bit not to smooth the block, which moves its DC value too: a
+// decode that leaves out AC scans gives the same pixels only when the stream sends them all.
+constexpr int kSmoothedCoefficients = 10;
+
 // Offset just past the entropy-coded data that starts at `pos`: the first marker that is not
 // a stuffed zero or a restart marker. `size` when the data runs to the end.
 size_t entropyEnd(const uint8_t* data, size_t size, size_t pos);
