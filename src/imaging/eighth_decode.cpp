@@ -330,8 +330,11 @@ size_t readScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& 
                 const Tables& tables, Frame& f, int& scans) {
   const size_t length = size_t{data[pos + 2]} << 8 | data[pos + 3];
   const uint8_t* sos = data + pos + 4;
+  if (length < 6) {
+    return 0;
+  }
   const size_t inScan = sos[0];
-  if (length < 6 || inScan < 1 || inScan > f.count || length != 6 + 2 * inScan) {
+  if (inScan < 1 || inScan > f.count || length != 6 + 2 * inScan) {
     return 0;
   }
   const uint8_t* tail = sos + 1 + 2 * inScan;
