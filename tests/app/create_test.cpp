@@ -30,10 +30,7 @@ class CreateFromWindow : public WindowTest {
     return w;
   }
 
-  static QSize sizeOf(const std::filesystem::path& file) {
-    QImageReader reader(qs(file));
-    return reader.size();
-  }
+  static QSize sizeOf(const std::filesystem::path& file) { return QImageReader(qs(file)).size(); }
 };
 
 TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
@@ -174,15 +171,14 @@ TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
 }
 
 TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {
-  Form1& w = open(temp.path());
-  ProgressDisplay& p = w.progress();
+  ProgressDisplay& p = open(temp.path()).progress();
   EXPECT_FLOAT_EQ(p.trackWidth(), 5200);
   EXPECT_FLOAT_EQ(p.fillWidth(), 15);
-  p.setFillWidth(2600);
-  EXPECT_FLOAT_EQ(p.fillWidth(), 2600);
-  EXPECT_EQ(ui->lblProgress->width(), 173);
-  p.setFillWidth(9000);  // past the track: the track clips it
-  EXPECT_EQ(ui->lblProgress->width(), 600);
+  // Past the track's end the track clips the fill.
+  for (const auto& [twips, pixels] : {std::pair(2600.0f, 173), std::pair(9000.0f, 600)}) {
+    p.setFillWidth(twips);
+    EXPECT_EQ(ui->lblProgress->width(), pixels) << twips;
+  }
   p.setNoticeVisible(true);
   p.setStatus({common::Phase::Thumbnails, 1, 5});
   EXPECT_TRUE(ui->notice->isVisible());

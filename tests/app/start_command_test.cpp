@@ -32,11 +32,9 @@ TEST(ReadStartCommand, ActionsFoldersAndErrors) {
     const StartCommand command = readStartCommand(c.args);
     EXPECT_EQ(command.action, c.action);
     EXPECT_EQ(command.folder, c.folder);
-    if (c.errorMentions.isEmpty()) {
-      EXPECT_TRUE(command.error.isEmpty()) << command.error.toStdString();
-    } else {
-      EXPECT_TRUE(command.error.contains(c.errorMentions)) << command.error.toStdString();
-    }
+    EXPECT_TRUE(command.error.contains(c.errorMentions) &&
+                command.error.isEmpty() == c.errorMentions.isEmpty())
+        << command.error.toStdString();
   }
 }
 
@@ -64,11 +62,9 @@ TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
     SCOPED_TRACE(c.given.toStdString());
     const StartFolder start = chooseStartFolder(c.given.toStdString(), current.toStdString());
     EXPECT_EQ(qs(start.folder), c.folder);
-    if (c.problemMentions.isEmpty()) {
-      EXPECT_TRUE(start.problem.isEmpty()) << start.problem.toStdString();
-    } else {
-      EXPECT_TRUE(start.problem.contains(c.problemMentions)) << start.problem.toStdString();
-    }
+    EXPECT_TRUE(start.problem.contains(c.problemMentions) &&
+                start.problem.isEmpty() == c.problemMentions.isEmpty())
+        << start.problem.toStdString();
   }
 }
 
