@@ -90,7 +90,7 @@ TEST(FitPreview, TargetsTheBoxAndCentresWithoutClamping) {
   EXPECT_EQ(fitPreview({100.5f, 50.5f}, {10, 20}).size, (FitSize{25, 50}));
 }
 
-TEST(Conversions, AtFifteenTwipsPerPixel) {
+TEST(Conversions, AtFifteenTwipsPerPixelAndFailingAsErrors) {
   EXPECT_EQ(PixelsToTwips_width(150, 15), 2250);
   EXPECT_EQ(PixelsToTwips_height(1500, 15), 22500);
   EXPECT_EQ(PixelsToTwips_width(0.5, 15), 8);    // 7.5 rounds to 8
@@ -99,9 +99,7 @@ TEST(Conversions, AtFifteenTwipsPerPixel) {
   EXPECT_EQ(TwipsToPixels_height(-2249, 15), -149);
   EXPECT_EQ(TwipsToPixels_width(22.5, 15), 1);       // 22.5 -> 22, 22 \ 15 -> 1
   EXPECT_EQ(TwipsToPixels_width(2250, 14.5f), 160);  // 14.5 rounds to 14
-}
-
-TEST(Conversions, FailuresAreErrorsNotWrongNumbers) {
+  // Failures are errors, not wrong numbers.
   EXPECT_THROW(TwipsToPixels_width(100, 0.4f), std::domain_error);
   EXPECT_THROW(TwipsToPixels_height(100, 0.5f), std::domain_error);
   EXPECT_THROW(TwipsToPixels_height(INT32_MIN, -1), OverflowError);
