@@ -9,13 +9,12 @@ namespace {
 using Action = StartCommand::Action;
 
 TEST(ReadStartCommand, ActionsFoldersAndErrors) {
-  struct Case {
+  const struct {
     QStringList args;
     Action action;
     QString folder;
     QString errorMentions;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{}, Action::Open, "", ""},
       {{"pictures"}, Action::Open, "pictures", ""},
       {{"--", "-odd name"}, Action::Open, "-odd name", ""},
@@ -27,7 +26,7 @@ TEST(ReadStartCommand, ActionsFoldersAndErrors) {
       {{"--fullscreen"}, Action::BadInput, "", "\"--fullscreen\""},
       {{"a", "b"}, Action::BadInput, "", "more than one FOLDER"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
     const StartCommand command = readStartCommand(c.args);
     EXPECT_EQ(command.action, c.action);
@@ -43,12 +42,11 @@ TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
   std::filesystem::create_directories(temp.path() / "current" / "pictures");
   temp.write("current/notes.txt", "x");
   const QString current = qs(temp.path() / "current");
-  struct Case {
+  const struct {
     QString given;
     QString folder;
     QString problemMentions;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"", current, ""},
       {"pictures", current + "/pictures", ""},
       {"./pictures/../pictures/", current + "/pictures", ""},
@@ -58,7 +56,7 @@ TEST(ChooseStartFolder, UsesAListableFolderElseTheCurrentOneWithTheReason) {
       {"notes.txt/inside", current, "it does not exist"},
       {QString(300, 'x'), current, "it cannot be reached (File name too long)"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.given.toStdString());
     const StartFolder start = chooseStartFolder(c.given.toStdString(), current.toStdString());
     EXPECT_EQ(qs(start.folder), c.folder);

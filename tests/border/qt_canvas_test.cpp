@@ -123,12 +123,11 @@ TEST(QtBorderCanvas, SlopedLinesTakeOnePixelPerStepUpToTheEndPoint) {
 }
 
 TEST(QtBorderCanvas, ScaleModesConvertToPixels) {
-  struct Case {
+  const struct {
     int16_t mode;
     double x1, y1, x2;
     PixelSet expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {kScaleTwips, 15, 30, 75, span(1, 2, 4, 2)},
       {kScaleTwips, 22.5, 15, 52.5, span(2, 1, 3, 1)},  // 1.5 and 3.5 pixels round to 2 and 4
       {kScalePixels, 1, 2, 4, span(1, 2, 3, 2)},
@@ -138,7 +137,7 @@ TEST(QtBorderCanvas, ScaleModesConvertToPixels) {
       {kScaleCentimetres, 0, 0.254, 0.254, span(0, 10, 9, 10)},  // 0.1 in = 9.6 px
       {kScaleMillimetres, 0, 2.54, 2.54, span(0, 10, 9, 10)},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(drawn(c.x1, c.y1, c.x2, c.y1, LineForm::kLine, c.mode, {24, 24}), c.expected)
         << "mode " << c.mode;
   }

@@ -54,13 +54,12 @@ TEST(GetXY, RefusesAZeroDecidingSide) {
 }
 
 TEST(FitThumbnail, MeasuresThePictureInTwips) {
-  struct Case {
+  const struct {
     int w, h;
     int16_t lw, lh;
     float tpp;
     FitSize expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {400, 300, 150, 150, 15, {150, 113}},  // exact arithmetic would give 112
       {3000, 2000, 150, 150, 15, {150, 100}},
       {60, 40, 150, 150, 15, {150, 100}},

@@ -104,11 +104,10 @@ TEST(PageWriter, GoldenPages) {
 }
 
 TEST(PageWriter, NavigationTargetsAtTheEnds) {
-  struct Case {
+  const struct {
     int page, pages;
     NavigationTargets expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {1, 1, {"", "", "", ""}},
       {1, 2, {"", "", "Thumb002.html", "Thumb002.html"}},
       {2, 2, {"Thumb001.html", "Thumb001.html", "", ""}},
@@ -127,10 +126,9 @@ TEST(PageWriter, NavigationTargetsAtTheEnds) {
 }
 
 TEST(PageWriter, PageCountIsTheSmallestThatHoldsEveryPicture) {
-  struct Case {
+  const struct {
     int images, rows, columns, pages;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {0, 3, 3, 0},         {1, 1, 1, 1},
       {9, 3, 3, 1},         {10, 3, 3, 2},
       {13, 2, 3, 3},        {13, 2, 4, 2},
