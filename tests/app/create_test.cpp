@@ -1,5 +1,7 @@
 // Create from the window, end to end: a generated folder, the Create button, then the files on
 // disk, the first page handed to the shell and the one message about what was skipped.
+#include <gmock/gmock.h>
+
 #include <QImageReader>
 
 #include "app/form1_test_support.h"
@@ -7,6 +9,10 @@
 
 namespace vistrel::app::testing {
 using common::ProgressDisplay;
+using ::testing::AllOf;
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -30,10 +36,7 @@ class CreateFromWindow : public WindowTest {
     return w;
   }
 
-  static QSize sizeOf(const std::filesystem::path& file) {
-    QImageReader reader(qs(file));
-    return reader.size();
-  }
+  static QSize sizeOf(const std::filesystem::path& file) { return QImageReader(qs(file)).size(); }
 };
 
 TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
@@ -47,14 +50,9 @@ TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
   const std::string second = temp.read("Thumb002.html");
   EXPECT_FALSE(std::filesystem::exists(f / "Thumb003.html"));
   // The list's order: anim, beach, Cliff, dune on the first page, Eel on the second.
-  size_t at = 0;
-  for (const char* name : {"th_anim.jpg", "th_beach.jpg", "th_Cliff.jpg", "th_dune.jpg"}) {
-    at = first.find(name, at);
-    EXPECT_NE(at, std::string::npos) << name;
-  }
-  EXPECT_EQ(first.find("th_Eel.jpg"), std::string::npos);
-  EXPECT_NE(second.find("th_Eel.jpg"), std::string::npos);
-  EXPECT_NE(second.find("Eel.GIF"), std::string::npos);
+  EXPECT_THAT(first, ContainsRegex("th_anim.jpg.*th_beach.jpg.*th_Cliff.jpg.*th_dune.jpg"));
+  EXPECT_THAT(first, Not(HasSubstr("Eel")));
+  EXPECT_THAT(second, AllOf(HasSubstr("SRC=\"th_Eel.jpg\""), HasSubstr("HREF=\"Eel.GIF\"")));
   EXPECT_EQ(shell.opened, QStringList({qs(f / "Thumb001.html")}));
   // The run is over: notice and bar hidden, the last fit kept.
   EXPECT_FALSE(ui->notice->isVisible());
@@ -174,15 +172,14 @@ TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
 }
 
 TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {
-  Form1& w = open(temp.path());
-  ProgressDisplay& p = w.progress();
+  ProgressDisplay& p = open(temp.path()).progress();
   EXPECT_FLOAT_EQ(p.trackWidth(), 5200);
   EXPECT_FLOAT_EQ(p.fillWidth(), 15);
-  p.setFillWidth(2600);
-  EXPECT_FLOAT_EQ(p.fillWidth(), 2600);
-  EXPECT_EQ(ui->lblProgress->width(), 173);
-  p.setFillWidth(9000);  // past the track: the track clips it
-  EXPECT_EQ(ui->lblProgress->width(), 600);
+  // Past the track's end the track clips the fill.
+  for (const auto& [twips, pixels] : {std::pair(2600.0f, 173), std::pair(9000.0f, 600)}) {
+    p.setFillWidth(twips);
+    EXPECT_EQ(ui->lblProgress->width(), pixels) << twips;
+  }
   p.setNoticeVisible(true);
   p.setStatus({common::Phase::Thumbnails, 1, 5});
   EXPECT_TRUE(ui->notice->isVisible());

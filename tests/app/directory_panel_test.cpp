@@ -5,8 +5,28 @@
 namespace vistrel::app::testing {
 namespace {
 
-using DirectoryPanel = WindowTest;
 using Preview = WindowTest;
+
+class DirectoryPanel : public WindowTest {
+ protected:
+  QTreeWidgetItem* folderItem(const QString& name) {
+    return ui->Dir1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+  }
+  QPoint folderRow(const QString& name) {
+    return ui->Dir1->visualItemRect(folderItem(name)).center();
+  }
+  // A click to highlight the row, then a double-click to open it.
+  void doubleClickFolder(const QString& name) {
+    QTest::mouseClick(ui->Dir1->viewport(), Qt::LeftButton, {}, folderRow(name));
+    QTest::qWait(20);
+    QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {}, folderRow(name));
+  }
+  // The folder, picture count and Create button the panel shows.
+  QString shown() const {
+    return ui->Dir1->Path() + " " + ui->lblTotalImages->Caption() +
+           (ui->cmdCreate->isEnabled() ? " Create" : "");
+  }
+};
 
 QStringList names(const toolkit::FileList* list) {
   QStringList out;
@@ -30,26 +50,19 @@ TEST_F(DirectoryPanel, FolderListShowsThePathDownThenSubfoldersAndOpensOnDoubleC
   EXPECT_EQ(ui->Dir1->entries(), expected);
 
   // A single click only moves the highlight.
-  QTreeWidgetItem* alpha = ui->Dir1->findItems("Alpha", Qt::MatchExactly | Qt::MatchRecursive)[0];
-  const QPoint at = ui->Dir1->visualItemRect(alpha).center();
-  QTest::mouseClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseClick(ui->Dir1->viewport(), Qt::LeftButton, {}, folderRow("Alpha"));
   QTest::qWait(20);
   EXPECT_EQ(ui->Dir1->Path(), base);
-  QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
+  doubleClickFolder("Alpha");
   QTRY_COMPARE(ui->Dir1->Path(), base + "/Alpha");
-  EXPECT_EQ(ui->File1->Path(), base + "/Alpha");
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "2");
-  EXPECT_TRUE(ui->cmdCreate->isEnabled());
+  EXPECT_EQ(ui->File1->Path() + " " + shown(), base + "/Alpha " + base + "/Alpha 2 Create");
 
   // Enter on the highlighted parent goes back up.
-  QTreeWidgetItem* parent =
-      ui->Dir1->findItems(qs(temp.path().filename()), Qt::MatchExactly | Qt::MatchRecursive)[0];
   ui->Dir1->setFocus();
-  ui->Dir1->setCurrentItem(parent);
+  ui->Dir1->setCurrentItem(folderItem(qs(temp.path().filename())));
   QTest::keyClick(ui->Dir1, Qt::Key_Return);
   QTRY_COMPARE(ui->Dir1->Path(), base);
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "0");
-  EXPECT_FALSE(ui->cmdCreate->isEnabled());
+  EXPECT_EQ(shown(), base + " 0");
   EXPECT_FALSE(ui->cmdFrames[1]->isEnabled());
   EXPECT_FALSE(ui->cmdFrames[2]->isEnabled());
 }
@@ -64,14 +77,7 @@ TEST_F(DirectoryPanel, NamesThatAreNotUtf8AreListedOpenedPreviewedAndCreated) {
   vistrel::testing::writeJpeg(folder / "caf\xC3\xA9s.jpg", 40, 30);  // UTF-8 "cafés"
   open(temp.path());
 
-  QTreeWidgetItem* item =
-      ui->Dir1->findItems(QStringLiteral("d\u00E9j\u00E0"), Qt::MatchExactly | Qt::MatchRecursive)
-          .value(0);
-  ASSERT_NE(item, nullptr) << ui->Dir1->entries().join(", ").toStdString();
-  const QPoint at = ui->Dir1->visualItemRect(item).center();
-  QTest::mouseClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
-  QTest::qWait(20);
-  QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {}, at);
+  doubleClickFolder(QStringLiteral("d\u00E9j\u00E0"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return ui->Dir1->folder() == folder; }));
   EXPECT_EQ(ui->File1->folder(), folder);
   // Byte order: the UTF-8 name's 0xC3 comes before 0xE9.
@@ -116,14 +122,9 @@ TEST_F(DirectoryPanel, AFolderThatCannotBeReadLeavesEverythingOnThePreviousOne) 
   // Listed, then gone before it is opened.
   ASSERT_TRUE(w.openFolder(qs(temp.path())));
   std::filesystem::remove_all(temp.path() / "doomed");
-  QTreeWidgetItem* doomed = ui->Dir1->findItems("doomed", Qt::MatchExactly | Qt::MatchRecursive)[0];
-  QTest::mouseDClick(ui->Dir1->viewport(), Qt::LeftButton, {},
-                     ui->Dir1->visualItemRect(doomed).center());
+  doubleClickFolder("doomed");
   QTest::qWait(50);
-  EXPECT_EQ(ui->Dir1->Path(), qs(temp.path()));
-  EXPECT_EQ(ui->File1->Path(), qs(temp.path()));
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "0");
-  EXPECT_FALSE(ui->cmdCreate->isEnabled());
+  EXPECT_EQ(ui->File1->Path() + " " + shown(), qs(temp.path()) + " " + qs(temp.path()) + " 0");
   EXPECT_TRUE(ui->Dir1->entries().contains(qs(temp.path() / "good")));
 }
 
@@ -166,9 +167,7 @@ TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
   ui->Drive1->setFocus();
   QTest::keyClick(ui->Drive1, Qt::Key_Down);
   ASSERT_EQ(ui->Drive1->Drive(), drive);
-  EXPECT_EQ(ui->Dir1->Path(), drive);
-  EXPECT_EQ(ui->File1->Path(), drive);
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
+  EXPECT_EQ(ui->File1->Path() + " " + shown(), drive + " " + drive + " 3 Create");
   EXPECT_TRUE(ui->imgPreview->Picture().isNull());
   EXPECT_EQ(ui->lblImageAttributes->Caption(), "");
   ASSERT_TRUE(w.openFolder(drive + "/deeper"));
@@ -177,21 +176,18 @@ TEST_F(DirectoryPanel, ChangingTheDriveMovesTheFolderListAndBlanksThePreview) {
   // A drive that cannot be read: everything stays, the drive list included.
   QTest::keyClick(ui->Drive1, Qt::Key_Down);
   EXPECT_EQ(ui->Drive1->Drive(), drive);
-  EXPECT_EQ(ui->Dir1->Path(), drive + "/deeper");
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "2");
+  EXPECT_EQ(shown(), drive + "/deeper 2 Create");
 
   // Back on the first drive the folder last open there comes back.
   QTest::keyClick(ui->Drive1, Qt::Key_Up);
   EXPECT_EQ(ui->Drive1->Drive(), "/");
-  EXPECT_EQ(ui->Dir1->Path(), qs(temp.path() / "start"));
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "1");
+  EXPECT_EQ(shown(), qs(temp.path() / "start") + " 1 Create");
 
   // A drive whose remembered folder is gone opens at its root.
   std::filesystem::remove_all(temp.path() / "drive" / "deeper");
   QTest::keyClick(ui->Drive1, Qt::Key_Down);
   EXPECT_EQ(ui->Drive1->Drive(), drive);
-  EXPECT_EQ(ui->Dir1->Path(), drive);
-  EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
+  EXPECT_EQ(shown(), drive + " 3 Create");
 
   // A volume mounted after start-up is there the next time the list opens; the drive shown
   // stays listed even when it is no longer mounted.

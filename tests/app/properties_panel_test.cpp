@@ -64,14 +64,10 @@ TEST_F(Properties, EachBoxCorrectsItsTextAndSetsItsSpinWhenLeft) {
 
 TEST_F(Properties, PrefixDropsWhatNamesCannotHoldKeepsTenCharactersAndNeverEmpties) {
   openProperties(1);
-  const struct {
-    QString typed;
-    QString kept;
-  } cases[] = {{"a/b", "ab"}, {"", "ab"}};
-  for (const auto& c : cases) {
-    typeInto(ui->txtPrefix, c.typed);
-    EXPECT_EQ(ui->txtPrefix->text(), c.kept) << c.typed.toStdString();
-  }
+  typeInto(ui->txtPrefix, "a/b");
+  EXPECT_EQ(ui->txtPrefix->text(), "ab");
+  typeInto(ui->txtPrefix, "");
+  EXPECT_EQ(ui->txtPrefix->text(), "ab");
   // Ten characters, however many UTF-16 units they take; an input method commits each.
   const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
   ui->txtPrefix->setFocus(Qt::TabFocusReason);

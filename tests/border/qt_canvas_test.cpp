@@ -53,28 +53,15 @@ PixelSet drawn(double x1, double y1, double x2, double y2, LineForm form,
   return changedPixels(image, kWhite);
 }
 
-PixelSet row(int y, int fromX, int toX) {
+// The pixels of the rectangle (x1, y1)-(x2, y2), both corners included.
+PixelSet span(int x1, int y1, int x2, int y2) {
   PixelSet pixels;
-  for (int x = fromX; x <= toX; ++x) {
-    pixels.insert({x, y});
+  for (int y = y1; y <= y2; ++y) {
+    for (int x = x1; x <= x2; ++x) {
+      pixels.insert({x, y});
+    }
   }
   return pixels;
-}
-
-PixelSet column(int x, int fromY, int toY) {
-  PixelSet pixels;
-  for (int y = fromY; y <= toY; ++y) {
-    pixels.insert({x, y});
-  }
-  return pixels;
-}
-
-PixelSet unite(std::initializer_list<PixelSet> sets) {
-  PixelSet all;
-  for (const PixelSet& s : sets) {
-    all.insert(s.begin(), s.end());
-  }
-  return all;
 }
 
 TEST(QtBorderCanvas, LinesLeaveOutTheirEndPointAndOutlinesIncludeBothCorners) {
@@ -85,23 +72,25 @@ TEST(QtBorderCanvas, LinesLeaveOutTheirEndPointAndOutlinesIncludeBothCorners) {
   };
   const auto L = LineForm::kLine;
   const auto O = LineForm::kOutline;
-  const PixelSet box = unite({row(2, 2, 5), row(4, 2, 5), column(2, 2, 4), column(5, 2, 4)});
+  PixelSet box = span(2, 2, 5, 4);
+  box.erase({3, 3});
+  box.erase({4, 3});
   const Case cases[] = {
-      {L, 2, 3, 6, 3, row(3, 2, 5)},
-      {L, 6, 3, 2, 3, row(3, 3, 6)},
-      {L, 4, 1, 4, 5, column(4, 1, 4)},
-      {L, 4, 5, 4, 1, column(4, 2, 5)},
+      {L, 2, 3, 6, 3, span(2, 3, 5, 3)},
+      {L, 6, 3, 2, 3, span(3, 3, 6, 3)},
+      {L, 4, 1, 4, 5, span(4, 1, 4, 4)},
+      {L, 4, 5, 4, 1, span(4, 2, 4, 5)},
       {L, 1, 1, 4, 4, {{1, 1}, {2, 2}, {3, 3}}},
       {L, 4, 1, 1, 4, {{4, 1}, {3, 2}, {2, 3}}},
       {L, 5, 5, 5, 5, {}},
-      {L, -3, 2, 2, 2, row(2, 0, 1)},  // clipped by the image, not shifted
+      {L, -3, 2, 2, 2, span(0, 2, 1, 2)},  // clipped by the image, not shifted
       {O, 2, 2, 5, 4, box},
       {O, 5, 4, 2, 2, box},
       {O, 5, 2, 2, 4, box},
       {O, 3, 3, 3, 3, {{3, 3}}},
-      {O, 2, 6, 5, 6, row(6, 2, 5)},
-      {O, 7, 1, 7, 3, column(7, 1, 3)},
-      {O, 1, 1, 2, 2, {{1, 1}, {2, 1}, {1, 2}, {2, 2}}},
+      {O, 2, 6, 5, 6, span(2, 6, 5, 6)},
+      {O, 7, 1, 7, 3, span(7, 1, 7, 3)},
+      {O, 1, 1, 2, 2, span(1, 1, 2, 2)},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(drawn(c.x1, c.y1, c.x2, c.y2, c.form), c.expected)
@@ -134,22 +123,21 @@ TEST(QtBorderCanvas, SlopedLinesTakeOnePixelPerStepUpToTheEndPoint) {
 }
 
 TEST(QtBorderCanvas, ScaleModesConvertToPixels) {
-  struct Case {
+  const struct {
     int16_t mode;
     double x1, y1, x2;
     PixelSet expected;
+  } cases[] = {
+      {kScaleTwips, 15, 30, 75, span(1, 2, 4, 2)},
+      {kScaleTwips, 22.5, 15, 52.5, span(2, 1, 3, 1)},  // 1.5 and 3.5 pixels round to 2 and 4
+      {kScalePixels, 1, 2, 4, span(1, 2, 3, 2)},
+      {kScalePoints, 0, 3, 3.75, span(0, 4, 4, 4)},              // 3.75 pt = 5 px
+      {kScaleInches, 0, 0.0625, 0.0625, span(0, 6, 5, 6)},       // 1/16 in = 6 px
+      {kScaleCharacters, 1, 0.25, 2, span(8, 4, 15, 4)},         // 120 x 240 twips
+      {kScaleCentimetres, 0, 0.254, 0.254, span(0, 10, 9, 10)},  // 0.1 in = 9.6 px
+      {kScaleMillimetres, 0, 2.54, 2.54, span(0, 10, 9, 10)},
   };
-  const Case cases[] = {
-      {kScaleTwips, 15, 30, 75, row(2, 1, 4)},
-      {kScaleTwips, 22.5, 15, 52.5, row(1, 2, 3)},  // 1.5 and 3.5 pixels round to 2 and 4
-      {kScalePixels, 1, 2, 4, row(2, 1, 3)},
-      {kScalePoints, 0, 3, 3.75, row(4, 0, 4)},             // 3.75 pt = 5 px
-      {kScaleInches, 0, 0.0625, 0.0625, row(6, 0, 5)},      // 1/16 in = 6 px
-      {kScaleCharacters, 1, 0.25, 2, row(4, 8, 15)},        // 120 x 240 twips
-      {kScaleCentimetres, 0, 0.254, 0.254, row(10, 0, 9)},  // 0.1 in = 9.6 px
-      {kScaleMillimetres, 0, 2.54, 2.54, row(10, 0, 9)},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(drawn(c.x1, c.y1, c.x2, c.y1, LineForm::kLine, c.mode, {24, 24}), c.expected)
         << "mode " << c.mode;
   }
@@ -168,46 +156,44 @@ TEST(QtBorderCanvas, RefusesScaleModesAndCoordinatesItCannotDrawWith) {
   EXPECT_TRUE(drawn(NAN, 1, 5, 1, LineForm::kLine).empty());
   EXPECT_TRUE(drawn(1, 1, INFINITY, 1, LineForm::kOutline).empty());
   // Huge but finite: clamped, still drawn where the image is.
-  EXPECT_EQ(drawn(0, 2, 1e300, 2, LineForm::kLine), row(2, 0, 15));
+  EXPECT_EQ(drawn(0, 2, 1e300, 2, LineForm::kLine), span(0, 2, 15, 2));
 }
 
 TEST(ToQColor, ReadsRgbValuesAndSystemColoursFromThePalette) {
+  EXPECT_EQ(toQColor(0x00336699u, QPalette()), QColor(0x99, 0x66, 0x33));
+  EXPECT_EQ(toQColor(0x0F336699u, QPalette()), QColor(0x99, 0x66, 0x33));
+  EXPECT_EQ(toQColor(0x800000FFu, QPalette()), QColor(Qt::black));
+  // Each system colour its own role's colour, different for each.
+  const std::pair<Colour, QPalette::ColorRole> systemColours[] = {{0x8000000Fu, QPalette::Button},
+                                                                  {0x80000010u, QPalette::Dark},
+                                                                  {0x80000014u, QPalette::Light},
+                                                                  {0x80000015u, QPalette::Shadow},
+                                                                  {0x80000005u, QPalette::Base}};
   QPalette palette;
-  palette.setColor(QPalette::Active, QPalette::Button, QColor(1, 2, 3));
-  palette.setColor(QPalette::Active, QPalette::Dark, QColor(4, 5, 6));
-  palette.setColor(QPalette::Active, QPalette::Light, QColor(7, 8, 9));
-  palette.setColor(QPalette::Active, QPalette::Shadow, QColor(10, 11, 12));
-  palette.setColor(QPalette::Active, QPalette::Base, QColor(13, 14, 15));
-  EXPECT_EQ(toQColor(0x00336699u, palette), QColor(0x99, 0x66, 0x33));
-  EXPECT_EQ(toQColor(0x0F336699u, palette), QColor(0x99, 0x66, 0x33));
-  EXPECT_EQ(toQColor(0x8000000Fu, palette), QColor(1, 2, 3));
-  EXPECT_EQ(toQColor(0x80000010u, palette), QColor(4, 5, 6));
-  EXPECT_EQ(toQColor(0x80000014u, palette), QColor(7, 8, 9));
-  EXPECT_EQ(toQColor(0x80000015u, palette), QColor(10, 11, 12));
-  EXPECT_EQ(toQColor(0x80000005u, palette), QColor(13, 14, 15));
-  EXPECT_EQ(toQColor(0x800000FFu, palette), QColor(Qt::black));
+  for (const auto& [colour, role] : systemColours) {
+    palette.setColor(QPalette::Active, role, QColor(role, 2 * role, 3 * role));
+  }
+  for (const auto& [colour, role] : systemColours) {
+    EXPECT_EQ(toQColor(colour, palette), QColor(role, 2 * role, 3 * role)) << std::hex << colour;
+  }
 }
 
-// Styles 1 to 8 on a real image.
+// Styles 1 to 8 on a real image, around a client at kClient (in pixels) in a cell.
 constexpr int kCellWidth = 150;
 constexpr int kCellHeight = 110;
-constexpr int kClientLeft = 35;
-constexpr int kClientTop = 30;
-constexpr int kClientWidth = 80;
-constexpr int kClientHeight = 50;
+const QRect kClient(35, 30, 80, 50);
 const QRgb kFace = qRgb(212, 208, 200);
-const QRgb kClientFill = qRgb(170, 200, 230);
 
 // Paints `style` around the client of a fresh cell; the canvas is set explicitly except for
 // styles 1 to 3 (the client's container) and 5 (the client itself), which Refresh picks.
 QImage renderStyle(int16_t style) {
   QImage image = blankImage(kCellWidth, kCellHeight, kFace);
   QPainter painter(&image);
-  painter.fillRect(kClientLeft, kClientTop, kClientWidth, kClientHeight, QColor(kClientFill));
+  painter.fillRect(kClient, QColor(170, 200, 230));
   QtBorderCanvas container(painter, kScalePixels, k15);
   QtBorderCanvas inside(painter, kScalePixels, k15);
-  FixedClient client(kClientLeft * 15, kClientTop * 15, kClientWidth * 15, kClientHeight * 15,
-                     &container);
+  const QRect t(kClient.topLeft() * 15, kClient.size() * 15);  // in twips
+  FixedClient client(t.x(), t.y(), t.width(), t.height(), &container);
   client.surface = &inside;
   CBorder3D border(k15);
   border.setClient(&client);
@@ -216,15 +202,15 @@ QImage renderStyle(int16_t style) {
   border.setShadow(0x00808080u);
   border.setBevelOuter(2);
   border.setBevelInner(1);
-  border.setLeft(static_cast<int16_t>(kClientLeft * 15));
-  border.setTop(static_cast<int16_t>(kClientTop * 15));
-  border.setWidth(static_cast<int16_t>(kClientWidth * 15));
-  border.setHeight(static_cast<int16_t>(kClientHeight * 15));
+  border.setLeft(static_cast<int16_t>(t.x()));
+  border.setTop(static_cast<int16_t>(t.y()));
+  border.setWidth(static_cast<int16_t>(t.width()));
+  border.setHeight(static_cast<int16_t>(t.height()));
   if (style >= 6 || style == 4) {
     border.setCanvas(&container);
   }
   if (style == 5) {
-    painter.translate(kClientLeft, kClientTop);  // the client's own surface starts at its corner
+    painter.translate(kClient.topLeft());  // the client's own surface starts at its corner
   }
   border.Refresh();
   painter.end();

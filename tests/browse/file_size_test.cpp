@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QLocale>
 #include <climits>
 
 namespace vistrel {
@@ -32,12 +31,6 @@ TEST(FormatFileSize, GroupsDigitsInThreesWithTheSeparatorGiven) {
   for (const auto& c : cases) {
     EXPECT_EQ(FormatFileSize(c.bytes, c.separator), c.text) << c.bytes;
   }
-}
-
-TEST(FormatFileSize, TakesTheSeparatorFromTheUsersLocale) {
-  const std::string sep = QLocale::system().groupSeparator().toStdString();
-  EXPECT_EQ(FormatFileSize(1234567), "1" + sep + "234" + sep + "567 bytes");
-  EXPECT_EQ(FormatFileSize(0), " bytes");
 }
 
 }  // namespace

@@ -8,12 +8,6 @@
 namespace vistrel::browse {
 namespace {
 
-TEST(AttributeLine, SizeThenPixelDimensions) {
-  EXPECT_EQ(attributeLine(48213, 640, 480), "48,213 bytes 640x480");
-  EXPECT_EQ(attributeLine(1078, 32, 32), "1,078 bytes 32x32");
-  EXPECT_EQ(attributeLine(0, 1, 1), " bytes 1x1");
-}
-
 TEST(LoadPreview, GivesTheNaturalSizeAndFileLengthDecodingLargePicturesSmaller) {
   testing::TempFolder folder;
   testing::writeJpeg(folder.path() / "wide.jpg", 64, 48);
@@ -33,18 +27,6 @@ TEST(LoadPreview, GivesTheNaturalSizeAndFileLengthDecodingLargePicturesSmaller) 
     EXPECT_EQ(p.picture.width, c.decodedWidth) << c.name;
     EXPECT_EQ(p.fileSize, std::filesystem::file_size(folder.path() / c.name)) << c.name;
   }
-}
-
-TEST(LoadPreview, DamagedOrMissingFilesSayWhich) {
-  testing::TempFolder folder;
-  folder.write("damaged.jpg", "not a picture at all");
-  const PreviewPicture damaged = loadPreview(folder.path(), "damaged.jpg");
-  EXPECT_FALSE(damaged.ok);
-  EXPECT_NE(damaged.error.file.find("damaged.jpg"), std::string::npos);
-  EXPECT_FALSE(damaged.error.reason.empty());
-  const PreviewPicture missing = loadPreview(folder.path(), "gone.jpg");
-  EXPECT_FALSE(missing.ok);
-  EXPECT_FALSE(missing.error.reason.empty());
 }
 
 }  // namespace

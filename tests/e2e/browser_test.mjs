@@ -21,20 +21,14 @@ async function checkThumbnails(page, pageName) {
     imgs.map((img) => ({
       src: img.getAttribute('src'),
       complete: img.complete,
-      naturalWidth: img.naturalWidth,
-      naturalHeight: img.naturalHeight,
-      width: Number(img.getAttribute('width')),
-      height: Number(img.getAttribute('height')),
+      natural: `${img.naturalWidth}x${img.naturalHeight}`,
+      given: `${img.getAttribute('width')}x${img.getAttribute('height')}`,
     })),
   );
   for (const img of images) {
     check(
-      img.complete && img.naturalWidth > 0 && img.naturalHeight > 0,
-      `${pageName}: thumbnail ${img.src} loaded (${img.naturalWidth}x${img.naturalHeight})`,
-    );
-    check(
-      img.naturalWidth === img.width && img.naturalHeight === img.height,
-      `${pageName}: thumbnail ${img.src} is ${img.width}x${img.height} as the page says`,
+      img.complete && img.natural === img.given && img.natural !== '0x0',
+      `${pageName}: thumbnail ${img.src} loaded at ${img.natural}, the ${img.given} the page says`,
     );
   }
   return images.length;

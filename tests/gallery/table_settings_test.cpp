@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vistrel {
 using gallery::correctTableText;
 using gallery::kTableBorderSize;
@@ -45,9 +47,9 @@ TEST(TableSettings, TypedTextIsClampedThenRoundedHalfEven) {
   };
   for (const auto& c : cases) {
     const auto result = correctTableText(c.index, c.typed, c.current);
-    EXPECT_EQ(result.Value, c.value) << c.index << " \"" << c.typed << "\" over " << c.current;
-    EXPECT_EQ(result.Text, c.text) << c.index << " \"" << c.typed << "\" over " << c.current;
-    EXPECT_EQ(result.Changed, c.value != c.current) << c.index << " \"" << c.typed << "\"";
+    EXPECT_EQ(std::tuple(result.Value, result.Text, result.Changed),
+              std::tuple(c.value, c.text, c.value != c.current))
+        << c.index << " \"" << c.typed << "\" over " << c.current;
   }
 }
 
