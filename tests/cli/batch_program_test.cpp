@@ -227,20 +227,21 @@ TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopOnlyWhenAskedAndANoShowIsN
   std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \""
                                   << (temp.path() / "opened").string() << "\"\n";
   fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-  const auto inPath = [&](const fs::path& folder) {
+  // Only `path` on the PATH, started in the folder above the pictures.
+  const auto withPath = [](const fs::path& path) {
     return [=](QProcess& process) {
       QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.insert("PATH", QString::fromStdString(folder.string()) + ":" + env.value("PATH"));
+      env.insert("PATH", QString::fromStdString(path.string()));
       process.setProcessEnvironment(env);
-      process.setWorkingDirectory(QString::fromStdString(folder.parent_path().string()));
+      process.setWorkingDirectory(QString::fromStdString(path.parent_path().string()));
     };
   };
-  Outcome made = batch({pics().string()}, inPath(bin));
+  Outcome made = batch({pics().string()}, withPath(bin));
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_FALSE(fs::exists(temp.path() / "opened"));
 
   // A relative FOLDER still hands over the page's full path.
-  made = batch({"--open", "pics"}, inPath(bin));
+  made = batch({"--open", "pics"}, withPath(bin));
   ASSERT_EQ(made.status, 0) << made.err;
   // The opener runs detached; give it a moment to write.
   for (int i = 0; i < 100 && readBytes(temp.path() / "opened").empty(); ++i) {
@@ -249,11 +250,7 @@ TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopOnlyWhenAskedAndANoShowIsN
   EXPECT_EQ(readBytes(temp.path() / "opened"), (pics() / "Thumb001.html").string() + "\n");
 
   // With no program on the PATH the page is not shown: told, but no failure.
-  made = batch({"--open", pics().string()}, [&](QProcess& process) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PATH", QString::fromStdString((temp.path() / "none").string()));
-    process.setProcessEnvironment(env);
-  });
+  made = batch({"--open", "pics"}, withPath(temp.path() / "none"));
   EXPECT_EQ(made.status, 0) << made.err;
   const auto errLines = lines(made.err);
   ASSERT_EQ(errLines.size(), 2u) << made.err;
