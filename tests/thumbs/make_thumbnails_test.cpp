@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QString>
 #include <algorithm>
-#include <map>
 #include <stdexcept>
 
 #include "browse/file_size.h"
