@@ -189,11 +189,7 @@ TEST_F(BatchProgram, OddNamesAndTransparencyGiveTheSameFilesAsTheWindow) {
     fs::copy_file(pics() / "Dunes (2).jpg", batchFolder / name);
   }
   fs::copy_file(pics() / "Glacier.gif", batchFolder / "x\xFF.gif");
-  imaging::Picture picture;
-  picture.width = 64;
-  picture.height = 48;
-  picture.stride = 3 * picture.width;
-  picture.bgr.assign(static_cast<size_t>(picture.stride) * picture.height, 0);
+  imaging::Picture picture = testing::blankPicture(64, 48);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
       picture.row(y)[3 * x + (x < 32 ? 2 : 1)] = 255;  // red left, the transparent green right
