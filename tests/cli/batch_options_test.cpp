@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "cli/batch_summary.h"
 #include "cli/terminal_progress.h"
 #include "common/version.h"
+#include "thumbs/sample_pictures.h"
 
 namespace vistrel::cli {
 using common::kVersion;
@@ -47,17 +50,28 @@ TEST(ParseCommandLine, HelpAndVersion) {
   EXPECT_EQ(parseCommandLine({"pics", "-h"}).action, BatchAction::Help);
   EXPECT_EQ(parseCommandLine({"--version"}).action, BatchAction::Version);
   EXPECT_EQ(versionText(), std::string("vistrel-batch ") + kVersion + "\n");
-  // Every option is documented.
-  for (const char* name :
-       {"--max-width", "--max-height", "--quality", "--prefix", "--rows", "--columns", "--border",
-        "--padding", "--spacing", "--style", "--open"}) {
-    EXPECT_NE(usageText().find(name), std::string::npos) << name;
+  // Every option is documented, and the manual page (made from the README) has each.
+  const std::string text = testing::readBytes(std::string(VISTREL_SOURCE_DIR) + "/README.md");
+  const auto start = text.find("\nOPTIONS\n");
+  ASSERT_NE(start, std::string::npos) << "README.md has no OPTIONS";
+  const std::string manual = text.substr(start, text.find("\nEXIT STATUS\n", start) - start);
+  const std::string help = usageText();
+  const std::regex option(R"(\n  (--[a-z-]+))");
+  std::string listed;
+  for (auto it = std::sregex_iterator(help.begin(), help.end(), option);
+       it != std::sregex_iterator(); ++it) {
+    const std::string name = (*it)[1];
+    listed += name + " ";
+    EXPECT_NE(manual.find("\n    " + name + " "), std::string::npos) << name << " not in README";
   }
+  EXPECT_EQ(listed,
+            "--max-width --max-height --quality --prefix --rows --columns --border --padding "
+            "--spacing --style --open --rebuild --help --version ");
 }
 
 struct BadCase {
   std::vector<std::string> args;
-  std::string error;  // the whole line
+  std::string error;  // the whole line after "vistrel-batch: "
 };
 
 TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
@@ -70,60 +84,50 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
       "--border, --padding, --spacing, --style, --open, --rebuild, --help, --version";
   const std::string prefixes =
       " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
+  const std::string beside =
+      "; thumbnails are written beside the pictures, so the prefix must be part of a file name." +
+      prefixes;
   const BadCase cases[] = {
-      {{"--max-width=1501", "p"}, "vistrel-batch: --max-width \"1501\" is not allowed" + range1500},
-      {{"--max-height", "1e2", "p"},
-       "vistrel-batch: --max-height \"1e2\" is not allowed" + range1500},
-      {{"--max-height=", "p"}, "vistrel-batch: --max-height \"\" is not allowed" + range1500},
+      {{"--max-width=1501", "p"}, "--max-width \"1501\" is not allowed" + range1500},
+      {{"--max-height", "1e2", "p"}, "--max-height \"1e2\" is not allowed" + range1500},
+      {{"--max-height=", "p"}, "--max-height \"\" is not allowed" + range1500},
       {{"--rows", "99999999999999999999", "p"},
-       "vistrel-batch: --rows \"99999999999999999999\" is not allowed" + range100},
-      {{"--columns", " 5", "p"}, "vistrel-batch: --columns \" 5\" is not allowed" + range100},
-      {{"--padding", "2.5", "p"}, "vistrel-batch: --padding \"2.5\" is not allowed" + range20},
-      {{"--spacing", "-", "p"}, "vistrel-batch: --spacing \"-\" is not allowed" + range20},
-      {{"--quality", "62", "p"}, "vistrel-batch: --quality \"62\" is not allowed" + qualities},
-      {{"--quality", "105", "p"}, "vistrel-batch: --quality \"105\" is not allowed" + qualities},
+       "--rows \"99999999999999999999\" is not allowed" + range100},
+      {{"--columns", " 5", "p"}, "--columns \" 5\" is not allowed" + range100},
+      {{"--padding", "2.5", "p"}, "--padding \"2.5\" is not allowed" + range20},
+      {{"--spacing", "-", "p"}, "--spacing \"-\" is not allowed" + range20},
+      {{"--quality", "62", "p"}, "--quality \"62\" is not allowed" + qualities},
+      {{"--quality", "105", "p"}, "--quality \"105\" is not allowed" + qualities},
       {{"--prefix", "", "p"},
-       "vistrel-batch: --prefix: The prefix is empty, so a thumbnail could replace its own "
-       "picture." +
-           prefixes},
+       "--prefix: The prefix is empty, so a thumbnail could replace its own picture." + prefixes},
       {{"--prefix=..\\", "p"},
-       "vistrel-batch: --prefix: The prefix \"..\\\" holds a folder separator (\\); thumbnails "
-       "are written beside the pictures, so the prefix must be part of a file name." +
-           prefixes},
+       "--prefix: The prefix \"..\\\" holds a folder separator (\\)" + beside},
       // The separator is met first and the message quotes the prefix: still one line.
       {{"--prefix", "/\n", "p"},
-       "vistrel-batch: --prefix: The prefix \"/\\x0A\" holds a folder separator (/); thumbnails "
-       "are written beside the pictures, so the prefix must be part of a file name." +
-           prefixes},
+       "--prefix: The prefix \"/\\x0A\" holds a folder separator (/)" + beside},
       {{"--prefix", "abcdefghijk", "p"},
-       "vistrel-batch: --prefix: The prefix \"abcdefghijk\" is longer than 10 characters." +
-           prefixes},
-      {{"--prefix", "a\xFF", "p"},
-       "vistrel-batch: --prefix: The prefix \"a\\xFF\" is not UTF-8 text." + prefixes},
-      {{"--rows"}, "vistrel-batch: --rows needs a value: give a whole number from 1 to 100"},
-      {{"--open=yes", "p"}, "vistrel-batch: --open takes no value"},
-      {{"-rebuild=", "p"}, "vistrel-batch: --rebuild takes no value"},
+       "--prefix: The prefix \"abcdefghijk\" is longer than 10 characters." + prefixes},
+      {{"--prefix", "a\xFF", "p"}, "--prefix: The prefix \"a\\xFF\" is not UTF-8 text." + prefixes},
+      {{"--rows"}, "--rows needs a value: give a whole number from 1 to 100"},
+      {{"--open=yes", "p"}, "--open takes no value"},
+      {{"-rebuild=", "p"}, "--rebuild takes no value"},
       // Every value is checked, also one a later option overrides.
       {{"--rows", "0", "--rows", "3", "p"},
-       "vistrel-batch: --rows \"0\" is not allowed: give a whole number from 1 to 100"},
-      {{"--style", "Modern", "p"},
-       "vistrel-batch: --style \"Modern\" is not allowed: give classic or modern"},
-      {{"--style"}, "vistrel-batch: --style needs a value: give classic or modern"},
-      {{"--colums", "3", "p"}, "vistrel-batch: unknown option \"--colums" + options},
-      {{"-x", "p"}, "vistrel-batch: unknown option \"-x" + options},
-      {{}, "vistrel-batch: no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},
-      {{"a", "b"}, "vistrel-batch: more than one FOLDER given (\"a\", \"b\"): give exactly one"},
+       "--rows \"0\" is not allowed: give a whole number from 1 to 100"},
+      {{"--style", "Modern", "p"}, "--style \"Modern\" is not allowed: give classic or modern"},
+      {{"--style"}, "--style needs a value: give classic or modern"},
+      {{"--colums", "3", "p"}, "unknown option \"--colums" + options},
+      {{"-x", "p"}, "unknown option \"-x" + options},
+      {{}, "no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},
+      {{"a", "b"}, "more than one FOLDER given (\"a\", \"b\"): give exactly one"},
       // An unknown option before --help is still an error.
-      {{"--bogus", "--help"}, "vistrel-batch: unknown option \"--bogus" + options},
+      {{"--bogus", "--help"}, "unknown option \"--bogus" + options},
   };
   for (const auto& c : cases) {
     const auto parsed = parseCommandLine(c.args);
-    std::string shown;
-    for (const auto& a : c.args) {
-      shown += inQuotes(a) + " ";
-    }
+    const std::string shown = ::testing::PrintToString(c.args);
     EXPECT_EQ(parsed.action, BatchAction::BadInput) << shown;
-    EXPECT_EQ(parsed.error, c.error) << shown;
+    EXPECT_EQ(parsed.error, "vistrel-batch: " + c.error) << shown;
     EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << shown;
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Pictures whose orientation shows after scaling (JPEG, EXIF-turned JPEG, GIF), file helpers,
-// and (from recording_progress.h) a progress display that records what a run does to it.
+// a run's problems in short, and (from recording_progress.h) a progress display that records what a
+// run does to it.
 
 #include <QImage>
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "gallery/recording_progress.h"
 #include "imaging/picture_maker.h"
+#include "thumbs/run_problem.h"
 
 namespace vistrel::testing {
 
@@ -42,6 +44,23 @@ inline void writeBytes(const std::filesystem::path& file, const std::string& byt
 inline std::string readBytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// "p3.jpg" (built in steps, since "p" + std::to_string(i) trips a false GCC 12 warning).
+inline std::string numbered(const char* stem, int i, const char* extension = ".jpg") {
+  std::string name = stem;
+  name += std::to_string(i);
+  name += extension;
+  return name;
+}
+
+// The files a run's problems name, in order, each followed by a blank.
+inline std::string problemFiles(const std::vector<thumbs::RunProblem>& problems) {
+  std::string files;
+  for (const auto& problem : problems) {
+    files += problem.file + " ";
+  }
+  return files;
 }
 
 // A JPEG of the quadrant picture as it is shown. With orientation 6 the pixels are stored
