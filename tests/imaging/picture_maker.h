@@ -1,6 +1,7 @@
 #pragma once
 // Pictures and files the imaging tests generate: photo-like BGR pictures, JPEG files in the
-// variants the loader must read (through TurboJPEG and libjpeg), EXIF blocks and GIF files.
+// variants the loader must read (through TurboJPEG and libjpeg), EXIF blocks and GIF files; and
+// byte access to a cDIBSection's pixels.
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <turbojpeg.h>
@@ -11,16 +12,38 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "imaging/dib_section.h"
 #include "imaging/picture.h"
 
 namespace vistrel::testing {
 
+using imaging::cDIBSection;
 using imaging::Picture;
+
+struct Bgr {
+  int b = 0, g = 0, r = 0;
+  bool operator==(const Bgr&) const = default;
+};
+using Colours = std::vector<Bgr>;
+
+inline std::ostream& operator<<(std::ostream& out, const Bgr& c) {
+  return out << "bgr(" << c.b << "," << c.g << "," << c.r << ")";
+}
+
+// Whether each colour is within `tolerance` of the expected one in every channel.
+inline bool near(const Colours& actual, const Colours& expected, int tolerance) {
+  return actual.size() == expected.size() &&
+         std::equal(actual.begin(), actual.end(), expected.begin(), [&](Bgr a, Bgr e) {
+           return std::abs(a.b - e.b) <= tolerance && std::abs(a.g - e.g) <= tolerance &&
+                  std::abs(a.r - e.r) <= tolerance;
+         });
+}
 
 inline Picture blankPicture(int width, int height) {
   Picture p;
@@ -36,6 +59,42 @@ inline void setPixel(Picture& p, int x, int y, uint8_t b, uint8_t g, uint8_t r) 
   px[0] = b;
   px[1] = g;
   px[2] = r;
+}
+
+// A picture whose pixel (x, y) is colour(x, y).
+template <typename Colour>
+Picture painted(int width, int height, Colour colour) {
+  Picture p = blankPicture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Bgr c = colour(x, y);
+      setPixel(p, x, y, static_cast<uint8_t>(c.b), static_cast<uint8_t>(c.g),
+               static_cast<uint8_t>(c.r));
+    }
+  }
+  return p;
+}
+
+// The mean colour of the square of 5 x 5 pixels centred on (x, y).
+inline Bgr meanAround(const Picture& p, int x, int y) {
+  int sums[3] = {0, 0, 0};
+  for (int dy = -2; dy <= 2; ++dy) {
+    for (int dx = -2; dx <= 2; ++dx) {
+      for (int c = 0; c < 3; ++c) {
+        sums[c] += p.row(y + dy)[3 * (x + dx) + c];
+      }
+    }
+  }
+  return {sums[0] / 25, sums[1] / 25, sums[2] / 25};
+}
+
+// The mean colours of the middles of `count` patches of 16 x 16 pixels in a row.
+inline Colours patches(const Picture& p, int count) {
+  Colours out;
+  for (int i = 0; i < count; ++i) {
+    out.push_back(meanAround(p, 16 * i + 8, 8));
+  }
+  return out;
 }
 
 // Smooth shading, a few hard edges and fine grain, like a photograph: what shrink-on-load and
@@ -253,6 +312,25 @@ inline std::string gifFile(int width, int height, const std::vector<uint32_t>& p
   EGifCloseFile(gif, &error);
   GifFreeMapObject(map);
   return out;
+}
+
+inline uint8_t* dibPixel(const cDIBSection& dib, int x, int memoryRow) {
+  return dib.DIBSectionBitsPtr() + static_cast<size_t>(memoryRow) * dib.BytesPerScanLine() +
+         3 * static_cast<size_t>(x);
+}
+
+// Sets each pixel of `dib` to colour(x, y), y = 0 the top row as shown (the last in memory).
+template <typename Colour>
+void paintDib(const cDIBSection& dib, Colour colour) {
+  for (int y = 0; y < dib.Height(); ++y) {
+    for (int x = 0; x < dib.Width(); ++x) {
+      const Bgr c = colour(x, y);
+      uint8_t* px = dibPixel(dib, x, dib.Height() - 1 - y);
+      px[0] = static_cast<uint8_t>(c.b);
+      px[1] = static_cast<uint8_t>(c.g);
+      px[2] = static_cast<uint8_t>(c.r);
+    }
+  }
 }
 
 }  // namespace vistrel::testing
