@@ -124,10 +124,7 @@ Bgr p3ToSrgb(Bgr c) {
 std::string patchesJpeg(const Colours& colours, bool grey = false) {
   const Picture p = vistrel::testing::painted(16 * static_cast<int>(colours.size()), 16,
                                               [&](int x, int) { return colours[x / 16]; });
-  vistrel::testing::JpegOptions options;
-  options.grey = true;
-  options.quality = 100;
-  return grey ? vistrel::testing::libjpegEncode(p, options)
+  return grey ? vistrel::testing::libjpegEncode(p, {.quality = 100, .grey = true})
               : vistrel::testing::tjEncode(p, 100, TJSAMP_444);
 }
 

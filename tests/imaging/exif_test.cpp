@@ -21,24 +21,23 @@ int orientationOf(const std::string& tiff) {
 
 TEST(Exif, DamagedBlocksMeanUpright) {
   const std::string good = tiffOf(6, true);
-  std::string badOrder = good;
-  badOrder[0] = 'X';
-  std::string badMagic = good;
-  badMagic[3] = 41;
-  std::string farIfd = good;
-  farIfd[7] = 100;  // IFD offset past the end
-  std::string manyEntries = good;
-  manyEntries[9] = 50;  // entry count runs past the end; the tag is first, so still found
-  std::string wrongType = good;
-  wrongType[13] = 4;  // LONG instead of SHORT
-  std::string outOfRange = good;
-  outOfRange[19] = 9;
-  EXPECT_EQ(orientationOf(badOrder), 1);
-  EXPECT_EQ(orientationOf(badMagic), 1);
-  EXPECT_EQ(orientationOf(farIfd), 1);
-  EXPECT_EQ(orientationOf(manyEntries), 6);
-  EXPECT_EQ(orientationOf(wrongType), 1);
-  EXPECT_EQ(orientationOf(outOfRange), 1);
+  const struct {
+    size_t at;
+    char value;
+    int orientation;
+  } damage[] = {
+      {0, 'X', 1},  // byte order
+      {3, 41, 1},   // magic number
+      {7, 100, 1},  // IFD offset past the end
+      {9, 50, 6},   // entry count runs past the end; the tag is first, so still found
+      {13, 4, 1},   // LONG instead of SHORT
+      {19, 9, 1},   // orientation out of range
+  };
+  for (const auto& d : damage) {
+    std::string tiff = good;
+    tiff[d.at] = d.value;
+    EXPECT_EQ(orientationOf(tiff), d.orientation) << "byte " << d.at;
+  }
   for (size_t cut = 0; cut < good.size(); ++cut) {
     const int o = orientationOf(good.substr(0, cut));
     EXPECT_TRUE(o == 1 || o == 6) << cut;

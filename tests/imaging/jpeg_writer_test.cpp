@@ -48,7 +48,9 @@ Decoded decode(const std::string& bytes) {
 // A smooth picture (4:2:0 chroma cannot keep sharp colour edges) whose green grows from the top
 // row down, so that a picture turned upside down shows. Padding bytes are set to 0xFF to catch an
 // encoder that reads them as pixels.
-void paintTestPicture(const cDIBSection& dib) {
+cDIBSection testPicture(int width, int height) {
+  cDIBSection dib;
+  EXPECT_TRUE(dib.Create(width, height));
   testing::paintDib(dib, [](int x, int y) {
     return testing::Bgr{100 + std::min((x + y) * 3, 150), 30 + std::min(y * 8, 200),
                         40 + std::min(x * 6, 200)};
@@ -56,17 +58,10 @@ void paintTestPicture(const cDIBSection& dib) {
   for (int r = 0; r < dib.Height(); ++r) {
     std::fill(dibPixel(dib, dib.Width(), r), dibPixel(dib, 0, r + 1), 0xFF);
   }
+  return dib;
 }
 
-// Mean green of a decoded row.
-double meanGreen(const Decoded& d, int y) {
-  double sum = 0;
-  for (int x = 0; x < d.width; ++x) {
-    sum += d.bgr[(static_cast<size_t>(y) * d.width + x) * 3 + 1];
-  }
-  return sum / d.width;
-}
-
+// The mean difference of a byte of the picture as shown and of the decoded one.
 double meanAbsoluteError(const cDIBSection& dib, const Decoded& d) {
   double sum = 0;
   for (int y = 0; y < d.height; ++y) {
@@ -84,9 +79,7 @@ TEST(WriteJpegFile, WritesTheDibUprightAtItsOwnSize) {
   // Odd widths leave 1 to 3 padding bytes a row.
   const std::pair<int, int> sizes[] = {{150, 113}, {100, 75}, {1, 1}, {7, 5}, {33, 17}, {2, 9}};
   for (const auto& [w, h] : sizes) {
-    cDIBSection dib;
-    ASSERT_TRUE(dib.Create(w, h));
-    paintTestPicture(dib);
+    cDIBSection dib = testPicture(w, h);
     const fs::path file = folder.path() / "t.jpg";
     ASSERT_TRUE(WriteJpegFile(dib, file.string(), 95)) << w << " x " << h;
 
@@ -99,9 +92,6 @@ TEST(WriteJpegFile, WritesTheDibUprightAtItsOwnSize) {
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(std::tuple(d.width, d.height, d.subsampling), std::tuple(w, h, +TJSAMP_420));
     EXPECT_LT(meanAbsoluteError(dib, d), 4.0) << w << " x " << h;
-    if (h >= 5) {  // top row on top: green grows downwards by 8 a row
-      EXPECT_LT(meanGreen(d, 0) + 24, meanGreen(d, h - 1)) << w << " x " << h;
-    }
   }
 }
 
@@ -110,9 +100,7 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
   const fs::path existing = folder.write("old.jpg", "old content");
   fs::create_directory(folder.path() / "taken.jpg");
 
-  cDIBSection picture;
-  ASSERT_TRUE(picture.Create(8, 8));
-  paintTestPicture(picture);
+  cDIBSection picture = testPicture(8, 8);
   cDIBSection tooWide;  // the encoder refuses sides over 65500 pixels
   ASSERT_TRUE(tooWide.Create(65501, 1));
   cDIBSection neverCreated;
@@ -163,9 +151,7 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
 
 TEST(WriteJpegFile, WritesUnderAnyNameAndKeepsAReplacedFilesPermissions) {
   TempFolder folder;
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(9, 9));
-  paintTestPicture(dib);
+  cDIBSection dib = testPicture(9, 9);
   const std::string names[] = {"th_Fot\xC3\xB3 \xC3\xBC.jpg",   // UTF-8
                                std::string(250, 'a') + ".jpg",  // 254 bytes, near the limit
                                std::string(199, 'a') + "\xC3\xA9.jpg"};
@@ -200,9 +186,7 @@ std::vector<std::pair<int, std::string>> segments(const std::string& jpeg) {
 
 TEST(WriteJpegFile, CarriesTheRecordRightAfterTheJfifHeader) {
   TempFolder folder;
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(40, 30));
-  paintTestPicture(dib);
+  cDIBSection dib = testPicture(40, 30);
   std::string binary(kMaxJpegRecordBytes, '\0');
   for (size_t i = 0; i < binary.size(); ++i) {
     binary[i] = static_cast<char>((i * 7919) >> 3);  // every byte value, 0xFF and 0x00 included

@@ -104,26 +104,20 @@ inline Picture photoLike(int width, int height, unsigned seed) {
   std::uniform_real_distribution<double> phase(0.0, 6.283);
   std::uniform_int_distribution<int> grain(-6, 6);
   const double p1 = phase(rng), p2 = phase(rng), p3 = phase(rng);
-  Picture p = blankPicture(width, height);
   const int boxX = width / 3, boxY = height / 4, boxW = width / 4, boxH = height / 3;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
-      double r = 128 + 90 * std::sin(6.0 * u + p1) * std::cos(3.0 * v + p2);
-      double g = 120 + 80 * std::sin(4.0 * v + p3 + 2.0 * u);
-      double b = 100 + 70 * std::cos(5.0 * u * v + p2);
-      if (x >= boxX && x < boxX + boxW && y >= boxY && y < boxY + boxH) {
-        r = 230 - r / 4;
-        g = 40 + g / 5;
-        b = 50;
-      }
-      auto px = [&](double c) {
-        return static_cast<uint8_t>(std::clamp(static_cast<int>(c) + grain(rng), 0, 255));
-      };
-      setPixel(p, x, y, px(b), px(g), px(r));
+  return painted(width, height, [&](int x, int y) {
+    const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
+    double r = 128 + 90 * std::sin(6.0 * u + p1) * std::cos(3.0 * v + p2);
+    double g = 120 + 80 * std::sin(4.0 * v + p3 + 2.0 * u);
+    double b = 100 + 70 * std::cos(5.0 * u * v + p2);
+    if (x >= boxX && x < boxX + boxW && y >= boxY && y < boxY + boxH) {
+      r = 230 - r / 4;
+      g = 40 + g / 5;
+      b = 50;
     }
-  }
-  return p;
+    auto px = [&](double c) { return std::clamp(static_cast<int>(c) + grain(rng), 0, 255); };
+    return Bgr{px(b), px(g), px(r)};
+  });
 }
 
 inline double psnr(const Picture& a, const Picture& b) {
@@ -238,12 +232,9 @@ inline std::string cmykPatchesJpeg(const std::vector<std::array<int, 4>>& inks, 
     const int ink = inks[i / 4 % static_cast<size_t>(w) / 16][i % 4];
     cmyk[i] = static_cast<uint8_t>(adobe ? 255 - ink : ink);
   }
-  JpegOptions options;
-  options.cmyk = true;
-  options.ycck = ycck;
-  options.adobeMarker = adobe;
-  options.quality = quality;
-  return libjpegEncode(blankPicture(w, 16), options, cmyk);
+  return libjpegEncode(blankPicture(w, 16),
+                       {.quality = quality, .cmyk = true, .ycck = ycck, .adobeMarker = adobe},
+                       cmyk);
 }
 
 // An APP1 EXIF segment holding only the orientation tag, in either byte order.

@@ -16,7 +16,6 @@ namespace {
 
 using testing::Bgr;
 using testing::Colours;
-using testing::JpegOptions;
 using testing::meanAround;
 using testing::near;
 using testing::photoLike;
@@ -29,15 +28,10 @@ Picture filled(int width, int height, Bgr colour) {
 constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kWhite{255, 255, 255};
 
 TEST(PictureLoad, JpegVariantsGiveTheirSizeAndColours) {
-  JpegOptions greyOptions;
-  greyOptions.grey = true;
-  greyOptions.progressive = true;
-  JpegOptions luma42;  // TurboJPEG cannot name a luma sampling of 4 x 2
-  luma42.lumaH = 4;
-  luma42.lumaV = 2;
-  luma42.quality = 95;
   const Bgr colour{40, 160, 220}, grey{90, 90, 90}, light{170, 170, 170};
-  const std::string sampled = testing::libjpegEncode(filled(100, 60, colour), luma42);
+  // TurboJPEG cannot name a luma sampling of 4 x 2.
+  const std::string sampled =
+      testing::libjpegEncode(filled(100, 60, colour), {.quality = 95, .lumaH = 4, .lumaV = 2});
   struct Case {
     const char* what;
     std::string bytes;
@@ -47,8 +41,9 @@ TEST(PictureLoad, JpegVariantsGiveTheirSizeAndColours) {
   const Case cases[] = {
       {"4:4:4", testing::tjEncode(filled(64, 40, colour), 95, TJSAMP_444), 0, 64, 40, 64, colour},
       {"grey", testing::tjEncode(filled(40, 30, grey), 95, TJSAMP_GRAY), 0, 40, 30, 40, grey},
-      {"progressive grey", testing::libjpegEncode(filled(40, 30, light), greyOptions), 0, 40, 30,
-       40, light},
+      {"progressive grey",
+       testing::libjpegEncode(filled(40, 30, light), {.progressive = true, .grey = true}), 0, 40,
+       30, 40, light},
       {"luma 4 x 2", sampled, 0, 100, 60, 100, colour},
       {"luma 4 x 2 shrunk", sampled, 10, 100, 60, 50, colour},  // 1/2 keeps both sides >= 20
   };
@@ -224,9 +219,8 @@ TEST(PictureLoad, DamagedOrCutJpegDataDecodesWithWarning) {
   stray.replace(stray.size() / 2, 2, "\xFF\xD5");  // the decoder resynchronises and complains
   std::vector<std::pair<std::string, std::string>> cases = {{stray, "damaged JPEG data ("}};
   for (const bool progressive : {false, true}) {
-    JpegOptions options;
-    options.progressive = progressive;
-    const std::string jpeg = testing::libjpegEncode(photoLike(320, 240, 6), options);
+    const std::string jpeg =
+        testing::libjpegEncode(photoLike(320, 240, 6), {.progressive = progressive});
     cases.emplace_back(jpeg.substr(0, jpeg.size() * 2 / 3),
                        "file is truncated: the end of the picture is missing");
   }
