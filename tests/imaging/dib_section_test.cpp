@@ -56,8 +56,8 @@ class Canvas {
 constexpr Bgr kUntouched{0xEE, 0xEE, 0xEE};
 
 // Every pixel distinct: blue = x, green = row as shown (0 = top), red 7.
-void fillByPosition(const cDIBSection& dib) {
-  testing::paintDib(dib, [](int x, int y) { return Bgr{x, y, 7}; });
+Bgr byPosition(int x, int y) {
+  return {x, y, 7};
 }
 
 TEST(DibSection, RefusedSizesLeaveTheObjectEmptyAndUsable) {
@@ -84,9 +84,7 @@ TEST(DibSection, RefusedSizesLeaveTheObjectEmptyAndUsable) {
 }
 
 TEST(DibSection, CreateTwiceDescribesOnlyTheNewBitmap) {
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(4, 4));
-  fillByPosition(dib);
+  cDIBSection dib = testing::paintedDib(4, 4, byPosition);
   const auto firstDib = dib.hDib();
   const auto firstDc = dib.hdc()->handle();
   ASSERT_TRUE(dib.Create(7, 2));
@@ -121,9 +119,7 @@ TEST(DibSection, CreateTwiceDescribesOnlyTheNewBitmap) {
 }
 
 TEST(DibSection, BlitsDoNotScale) {
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(4, 4));
-  fillByPosition(dib);
+  cDIBSection dib = testing::paintedDib(4, 4, byPosition);
   Canvas canvas(6, 6, 0xEE);
   // Narrower than the bitmap: cropped. Taller: only what the bitmap has is drawn.
   dib.PaintPicture(canvas.dc, 0, 0, 2, 6, 1, 1);
@@ -133,9 +129,7 @@ TEST(DibSection, BlitsDoNotScale) {
 
 TEST(DibSection, BlitsWithNegativeSizesCopyExactlyTheBitmap) {
   for (int size : {-1, -5}) {
-    cDIBSection dib;
-    ASSERT_TRUE(dib.Create(5, 3));
-    fillByPosition(dib);
+    cDIBSection dib = testing::paintedDib(5, 3, byPosition);
     Canvas canvas(8, 6, 0xEE);
     dib.PaintPicture(canvas.dc, 1, 2, size, size);
     for (int y = 0; y < 6; ++y) {
@@ -191,8 +185,7 @@ TEST(DibSection, PicturesThatDoNotHoldTheirPixelsGiveNoBitmap) {
 TEST(DibSection, CopyToClipboardOnlyAsABitmap) {
   RecordingNotifier notifier;
   cDIBSection dib(&notifier);
-  ASSERT_TRUE(dib.Create(5, 3));
-  fillByPosition(dib);
+  dib.CreateFromPicture(testing::painted(5, 3, byPosition));
   QGuiApplication::clipboard()->clear();
   EXPECT_FALSE(dib.CopyToClipboard());  // as a DIB it only explains
   EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());

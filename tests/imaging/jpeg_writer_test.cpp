@@ -49,9 +49,7 @@ Decoded decode(const std::string& bytes) {
 // row down, so that a picture turned upside down shows. Padding bytes are set to 0xFF to catch an
 // encoder that reads them as pixels.
 cDIBSection testPicture(int width, int height) {
-  cDIBSection dib;
-  EXPECT_TRUE(dib.Create(width, height));
-  testing::paintDib(dib, [](int x, int y) {
+  cDIBSection dib = testing::paintedDib(width, height, [](int x, int y) {
     return testing::Bgr{100 + std::min((x + y) * 3, 150), 30 + std::min(y * 8, 200),
                         40 + std::min(x * 6, 200)};
   });

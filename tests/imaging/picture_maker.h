@@ -46,12 +46,7 @@ inline bool near(const Colours& actual, const Colours& expected, int tolerance) 
 }
 
 inline Picture blankPicture(int width, int height) {
-  Picture p;
-  p.width = width;
-  p.height = height;
-  p.stride = 3 * width;
-  p.bgr.assign(static_cast<size_t>(p.stride) * height, 0);
-  return p;
+  return {width, height, 3 * width, std::vector<uint8_t>(static_cast<size_t>(3 * width) * height)};
 }
 
 inline void setPixel(Picture& p, int x, int y, uint8_t b, uint8_t g, uint8_t r) {
@@ -120,18 +115,16 @@ inline Picture photoLike(int width, int height, unsigned seed) {
   });
 }
 
+// Of two pictures of one size without padding.
 inline double psnr(const Picture& a, const Picture& b) {
-  if (a.width != b.width || a.height != b.height) {
+  if (a.width != b.width || a.height != b.height || a.bgr.size() != b.bgr.size()) {
     throw std::invalid_argument("psnr: sizes differ");
   }
   double sum = 0;
-  for (int y = 0; y < a.height; ++y) {
-    for (int i = 0; i < 3 * a.width; ++i) {
-      const double d = static_cast<double>(a.row(y)[i]) - b.row(y)[i];
-      sum += d * d;
-    }
+  for (size_t i = 0; i < a.bgr.size(); ++i) {
+    sum += (a.bgr[i] - b.bgr[i]) * (a.bgr[i] - b.bgr[i]);
   }
-  const double mse = sum / (3.0 * a.width * a.height);
+  const double mse = sum / static_cast<double>(a.bgr.size());
   return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
@@ -177,13 +170,8 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   jpeg_mem_dest(&cinfo, &out, &size);
   cinfo.image_width = static_cast<JDIMENSION>(p.width);
   cinfo.image_height = static_cast<JDIMENSION>(p.height);
-  if (options.cmyk) {
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-  } else {
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-  }
+  cinfo.input_components = options.cmyk ? 4 : 3;
+  cinfo.in_color_space = options.cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_set_defaults(&cinfo);
   if (options.cmyk) {
     jpeg_set_colorspace(&cinfo, options.ycck ? JCS_YCCK : JCS_CMYK);
@@ -202,18 +190,11 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   }
   cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> row;
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
-    JSAMPROW rows[1];
-    if (options.cmyk) {
-      row.assign(cmykPixels.begin() + static_cast<long>(y) * p.width * 4,
-                 cmykPixels.begin() + static_cast<long>(y + 1) * p.width * 4);
-    } else {
-      row.assign(p.row(y), p.row(y) + 3 * p.width);
-    }
-    rows[0] = row.data();
-    jpeg_write_scanlines(&cinfo, rows, 1);
+    // The encoder only reads the rows it is given.
+    auto* row = const_cast<uint8_t*>(options.cmyk ? cmykPixels.data() + 4 * p.width * y : p.row(y));
+    jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
@@ -310,18 +291,12 @@ inline uint8_t* dibPixel(const cDIBSection& dib, int x, int memoryRow) {
          3 * static_cast<size_t>(x);
 }
 
-// Sets each pixel of `dib` to colour(x, y), y = 0 the top row as shown (the last in memory).
+// A bitmap whose pixel (x, y) is colour(x, y), y = 0 the top row as shown (the last in memory).
 template <typename Colour>
-void paintDib(const cDIBSection& dib, Colour colour) {
-  for (int y = 0; y < dib.Height(); ++y) {
-    for (int x = 0; x < dib.Width(); ++x) {
-      const Bgr c = colour(x, y);
-      uint8_t* px = dibPixel(dib, x, dib.Height() - 1 - y);
-      px[0] = static_cast<uint8_t>(c.b);
-      px[1] = static_cast<uint8_t>(c.g);
-      px[2] = static_cast<uint8_t>(c.r);
-    }
-  }
+cDIBSection paintedDib(int width, int height, Colour colour) {
+  cDIBSection dib;
+  dib.CreateFromPicture(painted(width, height, colour));
+  return dib;
 }
 
 }  // namespace vistrel::testing

@@ -16,12 +16,10 @@ using Rows = std::vector<std::vector<uint8_t>>;
 
 // A DIB whose memory rows (0 = the bottom row) hold the given blues; green and red are 10 and 20.
 cDIBSection blueRows(const Rows& rows) {
-  cDIBSection dib;
-  EXPECT_TRUE(dib.Create(static_cast<int>(rows[0].size()), static_cast<int>(rows.size())));
-  testing::paintDib(dib, [&](int x, int y) {
-    return testing::Bgr{rows[rows.size() - 1 - y][x], 10, 20};
-  });
-  return dib;
+  return testing::paintedDib(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()),
+                             [&](int x, int y) {
+                               return testing::Bgr{rows[rows.size() - 1 - y][x], 10, 20};
+                             });
 }
 
 // Every byte of the bitmap, padding included.

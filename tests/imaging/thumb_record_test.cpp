@@ -12,21 +12,20 @@ namespace vistrel::imaging {
 namespace {
 
 ThumbRecord sample() {
-  ThumbRecord r;
-  r.sourceName = std::string("caf\xE9 \"1\".jpg");  // not UTF-8: kept as bytes
-  r.sourceSize = 5'000'000'123ull;
-  r.sourceMtimeNs = 1'700'000'000'123'456'789ll;
-  r.largestWidth = 1500;
-  r.largestHeight = 7;
-  r.quality = 65;
-  r.twipsPerPixelX = 15;
-  r.twipsPerPixelY = 12.5f;
-  r.scale = 2;
-  r.width = 3000;
-  r.height = 14;
-  r.pictureWidth = 70000;
-  r.pictureHeight = 327;
-  return r;
+  // A name that is not UTF-8 is kept as bytes; sizes past 32 bits.
+  return {.sourceName = "caf\xE9 \"1\".jpg",
+          .sourceSize = 5'000'000'123ull,
+          .sourceMtimeNs = 1'700'000'000'123'456'789ll,
+          .largestWidth = 1500,
+          .largestHeight = 7,
+          .quality = 65,
+          .twipsPerPixelX = 15,
+          .twipsPerPixelY = 12.5f,
+          .scale = 2,
+          .width = 3000,
+          .height = 14,
+          .pictureWidth = 70000,
+          .pictureHeight = 327};
 }
 
 TEST(ThumbRecord, RoundTripsAndRejectsAnyAlteredOrShortenedPayload) {
