@@ -150,6 +150,7 @@ TEST(ColourProfile, PicturesComeOutInSrgb) {
   const std::string colour = patchesJpeg(colours), grey = patchesJpeg(greys, true);
   const std::string adobe = vistrel::testing::cmykPatchesJpeg(inks, true, false, 100);
   const std::string plain = vistrel::testing::cmykPatchesJpeg(inks, false, false, 100);
+  const std::string ycck = vistrel::testing::cmykPatchesJpeg(inks, true, true, 100);
   const std::string p3 = displayP3(), cmyk = iccSegments(plainCmyk());
   std::string scrambled = p3;
   for (size_t i = 128; i < scrambled.size(); i += 7) {
@@ -180,6 +181,9 @@ TEST(ColourProfile, PicturesComeOutInSrgb) {
       {"linear grey profile", grey, iccSegments(linearGrey()), brighter, 2},
       {"P3 on grey (its greys are sRGB greys)", grey, iccSegments(p3), greys, 2},
       // The profile's grid is coarse (9 points an ink): a few steps off the exact products.
+      {"Adobe CMYK", adobe, "", inked, 3},
+      {"plain CMYK", plain, "", inked, 3},
+      {"Adobe YCCK", ycck, "", inked, 3},  // YCCK is only recognised under the Adobe marker
       {"Adobe CMYK with its profile", adobe, cmyk, inked, 5},
       {"plain CMYK with its profile", plain, cmyk, inked, 5},
       // An RGB profile cannot describe inks: the plain conversion.

@@ -118,32 +118,33 @@ TEST(DibSection, CreateTwiceDescribesOnlyTheNewBitmap) {
             std::tuple(handle, 5, 0u, nullptr));  // NOLINT(bugprone-use-after-move)
 }
 
-TEST(DibSection, BlitsDoNotScale) {
-  cDIBSection dib = testing::paintedDib(4, 4, byPosition);
-  Canvas canvas(6, 6, 0xEE);
-  // Narrower than the bitmap: cropped. Taller: only what the bitmap has is drawn.
-  dib.PaintPicture(canvas.dc, 0, 0, 2, 6, 1, 1);
-  EXPECT_EQ((std::vector{canvas.at(0, 0), canvas.at(1, 2), canvas.at(2, 0), canvas.at(0, 3)}),
-            (std::vector<Bgr>{{1, 1, 7}, {2, 3, 7}, kUntouched, kUntouched}));
-}
-
-TEST(DibSection, BlitsWithNegativeSizesCopyExactlyTheBitmap) {
-  for (int size : {-1, -5}) {
-    cDIBSection dib = testing::paintedDib(5, 3, byPosition);
+// Negative sizes mean the bitmap's own; a narrower one crops, a taller one draws only what the
+// bitmap has.
+TEST(DibSection, BlitsCopyWithoutScaling) {
+  const struct {
+    int left, top, width, height, sourceLeft, sourceTop;
+  } cases[] = {{1, 2, -1, -1, 0, 0}, {1, 2, -5, -5, 0, 0}, {0, 0, 2, 6, 1, 1}};
+  for (const auto& c : cases) {
+    const cDIBSection dib = testing::paintedDib(5, 3, byPosition);
     Canvas canvas(8, 6, 0xEE);
-    dib.PaintPicture(canvas.dc, 1, 2, size, size);
+    dib.PaintPicture(canvas.dc, c.left, c.top, c.width, c.height, c.sourceLeft, c.sourceTop);
+    const int w = c.width < 0 ? 5 : c.width, h = c.height < 0 ? 3 : c.height;
     for (int y = 0; y < 6; ++y) {
       for (int x = 0; x < 8; ++x) {
-        const bool inside = x >= 1 && x < 6 && y >= 2 && y < 5;
-        EXPECT_EQ(canvas.at(x, y), (inside ? Bgr{x - 1, y - 2, 7} : kUntouched))
-            << "size " << size << " at " << x << "," << y;
+        const int sx = x - c.left + c.sourceLeft, sy = y - c.top + c.sourceTop;
+        const bool inside =
+            x >= c.left && x < c.left + w && y >= c.top && y < c.top + h && sx < 5 && sy < 3;
+        EXPECT_EQ(canvas.at(x, y), (inside ? Bgr{sx, sy, 7} : kUntouched))
+            << "size " << c.width << " at " << x << "," << y;
       }
     }
-    // Back in: the canvas rectangle at (1, 2) is the DIB's picture again, top row on top.
-    cDIBSection copy;
-    ASSERT_TRUE(copy.Create(5, 3));
-    copy.LoadPictureBlt(canvas.dc, 1, 2, size, size);
-    EXPECT_EQ(std::memcmp(copy.DIBSectionBitsPtr(), dib.DIBSectionBitsPtr(), 16 * 3), 0);
+    if (c.width < 0) {
+      // Back in: the canvas rectangle is the DIB's picture again, top row on top.
+      cDIBSection copy;
+      ASSERT_TRUE(copy.Create(5, 3));
+      copy.LoadPictureBlt(canvas.dc, c.left, c.top, c.width, c.height);
+      EXPECT_EQ(std::memcmp(copy.DIBSectionBitsPtr(), dib.DIBSectionBitsPtr(), 16 * 3), 0);
+    }
   }
 }
 

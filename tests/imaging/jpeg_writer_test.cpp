@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/picture_maker.h"
+#include "imaging/thumb_record.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::imaging {
@@ -227,6 +228,33 @@ TEST(WriteJpegFile, OptimisedTablesGiveTheSamePixelsInFewerBytes) {
     EXPECT_EQ(a.bgr, b.bgr) << "quality " << quality;
     EXPECT_LT(optimised.size() * 100, standard.size() * 95) << "quality " << quality;
   }
+}
+
+// Every field set: a name that is not UTF-8 (kept as bytes), sizes past 32 bits.
+const ThumbRecord kRecord{.sourceName = "caf\xE9 \"1\".jpg",
+                          .sourceSize = 5'000'000'123ull,
+                          .sourceMtimeNs = 1'700'000'000'123'456'789ll,
+                          .largestWidth = 1500,
+                          .largestHeight = 7,
+                          .quality = 65,
+                          .twipsPerPixelX = 15,
+                          .twipsPerPixelY = 12.5f,
+                          .scale = 2,
+                          .width = 3000,
+                          .height = 14,
+                          .pictureWidth = 70000,
+                          .pictureHeight = 327};
+
+TEST(ThumbRecord, RoundTripsAndRejectsAnyAlteredOrShortenedPayload) {
+  const auto payload = encodeThumbRecord(kRecord);
+  ASSERT_EQ(decodeThumbRecord(payload), kRecord);
+  for (size_t i = 0; i < payload.size(); ++i) {
+    std::string altered = payload;
+    altered[i] ^= 0x10;
+    EXPECT_FALSE(decodeThumbRecord(altered)) << "byte " << i;
+  }
+  EXPECT_FALSE(decodeThumbRecord(payload.substr(0, payload.size() - 1)));
+  EXPECT_FALSE(decodeThumbRecord(payload + "x"));
 }
 
 }  // namespace

@@ -24,8 +24,6 @@ using testing::Bgr;
 using testing::painted;
 using testing::photoLike;
 
-constexpr Bgr kWhite{255, 255, 255};
-
 // Fine detail the thumbnail can still show (a wave of 5 thumbnail pixels) keeps its contrast
 // through a 3:1 reduction; the default kernel keeps more of it than Catmull-Rom, which it replaced.
 TEST(Stretch, ReductionKeepsFineDetail) {
@@ -49,22 +47,6 @@ TEST(Stretch, ReductionKeepsFineDetail) {
   EXPECT_LT(lanczos, 1.01);  // no overshoot beyond the source's own contrast
   EXPECT_GT(lanczos, catmullRom + 0.03);
   RecordProperty("contrast", std::to_string(lanczos) + " vs " + std::to_string(catmullRom));
-}
-
-TEST(Stretch, BottomUpRowsAndPaddingForABitmap) {
-  // White on top, black below.
-  const Picture twoBands = painted(10, 10, [](int, int y) { return y < 5 ? kWhite : Bgr{}; });
-  const int width = 5, height = 4, stride = 16;  // 15 bytes of pixels, padded to 16
-  std::vector<uint8_t> bits(stride * height, 0xAB);
-  stretchInto(twoBands, bits.data(), width, height, stride, true);
-  EXPECT_LE(bits[0], 5);             // first row in memory: the bottom
-  EXPECT_GE(bits[3 * stride], 250);  // last row in memory: the top
-  for (int y = 0; y < height; ++y) {
-    EXPECT_EQ(bits[y * stride + 15], 0xAB) << "padding of row " << y;
-  }
-  std::vector<uint8_t> topDown(stride * height, 0);
-  stretchInto(twoBands, topDown.data(), width, height, stride, false);
-  EXPECT_GE(topDown[0], 250);
 }
 
 TEST(Stretch, EachAxisAndChannelStaysInItsPlace) {
