@@ -148,30 +148,6 @@ TEST(DibSection, BlitsCopyWithoutScaling) {
   }
 }
 
-TEST(DibSection, PictureRoundTripKeepsTheTopRowOnTop) {
-  for (const auto& [w, h] : {std::pair{120, 90}, std::pair{7, 3}, std::pair{1, 1}}) {
-    const Picture tight = testing::painted(w, h, [](int x, int y) {
-      return Bgr{x & 0xFF, y, (x ^ y) & 0xFF};
-    });
-    Picture picture{w, h, 3 * w + 5, {}};  // padding the DIB must not copy
-    for (int y = 0; y < h; ++y) {
-      picture.bgr.insert(picture.bgr.end(), tight.row(y), tight.row(y) + 3 * w);
-      picture.bgr.insert(picture.bgr.end(), 5, 0x55);
-    }
-    cDIBSection dib;
-    dib.CreateFromPicture(picture);
-    ASSERT_NE(dib.DIBSectionBitsPtr(), nullptr);
-    EXPECT_EQ(std::tuple(dib.Width(), dib.Height()), std::tuple(w, h));
-    for (int y = 0; y < h; ++y) {
-      const uint8_t* row = dibPixel(dib, 0, h - 1 - y);
-      ASSERT_EQ(std::memcmp(row, picture.row(y), 3 * w), 0) << "picture row " << y;
-      ASSERT_EQ(std::vector<uint8_t>(row + 3 * w, row + dib.BytesPerScanLine()),
-                std::vector<uint8_t>(dib.BytesPerScanLine() - 3 * w, 0))
-          << "padding of row " << y;
-    }
-  }
-}
-
 TEST(DibSection, PicturesThatDoNotHoldTheirPixelsGiveNoBitmap) {
   const Picture empty, shortBuffer{4, 4, 12, std::vector<uint8_t>(40)},
       narrowStride{4, 2, 10, std::vector<uint8_t>(100)};
