@@ -28,29 +28,19 @@ class RecordingNotifier : public MessageNotifier {
   std::vector<std::string> messages;
 };
 
-// A top-down surface of its own memory, filled with one byte value.
-class Canvas {
- public:
+// A top-down surface over a picture of padded rows, filled with one byte value.
+struct Canvas {
   Canvas(int width, int height, uint8_t fill)
-      : stride_(width * 3 + 1), bytes_(stride_ * height, fill) {
-    dc.SelectObject(BitmapBits{bytes_.data(), width, height, stride_, false});
+      : picture{width, height, 3 * width + 1,
+                std::vector<uint8_t>((3 * width + 1) * height, fill)} {
+    dc.SelectObject(BitmapBits{picture.bgr.data(), width, height, picture.stride, false});
   }
-  // Pixel (x, y), y = 0 the top row.
   Bgr at(int x, int y) const {
-    const uint8_t* p = bytes_.data() + y * stride_ + 3 * x;
+    const uint8_t* p = picture.row(y) + 3 * x;
     return {p[0], p[1], p[2]};
   }
-  void set(int x, int y, Bgr c) {
-    uint8_t* p = bytes_.data() + y * stride_ + 3 * x;
-    p[0] = static_cast<uint8_t>(c.b);
-    p[1] = static_cast<uint8_t>(c.g);
-    p[2] = static_cast<uint8_t>(c.r);
-  }
+  Picture picture;
   DeviceContext dc;
-
- private:
-  int stride_;
-  std::vector<uint8_t> bytes_;
 };
 
 constexpr Bgr kUntouched{0xEE, 0xEE, 0xEE};
@@ -193,10 +183,8 @@ TEST(DeviceContext, RasterOperationsCombineBytes) {
 
 TEST(DeviceContext, CopiesAreClippedToBothSurfacesAndMayOverlap) {
   Canvas src(3, 3, 0), dest(3, 3, 0xEE);
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 3; ++x) {
-      src.set(x, y, {x, y, 1});
-    }
+  for (int i = 0; i < 9; ++i) {
+    testing::setPixel(src.picture, i % 3, i / 3, i % 3, i / 3, 1);
   }
   // Starts left of and above the destination, runs past the source's end.
   EXPECT_TRUE(BitBlt(dest.dc, -1, -1, 10, 10, &src.dc, 0, 0, SRCCOPY));
@@ -209,7 +197,7 @@ TEST(DeviceContext, CopiesAreClippedToBothSurfacesAndMayOverlap) {
   // Within one surface, the overlapping copy moves the original.
   Canvas canvas(4, 4, 0);
   for (int i = 0; i < 16; ++i) {
-    canvas.set(i % 4, i / 4, {10 * (i / 4) + i % 4, 0, 0});
+    testing::setPixel(canvas.picture, i % 4, i / 4, 10 * (i / 4) + i % 4, 0, 0);
   }
   EXPECT_TRUE(BitBlt(canvas.dc, 1, 1, 3, 3, &canvas.dc, 0, 0, SRCCOPY));
   for (int y = 1; y < 4; ++y) {

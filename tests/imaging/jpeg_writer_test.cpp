@@ -1,13 +1,10 @@
 #include "imaging/jpeg_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
