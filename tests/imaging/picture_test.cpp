@@ -1,4 +1,5 @@
-// The loader: formats, colours, sizes, shrink-on-load, damaged input and the size limits.
+// The loader: formats, colours, sizes, orientation, shrink-on-load, damaged input and the size
+// limits.
 #include "imaging/picture.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <QPalette>
 #include <tuple>
 
+#include "imaging/exif.h"
 #include "imaging/jpeg_decode.h"
 #include "imaging/picture_maker.h"
 #include "support/temp_folder.h"
@@ -86,6 +88,36 @@ TEST(PictureLoad, ExifOrientationsTurnPixelsAndSize) {
           << what;
     }
   }
+}
+
+// Reading the orientation tag from damaged EXIF blocks.
+TEST(Exif, DamagedBlocksMeanUpright) {
+  const std::string good = testing::exifSegment(6).substr(4 + 6);  // after "Exif\0\0"
+  auto orientationOf = [](const std::string& tiff) {
+    return exifOrientation(reinterpret_cast<const uint8_t*>(tiff.data()), tiff.size());
+  };
+  const struct {
+    size_t at;
+    char value;
+    int orientation;
+  } damage[] = {
+      {0, 'X', 1},  // byte order
+      {3, 41, 1},   // magic number
+      {7, 100, 1},  // IFD offset past the end
+      {9, 50, 6},   // entry count runs past the end; the tag is first, so still found
+      {13, 4, 1},   // LONG instead of SHORT
+      {19, 9, 1},   // orientation out of range
+  };
+  for (const auto& d : damage) {
+    std::string tiff = good;
+    tiff[d.at] = d.value;
+    EXPECT_EQ(orientationOf(tiff), d.orientation) << "byte " << d.at;
+  }
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    const int o = orientationOf(good.substr(0, cut));
+    EXPECT_TRUE(o == 1 || o == 6) << cut;
+  }
+  EXPECT_EQ(exifOrientation(nullptr, 0), 1);
 }
 
 TEST(PictureLoad, ShrinkFactorChoice) {
