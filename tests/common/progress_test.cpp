@@ -25,10 +25,7 @@ TEST(ProgressStep, TrackWidthRoundedHalfEvenOverPictureCount) {
   for (const auto& c : cases) {
     EXPECT_EQ(ProgressStep(c.track, c.pictures), c.step) << c.track << " / " << c.pictures;
   }
-}
-
-TEST(ProgressStep, StepsThatDoNotFit16BitsAreRefused) {
-  EXPECT_THROW(ProgressStep(40000, 1), OverflowError);
+  EXPECT_THROW(ProgressStep(40000, 1), OverflowError);  // a step that does not fit 16 bits
 }
 
 TEST(GrowFill, SevenPicturesStopSixTwipsShortOfTheTrack) {

@@ -15,8 +15,8 @@
 namespace vistrel::imaging {
 namespace {
 
-using vistrel::testing::TempFolder;
-using Rgb = std::array<int, 3>;
+using vistrel::testing::Bgr;
+using vistrel::testing::Colours;
 
 std::string saved(cmsHPROFILE profile) {
   cmsUInt32Number size = 0;
@@ -27,16 +27,12 @@ std::string saved(cmsHPROFILE profile) {
   return bytes;
 }
 
-cmsToneCurve* srgbCurve() {
-  const double params[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-  return cmsBuildParametricToneCurve(nullptr, 4, params);
-}
-
 // Display P3: sRGB's white point and tone curve, wider primaries.
 std::string displayP3() {
   const cmsCIExyY white{0.3127, 0.3290, 1.0};
   const cmsCIExyYTRIPLE primaries{{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
-  cmsToneCurve* curve = srgbCurve();
+  const double srgb[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgb);
   cmsToneCurve* curves[3] = {curve, curve, curve};
   const std::string bytes = saved(cmsCreateRGBProfile(&white, &primaries, curves));
   cmsFreeToneCurve(curve);
@@ -88,7 +84,8 @@ std::string plainCmyk() {
 
 // APP2 segments carrying `profile` in `pieces` parts, listed in `order` (1-based sequence
 // numbers; a number may be left out or repeated to damage the set).
-std::string iccSegments(const std::string& profile, int pieces, const std::vector<int>& order) {
+std::string iccSegments(const std::string& profile, int pieces = 1,
+                        const std::vector<int>& order = {1}) {
   const size_t part = (profile.size() + pieces - 1) / pieces;
   std::string out;
   for (int sequence : order) {
@@ -115,147 +112,94 @@ int toSrgb(double linear) {
 }
 
 // Display P3 to sRGB by the published linear-light matrix, independent of the library.
-Rgb p3ToSrgb(Rgb c) {
+Bgr p3ToSrgb(Bgr c) {
   const double m[3][3] = {
       {1.2249, -0.2247, 0.0}, {-0.0420, 1.0419, 0.0}, {-0.0197, -0.0786, 1.0979}};
-  double lin[3];
-  for (int i = 0; i < 3; ++i) {
-    lin[i] = toLinear(c[i] / 255.0);
-  }
-  Rgb out;
-  for (int i = 0; i < 3; ++i) {
-    out[i] = toSrgb(m[i][0] * lin[0] + m[i][1] * lin[1] + m[i][2] * lin[2]);
-  }
-  return out;
+  const double lin[3] = {toLinear(c.r / 255.0), toLinear(c.g / 255.0), toLinear(c.b / 255.0)};
+  auto out = [&](int i) { return toSrgb(m[i][0] * lin[0] + m[i][1] * lin[1] + m[i][2] * lin[2]); };
+  return {out(2), out(1), out(0)};
 }
 
-// A row of 16 x 16 patches, one per colour, written as a fine 4:4:4 JPEG.
-std::string patchesJpeg(const std::vector<Rgb>& colours, bool grey = false) {
-  const int w = 16 * static_cast<int>(colours.size());
-  Picture p = vistrel::testing::blankPicture(w, 16);
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const Rgb& c = colours[x / 16];
-      vistrel::testing::setPixel(p, x, y, static_cast<uint8_t>(c[2]), static_cast<uint8_t>(c[1]),
-                                 static_cast<uint8_t>(c[0]));
-    }
-  }
-  if (grey) {
-    vistrel::testing::JpegOptions options;
-    options.grey = true;
-    options.quality = 100;
-    return vistrel::testing::libjpegEncode(p, options);
-  }
-  return vistrel::testing::tjEncode(p, 100, TJSAMP_444);
+// A row of 16 x 16 patches, one per colour, as a fine 4:4:4 JPEG (or a grey one).
+std::string patchesJpeg(const Colours& colours, bool grey = false) {
+  const Picture p = vistrel::testing::painted(16 * static_cast<int>(colours.size()), 16,
+                                              [&](int x, int) { return colours[x / 16]; });
+  return grey ? vistrel::testing::libjpegEncode(p, {.quality = 100, .grey = true})
+              : vistrel::testing::tjEncode(p, 100, TJSAMP_444);
 }
 
-Rgb centreOf(const Picture& p, int patch) {
-  const uint8_t* px = p.row(8) + 3 * (16 * patch + 8);
-  return {px[2], px[1], px[0]};
-}
-
-void expectPatches(const LoadResult& loaded, const std::vector<Rgb>& expected, int tolerance,
-                   const std::string& what) {
-  ASSERT_TRUE(loaded.ok) << what << ": " << loaded.error.reason;
-  for (size_t i = 0; i < expected.size(); ++i) {
-    const Rgb actual = centreOf(loaded.picture, static_cast<int>(i));
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_NEAR(actual[c], expected[i][c], tolerance) << what << ", patch " << i << ", channel "
-                                                        << "RGB"[c];
-    }
+// Each kind of picture with each kind of profile: whole, split and damaged.
+TEST(ColourProfile, PicturesComeOutInSrgb) {
+  const Colours colours = {
+      {100, 120, 180}, {70, 160, 90}, {200, 90, 60}, {128, 128, 128}, {190, 225, 235}};
+  const Colours greys = {{0, 0, 0}, {64, 64, 64}, {128, 128, 128}, {255, 255, 255}};
+  const std::vector<std::array<int, 4>> inks = {{0, 0, 0, 0},   {0, 255, 255, 0},
+                                                {255, 0, 0, 0}, {0, 0, 0, 255},
+                                                {0, 128, 0, 0}, {64, 32, 200, 40}};
+  const Colours inked = {{255, 255, 255}, {0, 0, 255},     {255, 255, 0},
+                         {0, 0, 0},       {255, 127, 255}, {46, 188, 161}};
+  Colours wide, brighter;
+  for (const Bgr& c : colours) {
+    wide.push_back(p3ToSrgb(c));
   }
-}
-
-const std::vector<Rgb> kColours = {
-    {180, 120, 100}, {90, 160, 70}, {60, 90, 200}, {128, 128, 128}, {235, 225, 190}};
-
-TEST(ColourProfile, WideGamutPictureComesOutInSrgb) {
-  TempFolder folder;
-  const std::string jpeg = patchesJpeg(kColours);
-  const std::string p3 = displayP3();
-  std::vector<Rgb> expected;
-  for (const Rgb& c : kColours) {
-    expected.push_back(p3ToSrgb(c));
+  // A linear grey profile: level v is v / 255 of the light, which sRGB encodes brighter.
+  for (const Bgr& g : greys) {
+    const int v = toSrgb(g.g / 255.0);
+    brighter.push_back({v, v, v});
   }
-  // Whole, split in three pieces, and split with the pieces out of order.
-  const std::vector<std::pair<int, std::vector<int>>> layouts = {
-      {1, {1}}, {3, {1, 2, 3}}, {3, {3, 1, 2}}};
-  for (const auto& [pieces, order] : layouts) {
-    const auto file =
-        folder.write("p3.jpg", vistrel::testing::withSegment(jpeg, iccSegments(p3, pieces, order)));
-    // Within 2 steps of the matrix arithmetic (the file's own rounding is in the 4:4:4 JPEG).
-    expectPatches(load(file), expected, 2, std::to_string(pieces) + " pieces");
-  }
-}
-
-TEST(ColourProfile, ProfilesThatChangeNothingOrCannotBeUsedLeaveThePixels) {
-  TempFolder folder;
-  const std::string jpeg = patchesJpeg(kColours);
-  const std::string p3 = displayP3();
+  const std::string colour = patchesJpeg(colours), grey = patchesJpeg(greys, true);
+  const std::string adobe = vistrel::testing::cmykPatchesJpeg(inks, true, false, 100);
+  const std::string plain = vistrel::testing::cmykPatchesJpeg(inks, false, false, 100);
+  const std::string ycck = vistrel::testing::cmykPatchesJpeg(inks, true, true, 100);
+  const std::string p3 = displayP3(), cmyk = iccSegments(plainCmyk());
   std::string scrambled = p3;
   for (size_t i = 128; i < scrambled.size(); i += 7) {
     scrambled[i] = static_cast<char>(scrambled[i] ^ 0x5A);
   }
   const struct {
     const char* what;
+    const std::string& jpeg;
     std::string segments;
+    const Colours& expected;
+    int tolerance;
   } cases[] = {
-      {"untagged", ""},
-      {"sRGB", iccSegments(saved(cmsCreate_sRGBProfile()), 1, {1})},
-      {"truncated profile", iccSegments(p3.substr(0, p3.size() / 2), 1, {1})},
-      {"scrambled profile", iccSegments(scrambled, 1, {1})},
-      {"not a profile", iccSegments(std::string(500, 'x'), 1, {1})},
-      {"a piece missing", iccSegments(p3, 3, {1, 3})},
-      {"a piece twice", iccSegments(p3, 2, {1, 1})},
-      {"a grey profile on a colour picture", iccSegments(linearGrey(), 1, {1})},
-      {"a CMYK profile on a colour picture", iccSegments(plainCmyk(), 1, {1})},
+      // Within 2 steps of the matrix arithmetic (the file's own rounding is in the 4:4:4 JPEG).
+      {"P3", colour, iccSegments(p3), wide, 2},
+      {"P3 in three pieces", colour, iccSegments(p3, 3, {1, 2, 3}), wide, 2},
+      {"P3 in pieces out of order", colour, iccSegments(p3, 3, {3, 1, 2}), wide, 2},
+      // Profiles that change nothing or cannot be used leave the pixels.
+      {"untagged", colour, "", colours, 2},
+      {"sRGB", colour, iccSegments(saved(cmsCreate_sRGBProfile())), colours, 2},
+      {"truncated profile", colour, iccSegments(p3.substr(0, p3.size() / 2)), colours, 2},
+      {"scrambled profile", colour, iccSegments(scrambled), colours, 2},
+      {"not a profile", colour, iccSegments(std::string(500, 'x')), colours, 2},
+      {"a piece missing", colour, iccSegments(p3, 3, {1, 3}), colours, 2},
+      {"a piece twice", colour, iccSegments(p3, 2, {1, 1}), colours, 2},
+      {"a grey profile on a colour picture", colour, iccSegments(linearGrey()), colours, 2},
+      {"a CMYK profile on a colour picture", colour, cmyk, colours, 2},
+      {"untagged grey", grey, "", greys, 1},
+      {"linear grey profile", grey, iccSegments(linearGrey()), brighter, 2},
+      {"P3 on grey (its greys are sRGB greys)", grey, iccSegments(p3), greys, 2},
+      // The profile's grid is coarse (9 points an ink): a few steps off the exact products.
+      {"Adobe CMYK", adobe, "", inked, 3},
+      {"plain CMYK", plain, "", inked, 3},
+      {"Adobe YCCK", ycck, "", inked, 3},  // YCCK is only recognised under the Adobe marker
+      {"Adobe CMYK with its profile", adobe, cmyk, inked, 5},
+      {"plain CMYK with its profile", plain, cmyk, inked, 5},
+      // An RGB profile cannot describe inks: the plain conversion.
+      {"Adobe CMYK with an RGB profile", adobe, iccSegments(p3), inked, 3},
+      {"plain CMYK with an RGB profile", plain, iccSegments(p3), inked, 3},
   };
+  vistrel::testing::TempFolder folder;
   for (const auto& c : cases) {
-    const auto file = folder.write("t.jpg", vistrel::testing::withSegment(jpeg, c.segments));
+    const auto file = folder.write("t.jpg", vistrel::testing::withSegment(c.jpeg, c.segments));
     const LoadResult loaded = load(file);
-    EXPECT_TRUE(loaded.warning.empty()) << c.what;
-    expectPatches(loaded, kColours, 2, c.what);
-  }
-}
-
-TEST(ColourProfile, GreyPictures) {
-  TempFolder folder;
-  const std::vector<Rgb> greys = {{0, 0, 0}, {64, 64, 64}, {128, 128, 128}, {255, 255, 255}};
-  const std::string jpeg = patchesJpeg(greys, true);
-  // A linear grey profile: level v is v / 255 of the light, which sRGB encodes brighter.
-  std::vector<Rgb> brighter;
-  for (const Rgb& g : greys) {
-    const int v = toSrgb(g[0] / 255.0);
-    brighter.push_back({v, v, v});
-  }
-  expectPatches(load(folder.write("g.jpg", jpeg)), greys, 1, "untagged grey");
-  expectPatches(load(folder.write("g.jpg", vistrel::testing::withSegment(
-                                               jpeg, iccSegments(linearGrey(), 1, {1})))),
-                brighter, 2, "linear grey profile");
-  expectPatches(load(folder.write("g.jpg", vistrel::testing::withSegment(
-                                               jpeg, iccSegments(displayP3(), 1, {1})))),
-                greys, 2, "P3 profile (its greys are sRGB greys)");
-}
-
-TEST(ColourProfile, CmykPictureWithItsProfile) {
-  TempFolder folder;
-  const std::vector<std::array<int, 4>> inks = {{0, 0, 0, 0},   {0, 255, 255, 0},
-                                                {255, 0, 0, 0}, {0, 0, 0, 255},
-                                                {0, 128, 0, 0}, {64, 32, 200, 40}};
-  const std::vector<Rgb> expected = {{255, 255, 255}, {255, 0, 0},     {0, 255, 255},
-                                     {0, 0, 0},       {255, 127, 255}, {161, 188, 46}};
-  const std::string profile = plainCmyk();
-  for (const bool adobe : {true, false}) {
-    const std::string jpeg = vistrel::testing::cmykPatchesJpeg(inks, adobe, false, 100);
-    const std::string what = adobe ? "Adobe CMYK" : "plain CMYK";
-    // The profile's grid is coarse (9 points an ink): a few steps off the exact products.
-    expectPatches(load(folder.write(
-                      "c.jpg", vistrel::testing::withSegment(jpeg, iccSegments(profile, 1, {1})))),
-                  expected, 5, what + " with its profile");
-    // An RGB profile cannot describe inks: the plain conversion.
-    expectPatches(load(folder.write("c.jpg", vistrel::testing::withSegment(
-                                                 jpeg, iccSegments(displayP3(), 1, {1})))),
-                  expected, 3, what + " with an RGB profile");
+    ASSERT_TRUE(loaded.ok) << c.what << ": " << loaded.error.reason;
+    EXPECT_EQ(loaded.warning, "") << c.what;
+    EXPECT_PRED3(vistrel::testing::near,
+                 vistrel::testing::patches(loaded.picture, static_cast<int>(c.expected.size())),
+                 c.expected, c.tolerance)
+        << c.what;
   }
 }
 

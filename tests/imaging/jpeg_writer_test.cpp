@@ -1,118 +1,125 @@
 #include "imaging/jpeg_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "imaging/dib_pixels.h"
 #include "imaging/picture_maker.h"
+#include "imaging/thumb_record.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::imaging {
 namespace {
 
 using testing::dibPixel;
-using testing::setDibPixel;
 using vistrel::testing::TempFolder;
 namespace fs = std::filesystem;
 
 struct Decoded {
   bool ok = false;
-  int width = 0, height = 0, subsampling = -1;
-  std::vector<uint8_t> bgr;  // top-down, 3 * width per row
+  int subsampling = -1;
+  Picture picture;
 };
 
 Decoded decode(const std::string& bytes) {
   Decoded d;
+  Picture& p = d.picture;
   tjhandle h = tjInitDecompress();
-  auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data()));
+  auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   int colourspace = 0;
-  if (tjDecompressHeader3(h, data, bytes.size(), &d.width, &d.height, &d.subsampling,
+  if (tjDecompressHeader3(h, data, bytes.size(), &p.width, &p.height, &d.subsampling,
                           &colourspace) == 0) {
-    d.bgr.resize(static_cast<size_t>(d.width) * d.height * 3);
-    d.ok = tjDecompress2(h, data, bytes.size(), d.bgr.data(), d.width, d.width * 3, d.height,
-                         TJPF_BGR, 0) == 0;
+    p = testing::blankPicture(p.width, p.height);
+    d.ok = tjDecompress2(h, data, bytes.size(), p.bgr.data(), p.width, p.stride, p.height, TJPF_BGR,
+                         0) == 0;
   }
   tjDestroy(h);
   return d;
 }
 
 // A smooth picture (4:2:0 chroma cannot keep sharp colour edges) whose green grows from the top
-// row down, so that a picture turned upside down shows. Padding bytes are set to 0xFF to catch an
-// encoder that reads them as pixels.
-void paintTestPicture(cDIBSection& dib) {
-  const int w = dib.Width(), h = dib.Height();
-  for (int y = 0; y < h; ++y) {  // y = 0 is the top row as shown
-    const int memoryRow = h - 1 - y;
-    for (int x = 0; x < w; ++x) {
-      setDibPixel(dib, x, memoryRow, static_cast<uint8_t>(100 + std::min((x + y) * 3, 150)),
-                  static_cast<uint8_t>(30 + std::min(y * 8, 200)),
-                  static_cast<uint8_t>(40 + std::min(x * 6, 200)));
-    }
-    for (int pad = 3 * w; pad < dib.BytesPerScanLine(); ++pad) {
-      dibPixel(dib, 0, memoryRow)[pad] = 0xFF;
-    }
-  }
+// row down, so that a picture turned upside down shows.
+Picture testPixels(int width, int height) {
+  return testing::painted(width, height, [](int x, int y) {
+    return testing::Bgr{100 + std::min((x + y) * 3, 150), 30 + std::min(y * 8, 200),
+                        40 + std::min(x * 6, 200)};
+  });
 }
 
-// Mean green of a decoded row.
-double meanGreen(const Decoded& d, int y) {
-  double sum = 0;
-  for (int x = 0; x < d.width; ++x) {
-    sum += d.bgr[(static_cast<size_t>(y) * d.width + x) * 3 + 1];
+// Its bitmap, with padding bytes set to 0xFF to catch an encoder that reads them as pixels.
+cDIBSection testPicture(int width, int height) {
+  cDIBSection dib;
+  dib.CreateFromPicture(testPixels(width, height));
+  for (int r = 0; r < dib.Height(); ++r) {
+    std::fill(dibPixel(dib, dib.Width(), r), dibPixel(dib, 0, r + 1), 0xFF);
   }
-  return sum / d.width;
+  return dib;
 }
 
-double meanAbsoluteError(const cDIBSection& dib, const Decoded& d) {
-  double sum = 0;
-  for (int y = 0; y < d.height; ++y) {
-    const uint8_t* expected = dibPixel(dib, 0, dib.Height() - 1 - y);
-    const uint8_t* actual = d.bgr.data() + static_cast<size_t>(y) * d.width * 3;
-    for (int i = 0; i < 3 * d.width; ++i) {
-      sum += std::abs(expected[i] - actual[i]);
+// The segments before the first scan, as (marker, payload) pairs in file order.
+std::vector<std::pair<int, std::string>> segments(const std::string& jpeg) {
+  std::vector<std::pair<int, std::string>> out;
+  size_t pos = 2;
+  while (pos + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[pos]) == 0xFF) {
+    const int marker = static_cast<uint8_t>(jpeg[pos + 1]);
+    const size_t length = static_cast<size_t>(static_cast<uint8_t>(jpeg[pos + 2])) << 8 |
+                          static_cast<uint8_t>(jpeg[pos + 3]);
+    out.emplace_back(marker, jpeg.substr(pos + 4, length - 2));
+    if (marker == 0xDA) {
+      break;
     }
+    pos += 2 + length;
   }
-  return sum / (3.0 * d.width * d.height);
+  return out;
 }
 
-TEST(WriteJpegFile, WritesTheDibUprightAtItsOwnSize) {
+// Baseline JFIF at the DIB's own size, upright, padding ignored (odd widths leave 1 to 3 padding
+// bytes a row), with the record, if any, in an APP11 segment right after the JFIF header.
+TEST(WriteJpegFile, WritesTheDibUprightWithItsRecord) {
   TempFolder folder;
-  // Odd widths leave 1 to 3 padding bytes a row.
-  const std::pair<int, int> sizes[] = {{150, 113}, {100, 75}, {1, 1}, {7, 5}, {33, 17}, {2, 9}};
-  for (const auto& [w, h] : sizes) {
-    cDIBSection dib;
-    ASSERT_TRUE(dib.Create(w, h));
-    paintTestPicture(dib);
-    const fs::path file = folder.path() / "t.jpg";
-    ASSERT_TRUE(WriteJpegFile(dib, file.string(), 95)) << w << " x " << h;
-
-    const std::string bytes = folder.read(file.filename().string());
-    // Baseline JFIF: SOI, then the JFIF APP0 segment; a baseline frame (SOF0), no progressive.
-    ASSERT_GT(bytes.size(), 20u);
-    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xD8\xFF\xE0", 4));
-    EXPECT_EQ(bytes.substr(6, 5), std::string("JFIF\0", 5));
-    EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos);
-    EXPECT_EQ(bytes.find("\xFF\xC2"), std::string::npos);
-
+  std::string binary(kMaxJpegRecordBytes, '\0');
+  for (size_t i = 0; i < binary.size(); ++i) {
+    binary[i] = static_cast<char>((i * 7919) >> 3);  // every byte value, 0xFF and 0x00 included
+  }
+  const struct {
+    int width, height;
+    std::string record;
+  } cases[] = {{150, 113, ""}, {100, 75, ""},
+               {1, 1, ""},     {7, 5, "v1 photo.jpg 1234"},
+               {2, 9, binary}, {33, 17, std::string("\xFF\xD9\x00\xFF", 4)}};
+  for (const auto& c : cases) {
+    cDIBSection dib = testPicture(c.width, c.height);
+    ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "t.jpg").string(), 95, c.record));
+    const std::string bytes = folder.read("t.jpg");
+    const auto found = segments(bytes);
+    ASSERT_GE(found.size(), 2u);
+    EXPECT_EQ(std::tuple(found[0].first, found[0].second.substr(0, 5)),
+              std::tuple(0xE0, std::string("JFIF\0", 5)));
+    if (!c.record.empty()) {
+      EXPECT_EQ(found[1], std::pair(0xEB, c.record));
+    }
+    auto count = [&](int marker) {
+      return std::count_if(found.begin(), found.end(), [&](auto& f) { return f.first == marker; });
+    };
+    // APP11, baseline and progressive frames.
+    EXPECT_EQ(std::tuple(count(0xEB), count(0xC0), count(0xC2)),
+              std::tuple(c.record.empty() ? 0 : 1, 1, 0));
     const Decoded d = decode(bytes);
     ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.width, w);
-    EXPECT_EQ(d.height, h);
     EXPECT_EQ(d.subsampling, TJSAMP_420);
-    EXPECT_LT(meanAbsoluteError(dib, d), 4.0) << w << " x " << h;
-    if (h >= 5) {  // top row on top: green grows downwards by 8 a row
-      EXPECT_LT(meanGreen(d, 0) + 24, meanGreen(d, h - 1)) << w << " x " << h;
-    }
+    EXPECT_GT(testing::psnr(d.picture, testPixels(c.width, c.height)), 36) << c.width;
   }
+  // A record one byte too long writes nothing.
+  cDIBSection dib = testPicture(8, 8);
+  EXPECT_FALSE(WriteJpegFile(dib, (folder.path() / "long.jpg").string(), 65, binary + "x"));
+  EXPECT_FALSE(fs::exists(folder.path() / "long.jpg"));
 }
 
 TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
@@ -120,9 +127,7 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
   const fs::path existing = folder.write("old.jpg", "old content");
   fs::create_directory(folder.path() / "taken.jpg");
 
-  cDIBSection picture;
-  ASSERT_TRUE(picture.Create(8, 8));
-  paintTestPicture(picture);
+  cDIBSection picture = testPicture(8, 8);
   cDIBSection tooWide;  // the encoder refuses sides over 65500 pixels
   ASSERT_TRUE(tooWide.Create(65501, 1));
   cDIBSection neverCreated;
@@ -153,35 +158,27 @@ TEST(WriteJpegFile, FailsWithoutTouchingWhatIsThere) {
   for (const auto& c : cases) {
     int error = 12345;
     EXPECT_FALSE(WriteJpegFile(*c.dib, c.path, c.quality, {}, &error)) << c.what;
-    if (c.osError >= 0) {
-      EXPECT_EQ(error, c.osError) << c.what;
-    } else {
-      EXPECT_GT(error, 0) << c.what;
-    }
+    EXPECT_TRUE(c.osError >= 0 ? error == c.osError : error > 0) << c.what << ": " << error;
   }
   // The thread's encoder is whole again after a failure.
   TempFolder other;
   int error = -1;
   EXPECT_TRUE(WriteJpegFile(picture, (other.path() / "after.jpg").string(), 65, {}, &error));
-  EXPECT_EQ(error, 0);
-  EXPECT_TRUE(decode(other.read("after.jpg")).ok);
-  EXPECT_EQ(folder.read("old.jpg"), "old content");
-  EXPECT_TRUE(fs::is_directory(folder.path() / "taken.jpg"));
-  EXPECT_TRUE(fs::is_empty(folder.path() / "taken.jpg"));
+  const fs::path taken = folder.path() / "taken.jpg";
+  EXPECT_EQ(std::tuple(error, decode(other.read("after.jpg")).ok, folder.read("old.jpg"),
+                       fs::is_directory(taken) && fs::is_empty(taken)),
+            std::tuple(0, true, "old content", true));
   // No temporary file is left behind.
-  std::vector<std::string> names;
+  std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder.path())) {
-    names.push_back(entry.path().filename().string());
+    names.insert(entry.path().filename().string());
   }
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"old.jpg", "taken.jpg"}));
+  EXPECT_EQ(names, (std::set<std::string>{"old.jpg", "taken.jpg"}));
 }
 
 TEST(WriteJpegFile, WritesUnderAnyNameAndKeepsAReplacedFilesPermissions) {
   TempFolder folder;
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(9, 9));
-  paintTestPicture(dib);
+  cDIBSection dib = testPicture(9, 9);
   const std::string names[] = {"th_Fot\xC3\xB3 \xC3\xBC.jpg",   // UTF-8
                                std::string(250, 'a') + ".jpg",  // 254 bytes, near the limit
                                std::string(199, 'a') + "\xC3\xA9.jpg"};
@@ -197,82 +194,50 @@ TEST(WriteJpegFile, WritesUnderAnyNameAndKeepsAReplacedFilesPermissions) {
   EXPECT_EQ(fs::status(file).permissions(), perms);
 }
 
-// The segments before the first scan, as (marker, payload) pairs in file order.
-std::vector<std::pair<int, std::string>> segments(const std::string& jpeg) {
-  std::vector<std::pair<int, std::string>> out;
-  size_t pos = 2;
-  while (pos + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[pos]) == 0xFF) {
-    const int marker = static_cast<uint8_t>(jpeg[pos + 1]);
-    const size_t length = static_cast<size_t>(static_cast<uint8_t>(jpeg[pos + 2])) << 8 |
-                          static_cast<uint8_t>(jpeg[pos + 3]);
-    out.emplace_back(marker, jpeg.substr(pos + 4, length - 2));
-    if (marker == 0xDA) {
-      break;
-    }
-    pos += 2 + length;
-  }
-  return out;
-}
-
-TEST(WriteJpegFile, CarriesTheRecordRightAfterTheJfifHeader) {
-  TempFolder folder;
-  cDIBSection dib;
-  ASSERT_TRUE(dib.Create(40, 30));
-  paintTestPicture(dib);
-  std::string binary(kMaxJpegRecordBytes, '\0');
-  for (size_t i = 0; i < binary.size(); ++i) {
-    binary[i] = static_cast<char>((i * 7919) >> 3);  // every byte value, 0xFF and 0x00 included
-  }
-  const std::string records[] = {"v1 photo.jpg 1234", std::string("\xFF\xD9\x00\xFF", 4), binary};
-  for (const std::string& record : records) {
-    ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "r.jpg").string(), 65, record));
-    const std::string bytes = folder.read("r.jpg");
-    const auto found = segments(bytes);
-    ASSERT_GE(found.size(), 2u);
-    EXPECT_EQ(found[0].first, 0xE0);
-    EXPECT_EQ(found[1].first, 0xEB);
-    EXPECT_EQ(found[1].second, record) << record.size();
-    const Decoded d = decode(bytes);
-    ASSERT_TRUE(d.ok);
-    EXPECT_LT(meanAbsoluteError(dib, d), 4.0);
-  }
-  // No record, no APP11 segment; a record one byte too long writes nothing.
-  ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "plain.jpg").string(), 65));
-  for (const auto& [marker, payload] : segments(folder.read("plain.jpg"))) {
-    EXPECT_NE(marker, 0xEB);
-  }
-  EXPECT_FALSE(WriteJpegFile(dib, (folder.path() / "long.jpg").string(), 65, binary + "x"));
-  EXPECT_FALSE(fs::exists(folder.path() / "long.jpg"));
-}
-
 TEST(WriteJpegFile, OptimisedTablesGiveTheSamePixelsInFewerBytes) {
   TempFolder folder;
   const Picture photo = vistrel::testing::photoLike(150, 113, 7);
   cDIBSection dib;
-  ASSERT_TRUE(dib.Create(photo.width, photo.height));
-  for (int y = 0; y < photo.height; ++y) {
-    std::copy_n(photo.row(y), 3 * photo.width, dibPixel(dib, 0, photo.height - 1 - y));
-  }
+  dib.CreateFromPicture(photo);
   for (int quality : {60, 65, 90}) {
     ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "o.jpg").string(), quality));
     const std::string optimised = folder.read("o.jpg");
     // The same picture through TurboJPEG, which writes the standard tables (with the accurate
     // DCT, as ours: its default below quality 96 is the fast one).
-    tjhandle tj = tjInitCompress();
-    unsigned char* standard = nullptr;
-    unsigned long standardSize = 0;
-    ASSERT_EQ(tjCompress2(tj, dib.DIBSectionBitsPtr(), dib.Width(), dib.BytesPerScanLine(),
-                          dib.Height(), TJPF_BGR, &standard, &standardSize, TJSAMP_420, quality,
-                          TJFLAG_BOTTOMUP | TJFLAG_ACCURATEDCT),
-              0);
-    const Decoded a = decode(optimised);
-    const Decoded b = decode(std::string(reinterpret_cast<char*>(standard), standardSize));
-    tjFree(standard);
-    tjDestroy(tj);
+    const std::string standard =
+        vistrel::testing::tjEncode(photo, quality, TJSAMP_420, TJFLAG_ACCURATEDCT);
+    const Decoded a = decode(optimised), b = decode(standard);
     ASSERT_TRUE(a.ok && b.ok);
-    EXPECT_EQ(a.bgr, b.bgr) << "quality " << quality;
-    EXPECT_LT(optimised.size() * 100, standardSize * 95) << "quality " << quality;
+    EXPECT_EQ(a.picture.bgr, b.picture.bgr) << "quality " << quality;
+    EXPECT_LT(optimised.size() * 100, standard.size() * 95) << "quality " << quality;
   }
+}
+
+// Every field set: a name that is not UTF-8 (kept as bytes), sizes past 32 bits.
+const ThumbRecord kRecord{.sourceName = "caf\xE9 \"1\".jpg",
+                          .sourceSize = 5'000'000'123ull,
+                          .sourceMtimeNs = 1'700'000'000'123'456'789ll,
+                          .largestWidth = 1500,
+                          .largestHeight = 7,
+                          .quality = 65,
+                          .twipsPerPixelX = 15,
+                          .twipsPerPixelY = 12.5f,
+                          .scale = 2,
+                          .width = 3000,
+                          .height = 14,
+                          .pictureWidth = 70000,
+                          .pictureHeight = 327};
+
+TEST(ThumbRecord, RoundTripsAndRejectsAnyAlteredOrShortenedPayload) {
+  const auto payload = encodeThumbRecord(kRecord);
+  ASSERT_EQ(decodeThumbRecord(payload), kRecord);
+  for (size_t i = 0; i < payload.size(); ++i) {
+    std::string altered = payload;
+    altered[i] ^= 0x10;
+    EXPECT_FALSE(decodeThumbRecord(altered)) << "byte " << i;
+  }
+  EXPECT_FALSE(decodeThumbRecord(payload.substr(0, payload.size() - 1)));
+  EXPECT_FALSE(decodeThumbRecord(payload + "x"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Pictures and files the imaging tests generate: photo-like BGR pictures, JPEG files in the
-// variants the loader must read (through TurboJPEG and libjpeg), EXIF blocks and GIF files.
+// variants the loader must read (through TurboJPEG and libjpeg), EXIF blocks and GIF files; and
+// byte access to a cDIBSection's pixels.
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <turbojpeg.h>
@@ -11,24 +12,41 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "imaging/dib_section.h"
 #include "imaging/picture.h"
 
 namespace vistrel::testing {
 
+using imaging::cDIBSection;
 using imaging::Picture;
 
+struct Bgr {
+  int b = 0, g = 0, r = 0;
+  bool operator==(const Bgr&) const = default;
+};
+using Colours = std::vector<Bgr>;
+
+inline std::ostream& operator<<(std::ostream& out, const Bgr& c) {
+  return out << "bgr(" << c.b << "," << c.g << "," << c.r << ")";
+}
+
+// Whether each colour is within `tolerance` of the expected one in every channel.
+inline bool near(const Colours& actual, const Colours& expected, int tolerance) {
+  return actual.size() == expected.size() &&
+         std::equal(actual.begin(), actual.end(), expected.begin(), [&](Bgr a, Bgr e) {
+           return std::abs(a.b - e.b) <= tolerance && std::abs(a.g - e.g) <= tolerance &&
+                  std::abs(a.r - e.r) <= tolerance;
+         });
+}
+
 inline Picture blankPicture(int width, int height) {
-  Picture p;
-  p.width = width;
-  p.height = height;
-  p.stride = 3 * width;
-  p.bgr.assign(static_cast<size_t>(p.stride) * height, 0);
-  return p;
+  return {width, height, 3 * width, std::vector<uint8_t>(static_cast<size_t>(3 * width) * height)};
 }
 
 inline void setPixel(Picture& p, int x, int y, uint8_t b, uint8_t g, uint8_t r) {
@@ -38,6 +56,42 @@ inline void setPixel(Picture& p, int x, int y, uint8_t b, uint8_t g, uint8_t r) 
   px[2] = r;
 }
 
+// A picture whose pixel (x, y) is colour(x, y).
+template <typename Colour>
+Picture painted(int width, int height, Colour colour) {
+  Picture p = blankPicture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Bgr c = colour(x, y);
+      setPixel(p, x, y, static_cast<uint8_t>(c.b), static_cast<uint8_t>(c.g),
+               static_cast<uint8_t>(c.r));
+    }
+  }
+  return p;
+}
+
+// The mean colour of the square of 5 x 5 pixels centred on (x, y).
+inline Bgr meanAround(const Picture& p, int x, int y) {
+  int sums[3] = {0, 0, 0};
+  for (int dy = -2; dy <= 2; ++dy) {
+    for (int dx = -2; dx <= 2; ++dx) {
+      for (int c = 0; c < 3; ++c) {
+        sums[c] += p.row(y + dy)[3 * (x + dx) + c];
+      }
+    }
+  }
+  return {sums[0] / 25, sums[1] / 25, sums[2] / 25};
+}
+
+// The mean colours of the middles of `count` patches of 16 x 16 pixels in a row.
+inline Colours patches(const Picture& p, int count) {
+  Colours out;
+  for (int i = 0; i < count; ++i) {
+    out.push_back(meanAround(p, 16 * i + 8, 8));
+  }
+  return out;
+}
+
 // Smooth shading, a few hard edges and fine grain, like a photograph: what shrink-on-load and
 // the stretch filter meet in practice.
 inline Picture photoLike(int width, int height, unsigned seed) {
@@ -45,40 +99,32 @@ inline Picture photoLike(int width, int height, unsigned seed) {
   std::uniform_real_distribution<double> phase(0.0, 6.283);
   std::uniform_int_distribution<int> grain(-6, 6);
   const double p1 = phase(rng), p2 = phase(rng), p3 = phase(rng);
-  Picture p = blankPicture(width, height);
   const int boxX = width / 3, boxY = height / 4, boxW = width / 4, boxH = height / 3;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
-      double r = 128 + 90 * std::sin(6.0 * u + p1) * std::cos(3.0 * v + p2);
-      double g = 120 + 80 * std::sin(4.0 * v + p3 + 2.0 * u);
-      double b = 100 + 70 * std::cos(5.0 * u * v + p2);
-      if (x >= boxX && x < boxX + boxW && y >= boxY && y < boxY + boxH) {
-        r = 230 - r / 4;
-        g = 40 + g / 5;
-        b = 50;
-      }
-      auto px = [&](double c) {
-        return static_cast<uint8_t>(std::clamp(static_cast<int>(c) + grain(rng), 0, 255));
-      };
-      setPixel(p, x, y, px(b), px(g), px(r));
+  return painted(width, height, [&](int x, int y) {
+    const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
+    double r = 128 + 90 * std::sin(6.0 * u + p1) * std::cos(3.0 * v + p2);
+    double g = 120 + 80 * std::sin(4.0 * v + p3 + 2.0 * u);
+    double b = 100 + 70 * std::cos(5.0 * u * v + p2);
+    if (x >= boxX && x < boxX + boxW && y >= boxY && y < boxY + boxH) {
+      r = 230 - r / 4;
+      g = 40 + g / 5;
+      b = 50;
     }
-  }
-  return p;
+    auto px = [&](double c) { return std::clamp(static_cast<int>(c) + grain(rng), 0, 255); };
+    return Bgr{px(b), px(g), px(r)};
+  });
 }
 
+// Of two pictures of one size without padding.
 inline double psnr(const Picture& a, const Picture& b) {
-  if (a.width != b.width || a.height != b.height) {
+  if (a.width != b.width || a.height != b.height || a.bgr.size() != b.bgr.size()) {
     throw std::invalid_argument("psnr: sizes differ");
   }
   double sum = 0;
-  for (int y = 0; y < a.height; ++y) {
-    for (int i = 0; i < 3 * a.width; ++i) {
-      const double d = static_cast<double>(a.row(y)[i]) - b.row(y)[i];
-      sum += d * d;
-    }
+  for (size_t i = 0; i < a.bgr.size(); ++i) {
+    sum += (a.bgr[i] - b.bgr[i]) * (a.bgr[i] - b.bgr[i]);
   }
-  const double mse = sum / (3.0 * a.width * a.height);
+  const double mse = sum / static_cast<double>(a.bgr.size());
   return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
@@ -124,13 +170,8 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   jpeg_mem_dest(&cinfo, &out, &size);
   cinfo.image_width = static_cast<JDIMENSION>(p.width);
   cinfo.image_height = static_cast<JDIMENSION>(p.height);
-  if (options.cmyk) {
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-  } else {
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-  }
+  cinfo.input_components = options.cmyk ? 4 : 3;
+  cinfo.in_color_space = options.cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_set_defaults(&cinfo);
   if (options.cmyk) {
     jpeg_set_colorspace(&cinfo, options.ycck ? JCS_YCCK : JCS_CMYK);
@@ -149,18 +190,11 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   }
   cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> row;
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
-    JSAMPROW rows[1];
-    if (options.cmyk) {
-      row.assign(cmykPixels.begin() + static_cast<long>(y) * p.width * 4,
-                 cmykPixels.begin() + static_cast<long>(y + 1) * p.width * 4);
-    } else {
-      row.assign(p.row(y), p.row(y) + 3 * p.width);
-    }
-    rows[0] = row.data();
-    jpeg_write_scanlines(&cinfo, rows, 1);
+    // The encoder only reads the rows it is given.
+    auto* row = const_cast<uint8_t*>(options.cmyk ? cmykPixels.data() + 4 * p.width * y : p.row(y));
+    jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
@@ -179,12 +213,9 @@ inline std::string cmykPatchesJpeg(const std::vector<std::array<int, 4>>& inks, 
     const int ink = inks[i / 4 % static_cast<size_t>(w) / 16][i % 4];
     cmyk[i] = static_cast<uint8_t>(adobe ? 255 - ink : ink);
   }
-  JpegOptions options;
-  options.cmyk = true;
-  options.ycck = ycck;
-  options.adobeMarker = adobe;
-  options.quality = quality;
-  return libjpegEncode(blankPicture(w, 16), options, cmyk);
+  return libjpegEncode(blankPicture(w, 16),
+                       {.quality = quality, .cmyk = true, .ycck = ycck, .adobeMarker = adobe},
+                       cmyk);
 }
 
 // An APP1 EXIF segment holding only the orientation tag, in either byte order.
@@ -253,6 +284,19 @@ inline std::string gifFile(int width, int height, const std::vector<uint32_t>& p
   EGifCloseFile(gif, &error);
   GifFreeMapObject(map);
   return out;
+}
+
+inline uint8_t* dibPixel(const cDIBSection& dib, int x, int memoryRow) {
+  return dib.DIBSectionBitsPtr() + static_cast<size_t>(memoryRow) * dib.BytesPerScanLine() +
+         3 * static_cast<size_t>(x);
+}
+
+// A bitmap whose pixel (x, y) is colour(x, y), y = 0 the top row as shown (the last in memory).
+template <typename Colour>
+cDIBSection paintedDib(int width, int height, Colour colour) {
+  cDIBSection dib;
+  dib.CreateFromPicture(painted(width, height, colour));
+  return dib;
 }
 
 }  // namespace vistrel::testing
