@@ -200,7 +200,7 @@ struct Tables {
   int adobeTransform = -1;  // -1: no Adobe segment
 };
 
-// Takes in a table or marker segment met outside a scan. False for what this decoder leaves to
+// Takes in a table or other segment met outside a scan. False for what this decoder leaves to
 // libjpeg.
 bool readSegment(uint8_t marker, const uint8_t* seg, size_t segLen, Tables& t) {
   if (marker == 0xDB) {
@@ -245,11 +245,12 @@ bool readSegment(uint8_t marker, const uint8_t* seg, size_t segLen, Tables& t) {
     }
     t.restartInterval = unsigned{seg[0]} << 8 | seg[1];
   } else if (marker == 0xE0 && segLen >= 5 && std::memcmp(seg, "JFIF", 5) == 0) {
+    if (segLen < 6 || seg[5] != 1) {
+      return false;  // libjpeg warns of a JFIF version it does not know
+    }
     t.jfif = true;
   } else if (marker == 0xEE && segLen >= 12 && std::memcmp(seg, "Adobe", 5) == 0) {
     t.adobeTransform = seg[11];
-  } else if (marker == 0xDC || marker == 0xC8 || (marker >= 0xF0 && marker <= 0xFD)) {
-    return false;  // a height given later, or extensions
   }
   return true;
 }
@@ -423,7 +424,7 @@ bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, ui
   f.dc.assign(f.blocksX * f.blocksY * f.count, 0);
 
   auto tables = std::make_unique<Tables>();
-  int scans = 0;
+  int scans = 0, frames = 0;
   size_t pos = 2;
   for (;;) {
     while (pos + 1 < size && data[pos] == 0xFF && data[pos + 1] == 0xFF) {
@@ -441,6 +442,14 @@ bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, ui
     }
     const size_t length = size_t{data[pos + 2]} << 8 | data[pos + 3];
     if (length < 2 || pos + 2 + length > size) {
+      return false;
+    }
+    // The segments libjpeg reads without a word; any other marker, or a second frame header, it
+    // refuses or warns of.
+    const bool known = marker == 0xDA || marker == 0xDB || marker == 0xC4 || marker == 0xDD ||
+                       marker == 0xFE || (marker >= 0xE0 && marker <= 0xEF) ||
+                       (marker == header.frameMarker && ++frames == 1);
+    if (!known) {
       return false;
     }
     if (marker == 0xDA) {

@@ -13,6 +13,7 @@
 #include "imaging/exif.h"
 #include "imaging/jpeg_decode.h"
 #include "imaging/jpeg_stream.h"
+#include "imaging/libjpeg_decode.h"
 #include "imaging/picture_maker.h"
 #include "support/temp_folder.h"
 
@@ -443,6 +444,35 @@ TEST(ProgressiveDcScans, OnlyProgressiveCompleteStreamsAreRewrittenOrDecoded) {
     ASSERT_EQ(readJpegHeader(bytes, s.size(), header, reason), JpegHeaderStatus::Ok);
     EXPECT_EQ(decodeEighth(bytes, s.size(), header, pixels.data(), 25 * 3), decoded) << s.size();
   }
+}
+
+// Every one-byte change to a small stream: what the own decoder accepts, libjpeg given the same
+// DC scans decodes without complaint to the same pixels.
+TEST(ProgressiveDcScans, OwnDecoderAcceptsOnlyWhatLibjpegReadsAlike) {
+  const std::string whole = testing::libjpegEncode(
+      photoLike(48, 40, 3), {.progressive = true, .restartInterval = 2, .lumaH = 1, .lumaV = 1});
+  int accepted = 0;
+  for (size_t at = 2; at < whole.size(); ++at) {
+    for (const int v : {0x00, 0x01, 0x11, 0xC4, 0xD9, 0xFF, (whole[at] + 1) & 0xFF}) {
+      std::string s = whole;
+      s[at] = static_cast<char>(v);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+      JpegHeader h;
+      std::string reason, error, warning;
+      std::vector<uint8_t> own(size_t{6} * 5 * 3), dcOnly(own.size()), kept;
+      if (readJpegHeader(bytes, s.size(), h, reason) != JpegHeaderStatus::Ok || h.width != 48 ||
+          h.height != 40 || !decodeEighth(bytes, s.size(), h, own.data(), 6 * 3)) {
+        continue;
+      }
+      ++accepted;
+      ASSERT_TRUE(keepDcScans(bytes, s.size(), kept)) << at << " " << v;
+      EXPECT_TRUE(decodeWithLibjpeg(kept.data(), kept.size(), 1, 8, false, false, dcOnly.data(), 6,
+                                    5, 6 * 3, error, warning) &&
+                  warning.empty() && own == dcOnly)
+          << at << " " << v << " " << error << warning;
+    }
+  }
+  EXPECT_GT(accepted, 100);
 }
 
 }  // namespace
