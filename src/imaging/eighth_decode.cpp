@@ -374,10 +374,8 @@ size_t readScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& 
     if (c == f.count || dcSlot > 3) {
       return 0;
     }
-    for (size_t j = 0; j < i; ++j) {
-      if (components[j] == c) {
-        return 0;
-      }
+    if (i > 0 && c <= components[i - 1]) {
+      return 0;  // out of the frame's order, which libjpeg may refuse
     }
     int& shift = f.shift[c];
     if (refine) {
