@@ -78,6 +78,27 @@ void appendNavigationItem(std::string& out, std::string_view target, std::string
   out.append("</A>");
 }
 
+// Where the scheme of an address would end: the first colon, when all before it is a letter
+// then letters, digits, + - or . (browsers strip leading blanks and control characters first,
+// but those are encoded here). npos when the name cannot read as one.
+size_t schemeColon(std::string_view name) {
+  const size_t colon = name.find(':');
+  if (colon == std::string_view::npos || colon == 0) {
+    return std::string_view::npos;
+  }
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (!letter(name[0])) {
+    return std::string_view::npos;
+  }
+  for (size_t i = 1; i < colon; ++i) {
+    const char c = name[i];
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+      return std::string_view::npos;
+    }
+  }
+  return colon;
+}
+
 }  // namespace
 
 std::string htmlText(std::string_view text) {
@@ -106,11 +127,15 @@ std::string htmlLink(std::string_view fileName) {
   // separator; blanks inside a name reach the file as they are.
   const size_t firstKept = fileName.find_first_not_of(' ');
   const size_t lastKept = fileName.find_last_not_of(' ');
+  // A name such as "javascript:alert(1).jpg" or "Photo: beach.jpg" would read as an address
+  // with a scheme: its colon is encoded so the name stays a path beside the page.
+  const size_t schemeEnd = schemeColon(fileName);
   for (size_t i = 0; i < fileName.size(); ++i) {
     const char c = fileName[i];
     const auto byte = static_cast<unsigned char>(c);
     const bool endBlank = c == ' ' && (i < firstKept || i > lastKept);
-    if (!printableAscii(byte) || c == '%' || c == '#' || c == '?' || c == '\\' || endBlank) {
+    if (!printableAscii(byte) || c == '%' || c == '#' || c == '?' || c == '\\' || endBlank ||
+        i == schemeEnd) {
       out.push_back('%');
       out.push_back(kHex[byte >> 4]);
       out.push_back(kHex[byte & 0x0F]);

@@ -34,8 +34,10 @@ void PrintClose(std::string& page, std::string_view sHome, std::string_view sPre
 // that is not valid UTF-8 counts as U+FFFD) and every control character becomes a numeric
 // character reference.
 std::string htmlText(std::string_view text);
-// HREF or SRC value for a file name: % # ? and every byte outside printable ASCII are
-// percent-encoded (UTF-8 bytes, upper-case hex), then & < > " become entities.
+// HREF or SRC value for a file name, always a path relative to the page: % # ? \ and every
+// byte outside printable ASCII are percent-encoded (UTF-8 bytes, upper-case hex), as are blanks
+// at either end and a colon that would end a URL scheme ("javascript:x.jpg" gives
+// "javascript%3Ax.jpg"); then & < > " become entities.
 std::string htmlLink(std::string_view fileName);
 
 }  // namespace vistrel::gallery

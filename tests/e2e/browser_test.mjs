@@ -9,7 +9,9 @@ import { existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { check, chromiumOptions, finish, galleryFromArgs } from './gallery.mjs';
+import {
+  check, checkSchemeLikeLinks, chromiumOptions, finish, galleryFromArgs, schemeLikeNames,
+} from './gallery.mjs';
 
 const { folder, pictureCount, pageNames, pageUrl } =
   galleryFromArgs('node browser_test.mjs GALLERY_FOLDER PICTURE_COUNT');
@@ -105,7 +107,8 @@ try {
     }
   }
   check(thumbnails === pictureCount, `${thumbnails} thumbnails shown for ${pictureCount} pictures`);
-  for (const odd of ['back\\slash.jpg', '  lead blank.jpg']) {
+  await checkSchemeLikeLinks(page, folder, pageNames, pageUrl, 'classic');
+  for (const odd of ['back\\slash.jpg', '  lead blank.jpg', ...schemeLikeNames]) {
     if (readdirSync(folder).includes(odd)) {
       check(linked.has(join(folder, odd)), `"${odd}" is linked by its own name`);
     }

@@ -2,7 +2,7 @@
 // report, and how Debian's Chromium is started.
 import { readdirSync } from 'node:fs';
 import { join, resolve } from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 // GALLERY_FOLDER PICTURE_COUNT [more] from the command line; exits 2 without them.
 export function galleryFromArgs(usage) {
@@ -38,3 +38,33 @@ export const chromiumOptions = {
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 };
+
+// Names that read as an address with a scheme unless the page encodes them; run-browser-test
+// puts a copy of a picture under each.
+export const schemeLikeNames = ['javascript:alert(1).jpg', 'Photo: beach.jpg'];
+
+// Follows each scheme-like name's picture link from the page that shows it: it must open the
+// picture beside the page, and no script may run (a dialog fails the check).
+export async function checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag) {
+  page.on('dialog', async (dialog) => {
+    check(false, `${tag}: a link ran script ("${dialog.message()}")`);
+    await dialog.dismiss();
+  });
+  for (const name of schemeLikeNames) {
+    let opened = false;
+    for (const pageName of pageNames) {
+      await page.goto(pageUrl(pageName), { waitUntil: 'load' });
+      const link = page.locator('a:has(img)', { hasText: name });
+      if ((await link.count()) !== 1) continue;
+      await link.click();
+      await page.waitForLoadState('load');
+      const url = new URL(page.url());
+      const reached = url.protocol === 'file:' && fileURLToPath(url) === join(folder, name);
+      const loaded = reached && (await page.$eval('img', (img) => img.naturalWidth > 0));
+      check(loaded, `${tag}: the link of "${name}" opens the picture (${page.url()})`);
+      opened = true;
+      break;
+    }
+    check(opened, `${tag}: a page links "${name}"`);
+  }
+}

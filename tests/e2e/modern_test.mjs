@@ -11,9 +11,9 @@
 import { chromium } from 'playwright-core';
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
-import { check, chromiumOptions, finish, galleryFromArgs } from './gallery.mjs';
+import { check, checkSchemeLikeLinks, chromiumOptions, finish, galleryFromArgs } from './gallery.mjs';
 
-const { pictureCount, rest: [shotsArg], pageNames, pageUrl } = galleryFromArgs(
+const { folder, pictureCount, rest: [shotsArg], pageNames, pageUrl } = galleryFromArgs(
   'node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]');
 const axePath = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 
@@ -127,6 +127,10 @@ async function checkScreen(browser, screen) {
     // waitForURL throws after its timeout when the key does not lead there.
     await Promise.all([page.waitForURL(pageUrl(to), { waitUntil: 'load' }), page.keyboard.press(key)]);
     check(page.url() === pageUrl(to), `${tag}: ${key} leads to ${to}`);
+  }
+
+  if (screen.name === 'phone') {
+    await checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag);
   }
 
   if (shotsArg && screen.shot) {

@@ -54,6 +54,13 @@ TEST(PageMarkup, LinkEscaping) {
       {"  a b  .jpg", "%20%20a b  .jpg"},
       {"th_ x.jpg ", "th_ x.jpg%20"},
       {"  ", "%20%20"},
+      // A colon that would end a scheme, and only that one.
+      {"javascript:alert(1).jpg", "javascript%3Aalert(1).jpg"},
+      {"Photo: beach.jpg", "Photo%3A beach.jpg"},
+      {"a+b-c.d:e:f.jpg", "a+b-c.d%3Ae:f.jpg"},
+      {"1a:b.jpg", "1a:b.jpg"},
+      {"a b:c.jpg", "a b:c.jpg"},
+      {":a.jpg", ":a.jpg"},
   };
   for (const auto& [name, expected] : cases) {
     EXPECT_EQ(htmlLink(name), expected) << name;
