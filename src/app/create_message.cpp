@@ -70,6 +70,11 @@ CreateMessage createMessage(const CreateReport& report, const std::filesystem::p
   }
   if (const std::string removed = report.removedText(); !removed.empty()) {
     message.text += (message.text.empty() ? "" : "\n") + removed;
+    // Named one by one in the details: a removed file must never pass unseen.
+    message.details += (message.details.empty() ? "" : "\n") + std::string("Removed:\n");
+    for (const auto& file : report.filesRemoved) {
+      message.details += file + "\n";
+    }
   }
   while (!message.text.empty() && message.text.back() == '\n') {
     message.text.pop_back();

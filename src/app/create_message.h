@@ -10,8 +10,9 @@
 namespace vistrel::app {
 
 struct CreateMessage {
-  std::string text;     // "" when there is nothing to tell
-  std::string details;  // every problem, one a line, when the text lists only some
+  std::string text;  // "" when there is nothing to tell
+  // Every problem, one a line, when the text lists only some; then every file removed.
+  std::string details;
 };
 
 // At most this many problems are listed in the text; the rest are counted ("and N more").

@@ -23,7 +23,8 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
                     [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
 }
 
-// A thumbnail the program wrote is output, never a picture, whatever prefix named it. Only
+// A thumbnail the program wrote is output, never a picture, whatever prefix named it; a copy
+// under another name, or a file with only our signature, is the user's picture. Only
 // JPEG files can be one, and the mark sits in the first few kilobytes. A folder of thousands of
 // pictures is looked at on every core: it is most of the time a Create on an unchanged gallery
 // takes.
@@ -31,9 +32,8 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names) {
   std::vector<char> ours(names.size(), 0);
   auto look = [&](size_t first, size_t step) {
     for (size_t i = first; i < names.size(); i += step) {
-      ours[i] =
-          endsWithIgnoringCase(names[i], ".jpg") &&
-          imaging::readThumbMarkAt(folderFd, names[i].c_str()).mark != imaging::ThumbMark::None;
+      ours[i] = endsWithIgnoringCase(names[i], ".jpg") &&
+                imaging::readThumbMarkAt(folderFd, names[i].c_str()).oursAt(names[i]);
     }
   };
   const size_t threads =

@@ -105,7 +105,10 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
   counts.thumbnailsMade = report.thumbnailsMade;
   counts.thumbnailsKept = report.thumbnailsKept;
   counts.pagesWritten = report.pagesChanged;
-  counts.filesRemoved = report.filesRemoved;
+  for (const std::string& file : report.filesRemoved) {
+    printLine(err, removedLine(escaped(file)));
+  }
+  counts.filesRemoved = static_cast<int>(report.filesRemoved.size());
   printLine(err, summaryLine(counts, seconds.count()));
   return failed ? kSomeNotWritten : kAllWritten;
 }

@@ -37,4 +37,8 @@ std::string skippedLine(const std::string& file, const std::string& reason) {
   return "skipped " + file + ": " + reason;
 }
 
+std::string removedLine(const std::string& file) {
+  return "removed " + file + " (left by an earlier gallery)";
+}
+
 }  // namespace vistrel::cli

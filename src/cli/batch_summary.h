@@ -20,4 +20,7 @@ std::string summaryLine(const RunCounts& counts, double seconds);
 // "skipped broken.jpg: <reason>" for a picture left out of the gallery (no newline).
 std::string skippedLine(const std::string& file, const std::string& reason);
 
+// "removed th_old.jpg (left by an earlier gallery)" for each file the run removed.
+std::string removedLine(const std::string& file);
+
 }  // namespace vistrel::cli

@@ -21,6 +21,9 @@ inline constexpr int kQualityInitial = 65;
 // same way in both front ends).
 inline constexpr std::string_view kPrefixInitial = "th_";
 inline constexpr int kPrefixMaxLength = 10;
+// Characters a prefix may not hold, besides control characters: folder separators, and those a
+// file name cannot hold on every disk.
+inline constexpr std::string_view kPrefixForbidden = "/\\<>:\"|?*";
 
 // Rows and columns of the page table.
 inline constexpr int kTableCountMin = 1;

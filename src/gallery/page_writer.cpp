@@ -245,32 +245,31 @@ bool isOurPage(std::string_view page) {
          isOurModernPage(page);
 }
 
-int removeLeftoverStyleSheet(const std::filesystem::path& folder,
-                             std::vector<std::pair<std::string, std::string>>& problems) {
+void removeLeftoverStyleSheet(const std::filesystem::path& folder,
+                              std::vector<std::string>& removed,
+                              std::vector<std::pair<std::string, std::string>>& problems) {
   const std::filesystem::path file = folder / kStyleSheetName;
   std::string existing;
   int error = 0;
   if (readExisting(file, existing, error) != Existing::Page ||
       existing.rfind(styleSheetMark(), 0) != 0) {
-    return 0;
+    return;
   }
   if (::unlink(file.c_str()) == 0) {
-    return 1;
-  }
-  if (errno != ENOENT) {
+    removed.emplace_back(kStyleSheetName);
+  } else if (errno != ENOENT) {
     problems.emplace_back(std::string(kStyleSheetName),
                           std::error_code(errno, std::generic_category()).message());
   }
-  return 0;
 }
 
-int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
-                        std::vector<std::pair<std::string, std::string>>& problems) {
-  int removed = 0;
+void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
+                         std::vector<std::string>& removed,
+                         std::vector<std::pair<std::string, std::string>>& problems) {
   // Names only: the folder may hold tens of thousands of pictures and thumbnails.
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) {
-    return removed;
+    return;
   }
   std::string existing;
   while (const dirent* entry = ::readdir(dir)) {
@@ -291,14 +290,13 @@ int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
       continue;
     }
     if (::unlink(file.c_str()) == 0) {
-      ++removed;
+      removed.emplace_back(name);
     } else if (errno != ENOENT) {
       problems.emplace_back(std::string(name),
                             std::error_code(errno, std::generic_category()).message());
     }
   }
   ::closedir(dir);
-  return removed;
 }
 
 }  // namespace vistrel::gallery

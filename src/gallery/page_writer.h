@@ -91,16 +91,18 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<thumbs::Th
 // its pictures.
 bool isOurPage(std::string_view page);
 
-// Removes kStyleSheetName from `folder` when it is ours (a classic gallery needs none) and
-// returns 1, or 0 when there was none or it is not ours. A sheet that cannot be removed is
-// reported in `problems` as (file name, reason).
-int removeLeftoverStyleSheet(const std::filesystem::path& folder,
-                             std::vector<std::pair<std::string, std::string>>& problems);
+// Removes kStyleSheetName from `folder` when it is ours (a classic gallery needs none) and adds
+// its name to `removed`. A sheet that cannot be removed is reported in `problems` as (file name,
+// reason).
+void removeLeftoverStyleSheet(const std::filesystem::path& folder,
+                              std::vector<std::string>& removed,
+                              std::vector<std::pair<std::string, std::string>>& problems);
 
 // Removes the pages of ours numbered past `pageCount` (left by an earlier, longer gallery) and
-// returns how many it removed. A file of such a name that is not a page of ours stays; a page
+// adds their names to `removed`. A file of such a name that is not a page of ours stays; a page
 // that cannot be removed is reported in `problems` as (file name, reason).
-int removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
-                        std::vector<std::pair<std::string, std::string>>& problems);
+void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
+                         std::vector<std::string>& removed,
+                         std::vector<std::pair<std::string, std::string>>& problems);
 
 }  // namespace vistrel::gallery

@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
+
+#include "common/defaults.h"
+#include "common/utf8.h"
 
 namespace vistrel::imaging {
 
@@ -133,6 +137,43 @@ std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload) {
   return r;
 }
 
+std::string thumbnailName(std::string_view prefix, std::string_view pictureName) {
+  std::string name(prefix);
+  name.append(pictureName.substr(0, pictureName.size() - common::tailBytes(pictureName, 3)));
+  name.append("jpg");
+  return name;
+}
+
+std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName) {
+  std::string name = thumbnailName(prefix, pictureName);
+  name.resize(name.size() - 3);
+  const bool dot = !name.empty() && name.back() == '.';
+  if (dot) {
+    name.pop_back();
+  }
+  name.append(dot ? "@2x.jpg" : "@2xjpg");
+  return name;
+}
+
+bool isOwnName(std::string_view fileName, const ThumbRecord& record) {
+  if (record.scale != 1 && record.scale != 2) {
+    return false;
+  }
+  const std::string tail = record.scale == 1 ? thumbnailName("", record.sourceName)
+                                             : thumbnail2xName("", record.sourceName);
+  if (fileName.size() < tail.size() || fileName.substr(fileName.size() - tail.size()) != tail) {
+    return false;
+  }
+  const std::string_view prefix = fileName.substr(0, fileName.size() - tail.size());
+  return common::isUtf8(prefix) &&
+         common::characterCount(prefix) <= static_cast<size_t>(common::kPrefixMaxLength) &&
+         std::none_of(prefix.begin(), prefix.end(), [](char c) {
+           const auto byte = static_cast<unsigned char>(c);
+           return byte < 0x20 || byte == 0x7F ||
+                  common::kPrefixForbidden.find(c) != std::string_view::npos;
+         });
+}
+
 ThumbMarkResult findThumbMark(std::string_view head) {
   head = head.substr(0, kHeadBytes);
   ThumbMarkResult result;
@@ -157,8 +198,6 @@ ThumbMarkResult findThumbMark(std::string_view head) {
       if (record) {
         result.mark = ThumbMark::Ours;
         result.record = *record;
-      } else {
-        result.mark = ThumbMark::Damaged;
       }
       return result;
     }
@@ -197,7 +236,7 @@ ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole)
         (st.st_size < 4 || ::pread(fd, tail, 2, st.st_size - 2) != 2 ||
          static_cast<unsigned char>(tail[0]) != 0xFF ||
          static_cast<unsigned char>(tail[1]) != 0xD9)) {
-      result.mark = ThumbMark::Damaged;
+      result.whole = false;
     }
   }
   ::close(fd);

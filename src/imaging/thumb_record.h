@@ -46,24 +46,46 @@ std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload);
 bool hasThumbSignature(std::string_view payload);
 
 enum class ThumbMark {
-  None,     // no mark of ours: a user's file, or not readable as a JPEG
-  Ours,     // our mark, intact (and, when checked, the file is whole)
-  Damaged,  // our signature, but the record was altered or the file is cut short
+  // No whole, unaltered record of ours: a user's file (our signature alone proves nothing), or
+  // not readable as a JPEG.
+  None,
+  Ours,  // a whole record whose checksum holds
 };
+
+// The thumbnail's file name (no folder): the prefix, then the picture's name without its last
+// three characters, then "jpg". "th_" + "Photo.GIF" gives "th_Photo.jpg". Names are UTF-8; the
+// last three characters are characters, not bytes.
+std::string thumbnailName(std::string_view prefix, std::string_view pictureName);
+// The double-density thumbnail's file name: thumbnailName with "@2x" before its ".jpg" (before
+// its final "jpg" when no dot stands there). "th_" + "Photo.GIF" gives "th_Photo@2x.jpg".
+std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName);
+
+// Whether `fileName` is a name a run writes for the picture `record` names: thumbnailName (scale
+// 1) or thumbnail2xName (scale 2) of record.sourceName with some prefix a run accepts (at most
+// kPrefixMaxLength characters, none of kPrefixForbidden nor a control character). A copy of a
+// thumbnail under any other name is the user's file.
+bool isOwnName(std::string_view fileName, const ThumbRecord& record);
 
 struct ThumbMarkResult {
   bool exists = false;  // something (a file, a folder, a link) has the name
   ThumbMark mark = ThumbMark::None;
   ThumbRecord record;  // when mark == Ours
+  bool whole = true;   // false when checked and the file is cut short: ours, but not to keep
+
+  // The file named `name` that this was read from is ours: its record holds and the name is
+  // one a run writes for the record's picture. Only such a file may be replaced or removed.
+  bool oursAt(std::string_view name) const {
+    return mark == ThumbMark::Ours && isOwnName(name, record);
+  }
 };
 
 // Looks for the record in the first 4 KiB of `bytes` (the start of a file).
 ThumbMarkResult findThumbMark(std::string_view head);
 
 // Reads the mark of `file`: at most its first 4 KiB, and with `checkWhole` also its last two
-// bytes, so a thumbnail cut short is not trusted. A file that cannot be opened, is not a regular
-// file or is not a JPEG gives None; a link is not followed (ours are never links). Never blocks
-// on a FIFO or device.
+// bytes, so a thumbnail cut short is not kept (`whole`). A file that cannot be opened, is not a
+// regular file or is not a JPEG gives None; a link is not followed (ours are never links). Never
+// blocks on a FIFO or device.
 ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole = false);
 // The same for the entry `name` of the open folder `folderFd`, for callers that look at every
 // file of a folder and would otherwise build a path for each.

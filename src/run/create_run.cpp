@@ -83,13 +83,14 @@ std::string CreateReport::problemText() const {
 }
 
 std::string CreateReport::removedText() const {
-  if (filesRemoved == 0) {
+  const size_t count = filesRemoved.size();
+  if (count == 0) {
     return "";
   }
-  return (filesRemoved == 1 ? std::string("1 file") : std::to_string(filesRemoved) + " files") +
+  return (count == 1 ? std::string("1 file") : std::to_string(count) + " files") +
          " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages past "
          "the last) " +
-         (filesRemoved == 1 ? "was" : "were") + " removed.";
+         (count == 1 ? "was" : "were") + " removed.";
 }
 
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
@@ -183,11 +184,11 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         }
         notRemoved.clear();
       };
-      report.filesRemoved = removeLeftoverPages(folder, report.pageCount, notRemoved);
+      removeLeftoverPages(folder, report.pageCount, report.filesRemoved, notRemoved);
       tellNotRemoved("page");
-      report.filesRemoved += removeLeftoverThumbnails(thumbnails, batch.current, report.problems);
+      removeLeftoverThumbnails(thumbnails, batch.current, report.filesRemoved, report.problems);
       if (settings.style == PageStyle::Classic) {
-        report.filesRemoved += removeLeftoverStyleSheet(folder, notRemoved);
+        removeLeftoverStyleSheet(folder, report.filesRemoved, notRemoved);
         tellNotRemoved("style sheet");
       }
     }

@@ -49,12 +49,15 @@ struct CreateReport {
   int pagesChanged = 0;                   // pages written because their text changed
   int thumbnailsMade = 0;                 // thumbnails written by this run
   int thumbnailsKept = 0;                 // thumbnails already up to date, left as they were
-  int filesRemoved = 0;                   // leftover thumbnails and pages of an earlier gallery
+  // The leftover thumbnails, pages and style sheet of an earlier gallery this run removed, by
+  // file name, in the order removed.
+  std::vector<std::string> filesRemoved;
   bool firstPageOpened = false;
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;
-  // "3 files of an earlier gallery were removed: ..." ("" when none were).
+  // "3 files of an earlier gallery ... were removed." ("" when none were); filesRemoved names
+  // them.
   std::string removedText() const;
 };
 

@@ -208,12 +208,12 @@ NamePlan planFor(int folderFd, const std::string& target, imaging::ThumbRecord w
   if (!mark.exists) {
     return plan;
   }
-  if (mark.mark == imaging::ThumbMark::None) {
+  if (!mark.oursAt(target)) {
     plan.taken = true;
     return plan;
   }
   plan.exists = true;
-  if (mark.mark == imaging::ThumbMark::Ours && !rebuild) {
+  if (mark.whole && !rebuild) {
     wanted.scale = scale;
     if (scale == 1) {
       wanted.width = mark.record.width;
@@ -235,7 +235,7 @@ int placeThumbnail(const fs::path& temporary, const fs::path& target, bool creat
     return renameNoReplace(temporary, target);
   }
   if (const auto mark = imaging::readThumbMark(target);
-      mark.exists && mark.mark == imaging::ThumbMark::None) {
+      mark.exists && !mark.oursAt(target.filename().native())) {
     return EEXIST;
   }
   try {
@@ -542,8 +542,10 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   return result;
 }
 
-int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<std::string>& current,
-                             std::vector<RunProblem>& problems) {
+void removeLeftoverThumbnails(const BatchSettings& settings,
+                              const std::vector<std::string>& current,
+                              std::vector<std::string>& removed,
+                              std::vector<RunProblem>& problems) {
   const int count =
       std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
   // Each thumbnail name belongs to the first picture that names it, as in the batch.
@@ -560,10 +562,9 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
   }
   // Pictures and this run's own thumbnails are passed over without opening them.
   pictures.insert(current.begin(), current.end());
-  int removed = 0;
   DIR* dir = ::opendir(settings.folder.c_str());
   if (dir == nullptr) {
-    return removed;
+    return;
   }
   const int fd = ::dirfd(dir);
   while (const dirent* entry = ::readdir(dir)) {
@@ -573,18 +574,16 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
       continue;
     }
     const auto mark = imaging::readThumbMarkAt(fd, entry->d_name);
-    if (mark.mark == imaging::ThumbMark::None) {
+    if (!mark.oursAt(name)) {
       continue;
     }
     const auto& owners = mark.record.scale == 2 ? owner2x : owner;
     const auto belongs = owners.find(name);
-    if (mark.mark == imaging::ThumbMark::Ours &&
-        (mark.record.scale == 1 || mark.record.scale == 2) && belongs != owners.end() &&
-        belongs->second == mark.record.sourceName) {
+    if (belongs != owners.end() && belongs->second == mark.record.sourceName) {
       continue;
     }
     if (::unlinkat(fd, entry->d_name, 0) == 0) {
-      ++removed;
+      removed.push_back(name);
     } else if (errno != ENOENT) {
       const int error = errno;
       problems.push_back({name,
@@ -593,7 +592,6 @@ int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<st
     }
   }
   ::closedir(dir);
-  return removed;
 }
 
 }  // namespace vistrel::thumbs

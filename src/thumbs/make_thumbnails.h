@@ -58,8 +58,9 @@ struct BatchResult {
 // (1-based) the notice shows Phase::Thumbnails, i and ImageCount while it is worked on, and the
 // fill grows by ProgressStep once it is done. Each thumbnail is named by thumbnailName and carries
 // a record of its picture and settings (thumb_record.h). A file of that name replaces only a
-// thumbnail of ours: a file without our mark (a user's photo that happens to have the name) is left
-// byte for byte and the picture is skipped with a reason. A thumbnail whose record matches the
+// thumbnail of ours (ThumbMarkResult::oursAt): any other file (a user's photo that happens to
+// have the name, a copy of a thumbnail, a file with a broken record) is left byte for byte and
+// the picture is skipped with a reason. A thumbnail whose record matches the
 // picture's name, size and modification time and the settings is kept without decoding (unless
 // settings.rebuild). When two pictures would share one thumbnail name (x.gif and x.jpg), the first
 // in the list has it and the other is skipped. A thumbnail that cannot be written because of the
@@ -74,12 +75,14 @@ struct BatchResult {
 // of another picture's 1x thumbnail, or (with an empty prefix) where a file already stands.
 BatchResult MakeThumbnails(const BatchSettings& settings, common::ProgressDisplay& progress);
 
-// Removes the files in settings.folder that carry our thumbnail mark but are not the thumbnail
-// of one of the gallery's pictures (its picture is gone or renamed, or the prefix changed), and
-// returns how many it removed. Files without our mark are never touched. `current` names the
+// Removes the thumbnails of ours in settings.folder (a whole record at a name a run writes for
+// its picture, imaging::ThumbMarkResult::oursAt) that are not the thumbnail of one of the
+// gallery's pictures (its picture is gone or renamed, or the prefix changed), and adds their
+// names to `removed`. Any other file is never touched, whatever it holds. `current` names the
 // thumbnails the batch made or kept, which need no second look. A file that cannot be removed
 // is added to `problems`.
-int removeLeftoverThumbnails(const BatchSettings& settings, const std::vector<std::string>& current,
-                             std::vector<RunProblem>& problems);
+void removeLeftoverThumbnails(const BatchSettings& settings,
+                              const std::vector<std::string>& current,
+                              std::vector<std::string>& removed, std::vector<RunProblem>& problems);
 
 }  // namespace vistrel::thumbs

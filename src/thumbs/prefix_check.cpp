@@ -30,7 +30,7 @@ std::optional<std::string> prefixProblem(std::string_view prefix) {
       return "The prefix holds a control character (code " + std::string(code) +
              "), which a file name cannot hold.";
     }
-    if (std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
+    if (common::kPrefixForbidden.find(c) != std::string_view::npos) {
       return "The prefix \"" + escaped(prefix) + "\" holds the character " + std::string(1, c) +
              ", which a file name cannot hold on every disk.";
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "imaging/thumb_record.h"
+
 namespace vistrel::thumbs {
 
 struct ThumbInfo {
@@ -22,13 +24,8 @@ struct ThumbInfo {
   bool operator==(const ThumbInfo&) const = default;
 };
 
-// The thumbnail's file name (no folder): the prefix, then the picture's name without its last
-// three characters, then "jpg". "th_" + "Photo.GIF" gives "th_Photo.jpg". Names are UTF-8; the
-// last three characters are characters, not bytes.
-std::string thumbnailName(std::string_view prefix, std::string_view pictureName);
-
-// The double-density thumbnail's file name: thumbnailName with "@2x" before its ".jpg" (before
-// its final "jpg" when no dot stands there). "th_" + "Photo.GIF" gives "th_Photo@2x.jpg".
-std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName);
+// The naming rule of the files a thumbnail record marks.
+using imaging::thumbnail2xName;
+using imaging::thumbnailName;
 
 }  // namespace vistrel::thumbs

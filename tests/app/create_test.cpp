@@ -77,6 +77,11 @@ TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {
   EXPECT_FALSE(std::filesystem::exists(temp.path() / "th_beach.jpg"));
   EXPECT_TRUE(std::filesystem::exists(temp.path() / "Thumb002.html"));
   EXPECT_TRUE(shell.opened.isEmpty());
+  // Back to the first prefix: the old thumbnails go, and the details name each one.
+  typeInto(ui->txtPrefix, "th_");
+  click(ui->cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(details[0].split('\n').contains("small-beach.jpg")) << details[0].toStdString();
 }
 
 TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScreen) {

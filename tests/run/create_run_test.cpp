@@ -88,10 +88,17 @@ CreateReport create(const fs::path& folder, const Options& o = {}) {
   return create(settingsFor(folder, browse::readFolder(folder).pictures, o));
 }
 
+// The counts, and the files removed by name.
 std::string counts(const CreateReport& r) {
-  return "made " + std::to_string(r.thumbnailsMade) + ", kept " + std::to_string(r.thumbnailsKept) +
-         ", pages changed " + std::to_string(r.pagesChanged) + ", removed " +
-         std::to_string(r.filesRemoved);
+  auto removed = r.filesRemoved;
+  std::sort(removed.begin(), removed.end());
+  std::string text = "made " + std::to_string(r.thumbnailsMade) + ", kept " +
+                     std::to_string(r.thumbnailsKept) + ", pages changed " +
+                     std::to_string(r.pagesChanged) + ", removed";
+  for (const auto& name : removed) {
+    text += " " + name;
+  }
+  return text;
 }
 
 // The folder a first run over copies of `folder`'s pictures (with their times) leaves.
@@ -239,7 +246,7 @@ TEST(Rerun, SecondRunKeepsEverythingAndAChangedFolderMatchesAFirstRun) {
 
   const auto second = create(dir);
   EXPECT_EQ(second.problems, first.problems);
-  EXPECT_EQ(counts(second), "made 0, kept 6, pages changed 0, removed 0");
+  EXPECT_EQ(counts(second), "made 0, kept 6, pages changed 0, removed");
   EXPECT_EQ(second.thumbs, first.thumbs);
   EXPECT_EQ(snapshot(dir), before);
   EXPECT_TRUE(times() == timesBefore);
@@ -252,7 +259,8 @@ TEST(Rerun, SecondRunKeepsEverythingAndAChangedFolderMatchesAFirstRun) {
   fs::remove(dir / "p4.jpg");
   const auto third = create(dir, {.rows = 3, .columns = 3});
   // th_p4.jpg, Thumb002.html and Thumb003.html go.
-  EXPECT_EQ(counts(third), "made 1, kept 4, pages changed 1, removed 3");
+  EXPECT_EQ(counts(third),
+            "made 1, kept 4, pages changed 1, removed Thumb002.html Thumb003.html th_p4.jpg");
   EXPECT_EQ(snapshot(dir), firstRun(dir, {.rows = 3, .columns = 3}));
 }
 
@@ -264,7 +272,8 @@ TEST(Rerun, NewPrefixRemovesTheOldThumbnailsWhichNeverBecomePictures) {
   create(folder.path());
   folder.write("th_notes.jpg", "mine");  // merely looks like a thumbnail
   const auto report = create(folder.path(), {.prefix = "small-"});
-  EXPECT_EQ(counts(report), "made 3, kept 0, pages changed 2, removed 3");
+  EXPECT_EQ(counts(report),
+            "made 3, kept 0, pages changed 2, removed th_p0.jpg th_p1.jpg th_p2.jpg");
   EXPECT_FALSE(fs::exists(folder.path() / "th_p0.jpg"));
   EXPECT_EQ(folder.read("th_notes.jpg"), "mine");
   EXPECT_EQ(create(folder.path(), {.prefix = "small-"}).thumbnailsKept, 3);
@@ -300,24 +309,17 @@ TEST(Rerun, FilesTheProgramDidNotWriteAreNeverReplaced) {
   EXPECT_EQ(folder.read("Thumb001.html"), before.at("Thumb001.html"));
 }
 
-TEST(Rerun, DamagedThumbnailsAreMadeAgainKeepingTheirPermissions) {
+TEST(Rerun, ACutThumbnailIsMadeAgainKeepingItsPermissions) {
   TempFolder folder;
   writeJpeg(folder.path() / "p0.jpg", 60, 40);
-  writeJpeg(folder.path() / "p1.jpg", 61, 40);
   create(folder.path());
   fs::permissions(folder.path() / "th_p0.jpg", fs::perms(0604));
   const auto good = snapshot(folder.path());
-  // One cut short, one with a byte of its record altered.
   folder.write("th_p0.jpg", good.at("th_p0.jpg").substr(0, good.at("th_p0.jpg").size() / 2));
-  std::string altered = good.at("th_p1.jpg");
-  const size_t at = altered.find(std::string("VistrelThumb\0", 13));
-  ASSERT_NE(at, std::string::npos);
-  altered[at + 13 + 15] ^= 1;
-  folder.write("th_p1.jpg", altered);
 
   const auto report = create(folder.path());
   EXPECT_TRUE(report.problems.empty());
-  EXPECT_EQ(report.thumbnailsMade, 2);
+  EXPECT_EQ(report.thumbnailsMade, 1);
   EXPECT_EQ(snapshot(folder.path()), good);
   EXPECT_EQ(fs::status(folder.path() / "th_p0.jpg").permissions(), fs::perms(0604));
   // So is one whose picture has a new time but the same bytes.
@@ -325,6 +327,43 @@ TEST(Rerun, DamagedThumbnailsAreMadeAgainKeepingTheirPermissions) {
   fs::last_write_time(picture, fs::last_write_time(picture) + 3s);
   EXPECT_EQ(create(folder.path()).thumbnailsMade, 1);
   EXPECT_EQ(fs::status(folder.path() / "th_p0.jpg").permissions(), fs::perms(0604));
+}
+
+// A file is ours only with a whole record at a name a run writes for the record's picture:
+// copies of thumbnails and files that merely carry our signature are the user's pictures, never
+// removed or replaced.
+TEST(Rerun, OnlyAWholeRecordAtItsOwnNameMakesAFileOurs) {
+  TempFolder folder;
+  const fs::path& dir = folder.path();
+  writeJpeg(dir / "a.jpg", 60, 40);
+  writeJpeg(dir / "b.jpg", 61, 40);
+  create(dir);
+  const std::string thumb = folder.read("th_a.jpg");
+  const size_t at = thumb.find(std::string("VistrelThumb\0", 13));
+  ASSERT_NE(at, std::string::npos);
+  std::string altered = thumb;
+  altered[at + 13 + 15] ^= 1;
+  // Our signature alone in front of a photo of the user's.
+  std::string signatureOnly = thumb.substr(0, at + 13) + std::string(40, 'x');
+  signatureOnly[at - 1] = static_cast<char>(13 + 40 + 2);
+  signatureOnly[at - 2] = 0;
+  signatureOnly += thumb.substr(thumb.find("\xFF\xDB"));
+  folder.write("a-small.jpg", thumb);  // a copy under a name of the user's
+  folder.write("holiday.jpg", signatureOnly);
+  folder.write("th_b.jpg", altered);  // at a thumbnail's name, but its record is broken
+  const auto user = snapshot(dir);
+
+  const auto report = create(dir);
+  EXPECT_EQ(problemFiles(report.problems), "b.jpg ");
+  EXPECT_EQ(report.problems[0].kind, ProblemKind::NameTaken);
+  EXPECT_TRUE(report.filesRemoved.empty());
+  for (const char* name : {"a-small.jpg", "holiday.jpg", "th_b.jpg"}) {
+    EXPECT_EQ(folder.read(name), user.at(name)) << name;
+  }
+  EXPECT_EQ(browse::readFolder(dir).pictures,
+            (std::vector<std::string>{"a-small.jpg", "a.jpg", "b.jpg", "holiday.jpg", "th_b.jpg"}));
+  EXPECT_TRUE(fs::exists(dir / "th_a-small.jpg"));
+  EXPECT_TRUE(fs::exists(dir / "th_holiday.jpg"));
 }
 
 // Create again in the same or the other page style: the double-density thumbnails and the style
@@ -363,7 +402,7 @@ TEST_F(StyleSwitch, AModernRerunKeepsBothCopiesAndEachStyleRemovesTheOthersExtra
 
   const auto second = create(dir, modern1x1);
   EXPECT_TRUE(second.problems.empty()) << second.problemText();
-  EXPECT_EQ(counts(second), "made 0, kept 3, pages changed 0, removed 0");
+  EXPECT_EQ(counts(second), "made 0, kept 3, pages changed 0, removed");
   EXPECT_EQ(snapshot(dir), before);
   EXPECT_EQ(fs::last_write_time(dir / "th_a@2x.jpg"), time2x);
 
@@ -371,14 +410,16 @@ TEST_F(StyleSwitch, AModernRerunKeepsBothCopiesAndEachStyleRemovesTheOthersExtra
   fs::resize_file(dir / "th_b@2x.jpg", before.at("th_b@2x.jpg").size() / 2);
   const auto third = create(dir, modern1x1);
   EXPECT_TRUE(third.problems.empty()) << third.problemText();
-  EXPECT_EQ(counts(third), "made 1, kept 2, pages changed 0, removed 0");
+  EXPECT_EQ(counts(third), "made 1, kept 2, pages changed 0, removed");
   EXPECT_EQ(snapshot(dir), before);
 
   // Classic, fewer pages: the modern pages are recognised as ours and replaced or removed.
   const auto classic = create(dir);
   EXPECT_TRUE(classic.problems.empty()) << classic.problemText();
   // The 2x copies, vistrel.css and Thumb003.html go.
-  EXPECT_EQ(counts(classic), "made 0, kept 3, pages changed 2, removed 5");
+  EXPECT_EQ(counts(classic),
+            "made 0, kept 3, pages changed 2, removed Thumb003.html th_a@2x.jpg "
+            "th_b@2x.jpg th_c@2x.jpg vistrel.css");
   EXPECT_TRUE(namesWith("@2x").empty());
   EXPECT_FALSE(fs::exists(dir / "vistrel.css"));
   // The kept 1x thumbnails are those a classic run makes: the 2x copy changes nothing in them.
