@@ -62,6 +62,32 @@ class PrefixLength : public QValidator {
 
 PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
     : QWidget(parent), imageCount_(imageCount) {
+  buildThumbnailFrame();
+  buildTableFrame();
+  // The spins sit over the right end of their boxes; keep the typed text clear of them.
+  for (TextBox* box : {txtThumbnail[0], txtThumbnail[1], txtTable[0], txtTable[1], txtTable[2],
+                       txtTable[3], txtTable[4]}) {
+    box->setTextMargins(0, 0, toolkit::pixels(255 + 30), 0);
+  }
+  for (SpinControl* spin : {scrThumbnail[0], scrThumbnail[1], scrTable[0], scrTable[1], scrTable[2],
+                            scrTable[3], scrTable[4]}) {
+    spin->raise();
+  }
+  buildCreateColumn();
+
+  // Keyboard order follows the panel from top to bottom, each box before its spin.
+  QWidget* order[] = {txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1],
+                      cmbQuality,      txtPrefix,       cmbStyle,        chkHTML,
+                      cmdCreate,       txtTable[0],     scrTable[0],     txtTable[1],
+                      scrTable[1],     txtTable[2],     scrTable[2],     txtTable[3],
+                      scrTable[3],     txtTable[4],     scrTable[4]};
+  for (size_t i = 1; i < std::size(order); ++i) {
+    QWidget::setTabOrder(order[i - 1], order[i]);
+  }
+  connectEvents();
+}
+
+void PropertiesPanel::buildThumbnailFrame() {
   Frame2 = new QGroupBox(QStringLiteral("Thumbnail"), this);
   place(Frame2, 120, 120, 2055, 4335);
   Label1[13] = label(Frame2, QStringLiteral("Edit thumbnail properties."), 120, 600, 1815, 615,
@@ -94,7 +120,9 @@ PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
   txtPrefix->setValidator(new PrefixLength(txtPrefix));
   place(txtPrefix, 1080, 3120, 855, 295);
   lastPrefix_ = txtPrefix->text();
+}
 
+void PropertiesPanel::buildTableFrame() {
   Frame3 = new QGroupBox(QStringLiteral("Table"), this);
   place(Frame3, 4080, 120, 2175, 4335);
   Label1[14] =
@@ -129,16 +157,9 @@ PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
     scrTable[i]->setPageStep(1);
     scrTable[i]->setValue(range.Initial);
   }
-  // The spins sit over the right end of their boxes; keep the typed text clear of them.
-  for (TextBox* box : {txtThumbnail[0], txtThumbnail[1], txtTable[0], txtTable[1], txtTable[2],
-                       txtTable[3], txtTable[4]}) {
-    box->setTextMargins(0, 0, toolkit::pixels(255 + 30), 0);
-  }
-  for (SpinControl* spin : {scrThumbnail[0], scrThumbnail[1], scrTable[0], scrTable[1], scrTable[2],
-                            scrTable[3], scrTable[4]}) {
-    spin->raise();
-  }
+}
 
+void PropertiesPanel::buildCreateColumn() {
   Label1[15] = label(this,
                      QStringLiteral("When you finish editing thumbnail and table properties, "
                                     "click the Create button to create thumbnail images and/or "
@@ -161,17 +182,6 @@ PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
   chkHTML->setChecked(true);
   cmdCreate = new QPushButton(QStringLiteral("&Create"), this);
   place(cmdCreate, 2520, 4080, 1215, 375);
-
-  // Keyboard order follows the panel from top to bottom, each box before its spin.
-  QWidget* order[] = {txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1],
-                      cmbQuality,      txtPrefix,       cmbStyle,        chkHTML,
-                      cmdCreate,       txtTable[0],     scrTable[0],     txtTable[1],
-                      scrTable[1],     txtTable[2],     scrTable[2],     txtTable[3],
-                      scrTable[3],     txtTable[4],     scrTable[4]};
-  for (size_t i = 1; i < std::size(order); ++i) {
-    QWidget::setTabOrder(order[i - 1], order[i]);
-  }
-  connectEvents();
 }
 
 void PropertiesPanel::connectEvents() {

@@ -47,6 +47,10 @@ class PropertiesPanel : public QWidget {
 
  private:
   friend struct testing::Form1Access;
+  // The three columns of controls, left to right.
+  void buildThumbnailFrame();
+  void buildTableFrame();
+  void buildCreateColumn();
   void connectEvents();
   void refreshPageCount();
 
