@@ -4,7 +4,6 @@
 // through the same object.
 
 #include <QString>
-#include <QStringList>
 
 #include "run/create_run.h"
 
@@ -17,17 +16,6 @@ class Shell : public vistrel::run::Shell {
   // handler; true when a handler took it.
   virtual bool ShellDef(const QString& fileOrAddress);
   bool openDocument(const std::filesystem::path& file) override;
-};
-
-// Remembers every call and opens nothing.
-class RecordingShell : public Shell {
- public:
-  bool ShellDef(const QString& fileOrAddress) override {
-    opened.push_back(fileOrAddress);
-    return answer;
-  }
-  QStringList opened;
-  bool answer = true;  // what a handler says
 };
 
 }  // namespace vistrel::app

@@ -13,6 +13,7 @@
 #include "app/form1.h"
 #include "browse/folder_read.h"
 #include "common/twips.h"
+#include "support/recording_shell.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
 
