@@ -7,6 +7,7 @@
 namespace vistrel::app {
 using common::kMakerName;
 using common::kMakerWebPage;
+using common::kReleaseYear;
 using common::kVersion;
 using toolkit::Label;
 
@@ -17,8 +18,8 @@ AboutPanel::AboutPanel(Shell& shell, QWidget* parent) : QWidget(parent), shell_(
   const QString maker = QString::fromLatin1(kMakerName);
   const QString credits[3] = {
       QStringLiteral("Vistrel v%1, a web gallery maker by %2").arg(QLatin1String(kVersion), maker),
-      QStringLiteral("Copyright \u00A9 2026 %1").arg(maker),
-      QStringLiteral("Written in 2026 by the %1 team").arg(maker)};
+      QStringLiteral("Copyright \u00A9 %1 %2").arg(QLatin1String(kReleaseYear), maker),
+      QStringLiteral("Written in %1 by the %2 team").arg(QLatin1String(kReleaseYear), maker)};
   const int creditIndex[3] = {12, 15, 16};
   for (int i = 0; i < 3; ++i) {
     Label2[creditIndex[i]] =

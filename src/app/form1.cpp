@@ -69,7 +69,8 @@ Form1::~Form1() {
 
 void Form1::buildWindow(const std::filesystem::path& startFolder) {
   setWindowTitle(
-      QStringLiteral("Vistrel v%1     \u00A9 2026 %2").arg(QLatin1String(kVersion), kMakerName));
+      QStringLiteral("Vistrel v%1     \u00A9 %2 %3")
+          .arg(QLatin1String(kVersion), QLatin1String(common::kReleaseYear), kMakerName));
   setWindowIcon(QIcon(windowIcon()));
   setFont(fontAt(QApplication::font(), 8.25));
   setFixedSize(toolkit::pixels(kFormWidth), toolkit::pixels(kFormHeight));

@@ -41,9 +41,8 @@ TEST_F(StartUp, PropertiesAboutAndCreateNeedAFolderWithPictures) {
 
 TEST_F(StartUp, TitleLinkIconAndTwipsRoundedToWholePixels) {
   Form1& w = open(temp.path());
-  EXPECT_EQ(
-      w.windowTitle(),
-      QStringLiteral("Vistrel v%1     \u00A9 2026 %2").arg(common::kVersion, common::kMakerName));
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Vistrel v%1     \u00A9 %2 %3")
+                                 .arg(common::kVersion, common::kReleaseYear, common::kMakerName));
   EXPECT_EQ(ui->lblLink->Caption(), common::kMakerWebPage);
   // The one start-up value that the Create tests cannot see in their files.
   EXPECT_EQ(ui->cmbQuality->currentText(), QString::number(common::kQualityInitial));
