@@ -32,6 +32,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   }
   thumbs.pictureNames = folder.pictures;
   thumbs.ImageCount = static_cast<int>(folder.pictures.size());
+  settings.notPictures = folder.notPictures;
   thumbs.largestWidth = static_cast<int16_t>(options.maxWidth);
   thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
   thumbs.prefix = options.prefix;
@@ -99,7 +100,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     const std::string reason = escaped(problem.reason);
     // A first page no program showed is told, but is no failure: everything was written.
     failed = failed || problem.isFailure();
-    printLine(err, problem.pictureLeftOut() ? skippedLine(file, reason) : file + ": " + reason);
+    printLine(err, problem.pictureLeftOut()                              ? skippedLine(file, reason)
+                   : problem.kind == thumbs::ProblemKind::PictureDamaged ? warningLine(file, reason)
+                                                                         : file + ": " + reason);
   }
   RunCounts counts;
   counts.thumbnailsMade = report.thumbnailsMade;

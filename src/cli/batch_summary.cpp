@@ -37,4 +37,8 @@ std::string skippedLine(const std::string& file, const std::string& reason) {
   return "skipped " + file + ": " + reason;
 }
 
+std::string warningLine(const std::string& file, const std::string& reason) {
+  return "warning " + file + ": " + reason;
+}
+
 }  // namespace vistrel::cli

@@ -19,5 +19,7 @@ std::string summaryLine(const RunCounts& counts, double seconds);
 
 // "skipped broken.jpg: <reason>" for a picture left out of the gallery (no newline).
 std::string skippedLine(const std::string& file, const std::string& reason);
+// "warning cut.jpg: <reason>" for a damaged picture that is in the gallery (no newline).
+std::string warningLine(const std::string& file, const std::string& reason);
 
 }  // namespace vistrel::cli

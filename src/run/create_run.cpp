@@ -144,7 +144,10 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
       return MakeThumbnails(thumbnails, progress);
     }();
     report.thumbs = std::move(batch.thumbs);
-    report.problems = std::move(batch.problems);
+    for (const auto& [file, reason] : settings.notPictures) {
+      report.problems.push_back({file, reason, ProblemKind::PictureUnreadable});
+    }
+    report.problems.insert(report.problems.end(), batch.problems.begin(), batch.problems.end());
     report.last = batch.last;
     report.thumbnailsMade = batch.made;
     report.thumbnailsKept = batch.kept;

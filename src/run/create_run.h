@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browse/fit.h"
@@ -35,6 +36,9 @@ struct CreateSettings {
   // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
   // the double-density thumbnails and the style sheet a modern run left.
   gallery::PageStyle style = gallery::PageStyle::Classic;
+  // The folder's entries named like pictures that are no files to read (a FIFO, a device, a
+  // link to nothing), each with why: not in the list, but told as pictures left out.
+  std::vector<std::pair<std::string, std::string>> notPictures;
 };
 
 struct CreateReport {

@@ -541,6 +541,12 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
             result.current.push_back(targets2x[i]);
           }
           ++result.made;
+          if (!outcome.warning.empty()) {
+            result.problems.push_back({name,
+                                       outcome.warning + "; the gallery shows it as far as it "
+                                                         "could be read",
+                                       ProblemKind::PictureDamaged});
+          }
         }
       }
       if (!placed) {

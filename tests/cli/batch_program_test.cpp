@@ -1,6 +1,7 @@
 // vistrel-batch run as the built program, the way scripts run it.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -360,6 +361,25 @@ TEST_F(BatchProgram, APictureOrPageThatCannotBeWrittenIsReportedWithStatus1) {
   EXPECT_EQ(errLines[0].rfind("vistrel-batch: Thumb004.html: ", 0), 0u) << errLines[0];
   EXPECT_EQ(summaryCounts(errLines[1]), std::make_pair(0, 0));
   EXPECT_TRUE(snapshot(pics()) == gallery);
+}
+
+TEST_F(BatchProgram, EntriesThatAreNoPicturesAndDamagedPicturesAreEachToldWithStatus1) {
+  fs::create_symlink(pics() / "gone.jpg", pics() / "broken.jpg");
+  ASSERT_EQ(::mkfifo((pics() / "Fifo.jpg").c_str(), 0644), 0);
+  const std::string meadow = readBytes(pics() / "Meadow.jpg");
+  std::ofstream(pics() / "Cut.jpg", std::ios::binary) << meadow.substr(0, meadow.size() / 2);
+  const Outcome made = batch({pics().string()});
+  EXPECT_EQ(made.status, 1) << made.err;
+  const auto errLines = lines(made.err);
+  ASSERT_EQ(errLines.size(), 4u) << made.err;
+  EXPECT_EQ(errLines[0], "vistrel-batch: skipped broken.jpg: a link to nothing");
+  EXPECT_EQ(errLines[1], "vistrel-batch: skipped Fifo.jpg: not a regular file (a FIFO)");
+  EXPECT_EQ(errLines[2],
+            "vistrel-batch: warning Cut.jpg: file is truncated: the end of the picture is "
+            "missing; the gallery shows it as far as it could be read");
+  // The damaged picture keeps its thumbnail and its place on the pages.
+  EXPECT_EQ(summaryCounts(errLines[3]), std::make_pair(13, 13));
+  EXPECT_NE(readBytes(pics() / "Thumb002.html").find("th_Cut.jpg"), std::string::npos);
 }
 
 TEST_F(BatchProgram, ARunWhileAnotherHoldsTheFolderWaitsThenRefusesWithStatus2) {
