@@ -246,6 +246,27 @@ TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopOnlyWhenAskedAndANoShowIsN
   }
   EXPECT_EQ(readBytes(temp.path() / "opened"), (pics() / "Thumb001.html").string() + "\n");
 
+  // A folder name that is not UTF-8 reaches the opener byte for byte, in a file URL. The shell
+  // makes the name, since arguments given here pass through QString.
+  const fs::path odd = temp.path() /
+                       "bad\xFF"
+                       "dir";
+  copyWithTimes(pics(), odd);
+  fs::remove(temp.path() / "opened");
+  QProcess process;
+  withPath(bin)(process);
+  process.start("/bin/sh", {"-c", "exec \"$0\" --open \"$(printf 'bad\\377dir')\"",
+                            QString::fromStdString(kBinary + "/vistrel-batch")});
+  ASSERT_TRUE(process.waitForFinished(120000));
+  ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  for (int i = 0; i < 100 && readBytes(temp.path() / "opened").empty(); ++i) {
+    usleep(50000);
+  }
+  const std::string url = readBytes(temp.path() / "opened");
+  ASSERT_EQ(url.rfind("file://", 0), 0u) << url;
+  EXPECT_EQ(QByteArray::fromPercentEncoding(QByteArray::fromStdString(url.substr(7))).toStdString(),
+            (odd / "Thumb001.html").string() + "\n");
+
   // With no program on the PATH the page is not shown: told, but no failure.
   made = batch({"--open", "pics"}, withPath(temp.path() / "none"));
   EXPECT_EQ(made.status, 0) << made.err;
