@@ -87,7 +87,8 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     printLine(err, std::string("the run stopped: ") + escaped(e.what()));
     return kSomeNotWritten;
   }
-  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+  const std::chrono::duration<double> seconds =
+      std::chrono::steady_clock::now() - started - report.lockWaited;
   progress.finish();
   if (report.refused) {
     printLine(err, escaped(*report.refused));
@@ -95,7 +96,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
   }
 
   bool failed = false;
+  RunCounts counts;
   for (const RunProblem& problem : report.problems) {
+    counts.picturesLeftOut += problem.pictureLeftOut() ? 1 : 0;
     const std::string file = escaped(problem.file);
     const std::string reason = escaped(problem.reason);
     // A first page no program showed is told, but is no failure: everything was written.
@@ -104,12 +107,11 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
                    : problem.kind == thumbs::ProblemKind::PictureDamaged ? warningLine(file, reason)
                                                                          : file + ": " + reason);
   }
-  RunCounts counts;
   counts.thumbnailsMade = report.thumbnailsMade;
   counts.thumbnailsKept = report.thumbnailsKept;
   counts.pagesWritten = report.pagesChanged;
   counts.filesRemoved = report.filesRemoved;
-  printLine(err, summaryLine(counts, seconds.count()));
+  printLine(err, summaryLine(counts, seconds.count(), report.lockWaited.count()));
   return failed ? kSomeNotWritten : kAllWritten;
 }
 

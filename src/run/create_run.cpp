@@ -110,6 +110,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
   FolderLock lock;
   std::string lockFailure;
   bool waited = false;
+  const auto asked = std::chrono::steady_clock::now();
   const auto locked = lock.take(
       folder, settings.lockWait,
       [&] {
@@ -119,6 +120,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         progress.refreshNotice();
       },
       lockFailure);
+  if (waited) {
+    report.lockWaited = std::chrono::steady_clock::now() - asked;
+  }
   if (locked != FolderLock::Outcome::Taken) {
     if (waited) {
       progress.setNoticeVisible(false);

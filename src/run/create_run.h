@@ -55,6 +55,8 @@ struct CreateReport {
   int thumbnailsKept = 0;                 // thumbnails already up to date, left as they were
   int filesRemoved = 0;                   // leftover thumbnails and pages of an earlier gallery
   bool firstPageOpened = false;
+  // How long the run waited for another Create to let go of the folder (zero: no wait).
+  std::chrono::duration<double> lockWaited{};
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;

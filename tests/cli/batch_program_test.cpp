@@ -11,9 +11,11 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QThread>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "app/form1.h"
@@ -91,7 +93,8 @@ void copyWithTimes(const fs::path& from, const fs::path& to) {
 std::pair<int, int> summaryCounts(const std::string& line) {
   static const QRegularExpression summary(
       "^vistrel-batch: (\\d+) thumbnails? made, \\d+ kept, (\\d+) pages? written, \\d+ files? "
-      "removed, \\d+\\.\\d\\d seconds, \\d+\\.\\d pictures per second$");
+      "removed, \\d+\\.\\d\\d seconds( \\(after waiting \\d+\\.\\d\\d seconds for another "
+      "Create\\))?, (\\d+\\.\\d pictures per second|nothing to make)$");
   const auto match = summary.match(QString::fromStdString(line));
   EXPECT_TRUE(match.hasMatch()) << line;
   return {match.captured(1).toInt(), match.captured(2).toInt()};
@@ -403,15 +406,32 @@ TEST_F(BatchProgram, EntriesThatAreNoPicturesAndDamagedPicturesAreEachToldWithSt
   EXPECT_NE(readBytes(pics() / "Thumb002.html").find("th_Cut.jpg"), std::string::npos);
 }
 
-TEST_F(BatchProgram, ARunWhileAnotherHoldsTheFolderWaitsThenRefusesWithStatus2) {
-  FolderLock other;
+TEST_F(BatchProgram, ARunWaitsForAnotherThenRefusesWithStatus2OrGoesOnWithTheWaitToldApart) {
+  std::optional<FolderLock> other(std::in_place);
   std::string reason;
-  ASSERT_EQ(other.take(pics(), std::chrono::milliseconds(0), {}, reason),
+  ASSERT_EQ(other->take(pics(), std::chrono::milliseconds(0), {}, reason),
             FolderLock::Outcome::Taken);
   const Outcome made = batch({pics().string()});
   EXPECT_EQ(made.status, 2) << made.err;
   EXPECT_EQ(made.err, "vistrel-batch: another Create is running in this folder\n");
   EXPECT_FALSE(fs::exists(pics() / "Thumb001.html"));
+
+  // Let go after a second: the run goes on, and its seconds leave the wait out.
+  QProcess process;
+  process.start(QString::fromStdString(kBinary + "/vistrel-batch"),
+                {QString::fromStdString(pics().string())});
+  ASSERT_TRUE(process.waitForStarted());
+  QThread::msleep(1000);
+  other.reset();
+  ASSERT_TRUE(process.waitForFinished(120000));
+  const std::string err = process.readAllStandardError().toStdString();
+  EXPECT_EQ(process.exitCode(), 0) << err;
+  static const QRegularExpression waited(
+      " (\\d+\\.\\d\\d) seconds \\(after waiting (\\d+\\.\\d\\d) seconds for another Create\\)");
+  const auto match = waited.match(QString::fromStdString(err));
+  ASSERT_TRUE(match.hasMatch()) << err;
+  EXPECT_GE(match.captured(2).toDouble(), 0.9);
+  EXPECT_LT(match.captured(1).toDouble(), match.captured(2).toDouble());
 }
 
 // Standard error on a terminal: the progress line is drawn in place, then cleared for the
