@@ -38,16 +38,19 @@ CreateMessage createMessage(const CreateReport& report, const std::filesystem::p
     return message;
   }
   bool pageNotOpened = false;
+  bool onlyWarnings = true;
   std::vector<std::string> lines;
   for (const auto& problem : report.problems) {
     if (problem.kind == thumbs::ProblemKind::PageNotOpened) {
       pageNotOpened = true;
     } else {
+      onlyWarnings = onlyWarnings && problem.kind == thumbs::ProblemKind::PictureDamaged;
       lines.push_back(problem.file + ": " + problem.reason);
     }
   }
   if (!lines.empty()) {
-    message.text = "Not everything could be created:\n\n";
+    message.text = onlyWarnings ? "The gallery was created, with warnings:\n\n"
+                                : "Not everything could be created:\n\n";
     for (size_t i = 0; i < lines.size(); ++i) {
       if (i < static_cast<size_t>(kListedProblems)) {
         message.text += shortened(lines[i]) + "\n";

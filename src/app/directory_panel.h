@@ -59,6 +59,9 @@ class DirectoryPanel : public QWidget {
   const std::filesystem::path& listFolder() const { return File1->folder(); }
   int pictureCount() const { return File1->ListCount(); }
   std::vector<std::string> pictureNames() const;
+  const std::vector<std::pair<std::string, std::string>>& notPictures() const {
+    return File1->notPictures();
+  }
   // Shows the file list's count in the Total images box.
   void showTotal();
   // Selects row `row` of the file list, as a click does.

@@ -219,6 +219,7 @@ CreateSettings Form1::createSettings() const {
   b.pictureNames = directory_->pictureNames();
   // The count was taken when Properties opened; the list may have been read again since.
   b.ImageCount = std::min(ImageCount, directory_->pictureCount());
+  s.notPictures = directory_->notPictures();
   properties_->readSettings(s);
   return s;
 }

@@ -9,7 +9,7 @@ bool Shell::ShellDef(const QString& fileOrAddress) {
 }
 
 bool Shell::openDocument(const std::filesystem::path& file) {
-  return ShellDef(QString::fromStdString(file.string()));
+  return ShellDef(run::openableName(file));
 }
 
 }  // namespace vistrel::app

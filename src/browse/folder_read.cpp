@@ -6,7 +6,10 @@
 #include <thread>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include "imaging/thumb_record.h"
 
@@ -86,6 +89,14 @@ void sortNames(std::vector<std::string>& names) {
   }
 }
 
+std::string notRegularReason(unsigned char type, bool link) {
+  const char* what = type == DT_FIFO                    ? "a FIFO"
+                     : type == DT_CHR || type == DT_BLK ? "a device"
+                     : type == DT_SOCK                  ? "a socket"
+                                                        : "an unknown kind of file";
+  return std::string("not a regular file (") + (link ? "a link to " : "") + what + ")";
+}
+
 }  // namespace
 
 bool isPictureName(std::string_view name) {
@@ -151,19 +162,34 @@ FolderContents readFolder(const std::filesystem::path& folder) {
     if (name == "." || name == ".." || isHiddenName(name)) {
       continue;
     }
-    // A link counts as what it points to; a broken link or an entry that vanished is skipped.
+    // A link counts as what it points to; an entry that vanished is skipped.
     unsigned char type = entry->d_type;
+    bool link = type == DT_LNK;
     if (type == DT_LNK || type == DT_UNKNOWN) {
       struct stat st {};
       if (::fstatat(fd, entry->d_name, &st, 0) != 0) {
+        const int followError = errno;
+        // Only a file system without entry types leaves the looking to a second call.
+        link = link ||
+               (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode));
+        if (link && isPictureName(name)) {
+          contents.notPictures.emplace_back(
+              name, followError == ENOENT ? "a link to nothing"
+                                          : "a link that cannot be followed (" +
+                                                std::system_category().message(followError) + ")");
+        }
         continue;
       }
-      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+      type = IFTODT(st.st_mode);
     }
     if (type == DT_DIR) {
       contents.subfolders.emplace_back(name);
-    } else if (type == DT_REG && isPictureName(name)) {
+    } else if (!isPictureName(name)) {
+      continue;
+    } else if (type == DT_REG) {
       contents.pictures.emplace_back(name);
+    } else {
+      contents.notPictures.emplace_back(name, notRegularReason(type, link));
     }
   }
   if (error == 0) {
@@ -173,11 +199,14 @@ FolderContents readFolder(const std::filesystem::path& folder) {
   if (error != 0) {
     contents.subfolders.clear();
     contents.pictures.clear();
+    contents.notPictures.clear();
     contents.reason = std::system_category().message(error);
     return contents;
   }
   sortNames(contents.subfolders);
   sortNames(contents.pictures);
+  std::sort(contents.notPictures.begin(), contents.notPictures.end(),
+            [](const auto& a, const auto& b) { return lessIgnoringCase(a.first, b.first); });
   contents.ok = true;
   return contents;
 }

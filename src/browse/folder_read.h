@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vistrel::browse {
@@ -25,6 +26,9 @@ struct FolderContents {
   std::vector<std::string> subfolders;  // names, not hidden, sorted ignoring case
   // Names of pictures, not hidden, sorted ignoring case. Thumbnails of ours are not pictures.
   std::vector<std::string> pictures;
+  // Entries named like pictures that cannot be read as files (a FIFO, a device, a link to
+  // nothing), each with why, sorted ignoring case. They are not listed, but a Create names them.
+  std::vector<std::pair<std::string, std::string>> notPictures;
 };
 
 // Reads `folder` once. A folder that does not exist or cannot be listed gives ok == false and

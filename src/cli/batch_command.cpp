@@ -32,6 +32,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   }
   thumbs.pictureNames = folder.pictures;
   thumbs.ImageCount = static_cast<int>(folder.pictures.size());
+  settings.notPictures = folder.notPictures;
   thumbs.largestWidth = static_cast<int16_t>(options.maxWidth);
   thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
   thumbs.prefix = options.prefix;
@@ -86,7 +87,8 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     printLine(err, std::string("the run stopped: ") + escaped(e.what()));
     return kSomeNotWritten;
   }
-  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+  const std::chrono::duration<double> seconds =
+      std::chrono::steady_clock::now() - started - report.lockWaited;
   progress.finish();
   if (report.refused) {
     printLine(err, escaped(*report.refused));
@@ -94,14 +96,17 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
   }
 
   bool failed = false;
+  RunCounts counts;
   for (const RunProblem& problem : report.problems) {
+    counts.picturesLeftOut += problem.pictureLeftOut() ? 1 : 0;
     const std::string file = escaped(problem.file);
     const std::string reason = escaped(problem.reason);
     // A first page no program showed is told, but is no failure: everything was written.
     failed = failed || problem.isFailure();
-    printLine(err, problem.pictureLeftOut() ? skippedLine(file, reason) : file + ": " + reason);
+    printLine(err, problem.pictureLeftOut()                              ? skippedLine(file, reason)
+                   : problem.kind == thumbs::ProblemKind::PictureDamaged ? warningLine(file, reason)
+                                                                         : file + ": " + reason);
   }
-  RunCounts counts;
   counts.thumbnailsMade = report.thumbnailsMade;
   counts.thumbnailsKept = report.thumbnailsKept;
   counts.pagesWritten = report.pagesChanged;
@@ -109,7 +114,7 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     printLine(err, removedLine(escaped(file)));
   }
   counts.filesRemoved = static_cast<int>(report.filesRemoved.size());
-  printLine(err, summaryLine(counts, seconds.count()));
+  printLine(err, summaryLine(counts, seconds.count(), report.lockWaited.count()));
   return failed ? kSomeNotWritten : kAllWritten;
 }
 

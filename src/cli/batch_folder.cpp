@@ -46,6 +46,7 @@ BatchFolder readBatchFolder(const std::string& folder) {
     return result;
   }
   result.pictures = list.pictures;
+  result.notPictures = list.notPictures;
   result.ok = true;
   return result;
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vistrel::cli {
@@ -13,6 +14,8 @@ struct BatchFolder {
   std::string error;                  // one line naming FOLDER and the reason, when !ok
   std::filesystem::path folder;       // as given
   std::vector<std::string> pictures;  // names without folder, in the window's list order
+  // Names like pictures' that are no files to read, each with why (browse::FolderContents).
+  std::vector<std::pair<std::string, std::string>> notPictures;
 };
 
 // Reads `folder`: it must exist, be a folder that can be listed and written, and hold at

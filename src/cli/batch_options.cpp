@@ -297,7 +297,8 @@ Options (defaults are the window's start-up values):
   --version        show the version
 
 Exit status: 0 when every picture and page was written, 1 when some picture was
-skipped or a page could not be written, 2 on bad input (nothing is written then).
+skipped or is damaged or a page could not be written, 2 on bad input (nothing is
+written then).
 )";
 }
 

@@ -23,14 +23,20 @@ std::string fixed(double value, int decimals) {
 
 }  // namespace
 
-std::string summaryLine(const RunCounts& counts, double seconds) {
+std::string summaryLine(const RunCounts& counts, double seconds, double waitedSeconds) {
   // A run faster than the clock's resolution still gets a finite rate.
   const double rate = counts.thumbnailsMade / std::max(seconds, 0.001);
   return counted(counts.thumbnailsMade, "thumbnail", "thumbnails") + " made, " +
          std::to_string(counts.thumbnailsKept) + " kept, " +
          counted(counts.pagesWritten, "page", "pages") + " written, " +
          counted(counts.filesRemoved, "file", "files") + " removed, " + fixed(seconds, 2) +
-         " seconds, " + fixed(rate, 1) + " pictures per second";
+         " seconds" +
+         (waitedSeconds > 0
+              ? " (after waiting " + fixed(waitedSeconds, 2) + " seconds for another Create)"
+              : "") +
+         (counts.thumbnailsMade + counts.picturesLeftOut == 0
+              ? ", nothing to make"
+              : ", " + fixed(rate, 1) + " pictures per second");
 }
 
 std::string skippedLine(const std::string& file, const std::string& reason) {
@@ -39,6 +45,10 @@ std::string skippedLine(const std::string& file, const std::string& reason) {
 
 std::string removedLine(const std::string& file) {
   return "removed " + file + " (left by an earlier gallery)";
+}
+
+std::string warningLine(const std::string& file, const std::string& reason) {
+  return "warning " + file + ": " + reason;
 }
 
 }  // namespace vistrel::cli

@@ -111,6 +111,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
   FolderLock lock;
   std::string lockFailure;
   bool waited = false;
+  const auto asked = std::chrono::steady_clock::now();
   const auto locked = lock.take(
       folder, settings.lockWait,
       [&] {
@@ -120,6 +121,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         progress.refreshNotice();
       },
       lockFailure);
+  if (waited) {
+    report.lockWaited = std::chrono::steady_clock::now() - asked;
+  }
   if (locked != FolderLock::Outcome::Taken) {
     if (waited) {
       progress.setNoticeVisible(false);
@@ -145,7 +149,10 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
       return MakeThumbnails(thumbnails, progress);
     }();
     report.thumbs = std::move(batch.thumbs);
-    report.problems = std::move(batch.problems);
+    for (const auto& [file, reason] : settings.notPictures) {
+      report.problems.push_back({file, reason, ProblemKind::PictureUnreadable});
+    }
+    report.problems.insert(report.problems.end(), batch.problems.begin(), batch.problems.end());
     report.last = batch.last;
     report.thumbnailsMade = batch.made;
     report.thumbnailsKept = batch.kept;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browse/fit.h"
@@ -35,6 +36,9 @@ struct CreateSettings {
   // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
   // the double-density thumbnails and the style sheet a modern run left.
   gallery::PageStyle style = gallery::PageStyle::Classic;
+  // The folder's entries named like pictures that are no files to read (a FIFO, a device, a
+  // link to nothing), each with why: not in the list, but told as pictures left out.
+  std::vector<std::pair<std::string, std::string>> notPictures;
 };
 
 struct CreateReport {
@@ -53,6 +57,8 @@ struct CreateReport {
   // file name, in the order removed.
   std::vector<std::string> filesRemoved;
   bool firstPageOpened = false;
+  // How long the run waited for another Create to let go of the folder (zero: no wait).
+  std::chrono::duration<double> lockWaited{};
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;

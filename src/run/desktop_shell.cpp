@@ -5,7 +5,18 @@
 #include <QProcess>
 #include <QUrl>
 
+#include "common/utf8.h"
+
 namespace vistrel::run {
+
+QString openableName(const std::filesystem::path& file) {
+  const std::string& bytes = file.native();
+  if (common::isUtf8(bytes)) {
+    return QString::fromStdString(bytes);
+  }
+  return QStringLiteral("file://") +
+         QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding("/"));
+}
 
 bool DesktopShell::open(const QString& fileOrAddress) {
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
@@ -18,7 +29,7 @@ bool DesktopShell::open(const QString& fileOrAddress) {
 }
 
 bool DesktopShell::openDocument(const std::filesystem::path& file) {
-  return open(QString::fromStdString(file.string()));
+  return open(openableName(file));
 }
 
 }  // namespace vistrel::run

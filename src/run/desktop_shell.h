@@ -7,6 +7,10 @@
 
 namespace vistrel::run {
 
+// `file` as an opener takes it: its path when that is UTF-8, else a file URL with the path's
+// bytes percent-encoded, since a QString cannot carry bytes that are not UTF-8.
+QString openableName(const std::filesystem::path& file);
+
 class DesktopShell : public Shell {
  public:
   // Opens `fileOrAddress` (an absolute file path, or an address with its scheme) with its

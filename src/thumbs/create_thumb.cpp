@@ -96,6 +96,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
                             : ProblemKind::PictureUnreadable;
       return outcome;
     }
+    outcome.warning = loaded.warning;
     outcome.problem = ProblemKind::ThumbnailNotWritten;
     // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
     const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;

@@ -49,6 +49,7 @@ struct ThumbOutcome {
   ProblemKind problem = ProblemKind::PictureUnreadable;  // when !ok
   int osError = 0;           // when the system failed (a read or a write): its error number
   imaging::FileStamp stamp;  // the picture's length and time, read with its bytes
+  std::string warning;       // what the decode of a damaged picture had to say, when ok
 };
 
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the

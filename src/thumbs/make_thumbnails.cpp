@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include <algorithm>
@@ -167,6 +168,14 @@ std::string takenReason(const std::string& target) {
          "choose another prefix";
 }
 
+// Looking such a name up fails with ENAMETOOLONG, which must not pass for a file standing there.
+std::string tooLongReason(const std::string& target, bool doubled, long limit) {
+  return std::string(doubled ? "its double-density thumbnail's" : "its thumbnail's") +
+         " name would be " + std::to_string(target.size()) + " bytes long, more than the " +
+         std::to_string(limit) +
+         " a file name can have here; shorten the picture's name or the prefix";
+}
+
 // Renames `from` to `to` only while no file has the name `to`, so a file that appeared there
 // during the run is never replaced. Returns 0 or the system's error number (EEXIST when taken).
 int renameNoReplace(const fs::path& from, const fs::path& to) {
@@ -300,6 +309,8 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     }
   }
   const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
+  const long pathLimit = ::pathconf(settings.folder.c_str(), _PC_NAME_MAX);
+  const long nameLimit = pathLimit > 0 ? pathLimit : NAME_MAX;
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
     targets[i] = thumbnailName(settings.prefix, name);
@@ -311,6 +322,14 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.twipsPerPixelY = settings.twipsPerPixelY;
     job.record.sourceName = name;
 
+    const bool tooLong1x = static_cast<long>(targets[i].size()) > nameLimit;
+    if (tooLong1x || static_cast<long>(targets2x[i].size()) > nameLimit) {
+      plans[i] = Plan::Skip;
+      planProblems[i] = {
+          name, tooLongReason(tooLong1x ? targets[i] : targets2x[i], !tooLong1x, nameLimit),
+          ProblemKind::ThumbnailNotWritten, systemError(ENAMETOOLONG)};
+      continue;
+    }
     const auto [claim, first] = claimedBy.emplace(nameKey(targets[i]), i);
     if (!first) {
       plans[i] = Plan::Skip;
@@ -522,6 +541,12 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
             result.current.push_back(targets2x[i]);
           }
           ++result.made;
+          if (!outcome.warning.empty()) {
+            result.problems.push_back({name,
+                                       outcome.warning + "; the gallery shows it as far as it "
+                                                         "could be read",
+                                       ProblemKind::PictureDamaged});
+          }
         }
       }
       if (!placed) {

@@ -42,10 +42,12 @@ struct BatchResult {
   // One record per picture that has its thumbnail, in the list's order. Pictures whose names
   // differ only in extension each keep a record (the later one's thumbnail is the file left).
   std::vector<ThumbInfo> thumbs;
-  std::vector<RunProblem> problems;  // pictures left without a thumbnail, in the list's order
-  browse::FitSize last;              // the last fit (the window's X and Y)
-  int made = 0;                      // thumbnails written by this run
-  int kept = 0;                      // thumbnails already up to date, left as they were
+  // Pictures left without a thumbnail, and damaged ones made as far as they could be read, in
+  // the list's order.
+  std::vector<RunProblem> problems;
+  browse::FitSize last;  // the last fit (the window's X and Y)
+  int made = 0;          // thumbnails written by this run
+  int kept = 0;          // thumbnails already up to date, left as they were
   // The disk failed (full, over quota, read-only, I/O error): the batch stopped at that picture
   // and the caller must leave the pages as they are.
   bool stoppedByDisk = false;

@@ -15,6 +15,8 @@ enum class ProblemKind {
   PageNotWritten,       // the pages were not put in place
   PageNotOpened,        // everything was written, but no program showed the first page
   NotRemoved,           // a leftover of an earlier run could not be removed
+  PictureDamaged,       // the picture's data is damaged or ends early; its thumbnail shows what
+                        // could be read, and it is on the pages
 };
 
 // A picture or page the run could not make.

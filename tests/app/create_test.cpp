@@ -4,6 +4,8 @@
 
 #include <QImageReader>
 
+#include <sys/stat.h>
+
 #include "app/form1_test_support.h"
 #include "support/read_only_folder.h"
 
@@ -111,6 +113,29 @@ TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScre
   ASSERT_NE(ok, nullptr);
   EXPECT_TRUE(screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())));
   EXPECT_EQ(box->detailedText(), details[0]);
+}
+
+TEST_F(CreateFromWindow, ADamagedPictureIsAWarningAndAFifoNamedLikeAPictureIsLeftOut) {
+  const std::string beach = temp.read("beach.jpg");
+  temp.write("cut.jpg", beach.substr(0, beach.size() / 2));
+  const QString cut =
+      "cut.jpg: file is truncated: the end of the picture is missing; the gallery shows it as far "
+      "as it could be read";
+  openAndCount();
+  click(ui->cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0], "The gallery was created, with warnings:\n\n" + cut);
+  EXPECT_THAT(temp.read("Thumb001.html"), HasSubstr("th_cut.jpg"));
+
+  // Cut elsewhere, so that its thumbnail is made again.
+  temp.write("cut.jpg", beach.substr(0, beach.size() / 3));
+  ASSERT_EQ(::mkfifo((temp.path() / "fifo.jpg").c_str(), 0644), 0);
+  openAndCount();
+  EXPECT_EQ(ui->File1->ListCount(), 6);
+  click(ui->cmdCreate);
+  ASSERT_EQ(messages.size(), 2);
+  EXPECT_EQ(messages[1],
+            "Not everything could be created:\n\nfifo.jpg: not a regular file (a FIFO)\n" + cut);
 }
 
 TEST_F(CreateFromWindow, AFolderGoneOrReadOnlyIsOneMessageBeforeAnythingStarts) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "support/temp_folder.h"
 
 namespace vistrel::browse {
@@ -27,14 +29,26 @@ TEST(ReadFolder, ListsPicturesAndSubfoldersSortedIgnoringCaseWithoutHiddenOnes) 
   EXPECT_EQ(c.subfolders, (Names{"Alpha", "beta", "dir.jpg", "zeta"}));
 }
 
-TEST(ReadFolder, FollowsLinksAndSkipsBrokenOnes) {
+TEST(ReadFolder, FollowsLinksAndNamesWhatCannotBeReadAsAPicture) {
   testing::TempFolder folder;
+  const auto& dir = folder.path();
   folder.write("real.jpg", "x");
-  std::filesystem::create_symlink(folder.path() / "real.jpg", folder.path() / "link.jpg");
-  std::filesystem::create_symlink(folder.path() / "gone.jpg", folder.path() / "broken.jpg");
-  const FolderContents c = readFolder(folder.path());
+  std::filesystem::create_symlink(dir / "real.jpg", dir / "link.jpg");
+  std::filesystem::create_symlink(dir / "gone.jpg", dir / "broken.jpg");
+  std::filesystem::create_symlink(dir / "loop.gif", dir / "loop.gif");
+  std::filesystem::create_symlink("/dev/zero", dir / "zero.jpg");
+  std::filesystem::create_symlink(dir / "gone", dir / "broken.txt");
+  ASSERT_EQ(::mkfifo((dir / "Fifo.jpg").c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo((dir / ".hidden.jpg").c_str(), 0644), 0);
+  const FolderContents c = readFolder(dir);
   ASSERT_TRUE(c.ok);
   EXPECT_EQ(c.pictures, (Names{"link.jpg", "real.jpg"}));
+  EXPECT_EQ(c.notPictures,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"broken.jpg", "a link to nothing"},
+                {"Fifo.jpg", "not a regular file (a FIFO)"},
+                {"loop.gif", "a link that cannot be followed (Too many levels of symbolic links)"},
+                {"zero.jpg", "not a regular file (a link to a device)"}}));
 }
 
 TEST(ReadFolder, AFolderThatCannotBeReadSaysWhy) {

@@ -143,6 +143,13 @@ TEST(SummaryLine, CountsSecondsAndRate) {
   EXPECT_EQ(summaryLine({5, 0, 0, 2}, 0.0),
             "5 thumbnails made, 0 kept, 0 pages written, 2 files removed, 0.00 seconds, "
             "5000.0 pictures per second");
+  // All kept: no rate; the wait for another run is told apart.
+  EXPECT_EQ(summaryLine({0, 7, 0, 0}, 0.02, 3.1),
+            "0 thumbnails made, 7 kept, 0 pages written, 0 files removed, 0.02 seconds (after "
+            "waiting 3.10 seconds for another Create), nothing to make");
+  EXPECT_EQ(summaryLine({0, 6, 0, 0, 1}, 0.5),
+            "0 thumbnails made, 6 kept, 0 pages written, 0 files removed, 0.50 seconds, "
+            "0.0 pictures per second");
   EXPECT_EQ(skippedLine("x.jpg", "not a JPEG file"), "skipped x.jpg: not a JPEG file");
 }
 

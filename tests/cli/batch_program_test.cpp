@@ -1,6 +1,7 @@
 // vistrel-batch run as the built program, the way scripts run it.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,9 +11,11 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QThread>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "app/form1.h"
@@ -90,7 +93,8 @@ void copyWithTimes(const fs::path& from, const fs::path& to) {
 std::pair<int, int> summaryCounts(const std::string& line) {
   static const QRegularExpression summary(
       "^vistrel-batch: (\\d+) thumbnails? made, \\d+ kept, (\\d+) pages? written, \\d+ files? "
-      "removed, \\d+\\.\\d\\d seconds, \\d+\\.\\d pictures per second$");
+      "removed, \\d+\\.\\d\\d seconds( \\(after waiting \\d+\\.\\d\\d seconds for another "
+      "Create\\))?, (\\d+\\.\\d pictures per second|nothing to make)$");
   const auto match = summary.match(QString::fromStdString(line));
   EXPECT_TRUE(match.hasMatch()) << line;
   return {match.captured(1).toInt(), match.captured(2).toInt()};
@@ -245,6 +249,27 @@ TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopOnlyWhenAskedAndANoShowIsN
   }
   EXPECT_EQ(readBytes(temp.path() / "opened"), (pics() / "Thumb001.html").string() + "\n");
 
+  // A folder name that is not UTF-8 reaches the opener byte for byte, in a file URL. The shell
+  // makes the name, since arguments given here pass through QString.
+  const fs::path odd = temp.path() /
+                       "bad\xFF"
+                       "dir";
+  copyWithTimes(pics(), odd);
+  fs::remove(temp.path() / "opened");
+  QProcess process;
+  withPath(bin)(process);
+  process.start("/bin/sh", {"-c", "exec \"$0\" --open \"$(printf 'bad\\377dir')\"",
+                            QString::fromStdString(kBinary + "/vistrel-batch")});
+  ASSERT_TRUE(process.waitForFinished(120000));
+  ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  for (int i = 0; i < 100 && readBytes(temp.path() / "opened").empty(); ++i) {
+    usleep(50000);
+  }
+  const std::string url = readBytes(temp.path() / "opened");
+  ASSERT_EQ(url.rfind("file://", 0), 0u) << url;
+  EXPECT_EQ(QByteArray::fromPercentEncoding(QByteArray::fromStdString(url.substr(7))).toStdString(),
+            (odd / "Thumb001.html").string() + "\n");
+
   // With no program on the PATH the page is not shown: told, but no failure.
   made = batch({"--open", "pics"}, withPath(temp.path() / "none"));
   EXPECT_EQ(made.status, 0) << made.err;
@@ -362,15 +387,51 @@ TEST_F(BatchProgram, APictureOrPageThatCannotBeWrittenIsReportedWithStatus1) {
   EXPECT_TRUE(snapshot(pics()) == gallery);
 }
 
-TEST_F(BatchProgram, ARunWhileAnotherHoldsTheFolderWaitsThenRefusesWithStatus2) {
-  FolderLock other;
+TEST_F(BatchProgram, EntriesThatAreNoPicturesAndDamagedPicturesAreEachToldWithStatus1) {
+  fs::create_symlink(pics() / "gone.jpg", pics() / "broken.jpg");
+  ASSERT_EQ(::mkfifo((pics() / "Fifo.jpg").c_str(), 0644), 0);
+  const std::string meadow = readBytes(pics() / "Meadow.jpg");
+  std::ofstream(pics() / "Cut.jpg", std::ios::binary) << meadow.substr(0, meadow.size() / 2);
+  const Outcome made = batch({pics().string()});
+  EXPECT_EQ(made.status, 1) << made.err;
+  const auto errLines = lines(made.err);
+  ASSERT_EQ(errLines.size(), 4u) << made.err;
+  EXPECT_EQ(errLines[0], "vistrel-batch: skipped broken.jpg: a link to nothing");
+  EXPECT_EQ(errLines[1], "vistrel-batch: skipped Fifo.jpg: not a regular file (a FIFO)");
+  EXPECT_EQ(errLines[2],
+            "vistrel-batch: warning Cut.jpg: file is truncated: the end of the picture is "
+            "missing; the gallery shows it as far as it could be read");
+  // The damaged picture keeps its thumbnail and its place on the pages.
+  EXPECT_EQ(summaryCounts(errLines[3]), std::make_pair(13, 13));
+  EXPECT_NE(readBytes(pics() / "Thumb002.html").find("th_Cut.jpg"), std::string::npos);
+}
+
+TEST_F(BatchProgram, ARunWaitsForAnotherThenRefusesWithStatus2OrGoesOnWithTheWaitToldApart) {
+  std::optional<FolderLock> other(std::in_place);
   std::string reason;
-  ASSERT_EQ(other.take(pics(), std::chrono::milliseconds(0), {}, reason),
+  ASSERT_EQ(other->take(pics(), std::chrono::milliseconds(0), {}, reason),
             FolderLock::Outcome::Taken);
   const Outcome made = batch({pics().string()});
   EXPECT_EQ(made.status, 2) << made.err;
   EXPECT_EQ(made.err, "vistrel-batch: another Create is running in this folder\n");
   EXPECT_FALSE(fs::exists(pics() / "Thumb001.html"));
+
+  // Let go after a second: the run goes on, and its seconds leave the wait out.
+  QProcess process;
+  process.start(QString::fromStdString(kBinary + "/vistrel-batch"),
+                {QString::fromStdString(pics().string())});
+  ASSERT_TRUE(process.waitForStarted());
+  QThread::msleep(1000);
+  other.reset();
+  ASSERT_TRUE(process.waitForFinished(120000));
+  const std::string err = process.readAllStandardError().toStdString();
+  EXPECT_EQ(process.exitCode(), 0) << err;
+  static const QRegularExpression waited(
+      " (\\d+\\.\\d\\d) seconds \\(after waiting (\\d+\\.\\d\\d) seconds for another Create\\)");
+  const auto match = waited.match(QString::fromStdString(err));
+  ASSERT_TRUE(match.hasMatch()) << err;
+  EXPECT_GE(match.captured(2).toDouble(), 0.9);
+  EXPECT_LT(match.captured(1).toDouble(), match.captured(2).toDouble());
 }
 
 // Standard error on a terminal: the progress line is drawn in place, then cleared for the

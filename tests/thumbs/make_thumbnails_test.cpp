@@ -160,6 +160,28 @@ TEST(MakeThumbnails, WithNoPrefixNoPictureIsReplacedByAThumbnail) {
   }
 }
 
+TEST(MakeThumbnails, AThumbnailNameOverTheFolderLimitIsToldAsTooLong) {
+  TempFolder folder;
+  const std::string fits = std::string(248, 'a') + ".jpg";  // "th_" + 252 bytes: 255
+  const std::string over = std::string(251, 'b') + ".jpg";
+  writeJpeg(folder.path() / fits, 40, 30);
+  writeJpeg(folder.path() / over, 40, 30);
+  const std::string tail =
+      " name would be 258 bytes long, more than the 255 a file name can have here; shorten the "
+      "picture's name or the prefix\n";
+  for (const bool make2x : {false, true}) {
+    auto settings = settingsFor(folder.path(), {fits, over});
+    settings.make2x = make2x;
+    RecordingDisplay display;
+    std::string problems;
+    for (const auto& problem : MakeThumbnails(settings, display).problems) {
+      problems += problem.file + ": " + problem.reason + "\n";
+    }
+    EXPECT_EQ(problems, (make2x ? fits + ": its double-density thumbnail's" + tail : "") + over +
+                            ": its thumbnail's" + tail);
+  }
+}
+
 TEST(MakeThumbnails, RefusesAPrefixThatLeavesTheFolder) {
   TempFolder folder;
   writeJpeg(folder.path() / "a.jpg", 80, 60);

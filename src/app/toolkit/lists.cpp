@@ -257,6 +257,7 @@ bool FileList::setPath(const fs::path& path, QString* reason) {
   }
   loading_ = true;
   path_ = target;
+  notPictures_ = contents.notPictures;
   clear();
   for (const std::string& name : contents.pictures) {
     auto* item = new QListWidgetItem(displayName(name), this);

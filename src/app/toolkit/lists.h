@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vistrel::toolkit {
@@ -105,6 +106,10 @@ class FileList : public QListWidget {
   int ListIndex() const;
   // The selected name, "" when none.
   QString FileName() const;
+  // The folder's entries named like pictures that are not listed, each with why (bytes, UTF-8).
+  const std::vector<std::pair<std::string, std::string>>& notPictures() const {
+    return notPictures_;
+  }
 
  signals:
   // The selection moved to an entry, by mouse or keyboard.
@@ -112,6 +117,7 @@ class FileList : public QListWidget {
 
  private:
   std::filesystem::path path_;
+  std::vector<std::pair<std::string, std::string>> notPictures_;
   bool loading_ = false;
 };
 
