@@ -278,6 +278,48 @@ TEST(PictureLoad, HugeClaimsAreRefusedBeforeDecoding) {
   EXPECT_EQ(std::tuple(probed.ok, probed.info.width), std::tuple(true, 16000));
 }
 
+// `jpeg` with its frame header claiming side x side pixels and `emptyScans` scans of no data
+// before its end, each of the first component, DC or AC.
+std::string withEmptyScans(std::string jpeg, int side, int emptyScans, bool dc) {
+  const size_t sof =
+      jpeg.find(jpeg.find("\xFF\xC2") != std::string::npos ? "\xFF\xC2" : "\xFF\xC0");
+  for (const size_t at : {sof + 5, sof + 7}) {
+    jpeg[at] = static_cast<char>(side >> 8);
+    jpeg[at + 1] = static_cast<char>(side & 0xFF);
+  }
+  jpeg.resize(jpeg.size() - 2);
+  const std::string scan = std::string("\xFF\xDA\x00\x08\x01", 5) + jpeg[sof + 10] +
+                           (dc ? std::string(4, '\0') : std::string("\x00\x01\x3F\x00", 4));
+  for (int i = 0; i < emptyScans; ++i) {
+    jpeg += scan;
+  }
+  return jpeg + "\xFF\xD9";
+}
+
+// Scans cost the decoder every block they cover however little data they hold: what is far
+// beyond the data is refused, what encoders write at their densest is not.
+TEST(PictureLoad, ScansBeyondTheirDataAreRefused) {
+  const std::string small =
+      testing::libjpegEncode(photoLike(64, 64, 2), {.progressive = true, .grey = true});
+  const std::string refused = "damaged JPEG data: ";
+  const std::tuple<const char*, std::string, std::string> cases[] = {
+      {"empty DC scans", withEmptyScans(small, 16000, 494, true), refused},
+      {"empty AC scans", withEmptyScans(small, 16000, 494, false), refused},
+      {"baseline", withEmptyScans(testing::tjEncode(photoLike(64, 64, 2)), 16000, 0, true),
+       refused},
+      {"flat grey",
+       testing::libjpegEncode(filled(4096, 4096, kWhite), {.progressive = true, .grey = true}), ""},
+      {"flat colour", testing::libjpegEncode(filled(4096, 4096, kRed), {.progressive = true}), ""},
+  };
+  TempFolder folder;
+  for (const auto& [name, bytes, reasonStart] : cases) {
+    const LoadResult loaded = load(folder.write("s.jpg", bytes), 150, 150);
+    EXPECT_EQ(loaded.ok, reasonStart.empty()) << name << ": " << loaded.error.reason;
+    EXPECT_EQ(loaded.error.reason.rfind(reasonStart, 0), 0u) << name << ": " << loaded.error.reason;
+    EXPECT_EQ(loaded.error.kind, loaded.ok ? LoadErrorKind::None : LoadErrorKind::Damaged) << name;
+  }
+}
+
 TEST(PictureLoad, GifFirstImageAndTransparency) {
   TempFolder folder;
   // Red, green, then transparent; a blue second image that must not show.
