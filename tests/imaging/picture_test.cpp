@@ -181,6 +181,33 @@ TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndSizesByTheShownOrientation) {
   EXPECT_EQ(std::tuple(refused.ok, refused.error.reason), std::tuple(false, "file is truncated"));
 }
 
+// The memory for a file's bytes is asked for before they are read, and a JPEG far larger than its
+// pixels can need is refused unread.
+TEST(PictureLoad, FittedLoadReadsOnlyWhatItWasGranted) {
+  TempFolder folder;
+  const std::string jpeg = testing::tjEncode(photoLike(64, 64, 4));
+  const auto fit = [](const PictureInfo&) { return std::pair<int, int>(16, 16); };
+  const auto cut = folder.write("cut.jpg", jpeg);
+  const LoadResult changed = loadFitted(cut, fit, [&](int64_t) {
+    std::filesystem::resize_file(cut, jpeg.size() / 2);
+    return std::string();
+  });
+  EXPECT_EQ(changed.error.kind, LoadErrorKind::Changed) << changed.error.reason;
+
+  const auto padded = folder.write("padded.jpg", jpeg);
+  std::filesystem::resize_file(padded, int64_t{65} << 20);
+  int64_t most = 0;
+  const LoadResult refused = loadFitted(padded, fit, [&](int64_t bytes) {
+    most = std::max(most, bytes);
+    return std::string();
+  });
+  EXPECT_EQ(std::tuple(refused.error.kind, refused.error.reason),
+            std::tuple(LoadErrorKind::TooLarge,
+                       "the file is far larger than a JPEG of 64 x 64 pixels can be (65 MB; at "
+                       "most 64 MB are read)"));
+  EXPECT_LE(most, 64 << 10);
+}
+
 TEST(PictureLoad, DamagedFilesGiveReasons) {
   TempFolder folder;
   const std::string jpeg = testing::tjEncode(photoLike(320, 240, 5));
