@@ -283,7 +283,9 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
     r.error = probed.error;
     return r;
   }
-  const auto [leastWidth, leastHeight] = leastSizeFor(probed.info);
+  // Plain names, not a structured binding: the lambda below captures them.
+  const std::pair<int, int> least = leastSizeFor(probed.info);
+  const int leastWidth = least.first, leastHeight = least.second;
   // A GIF's bytes are its frames, any number of them, so no length is implausible for one.
   if (std::string refusal = kind == Kind::Jpeg ? jpegLengthRefusal(length, probed.info) : "";
       !refusal.empty()) {
