@@ -258,6 +258,7 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   // The headers first, from as few of the first bytes as hold them.
   Kind kind = Kind::Other;
   ProbeResult probed;
+  size_t imageEnd = 0;
   for (size_t want = static_cast<size_t>(std::min<int64_t>(length, kProbeChunk)); !failure;
        want = static_cast<size_t>(std::min<int64_t>(length, 2 * static_cast<int64_t>(want)))) {
     if (!take(static_cast<int64_t>(want)) || (failure = readStart(f.get(), bytes, want))) {
@@ -270,7 +271,10 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
     }
     probed = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
                                 : probeGif(bytes.data(), bytes.size(), name);
-    if (probed.ok || probed.error.kind != LoadErrorKind::Truncated ||
+    // The reader shows a GIF's first image only, so the frames after it are never read.
+    imageEnd = kind == Kind::Gif && probed.ok ? gifFirstImageEnd(bytes.data(), bytes.size()) : 0;
+    const bool enough = probed.ok && (kind == Kind::Jpeg || imageEnd != 0);
+    if (enough || (!probed.ok && probed.error.kind != LoadErrorKind::Truncated) ||
         static_cast<int64_t>(want) == length) {
       break;
     }
@@ -286,7 +290,6 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   // Plain names, not a structured binding: the lambda below captures them.
   const std::pair<int, int> least = leastSizeFor(probed.info);
   const int leastWidth = least.first, leastHeight = least.second;
-  // A GIF's bytes are its frames, any number of them, so no length is implausible for one.
   if (std::string refusal = kind == Kind::Jpeg ? jpegLengthRefusal(length, probed.info) : "";
       !refusal.empty()) {
     r.error = {name, refusal, LoadErrorKind::TooLarge};
@@ -297,12 +300,16 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
                ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
                : gifDecodeMemory(probeGif(bytes.data(), bytes.size(), name).info);
   };
-  // The file's bytes stay in memory through the decode, so they count too.
+  // The bytes read stay in memory through the decode, so they count too.
   const int64_t decode = decodeMemory();
-  if (!take(length + decode) ||
-      (failure = readStart(f.get(), bytes, static_cast<size_t>(length)))) {
+  const size_t keep = imageEnd != 0 ? imageEnd : static_cast<size_t>(length);
+  if (!take(static_cast<int64_t>(keep) + 1 + decode) ||
+      (failure = readStart(f.get(), bytes, keep))) {
     r.error = failure.named(name);
     return r;
+  }
+  if (imageEnd != 0) {
+    bytes.push_back(0x3B);  // the trailer, as if the first image were the only one
   }
   // Rewritten since it was opened, it may need more than was taken, and its stamp would lie.
   struct stat now {};

@@ -206,6 +206,21 @@ TEST(PictureLoad, FittedLoadReadsOnlyWhatItWasGranted) {
                        "the file is far larger than a JPEG of 64 x 64 pixels can be (65 MB; at "
                        "most 64 MB are read)"));
   EXPECT_LE(most, 64 << 10);
+
+  // Of a GIF only the first image is read, however many frames and bytes follow it.
+  std::vector<testing::GifFrame> frames(2, {0, 0, 30, 30, std::vector<uint8_t>(900, 1)});
+  frames[1].indexes.assign(900, 0);
+  const auto gif = folder.write("long.gif", testing::gifFile(30, 30, {0, 0xFFFFFF}, frames));
+  const LoadResult whole = load(gif);
+  std::filesystem::resize_file(gif, int64_t{65} << 20);
+  most = 0;
+  const LoadResult first = loadFitted(gif, fit, [&](int64_t bytes) {
+    most = std::max(most, bytes);
+    return std::string();
+  });
+  ASSERT_TRUE(first.ok && whole.ok) << first.error.reason;
+  EXPECT_EQ(first.picture.bgr, whole.picture.bgr);
+  EXPECT_LE(most, 64 << 10);
 }
 
 TEST(PictureLoad, DamagedFilesGiveReasons) {
