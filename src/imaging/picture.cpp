@@ -303,8 +303,11 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   // The bytes read stay in memory through the decode, so they count too.
   const int64_t decode = decodeMemory();
   const size_t keep = imageEnd != 0 ? imageEnd : static_cast<size_t>(length);
-  if (!take(static_cast<int64_t>(keep) + 1 + decode) ||
-      (failure = readStart(f.get(), bytes, keep))) {
+  if (take(static_cast<int64_t>(keep) + 1 + decode)) {
+    bytes.reserve(keep + 1);  // room for the trailer without a second copy
+    failure = readStart(f.get(), bytes, keep);
+  }
+  if (failure) {
     r.error = failure.named(name);
     return r;
   }
