@@ -23,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       int64_t{header.width} * header.height > (1 << 24)) {
     return 0;
   }
+  // The loader refuses these before either way is tried; they would only spend the fuzzer's time.
+  if (!scanWorkRefusal(data, size, header).empty()) {
+    return 0;
+  }
   const int width = (header.width + 7) / 8, height = (header.height + 7) / 8;
   const bool cmyk = header.components.size() == 4;
   const size_t pitch = static_cast<size_t>(width) * (cmyk ? 4 : 3);

@@ -1,6 +1,8 @@
-// GIF loading from arbitrary bytes: our header checks, then Qt's reader and the compositing.
+// GIF loading from arbitrary bytes: our header checks, then Qt's reader and the compositing, and
+// the first image alone decoding as the whole file does.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "imaging/gif_decode.h"
 
@@ -14,6 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const LoadResult r = decodeGif(data, size, "fuzz");
   if (r.ok && r.picture.bgr.size() != static_cast<size_t>(r.picture.stride) * r.picture.height) {
     __builtin_trap();
+  }
+  // The loader reads a GIF only through its first image: that and a trailer must decode alike.
+  if (const size_t end = gifFirstImageEnd(data, size); end != 0) {
+    std::vector<uint8_t> first(data, data + end);
+    first.push_back(0x3B);
+    const LoadResult cut = decodeGif(first.data(), first.size(), "fuzz");
+    if (cut.ok != r.ok || cut.picture.bgr != r.picture.bgr) {
+      __builtin_trap();
+    }
   }
   return 0;
 }

@@ -67,6 +67,15 @@ bool readGifSizes(const uint8_t* data, size_t size, GifSizes& sizes) {
   return false;
 }
 
+// Offset just past the sub-blocks that start at `pos` and their terminator; 0 when the data ends
+// inside them.
+size_t afterSubBlocks(const uint8_t* data, size_t size, size_t pos) {
+  while (pos < size && data[pos] != 0) {
+    pos += 1 + size_t{data[pos]};
+  }
+  return pos < size ? pos + 1 : 0;
+}
+
 std::atomic<uint32_t> rememberedBackground{0xFFFFFF};
 std::once_flag backgroundRead;
 
@@ -118,6 +127,37 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) 
   }
   r.ok = true;
   return r;
+}
+
+size_t gifFirstImageEnd(const uint8_t* data, size_t size) {
+  if (!isGif(data, size) || size < 13) {
+    return 0;
+  }
+  size_t pos = 13;
+  if (data[10] & 0x80) {
+    pos += 3u << ((data[10] & 7) + 1);
+  }
+  while (pos < size) {
+    if (data[pos] == 0x2C) {
+      if (pos + 10 > size) {
+        return 0;
+      }
+      const uint8_t flags = data[pos + 9];
+      pos += 10;
+      if (flags & 0x80) {
+        pos += 3u << ((flags & 7) + 1);
+      }
+      return afterSubBlocks(data, size, pos + 1);  // after the LZW code size
+    }
+    if (data[pos] != 0x21) {
+      return 0;
+    }
+    pos = afterSubBlocks(data, size, pos + 2);
+    if (pos == 0) {
+      return 0;
+    }
+  }
+  return 0;
 }
 
 int64_t gifDecodeMemory(const PictureInfo& info) {

@@ -13,6 +13,10 @@ namespace vistrel::imaging {
 // Format and natural size of the GIF in data[0, size), from its headers only.
 ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file);
 
+// Offset just past the first image's data in the GIF data[0, size), all the decoder reads of it;
+// 0 when the data ends before it does.
+size_t gifFirstImageEnd(const uint8_t* data, size_t size);
+
 // The first image of the GIF in data[0, size). Thread-safe.
 // The memory decodeGif needs at the most for a picture of this size: the reader's image and its
 // backing store (4 bytes a pixel each) and the picture (3 bytes a pixel).

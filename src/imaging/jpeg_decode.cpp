@@ -187,6 +187,10 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
     r.error = {file, refusal, LoadErrorKind::TooLarge};
     return r;
   }
+  if (std::string refusal = scanWorkRefusal(data, size, h); !refusal.empty()) {
+    r.error = {file, refusal, LoadErrorKind::Damaged};
+    return r;
+  }
 
   TjHandle tj(tjInitDecompress());
   if (!tj) {

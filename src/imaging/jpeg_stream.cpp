@@ -66,6 +66,39 @@ bool needsAc(const JpegHeader& header, int id) {
   return true;  // an unknown component: keep its scan and let the decoder judge it
 }
 
+// The blocks a scan of the components named in ids[0], ids[2], ... covers: all of a lone
+// component's, or whole MCUs of several; -1 when it names a component the frame lacks.
+int64_t scanBlocks(const JpegHeader& header, const uint8_t* ids, size_t count) {
+  int maxH = 1, maxV = 1;
+  for (const auto& c : header.components) {
+    maxH = std::max(maxH, c.h);
+    maxV = std::max(maxV, c.v);
+  }
+  int64_t perMcu = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const auto c = std::find_if(header.components.begin(), header.components.end(),
+                                [&](const JpegComponent& k) { return k.id == ids[2 * i]; });
+    if (c == header.components.end()) {
+      return -1;
+    }
+    if (count == 1) {
+      const int64_t width = (int64_t{header.width} * c->h + maxH - 1) / maxH;
+      const int64_t height = (int64_t{header.height} * c->v + maxV - 1) / maxV;
+      return (width + 7) / 8 * ((height + 7) / 8);
+    }
+    perMcu += c->h * c->v;
+  }
+  const int64_t mcusX = (header.width + 8 * maxH - 1) / (8 * maxH);
+  const int64_t mcusY = (header.height + 8 * maxV - 1) / (8 * maxV);
+  return mcusX * mcusY * perMcu;
+}
+
+// The densest streams encoders write, a flat colour in a progressive file, cover under 25 blocks
+// for each byte of coded data: each block's DC costs at least a bit and a few scans cover the
+// picture. Anything up to a million blocks decodes in milliseconds, whatever the data.
+constexpr int64_t kBlocksPerCodedByte = 64;
+constexpr int64_t kFreeBlocks = int64_t{1} << 20;
+
 }  // namespace
 
 size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
@@ -228,6 +261,63 @@ bool joinIccProfile(const uint8_t* data, size_t size, const JpegHeader& header,
     profile.append(reinterpret_cast<const char*>(data + c->offset), c->size);
   }
   return true;
+}
+
+std::string scanWorkRefusal(const uint8_t* data, size_t size, const JpegHeader& header) {
+  int scans = 0;
+  int64_t blocks = 0, coded = 0;
+  size_t pos = header.firstScan;
+  while (pos + 4 <= size) {
+    if (data[pos] != 0xFF) {
+      // Stray bytes between segments: decoders step over them to the next marker.
+      const void* ff = std::memchr(data + pos, 0xFF, size - pos);
+      if (ff == nullptr) {
+        break;
+      }
+      pos = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
+      continue;
+    }
+    const uint8_t marker = data[pos + 1];
+    if (marker == 0xFF) {
+      ++pos;
+      continue;
+    }
+    if (marker == kEoi || marker == kSoi) {
+      break;
+    }
+    if (isStandalone(marker)) {
+      pos += 2;
+      continue;
+    }
+    const size_t length = be16(data + pos + 2);
+    const uint8_t* seg = data + pos + 4;
+    pos += 2 + length;
+    if (length < 2 || pos > size) {
+      break;
+    }
+    if (marker != kSos) {
+      continue;
+    }
+    const size_t count = length >= 3 ? seg[0] : 0;
+    if (count < 1 || count > 4 || length != 6 + 2 * count) {
+      break;
+    }
+    const int64_t covered = scanBlocks(header, seg + 1, count);
+    const size_t end = entropyEnd(data, size, pos);
+    if (covered < 0 || end >= size) {
+      break;
+    }
+    ++scans;
+    blocks += covered;
+    coded += static_cast<int64_t>(end - pos);
+    pos = end;
+  }
+  if (blocks <= kFreeBlocks + kBlocksPerCodedByte * coded) {
+    return {};
+  }
+  return "damaged JPEG data: " + std::to_string(coded) + " bytes of coded data cannot hold " +
+         (scans == 1 ? std::string("a scan") : std::to_string(scans) + " scans") + " of a " +
+         std::to_string(header.width) + " x " + std::to_string(header.height) + " picture";
 }
 
 bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {

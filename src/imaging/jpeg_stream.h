@@ -64,6 +64,12 @@ constexpr int kSmoothedCoefficients = 10;
 // a stuffed zero or a restart marker. `size` when the data runs to the end.
 size_t entropyEnd(const uint8_t* data, size_t size, size_t pos);
 
+// Why a stream whose headers are `header` asks for far more decoding than its data can hold, or
+// "" when it does not: every scan makes the decoder visit each block of its components, however
+// few bytes the scan holds, so a small file of many empty scans over a large frame would cost
+// seconds. Only whole scans count; one the data ends inside is where a decode stops.
+std::string scanWorkRefusal(const uint8_t* data, size_t size, const JpegHeader& header);
+
 // Rewrites a progressive (SOF2) stream so that it holds only what a decode at 1/8 scale reads:
 // its headers, the tables between scans, the DC scans (first and refinement) and the AC scans
 // of components the decoder scales with a larger inverse DCT (4:2:0 chroma), then EOI. Decoded

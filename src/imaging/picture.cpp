@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +55,11 @@ Failure openFailure(int error) {
           "the file cannot be read (" + std::generic_category().message(error) + ")", error};
 }
 
+FileStamp stampOf(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 // Opens `file` and tells its length and time, or why it cannot be read. Only a regular
 // file is read: a FIFO or a device swapped in for a picture would block the reader or never end.
 // The length and time come from the same descriptor as the bytes, so they describe one file.
@@ -81,8 +87,7 @@ Failure openFile(const std::filesystem::path& file, File& f, int64_t& length,
   }
   length = st.st_size;
   if (stamp != nullptr) {
-    stamp->size = static_cast<uint64_t>(st.st_size);
-    stamp->mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    *stamp = stampOf(st);
   }
   return {};
 }
@@ -196,36 +201,125 @@ LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeig
   return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight);
 }
 
+namespace {
+
+// The first `count` bytes of `f`, read from its start into `bytes` (emptied first); a file
+// shorter than it was has changed.
+Failure readStart(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
+  bytes.clear();
+  std::rewind(f);
+  Failure failure = readMore(f, bytes, count);
+  if (!failure && bytes.size() != count) {
+    failure = {LoadErrorKind::Changed, "the file changed while it was read"};
+  }
+  return failure;
+}
+
+// Even at quality 100 a photo of noise codes in under 4 bytes a pixel; with room for metadata
+// (colour profiles, thumbnails, a phone's appended video), anything larger is not worth reading.
+constexpr int64_t kJpegBytesPerPixel = 8;
+constexpr int64_t kJpegMetadataBytes = int64_t{64} << 20;
+
+std::string jpegLengthRefusal(int64_t length, const PictureInfo& info) {
+  const int64_t most = kJpegMetadataBytes + kJpegBytesPerPixel * info.width * info.height;
+  if (length <= most) {
+    return {};
+  }
+  return "the file is far larger than a JPEG of " + std::to_string(info.width) + " x " +
+         std::to_string(info.height) + " pixels can be (" + std::to_string(length >> 20) +
+         " MB; at most " + std::to_string(most >> 20) + " MB are read)";
+}
+
+}  // namespace
+
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const BeforeDecode& beforeDecode) {
+                      const TakeMemory& takeMemory) {
   LoadResult r;
-  std::vector<uint8_t> bytes;
-  if (!readWhole(file, bytes, r)) {
-    return r;
-  }
   const std::string name = file.string();
-  const Kind kind = kindOf(bytes);
-  if (kind == Kind::Other) {
-    r.error = {name, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
+  File f;
+  int64_t length = 0;
+  Failure failure = openFile(file, f, length, &r.stamp);
+  if (!failure && length > kMaxDecodeBytes) {
+    failure = {LoadErrorKind::TooLarge, "the file is too large (" + std::to_string(length >> 20) +
+                                            " MB; at most 1024 MB are read)"};
+  }
+  if (!failure && length == 0) {
+    failure = {LoadErrorKind::Empty, "the file is empty"};
+  }
+  // Nothing of the file is held while memory is asked for, so a caller may wait there.
+  std::vector<uint8_t> bytes;
+  auto take = [&](int64_t count) {
+    std::vector<uint8_t>().swap(bytes);
+    if (std::string refusal = takeMemory ? takeMemory(count) : ""; !refusal.empty()) {
+      failure = {LoadErrorKind::Refused, refusal};
+    }
+    return !failure;
+  };
+  // The headers first, from as few of the first bytes as hold them.
+  Kind kind = Kind::Other;
+  ProbeResult probed;
+  size_t imageEnd = 0;
+  for (size_t want = static_cast<size_t>(std::min<int64_t>(length, kProbeChunk)); !failure;
+       want = static_cast<size_t>(std::min<int64_t>(length, 2 * static_cast<int64_t>(want)))) {
+    if (!take(static_cast<int64_t>(want)) || (failure = readStart(f.get(), bytes, want))) {
+      break;
+    }
+    kind = kindOf(bytes);
+    if (kind == Kind::Other) {
+      failure = {LoadErrorKind::NotPicture, "not a JPEG or GIF file"};
+      break;
+    }
+    probed = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
+                                : probeGif(bytes.data(), bytes.size(), name);
+    // The reader shows a GIF's first image only, so the frames after it are never read.
+    imageEnd = kind == Kind::Gif && probed.ok ? gifFirstImageEnd(bytes.data(), bytes.size()) : 0;
+    const bool enough = probed.ok && (kind == Kind::Jpeg || imageEnd != 0);
+    if (enough || (!probed.ok && probed.error.kind != LoadErrorKind::Truncated) ||
+        static_cast<int64_t>(want) == length) {
+      break;
+    }
+  }
+  if (failure) {
+    r.error = failure.named(name);
     return r;
   }
-  const ProbeResult probed = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
-                                                : probeGif(bytes.data(), bytes.size(), name);
   if (!probed.ok) {
     r.error = probed.error;
     return r;
   }
-  const auto [leastWidth, leastHeight] = leastSizeFor(probed.info);
-  if (beforeDecode) {
-    // The file's bytes stay in memory through the decode, so they count too.
-    const int64_t needed =
-        static_cast<int64_t>(bytes.size()) +
-        (kind == Kind::Jpeg ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
-                            : gifDecodeMemory(probed.info));
-    if (std::string refusal = beforeDecode(needed); !refusal.empty()) {
-      r.error = {name, refusal, LoadErrorKind::Refused};
-      return r;
-    }
+  // Plain names, not a structured binding: the lambda below captures them.
+  const std::pair<int, int> least = leastSizeFor(probed.info);
+  const int leastWidth = least.first, leastHeight = least.second;
+  if (std::string refusal = kind == Kind::Jpeg ? jpegLengthRefusal(length, probed.info) : "";
+      !refusal.empty()) {
+    r.error = {name, refusal, LoadErrorKind::TooLarge};
+    return r;
+  }
+  auto decodeMemory = [&] {
+    return kind == Kind::Jpeg
+               ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
+               : gifDecodeMemory(probeGif(bytes.data(), bytes.size(), name).info);
+  };
+  // The bytes read stay in memory through the decode, so they count too.
+  const int64_t decode = decodeMemory();
+  const size_t keep = imageEnd != 0 ? imageEnd : static_cast<size_t>(length);
+  if (take(static_cast<int64_t>(keep) + 1 + decode)) {
+    bytes.reserve(keep + 1);  // room for the trailer without a second copy
+    failure = readStart(f.get(), bytes, keep);
+  }
+  if (failure) {
+    r.error = failure.named(name);
+    return r;
+  }
+  if (imageEnd != 0) {
+    bytes.push_back(0x3B);  // the trailer, as if the first image were the only one
+  }
+  // Rewritten since it was opened, it may need more than was taken, and its stamp would lie.
+  struct stat now {};
+  if (::fstat(::fileno(f.get()), &now) != 0 || stampOf(now).size != r.stamp.size ||
+      stampOf(now).mtimeNs != r.stamp.mtimeNs || decodeMemory() > decode) {
+    r.error = {name, "the file changed while it was read", LoadErrorKind::Changed};
+    return r;
   }
   const FileStamp stamp = r.stamp;
   r = decodeBytes(bytes, kind, name, leastWidth, leastHeight);

@@ -100,15 +100,17 @@ LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int least
 // full size. May throw; the exception leaves loadFitted.
 using LeastSizeFor = std::function<std::pair<int, int>(const PictureInfo&)>;
 
-// Called once the decode's memory is known (bytes, counting the file's bytes and every copy the
-// decoder makes), before anything is decoded: "" to go on, or why the picture is refused. A
-// caller that shares memory between threads waits here for its share.
-using BeforeDecode = std::function<std::string(int64_t bytes)>;
+// Asked for all the memory a load is about to hold, in bytes: first the file's first bytes, for
+// its headers, then the whole file and every copy the decoder makes. Each call replaces the last;
+// "" to go on, or why the picture is refused. Nothing read is held while it is asked, so a caller
+// that shares memory between threads may wait here for its share.
+using TakeMemory = std::function<std::string(int64_t bytes)>;
 
-// Reads `file` once and decodes it at the least size `leastSizeFor` picks from its natural size:
-// probe and load in one read, for callers that size the decode by the picture. Only a regular
-// file is read ("not a regular file" otherwise, without blocking on a FIFO or device).
+// Decodes `file` at the least size `leastSizeFor` picks from its natural size, reading its
+// headers before the rest: probe and load for callers that size the decode by the picture. Only
+// a regular file is read ("not a regular file" otherwise, without blocking on a FIFO or device);
+// a JPEG file far larger than its pixels can need is refused unread.
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const BeforeDecode& beforeDecode = {});
+                      const TakeMemory& takeMemory = {});
 
 }  // namespace vistrel::imaging

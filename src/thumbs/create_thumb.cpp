@@ -61,9 +61,13 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
       }
     }
   } share{job.budget};
-  imaging::BeforeDecode takeShare;
+  imaging::TakeMemory takeShare;
   if (job.budget != nullptr) {
     takeShare = [&share](int64_t bytes) {
+      // The loader asks again as it learns more, holding nothing it read.
+      if (share.bytes > 0) {
+        share.budget->release(std::exchange(share.bytes, 0));
+      }
       std::string refusal = share.budget->reserve(bytes);
       if (refusal.empty()) {
         share.bytes = bytes;

@@ -181,6 +181,48 @@ TEST(PictureLoad, ShrinkOnLoadKeepsNaturalSizeAndSizesByTheShownOrientation) {
   EXPECT_EQ(std::tuple(refused.ok, refused.error.reason), std::tuple(false, "file is truncated"));
 }
 
+// The memory for a file's bytes is asked for before they are read, and a JPEG far larger than its
+// pixels can need is refused unread.
+TEST(PictureLoad, FittedLoadReadsOnlyWhatItWasGranted) {
+  TempFolder folder;
+  const std::string jpeg = testing::tjEncode(photoLike(64, 64, 4));
+  const auto fit = [](const PictureInfo&) { return std::pair<int, int>(16, 16); };
+  const auto cut = folder.write("cut.jpg", jpeg);
+  const LoadResult changed = loadFitted(cut, fit, [&](int64_t) {
+    std::filesystem::resize_file(cut, jpeg.size() / 2);
+    return std::string();
+  });
+  EXPECT_EQ(changed.error.kind, LoadErrorKind::Changed) << changed.error.reason;
+
+  const auto padded = folder.write("padded.jpg", jpeg);
+  std::filesystem::resize_file(padded, int64_t{65} << 20);
+  int64_t most = 0;
+  const LoadResult refused = loadFitted(padded, fit, [&](int64_t bytes) {
+    most = std::max(most, bytes);
+    return std::string();
+  });
+  EXPECT_EQ(std::tuple(refused.error.kind, refused.error.reason),
+            std::tuple(LoadErrorKind::TooLarge,
+                       "the file is far larger than a JPEG of 64 x 64 pixels can be (65 MB; at "
+                       "most 64 MB are read)"));
+  EXPECT_LE(most, 64 << 10);
+
+  // Of a GIF only the first image is read, however many frames and bytes follow it.
+  std::vector<testing::GifFrame> frames(2, {0, 0, 30, 30, std::vector<uint8_t>(900, 1)});
+  frames[1].indexes.assign(900, 0);
+  const auto gif = folder.write("long.gif", testing::gifFile(30, 30, {0, 0xFFFFFF}, frames));
+  const LoadResult whole = load(gif);
+  std::filesystem::resize_file(gif, int64_t{65} << 20);
+  most = 0;
+  const LoadResult first = loadFitted(gif, fit, [&](int64_t bytes) {
+    most = std::max(most, bytes);
+    return std::string();
+  });
+  ASSERT_TRUE(first.ok && whole.ok) << first.error.reason;
+  EXPECT_EQ(first.picture.bgr, whole.picture.bgr);
+  EXPECT_LE(most, 64 << 10);
+}
+
 TEST(PictureLoad, DamagedFilesGiveReasons) {
   TempFolder folder;
   const std::string jpeg = testing::tjEncode(photoLike(320, 240, 5));
@@ -276,6 +318,48 @@ TEST(PictureLoad, HugeClaimsAreRefusedBeforeDecoding) {
   // The header alone is fine to describe: probing reports the size.
   const ProbeResult probed = probe(folder.write("p.jpg", claimedJpeg(16000, 16000, true)));
   EXPECT_EQ(std::tuple(probed.ok, probed.info.width), std::tuple(true, 16000));
+}
+
+// `jpeg` with its frame header claiming side x side pixels and `emptyScans` scans of no data
+// before its end, each of the first component, DC or AC.
+std::string withEmptyScans(std::string jpeg, int side, int emptyScans, bool dc) {
+  const size_t sof =
+      jpeg.find(jpeg.find("\xFF\xC2") != std::string::npos ? "\xFF\xC2" : "\xFF\xC0");
+  for (const size_t at : {sof + 5, sof + 7}) {
+    jpeg[at] = static_cast<char>(side >> 8);
+    jpeg[at + 1] = static_cast<char>(side & 0xFF);
+  }
+  jpeg.resize(jpeg.size() - 2);
+  const std::string scan = std::string("\xFF\xDA\x00\x08\x01", 5) + jpeg[sof + 10] +
+                           (dc ? std::string(4, '\0') : std::string("\x00\x01\x3F\x00", 4));
+  for (int i = 0; i < emptyScans; ++i) {
+    jpeg += scan;
+  }
+  return jpeg + "\xFF\xD9";
+}
+
+// Scans cost the decoder every block they cover however little data they hold: what is far
+// beyond the data is refused, what encoders write at their densest is not.
+TEST(PictureLoad, ScansBeyondTheirDataAreRefused) {
+  const std::string small =
+      testing::libjpegEncode(photoLike(64, 64, 2), {.progressive = true, .grey = true});
+  const std::string refused = "damaged JPEG data: ";
+  const std::tuple<const char*, std::string, std::string> cases[] = {
+      {"empty DC scans", withEmptyScans(small, 16000, 494, true), refused},
+      {"empty AC scans", withEmptyScans(small, 16000, 494, false), refused},
+      {"baseline", withEmptyScans(testing::tjEncode(photoLike(64, 64, 2)), 16000, 0, true),
+       refused},
+      {"flat grey",
+       testing::libjpegEncode(filled(4096, 4096, kWhite), {.progressive = true, .grey = true}), ""},
+      {"flat colour", testing::libjpegEncode(filled(4096, 4096, kRed), {.progressive = true}), ""},
+  };
+  TempFolder folder;
+  for (const auto& [name, bytes, reasonStart] : cases) {
+    const LoadResult loaded = load(folder.write("s.jpg", bytes), 150, 150);
+    EXPECT_EQ(loaded.ok, reasonStart.empty()) << name << ": " << loaded.error.reason;
+    EXPECT_EQ(loaded.error.reason.rfind(reasonStart, 0), 0u) << name << ": " << loaded.error.reason;
+    EXPECT_EQ(loaded.error.kind, loaded.ok ? LoadErrorKind::None : LoadErrorKind::Damaged) << name;
+  }
 }
 
 TEST(PictureLoad, GifFirstImageAndTransparency) {
