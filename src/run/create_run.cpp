@@ -125,7 +125,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     }
     report.refused = locked == FolderLock::Outcome::Busy
                          ? std::string(kFolderBusy)
-                         : "the folder " + folder.string() + " cannot be written: " + lockFailure;
+                         : "the folder " + folder.string() + " cannot be read: " + lockFailure;
     return report;
   }
   // Modern pages also need each picture's double-density thumbnail.

@@ -1,6 +1,7 @@
 // vistrel-batch run as the built program, the way scripts run it.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "app/form1.h"
@@ -76,6 +78,14 @@ std::vector<std::string> lines(const std::string& text) {
     result.push_back(line);
   }
   return result;
+}
+
+// In a child about to run the program: root reads and writes every folder, so the program runs
+// as nobody, another user.
+void becomeNobody() {
+  if (setgid(65534) != 0 || setuid(65534) != 0) {
+    _exit(99);
+  }
 }
 
 // A copy of the pictures with their modification times, which every thumbnail records.
@@ -310,16 +320,12 @@ TEST_F(BatchProgram, AFolderThatCannotBeReadIsBadInput) {
     if (geteuid() != 0) {
       return;
     }
-    // Root reads every folder, so the program runs as nobody. In a coverage build the child
-    // cannot write root's counts; it writes its own here instead of complaining.
+    // In a coverage build the child cannot write root's counts; it writes its own here instead
+    // of complaining.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("GCOV_PREFIX", QString::fromStdString((temp.path() / "counts").string()));
     process.setProcessEnvironment(env);
-    process.setChildProcessModifier([] {
-      if (setgid(65534) != 0 || setuid(65534) != 0) {
-        _exit(99);
-      }
-    });
+    process.setChildProcessModifier(becomeNobody);
   });
   fs::permissions(locked, fs::perms::owner_all);
   if (made.status == 126 || made.status == 127 || made.status == 99) {
@@ -371,6 +377,53 @@ TEST_F(BatchProgram, ARunWhileAnotherHoldsTheFolderWaitsThenRefusesWithStatus2) 
   EXPECT_EQ(made.status, 2) << made.err;
   EXPECT_EQ(made.err, "vistrel-batch: another Create is running in this folder\n");
   EXPECT_FALSE(fs::exists(pics() / "Thumb001.html"));
+}
+
+// A folder shared by two users: a run of one waits for the other's, then goes ahead.
+TEST_F(BatchProgram, AnotherUsersRunWaitsForTheFolderThenWritesTheGallery) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root to run the program as another user";
+  }
+  fs::permissions(temp.path(), fs::perms::all, fs::perm_options::add);
+  fs::permissions(pics(), fs::perms::all, fs::perm_options::add);
+  std::optional<FolderLock> held(std::in_place);
+  std::string reason;
+  ASSERT_EQ(held->take(pics(), std::chrono::milliseconds(0), {}, reason),
+            FolderLock::Outcome::Taken);
+  // And an older build's lock file, left by a run that crashed, made for its user alone.
+  std::ofstream(pics() / FolderLock::olderFileName()).close();
+  fs::permissions(pics() / FolderLock::olderFileName(),
+                  fs::perms::owner_read | fs::perms::owner_write);
+
+  const std::string program = kBinary + "/vistrel-batch";
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    becomeNobody();
+    execl(program.c_str(), program.c_str(), pics().c_str(), nullptr);
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
+    shown.append(buffer, static_cast<size_t>(n));
+    if (held && shown.find("Waiting for another Create") != std::string::npos) {
+      held.reset();
+    }
+  }
+  close(master);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << shown;
+  if (WEXITSTATUS(status) == 99) {
+    GTEST_SKIP() << "cannot run the program as another user here";
+  }
+  EXPECT_EQ(WEXITSTATUS(status), 0) << shown;
+  EXPECT_FALSE(held) << "the run did not wait: " << shown;
+  struct stat page {};
+  ASSERT_EQ(::stat((pics() / "Thumb012.html").c_str(), &page), 0) << shown;
+  EXPECT_EQ(page.st_uid, 65534u);
 }
 
 // Standard error on a terminal: the progress line is drawn in place, then cleared for the

@@ -563,11 +563,11 @@ TEST(TwoRuns, TheSecondWaitsThenRefusesAndTheGalleryStaysWhole) {
 
   // A lock file whose holder has gone (a crashed run) does not block.
   other.reset();
-  folder.write(FolderLock::fileName(), "");
+  folder.write(FolderLock::olderFileName(), "");
   const auto report = create(s);
   EXPECT_FALSE(report.refused);
   EXPECT_TRUE(report.pagesInPlace);
-  EXPECT_FALSE(fs::exists(folder.path() / FolderLock::fileName()));
+  EXPECT_FALSE(fs::exists(folder.path() / FolderLock::olderFileName()));
 }
 
 }  // namespace
