@@ -219,6 +219,7 @@ CreateSettings Form1::createSettings() const {
   // The count was taken when Properties opened; the list may have been read again since.
   b.ImageCount = std::min(ImageCount, directory_->pictureCount());
   properties_->readSettings(s);
+  b.stop = stop_;
   return s;
 }
 
@@ -251,6 +252,9 @@ void Form1::cmdCreate_Click() {
   }
   X = report.last.X;
   Y = report.last.Y;
+  if (report.stopped) {
+    return;
+  }
   const CreateMessage message = createMessage(report, settings.thumbnails.folder);
   if (!message.text.empty()) {
     messageBox_(QStringLiteral("Vistrel"), toolkit::displayName(message.text),

@@ -118,11 +118,16 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         progress.setNoticeVisible(true);
         progress.refreshNotice();
       },
-      lockFailure);
+      lockFailure, settings.thumbnails.stop);
+  report.stopped =
+      locked == FolderLock::Outcome::Stopped || common::stopRequested(settings.thumbnails.stop);
+  if ((locked != FolderLock::Outcome::Taken || report.stopped) && waited) {
+    progress.setNoticeVisible(false);
+  }
+  if (report.stopped) {
+    return report;
+  }
   if (locked != FolderLock::Outcome::Taken) {
-    if (waited) {
-      progress.setNoticeVisible(false);
-    }
     report.refused = locked == FolderLock::Outcome::Busy
                          ? std::string(kFolderBusy)
                          : "the folder " + folder.string() + " cannot be read: " + lockFailure;
@@ -152,17 +157,21 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.setFillWidth(0);
     const auto& table = settings.table;
     report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
+    report.stopped = batch.stopped;
     if (batch.stoppedByDisk) {
       report.problems.push_back(
           {pageName(1),
            "no page was written, since the disk took no more thumbnails; the earlier "
            "pages were left as they were",
            ProblemKind::PageNotWritten});
-    } else if (report.pageCount > 0) {
+    } else if (report.pageCount > 0 && !report.stopped) {
       try {
-        report.pagesChanged = CreateHTML(folder, report.thumbs, table, report.pageCount,
-                                         settings.thumbnails.prefix, progress, settings.style);
+        report.pagesChanged =
+            CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
+                       progress, settings.style, settings.thumbnails.stop);
         report.pagesInPlace = true;
+      } catch (const common::RunStopped&) {
+        report.stopped = true;
       } catch (const PageWriteError& e) {
         const auto file = std::filesystem::path(e.file()).filename().string();
         report.problems.push_back(
@@ -173,7 +182,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
              ProblemKind::PageNotWritten});
       }
     }
-    if (report.pagesInPlace) {
+    // A stop that came after the pages went in place still leaves the leftovers for next time.
+    report.stopped = report.stopped || common::stopRequested(settings.thumbnails.stop);
+    if (report.pagesInPlace && !report.stopped) {
       std::vector<std::pair<std::string, std::string>> notRemoved;
       auto tellNotRemoved = [&](const std::string& what) {
         for (auto& [file, reason] : notRemoved) {
@@ -193,7 +204,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     }
     firstPageWritten = report.pagesInPlace;
   }
-  if (settings.openFirstPage && firstPageWritten && shell != nullptr) {
+  if (settings.openFirstPage && firstPageWritten && shell != nullptr && !report.stopped) {
     const auto first = pageName(1);
     report.firstPageOpened = shell->openDocument(folder / first);
     if (!report.firstPageOpened) {

@@ -51,6 +51,9 @@ struct CreateReport {
   int thumbnailsKept = 0;                 // thumbnails already up to date, left as they were
   int filesRemoved = 0;                   // leftover thumbnails and pages of an earlier gallery
   bool firstPageOpened = false;
+  // thumbnails.stop was requested: the run ended early; its temporaries are gone and no
+  // leftover was removed. Unless pagesInPlace, no page changed either.
+  bool stopped = false;
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;
@@ -76,6 +79,8 @@ inline constexpr const char* kFolderBusy = "another Create is running in this fo
 // only once they are in place are the earlier gallery's leftovers (thumbnails of pictures no
 // longer shown, pages past the new count) removed, so a failed run leaves the old gallery whole.
 // A thumbnail the disk could not take (full, read-only) stops the run before the pages.
+// When settings.thumbnails.stop is requested (looked at while waiting for the lock, between
+// thumbnails and between pages) the run ends as one that failed: the old gallery stays whole.
 CreateReport runCreate(const CreateSettings& settings, common::ProgressDisplay& progress,
                        Shell* shell);
 

@@ -49,7 +49,8 @@ FolderLock::~FolderLock() {
 
 FolderLock::Outcome FolderLock::take(const std::filesystem::path& folder,
                                      std::chrono::milliseconds wait,
-                                     const std::function<void()>& waiting, std::string& reason) {
+                                     const std::function<void()>& waiting, std::string& reason,
+                                     const common::StopRequest* stop) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
@@ -74,9 +75,9 @@ FolderLock::Outcome FolderLock::take(const std::filesystem::path& folder,
       ::close(fd);
       return Outcome::Failed;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (common::stopRequested(stop) || std::chrono::steady_clock::now() >= deadline) {
       ::close(fd);
-      return Outcome::Busy;
+      return common::stopRequested(stop) ? Outcome::Stopped : Outcome::Busy;
     }
     if (!told && waiting) {
       told = true;

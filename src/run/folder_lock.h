@@ -10,11 +10,13 @@
 #include <functional>
 #include <string>
 
+#include "common/stop_request.h"
+
 namespace vistrel::run {
 
 class FolderLock {
  public:
-  enum class Outcome { Taken, Busy, Failed };
+  enum class Outcome { Taken, Busy, Failed, Stopped };
 
   FolderLock() = default;
   ~FolderLock();
@@ -23,9 +25,10 @@ class FolderLock {
 
   // Takes the lock of `folder`, trying for up to `wait` while another run holds it; `waiting`
   // is called once when the first try finds it taken. Failed, with `reason`, when the folder
-  // cannot be opened.
+  // cannot be opened; Stopped when `stop` is requested while waiting.
   Outcome take(const std::filesystem::path& folder, std::chrono::milliseconds wait,
-               const std::function<void()>& waiting, std::string& reason);
+               const std::function<void()>& waiting, std::string& reason,
+               const common::StopRequest* stop = nullptr);
 
   // The file older builds locked instead. A run removes it when no run holds it; while one does,
   // the folder counts as taken.

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,10 +21,12 @@
 
 #include "app/form1.h"
 #include "app/form1_test_support.h"
+#include "cli/batch_command.h"
 #include "common/twips.h"
 #include "common/version.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
+#include "run/desktop_shell.h"
 #include "run/folder_lock.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
@@ -424,6 +428,66 @@ TEST_F(BatchProgram, AnotherUsersRunWaitsForTheFolderThenWritesTheGallery) {
   struct stat page {};
   ASSERT_EQ(::stat((pics() / "Thumb012.html").c_str(), &page), 0) << shown;
   EXPECT_EQ(page.st_uid, 65534u);
+}
+
+// Standard error as a terminal where the user presses Ctrl-C (or a SIGTERM comes) once the bar
+// shows `when`: the signal is raised from the write that draws it, so it lands mid-run always.
+struct SignalAt {
+  std::string when;
+  int signal;
+  std::string shown;
+};
+
+ssize_t drawAndSignal(void* cookie, const char* bytes, size_t size) {
+  auto* at = static_cast<SignalAt*>(cookie);
+  const bool before = at->shown.find(at->when) == std::string::npos;
+  at->shown.append(bytes, size);
+  if (before && at->shown.find(at->when) != std::string::npos) {
+    raise(at->signal);
+  }
+  return static_cast<ssize_t>(size);
+}
+
+TEST_F(BatchProgram, ASignalStopsTheRunLeavingNoTemporaryAndTheOldGalleryWhole) {
+  for (const auto& entry : fs::directory_iterator(pics())) {
+    if (entry.path().extension() == ".gif") {
+      fs::remove(entry.path());
+    }
+  }
+  ASSERT_EQ(batch({"--max-width", "100", pics().string()}).status, 0);
+  fs::remove(pics() / "Meadow.jpg");  // its thumbnail and the last page become leftovers
+  const auto gallery = snapshot(pics());
+  for (auto [when, signal] :
+       {std::pair{"3/8  Processing images", SIGTERM}, std::pair{"2/8  Writing HMTL", SIGINT}}) {
+    SignalAt at{when, signal, ""};
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::FILE* terminal = fopencookie(&at, "w", {nullptr, drawAndSignal, nullptr, nullptr});
+      run::DesktopShell shell;
+      const int status = runBatchCommand({pics().string()}, stdout, terminal, true, shell);
+      std::fclose(terminal);
+      std::ofstream(temp.path() / "shown") << at.shown;
+      _exit(status);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << when;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal) << when;
+    // Thumbnails made before the signal stay; the rest is as it was, the leftovers too.
+    const auto after = snapshot(pics());
+    ASSERT_EQ(after.size(), gallery.size()) << when;
+    for (const auto& [name, bytes] : gallery) {
+      ASSERT_EQ(after.count(name), 1u) << name;
+      EXPECT_TRUE(name.rfind("th_", 0) == 0 || after.at(name) == bytes) << name;
+    }
+    EXPECT_EQ(after.at("th_Meadow.jpg"), gallery.at("th_Meadow.jpg"));
+    const std::string shown = readBytes(temp.path() / "shown");
+    EXPECT_NE(shown.find("\r\033[Kvistrel-batch: stopped; no page was changed and nothing was "
+                         "removed"),
+              std::string::npos)
+        << shown;
+  }
 }
 
 // Standard error on a terminal: the progress line is drawn in place, then cleared for the

@@ -561,6 +561,14 @@ TEST(TwoRuns, TheSecondWaitsThenRefusesAndTheGalleryStaysWhole) {
   EXPECT_FALSE(display.noticeVisible);
   EXPECT_FALSE(fs::exists(folder.path() / "Thumb001.html"));
 
+  // Ctrl-C while waiting ends the wait.
+  common::StopRequest stop;
+  stop.request(SIGINT);
+  s.thumbnails.stop = &stop;
+  s.lockWait = 60s;
+  EXPECT_TRUE(create(s).stopped);
+  s.thumbnails.stop = nullptr;
+
   // A lock file whose holder has gone (a crashed run) does not block.
   other.reset();
   folder.write(FolderLock::olderFileName(), "");
