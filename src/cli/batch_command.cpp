@@ -98,6 +98,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     return kBadInput;
   }
 
+  for (const auto& name : report.temporariesRemoved) {
+    printLine(err, "removed " + escaped(name) + ", a temporary file of an interrupted run");
+  }
   bool failed = false;
   for (const RunProblem& problem : report.problems) {
     const std::string file = escaped(problem.file);

@@ -6,6 +6,7 @@
 
 #include "common/whole_file.h"
 #include "run/folder_lock.h"
+#include "run/stale_temporaries.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel::run {
@@ -83,13 +84,21 @@ std::string CreateReport::problemText() const {
 }
 
 std::string CreateReport::removedText() const {
-  if (filesRemoved == 0) {
-    return "";
+  std::string text;
+  if (filesRemoved != 0) {
+    text = (filesRemoved == 1 ? std::string("1 file") : std::to_string(filesRemoved) + " files") +
+           " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages "
+           "past the last) " +
+           (filesRemoved == 1 ? "was" : "were") + " removed.";
   }
-  return (filesRemoved == 1 ? std::string("1 file") : std::to_string(filesRemoved) + " files") +
-         " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages past "
-         "the last) " +
-         (filesRemoved == 1 ? "was" : "were") + " removed.";
+  if (!temporariesRemoved.empty()) {
+    text += std::string(text.empty() ? "" : "\n") +
+            "Temporary files of an interrupted run were removed:";
+    for (const auto& name : temporariesRemoved) {
+      text += " " + name;
+    }
+  }
+  return text;
 }
 
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
@@ -133,6 +142,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
                          : "the folder " + folder.string() + " cannot be read: " + lockFailure;
     return report;
   }
+  report.temporariesRemoved = removeStaleTemporaries(folder);
   // Modern pages also need each picture's double-density thumbnail.
   BatchSettings thumbnails = settings.thumbnails;
   thumbnails.make2x = settings.style == PageStyle::Modern;

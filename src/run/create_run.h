@@ -50,6 +50,8 @@ struct CreateReport {
   int thumbnailsMade = 0;                 // thumbnails written by this run
   int thumbnailsKept = 0;                 // thumbnails already up to date, left as they were
   int filesRemoved = 0;                   // leftover thumbnails and pages of an earlier gallery
+  // Temporary files of runs that were killed, removed before this run began (not counted above).
+  std::vector<std::string> temporariesRemoved;
   bool firstPageOpened = false;
   // thumbnails.stop was requested: the run ended early; its temporaries are gone and no
   // leftover was removed. Unless pagesInPlace, no page changed either.
@@ -57,7 +59,8 @@ struct CreateReport {
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;
-  // "3 files of an earlier gallery were removed: ..." ("" when none were).
+  // "3 files of an earlier gallery were removed: ..." ("" when none were), then the
+  // temporaries removed, by name.
   std::string removedText() const;
 };
 
@@ -79,6 +82,7 @@ inline constexpr const char* kFolderBusy = "another Create is running in this fo
 // only once they are in place are the earlier gallery's leftovers (thumbnails of pictures no
 // longer shown, pages past the new count) removed, so a failed run leaves the old gallery whole.
 // A thumbnail the disk could not take (full, read-only) stops the run before the pages.
+// Once it holds the lock, the run removes the temporaries killed runs left (stale_temporaries.h).
 // When settings.thumbnails.stop is requested (looked at while waiting for the lock, between
 // thumbnails and between pages) the run ends as one that failed: the old gallery stays whole.
 CreateReport runCreate(const CreateSettings& settings, common::ProgressDisplay& progress,
