@@ -221,6 +221,7 @@ CreateSettings Form1::createSettings() const {
   b.ImageCount = std::min(ImageCount, directory_->pictureCount());
   s.notPictures = directory_->notPictures();
   properties_->readSettings(s);
+  b.stop = stop_;
   return s;
 }
 
@@ -253,6 +254,9 @@ void Form1::cmdCreate_Click() {
   }
   X = report.last.X;
   Y = report.last.Y;
+  if (report.stopped) {
+    return;
+  }
   const CreateMessage message = createMessage(report, settings.thumbnails.folder);
   if (!message.text.empty()) {
     messageBox_(QStringLiteral("Vistrel"), toolkit::displayName(message.text),

@@ -46,6 +46,9 @@ class Form1 : public QWidget {
   using MessageBox =
       std::function<void(const QString& title, const QString& text, const QString& details)>;
   void setMessageBox(MessageBox box) { messageBox_ = std::move(box); }
+  // What a Create looks at between files to stop early (QuitOnSignals); none by default. A run
+  // that stopped shows no message: the program is ending.
+  void setStopRequest(const common::StopRequest* stop) { stop_ = stop; }
   void showMessage(const QString& title, const QString& text) {
     messageBox_(title, text, QString());
   }
@@ -109,6 +112,7 @@ class Form1 : public QWidget {
   std::unique_ptr<Shell> ownShell_;
   std::unique_ptr<WindowProgress> progress_;
   MessageBox messageBox_;
+  const common::StopRequest* stop_ = nullptr;
   std::filesystem::path lastFolder_;  // LastPath's bytes
   int shownPanel_ = 0;
 };

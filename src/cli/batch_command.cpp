@@ -8,6 +8,7 @@
 #include "cli/batch_options.h"
 #include "cli/batch_summary.h"
 #include "cli/terminal_progress.h"
+#include "common/stop_request.h"
 #include "common/twips.h"
 
 namespace vistrel::cli {
@@ -75,7 +76,11 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     std::fprintf(err, "%s\n", folder.error.c_str());
     return kBadInput;
   }
-  const CreateSettings settings = createSettings(parsed.options, folder);
+  // Ctrl-C and SIGTERM stop the run between files, so it can take its temporaries away.
+  common::StopRequest stop;
+  const common::StopOnSignals stopOnSignals(stop);
+  CreateSettings settings = createSettings(parsed.options, folder);
+  settings.thumbnails.stop = &stop;
 
   TerminalProgress progress(err, errIsTerminal);
   const auto started = std::chrono::steady_clock::now();
@@ -95,6 +100,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     return kBadInput;
   }
 
+  for (const auto& name : report.temporariesRemoved) {
+    printLine(err, "removed " + escaped(name) + ", a temporary file of an interrupted run");
+  }
   bool failed = false;
   RunCounts counts;
   for (const RunProblem& problem : report.problems) {
@@ -106,6 +114,16 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     printLine(err, problem.pictureLeftOut()                              ? skippedLine(file, reason)
                    : problem.kind == thumbs::ProblemKind::PictureDamaged ? warningLine(file, reason)
                                                                          : file + ": " + reason);
+  }
+  if (report.stopped) {
+    printLine(err, report.pagesInPlace
+                       ? "stopped after the pages were in place; no leftover of the earlier "
+                         "gallery was removed"
+                       : "stopped; no page was changed and nothing was removed (" +
+                             std::to_string(report.thumbnailsMade) +
+                             (report.thumbnailsMade == 1 ? " thumbnail was" : " thumbnails were") +
+                             " made)");
+    return stop.signal() != 0 ? kStoppedBySignal + stop.signal() : kSomeNotWritten;
   }
   counts.thumbnailsMade = report.thumbnailsMade;
   counts.thumbnailsKept = report.thumbnailsKept;

@@ -132,7 +132,7 @@ PageWriteError::PageWriteError(std::string file, std::string reason)
 
 int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, const std::string& prefix,
-               ProgressDisplay& progress, PageStyle style) {
+               ProgressDisplay& progress, PageStyle style, const common::StopRequest* stop) {
   const int imageCount = static_cast<int>(thumbs.size());
   const int16_t step = ProgressStep(progress.trackWidth(), imageCount);
   const bool modern = style == PageStyle::Modern;
@@ -173,6 +173,9 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
   std::string page;
   for (int p = 1; p <= pageCount; ++p) {
     progress.setStatus({common::Phase::Pages, p, pageCount});
+    if (common::stopRequested(stop)) {
+      throw common::RunStopped();
+    }
     const NavigationTargets nav = navigationTargets(p, pageCount);
     page.clear();
     if (modern) {
@@ -225,6 +228,10 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
     } catch (const std::system_error& e) {
       throw PageWriteError(utf8Path(file), e.code().message());
     }
+  }
+  // The last look: once the renames start, they all go through.
+  if (common::stopRequested(stop)) {
+    throw common::RunStopped();
   }
   while (staged.tried < staged.files.size()) {
     const auto& [temporary, file] = staged.files[staged.tried++];

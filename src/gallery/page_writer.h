@@ -11,6 +11,7 @@
 
 #include "common/defaults.h"
 #include "common/progress.h"
+#include "common/stop_request.h"
 #include "gallery/modern_page.h"
 #include "thumbs/thumb_info.h"
 
@@ -82,9 +83,13 @@ class PageWriteError : public std::runtime_error {
 // apply) and kStyleSheetName goes in place with them, under the same rules: rewritten only when
 // its bytes change, and a file of that name that does not start with styleSheetMark is not
 // ours, so it is left as it is and PageWriteError names it.
+//
+// `stop` is looked at before each page and before the pages go in place: once requested, the
+// written pages are removed and common::RunStopped is thrown, no page having changed.
 int CreateHTML(const std::filesystem::path& folder, const std::vector<thumbs::ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, const std::string& prefix,
-               common::ProgressDisplay& progress, PageStyle style = PageStyle::Classic);
+               common::ProgressDisplay& progress, PageStyle style = PageStyle::Classic,
+               const common::StopRequest* stop = nullptr);
 
 // True when `page` is the whole text of a gallery page this program writes in either style (the
 // classic pages' fixed opening and closing lines, or the modern pages' generator tag), whatever

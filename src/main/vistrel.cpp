@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "app/quit_on_signals.h"
 #include "app/start_command.h"
 
 using vistrel::app::StartCommand;
@@ -41,7 +42,11 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const vistrel::app::StartFolder start = vistrel::app::chooseStartFolder(
       vistrel::app::folderArgument(argc, argv), std::filesystem::current_path(ec));
+  vistrel::app::QuitOnSignals quitOnSignals;
+  QObject::connect(&quitOnSignals, &vistrel::app::QuitOnSignals::quitRequested, &app,
+                   [](int status) { QCoreApplication::exit(status); });
   vistrel::app::Form1 window(start.folder);
+  window.setStopRequest(&quitOnSignals.stop());
   vistrel::app::showStartWindow(window, start);
   return QApplication::exec();
 }

@@ -6,6 +6,7 @@
 
 #include "common/whole_file.h"
 #include "run/folder_lock.h"
+#include "run/stale_temporaries.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel::run {
@@ -83,14 +84,22 @@ std::string CreateReport::problemText() const {
 }
 
 std::string CreateReport::removedText() const {
+  std::string text;
   const size_t count = filesRemoved.size();
-  if (count == 0) {
-    return "";
+  if (count != 0) {
+    text = (count == 1 ? std::string("1 file") : std::to_string(count) + " files") +
+           " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages "
+           "past the last) " +
+           (count == 1 ? "was" : "were") + " removed.";
   }
-  return (count == 1 ? std::string("1 file") : std::to_string(count) + " files") +
-         " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages past "
-         "the last) " +
-         (count == 1 ? "was" : "were") + " removed.";
+  if (!temporariesRemoved.empty()) {
+    text += std::string(text.empty() ? "" : "\n") +
+            "Temporary files of an interrupted run were removed:";
+    for (const auto& name : temporariesRemoved) {
+      text += " " + name;
+    }
+  }
+  return text;
 }
 
 std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
@@ -120,19 +129,25 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         progress.setNoticeVisible(true);
         progress.refreshNotice();
       },
-      lockFailure);
+      lockFailure, settings.thumbnails.stop);
   if (waited) {
     report.lockWaited = std::chrono::steady_clock::now() - asked;
   }
-  if (locked != FolderLock::Outcome::Taken) {
-    if (waited) {
-      progress.setNoticeVisible(false);
-    }
-    report.refused = locked == FolderLock::Outcome::Busy
-                         ? std::string(kFolderBusy)
-                         : "the folder " + folder.string() + " cannot be written: " + lockFailure;
+  report.stopped =
+      locked == FolderLock::Outcome::Stopped || common::stopRequested(settings.thumbnails.stop);
+  if ((locked != FolderLock::Outcome::Taken || report.stopped) && waited) {
+    progress.setNoticeVisible(false);
+  }
+  if (report.stopped) {
     return report;
   }
+  if (locked != FolderLock::Outcome::Taken) {
+    report.refused = locked == FolderLock::Outcome::Busy
+                         ? std::string(kFolderBusy)
+                         : "the folder " + folder.string() + " cannot be read: " + lockFailure;
+    return report;
+  }
+  report.temporariesRemoved = removeStaleTemporaries(folder);
   // Modern pages also need each picture's double-density thumbnail.
   BatchSettings thumbnails = settings.thumbnails;
   thumbnails.make2x = settings.style == PageStyle::Modern;
@@ -160,17 +175,21 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.setFillWidth(0);
     const auto& table = settings.table;
     report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
+    report.stopped = batch.stopped;
     if (batch.stoppedByDisk) {
       report.problems.push_back(
           {pageName(1),
            "no page was written, since the disk took no more thumbnails; the earlier "
            "pages were left as they were",
            ProblemKind::PageNotWritten});
-    } else if (report.pageCount > 0) {
+    } else if (report.pageCount > 0 && !report.stopped) {
       try {
-        report.pagesChanged = CreateHTML(folder, report.thumbs, table, report.pageCount,
-                                         settings.thumbnails.prefix, progress, settings.style);
+        report.pagesChanged =
+            CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
+                       progress, settings.style, settings.thumbnails.stop);
         report.pagesInPlace = true;
+      } catch (const common::RunStopped&) {
+        report.stopped = true;
       } catch (const PageWriteError& e) {
         const auto file = std::filesystem::path(e.file()).filename().string();
         report.problems.push_back(
@@ -181,7 +200,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
              ProblemKind::PageNotWritten});
       }
     }
-    if (report.pagesInPlace) {
+    // A stop that came after the pages went in place still leaves the leftovers for next time.
+    report.stopped = report.stopped || common::stopRequested(settings.thumbnails.stop);
+    if (report.pagesInPlace && !report.stopped) {
       std::vector<std::pair<std::string, std::string>> notRemoved;
       auto tellNotRemoved = [&](const std::string& what) {
         for (auto& [file, reason] : notRemoved) {
@@ -201,7 +222,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     }
     firstPageWritten = report.pagesInPlace;
   }
-  if (settings.openFirstPage && firstPageWritten && shell != nullptr) {
+  if (settings.openFirstPage && firstPageWritten && shell != nullptr && !report.stopped) {
     const auto first = pageName(1);
     report.firstPageOpened = shell->openDocument(folder / first);
     if (!report.firstPageOpened) {

@@ -56,14 +56,19 @@ struct CreateReport {
   // The leftover thumbnails, pages and style sheet of an earlier gallery this run removed, by
   // file name, in the order removed.
   std::vector<std::string> filesRemoved;
+  // Temporary files of runs that were killed, removed before this run began (not counted above).
+  std::vector<std::string> temporariesRemoved;
   bool firstPageOpened = false;
   // How long the run waited for another Create to let go of the folder (zero: no wait).
   std::chrono::duration<double> lockWaited{};
+  // thumbnails.stop was requested: the run ended early; its temporaries are gone and no
+  // leftover was removed. Unless pagesInPlace, no page changed either.
+  bool stopped = false;
 
   // Everything a user must hear about the run, one problem per line ("" when all went well).
   std::string problemText() const;
-  // "3 files of an earlier gallery ... were removed." ("" when none were); filesRemoved names
-  // them.
+  // "3 files of an earlier gallery ... were removed." ("" when none were), then the
+  // temporaries removed, by name; filesRemoved names the former.
   std::string removedText() const;
 };
 
@@ -85,6 +90,9 @@ inline constexpr const char* kFolderBusy = "another Create is running in this fo
 // only once they are in place are the earlier gallery's leftovers (thumbnails of pictures no
 // longer shown, pages past the new count) removed, so a failed run leaves the old gallery whole.
 // A thumbnail the disk could not take (full, read-only) stops the run before the pages.
+// Once it holds the lock, the run removes the temporaries killed runs left (stale_temporaries.h).
+// When settings.thumbnails.stop is requested (looked at while waiting for the lock, between
+// thumbnails and between pages) the run ends as one that failed: the old gallery stays whole.
 CreateReport runCreate(const CreateSettings& settings, common::ProgressDisplay& progress,
                        Shell* shell);
 

@@ -11,52 +11,73 @@
 
 namespace vistrel::run {
 
-const char* FolderLock::fileName() {
+namespace {
+
+// An older build's lock file: removed when free (it was made for its user alone, so it only
+// kept others out); true while an older build's run holds it.
+bool olderRunHolds(const std::filesystem::path& folder) {
+  const std::filesystem::path file = folder / FolderLock::olderFileName();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) {
+    return false;
+  }
+  bool held = false;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      // Removed while held, as those builds do, so one of them waiting on it looks again.
+      ::unlink(file.c_str());
+    } else {
+      held = errno == EWOULDBLOCK;
+    }
+  }
+  ::close(fd);
+  return held;
+}
+
+}  // namespace
+
+const char* FolderLock::olderFileName() {
   return ".vistrel-create.lock";
 }
 
 FolderLock::~FolderLock() {
   if (fd_ >= 0) {
-    // Removed while still held, so a run waiting on this file sees it gone and makes a new one.
-    ::unlink(file_.c_str());
     ::close(fd_);
   }
 }
 
 FolderLock::Outcome FolderLock::take(const std::filesystem::path& folder,
                                      std::chrono::milliseconds wait,
-                                     const std::function<void()>& waiting, std::string& reason) {
+                                     const std::function<void()>& waiting, std::string& reason,
+                                     const common::StopRequest* stop) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
-  const std::filesystem::path file = folder / fileName();
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::system_category().message(errno);
+    return Outcome::Failed;
+  }
   bool told = false;
   for (;;) {
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-      reason = std::system_category().message(errno);
-      return Outcome::Failed;
-    }
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      // The holder before us may have removed the file after we opened it: then ours is a lock
-      // on a file nobody else will find.
-      struct stat held {};
-      struct stat named {};
-      if (::fstat(fd, &held) == 0 && ::stat(file.c_str(), &named) == 0 &&
-          held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+      if (!olderRunHolds(folder)) {
         fd_ = fd;
-        file_ = file;
         return Outcome::Taken;
       }
+      ::flock(fd, LOCK_UN);
+    } else if (errno == EBADF || errno == ENOLCK || errno == EOPNOTSUPP) {
+      // A network file system that locks only files open for writing (NFS) or nothing at all:
+      // the run goes on unguarded rather than not at all.
+      fd_ = fd;
+      return Outcome::Taken;
+    } else if (errno != EWOULDBLOCK && errno != EINTR) {
+      reason = std::system_category().message(errno);
       ::close(fd);
-      continue;
-    }
-    const int error = errno;
-    ::close(fd);
-    if (error != EWOULDBLOCK && error != EINTR) {
-      reason = std::system_category().message(error);
       return Outcome::Failed;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return Outcome::Busy;
+    if (common::stopRequested(stop) || std::chrono::steady_clock::now() >= deadline) {
+      ::close(fd);
+      return common::stopRequested(stop) ? Outcome::Stopped : Outcome::Busy;
     }
     if (!told && waiting) {
       told = true;

@@ -471,6 +471,10 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   }
 
   for (int i = 0; i < count; ++i) {
+    if (common::stopRequested(settings.stop)) {
+      result.stopped = true;
+      break;
+    }
     if (pool) {
       while (nextSubmit < count && nextSubmit < i + window) {
         if (needsRender(nextSubmit)) {

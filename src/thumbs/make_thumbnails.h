@@ -11,6 +11,7 @@
 #include "browse/fit.h"
 #include "common/defaults.h"
 #include "common/progress.h"
+#include "common/stop_request.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
 
@@ -36,6 +37,8 @@ struct BatchSettings {
   std::function<void()> afterPlanning;
   // Also make each picture's double-density thumbnail (thumbnail2xName) from the same decode.
   bool make2x = false;
+  // Looked at before each picture: once requested, no more thumbnails are put in place.
+  const common::StopRequest* stop = nullptr;
 };
 
 struct BatchResult {
@@ -51,6 +54,9 @@ struct BatchResult {
   // The disk failed (full, over quota, read-only, I/O error): the batch stopped at that picture
   // and the caller must leave the pages as they are.
   bool stoppedByDisk = false;
+  // settings.stop was requested: the batch ended before the pictures after the last one counted,
+  // and the caller must leave the pages as they are.
+  bool stopped = false;
   int64_t memoryPeak = 0;  // the most the decodes took of the memory budget at once
   // The thumbnails (file names) this run made or found up to date.
   std::vector<std::string> current;

@@ -2,11 +2,15 @@
 // disk, the first page handed to the shell and the one message about what was skipped.
 #include <gmock/gmock.h>
 
+#include <QEventLoop>
 #include <QImageReader>
+#include <QTimer>
+#include <csignal>
 
 #include <sys/stat.h>
 
 #include "app/form1_test_support.h"
+#include "app/quit_on_signals.h"
 #include "support/read_only_folder.h"
 
 namespace vistrel::app::testing {
@@ -62,6 +66,47 @@ TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
   EXPECT_TRUE(ui->notice->Caption().startsWith("Writing HMTL Document(s)...     ("));
   EXPECT_EQ(w.X, 75);
   EXPECT_EQ(w.Y, 150);
+}
+
+// Raises `signal` when the notice is painted with `text`, as if it came while the user saw it.
+class SignalOnNotice : public QObject {
+ public:
+  SignalOnNotice(toolkit::Label* notice, QString text, int signal)
+      : notice_(notice), text_(std::move(text)), signal_(signal) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && notice_->Caption().contains(text_) && signal_ != 0) {
+      std::raise(std::exchange(signal_, 0));
+    }
+    return false;
+  }
+
+ private:
+  toolkit::Label* notice_;
+  QString text_;
+  int signal_;
+};
+
+TEST_F(CreateFromWindow, ASignalDuringCreateStopsTheRunQuietlyThenEndsTheProgram) {
+  openAndCount();
+  click(ui->chkHTML);
+  click(ui->cmdCreate);
+  const auto before = vistrel::testing::snapshot(temp.path());
+  typeInto(ui->txtThumbnail[0], "60");
+  QuitOnSignals quit;
+  window->setStopRequest(&quit.stop());
+  SignalOnNotice signalOnNotice(ui->notice, "Writing HMTL Document(s)...     (2 of 2)", SIGTERM);
+  ui->notice->installEventFilter(&signalOnNotice);
+  click(ui->cmdCreate);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_FALSE(ui->notice->isVisible());
+  const auto after = vistrel::testing::snapshot(temp.path());
+  EXPECT_EQ(after.size(), before.size());
+  EXPECT_EQ(after.at("Thumb001.html"), before.at("Thumb001.html"));
+  EXPECT_EQ(after.at("Thumb002.html"), before.at("Thumb002.html"));
+  QEventLoop loop;
+  QObject::connect(&quit, &QuitOnSignals::quitRequested, &loop, &QEventLoop::exit);
+  QTimer::singleShot(10000, &loop, [&] { loop.exit(-1); });
+  EXPECT_EQ(loop.exec(), 128 + SIGTERM);
 }
 
 TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {

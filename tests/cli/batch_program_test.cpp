@@ -12,18 +12,24 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QThread>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <sstream>
+#include <thread>
+#include <tuple>
 
 #include "app/form1.h"
 #include "app/form1_test_support.h"
+#include "cli/batch_command.h"
 #include "common/twips.h"
 #include "common/version.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
+#include "run/desktop_shell.h"
 #include "run/folder_lock.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
@@ -79,6 +85,14 @@ std::vector<std::string> lines(const std::string& text) {
     result.push_back(line);
   }
   return result;
+}
+
+// In a child about to run the program: root reads and writes every folder, so the program runs
+// as nobody, another user.
+void becomeNobody() {
+  if (setgid(65534) != 0 || setuid(65534) != 0) {
+    _exit(99);
+  }
 }
 
 // A copy of the pictures with their modification times, which every thumbnail records.
@@ -335,16 +349,12 @@ TEST_F(BatchProgram, AFolderThatCannotBeReadIsBadInput) {
     if (geteuid() != 0) {
       return;
     }
-    // Root reads every folder, so the program runs as nobody. In a coverage build the child
-    // cannot write root's counts; it writes its own here instead of complaining.
+    // In a coverage build the child cannot write root's counts; it writes its own here instead
+    // of complaining.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("GCOV_PREFIX", QString::fromStdString((temp.path() / "counts").string()));
     process.setProcessEnvironment(env);
-    process.setChildProcessModifier([] {
-      if (setgid(65534) != 0 || setuid(65534) != 0) {
-        _exit(99);
-      }
-    });
+    process.setChildProcessModifier(becomeNobody);
   });
   fs::permissions(locked, fs::perms::owner_all);
   if (made.status == 126 || made.status == 127 || made.status == 99) {
@@ -432,6 +442,106 @@ TEST_F(BatchProgram, ARunWaitsForAnotherThenRefusesWithStatus2OrGoesOnWithTheWai
   ASSERT_TRUE(match.hasMatch()) << err;
   EXPECT_GE(match.captured(2).toDouble(), 0.9);
   EXPECT_LT(match.captured(1).toDouble(), match.captured(2).toDouble());
+}
+
+// A folder shared by two users: a run of one waits for the other's, then goes ahead.
+TEST_F(BatchProgram, AnotherUsersRunWaitsForTheFolderThenWritesTheGallery) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root to run the program as another user";
+  }
+  fs::permissions(temp.path(), fs::perms::all, fs::perm_options::add);
+  fs::permissions(pics(), fs::perms::all, fs::perm_options::add);
+  std::optional<FolderLock> held(std::in_place);
+  std::string reason;
+  ASSERT_EQ(held->take(pics(), std::chrono::milliseconds(0), {}, reason),
+            FolderLock::Outcome::Taken);
+  // And an older build's lock file, left by a run that crashed, made for its user alone.
+  std::ofstream(pics() / FolderLock::olderFileName()).close();
+  fs::permissions(pics() / FolderLock::olderFileName(),
+                  fs::perms::owner_read | fs::perms::owner_write);
+
+  const std::string program = kBinary + "/vistrel-batch";
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    becomeNobody();
+    execl(program.c_str(), program.c_str(), pics().c_str(), nullptr);
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
+    shown.append(buffer, static_cast<size_t>(n));
+    if (held && shown.find("Waiting for another Create") != std::string::npos) {
+      held.reset();
+    }
+  }
+  close(master);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << shown;
+  if (WEXITSTATUS(status) == 99) {
+    GTEST_SKIP() << "cannot run the program as another user here";
+  }
+  EXPECT_EQ(WEXITSTATUS(status), 0) << shown;
+  EXPECT_FALSE(held) << "the run did not wait: " << shown;
+  struct stat page {};
+  ASSERT_EQ(::stat((pics() / "Thumb012.html").c_str(), &page), 0) << shown;
+  EXPECT_EQ(page.st_uid, 65534u);
+}
+
+// Standard error as a terminal where the user presses Ctrl-C (or a SIGTERM comes) once the bar
+// shows `when`: the signal is raised from the write that draws it, so it lands mid-run always.
+// The run is in this process: its handlers catch the signal, as they do in vistrel-batch. It
+// runs on a thread of its own: on the main thread's reused stack, ThreadSanitizer reports the
+// pool's locked queue as a race, which it does not on a fresh stack running the same code.
+struct SignalAt {
+  std::string when;
+  int signal;
+  std::string shown;
+};
+
+ssize_t drawAndSignal(void* cookie, const char* bytes, size_t size) {
+  auto* at = static_cast<SignalAt*>(cookie);
+  const bool before = at->shown.find(at->when) == std::string::npos;
+  at->shown.append(bytes, size);
+  if (before && at->shown.find(at->when) != std::string::npos) {
+    raise(at->signal);
+  }
+  return static_cast<ssize_t>(size);
+}
+
+TEST_F(BatchProgram, ASignalStopsTheRunLeavingNoTemporaryAndTheOldGalleryWhole) {
+  ASSERT_EQ(batch({"--max-width", "100", pics().string()}).status, 0);
+  fs::remove(pics() / "Meadow.jpg");  // its thumbnail and the last page become leftovers
+  const auto gallery = snapshot(pics());
+  // The pictures before the signal are made; the first run's other thumbnails stay.
+  for (auto [when, signal, made] : {std::tuple{"3/11  Processing images", SIGTERM, "3"},
+                                    std::tuple{"2/11  Writing HMTL", SIGINT, "8"}}) {
+    SignalAt at{when, signal, ""};
+    std::FILE* terminal = fopencookie(&at, "w", {nullptr, drawAndSignal, nullptr, nullptr});
+    run::DesktopShell shell;
+    int status = -1;
+    std::thread([&] {
+      status = runBatchCommand({pics().string()}, stdout, terminal, true, shell);
+    }).join();
+    EXPECT_EQ(status, 128 + signal) << when;
+    std::fclose(terminal);
+    // Thumbnails made before the signal stay; the rest is as it was, the leftovers too.
+    const auto after = snapshot(pics());
+    ASSERT_EQ(after.size(), gallery.size()) << when;
+    for (const auto& [name, bytes] : gallery) {
+      ASSERT_EQ(after.count(name), 1u) << name;
+      EXPECT_TRUE(name.rfind("th_", 0) == 0 || after.at(name) == bytes) << name;
+    }
+    EXPECT_EQ(after.at("th_Meadow.jpg"), gallery.at("th_Meadow.jpg"));
+    EXPECT_NE(at.shown.find("\r\033[Kvistrel-batch: stopped; no page was changed and nothing "
+                            "was removed (" +
+                            std::string(made) + " thumbnails were made)\n"),
+              std::string::npos)
+        << at.shown;
+  }
 }
 
 // Standard error on a terminal: the progress line is drawn in place, then cleared for the

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -602,13 +604,64 @@ TEST(TwoRuns, TheSecondWaitsThenRefusesAndTheGalleryStaysWhole) {
   EXPECT_FALSE(display.noticeVisible);
   EXPECT_FALSE(fs::exists(folder.path() / "Thumb001.html"));
 
+  // Ctrl-C while waiting ends the wait.
+  common::StopRequest stop;
+  stop.request(SIGINT);
+  s.thumbnails.stop = &stop;
+  s.lockWait = 60s;
+  EXPECT_TRUE(create(s).stopped);
+  s.thumbnails.stop = nullptr;
+
   // A lock file whose holder has gone (a crashed run) does not block.
   other.reset();
-  folder.write(FolderLock::fileName(), "");
+  folder.write(FolderLock::olderFileName(), "");
   const auto report = create(s);
   EXPECT_FALSE(report.refused);
   EXPECT_TRUE(report.pagesInPlace);
-  EXPECT_FALSE(fs::exists(folder.path() / FolderLock::fileName()));
+  EXPECT_FALSE(fs::exists(folder.path() / FolderLock::olderFileName()));
+}
+
+TEST(KilledRun, ItsTemporariesAreRemovedByTheNextRunAndNothingElse) {
+  TempFolder folder;
+  writeJpeg(folder.path() / "a.jpg", 80, 60);
+  const pid_t dead = fork();
+  if (dead == 0) {
+    _exit(0);
+  }
+  ASSERT_GT(dead, 0);
+  ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+  const std::string gone = std::to_string(dead);
+  const std::string live = std::to_string(getppid());
+  const std::map<std::string, bool> removed = {
+      {".vistrel-thumb-" + gone + "-3.tmp", true},
+      {".vistrel-thumb-" + gone + "-3-2x.tmp", true},
+      {"..vistrel-thumb-" + gone + "-3.tmp." + gone + ".0.tmp", true},
+      {".Thumb001.html." + gone + ".1.tmp", true},
+      {".vistrel.css." + gone + ".12.tmp", true},
+      {".vistrel-thumb-" + live + "-3.tmp", false},
+      {".Thumb001.html." + live + ".1.tmp", false},
+      {".vistrel-thumb-0" + gone + "-3.tmp", false},
+      {".vistrel-thumb-" + gone + "-3.tmp.bak", false},
+      {".Thumb01.html." + gone + ".1.tmp", false},
+      {".notes.txt." + gone + ".1.tmp", false},
+      {"..vistrel-thumb-" + live + "-3.tmp." + gone + ".0.tmp", false},
+  };
+  std::vector<std::string> expected;
+  for (const auto& [name, stale] : removed) {
+    folder.write(name, "x");
+    if (stale) {
+      expected.push_back(name);
+    }
+  }
+  auto report = create(settingsFor(folder.path(), {"a.jpg"}));
+  std::sort(report.temporariesRemoved.begin(), report.temporariesRemoved.end());
+  EXPECT_EQ(report.temporariesRemoved, expected);
+  for (const auto& [name, stale] : removed) {
+    EXPECT_NE(fs::exists(folder.path() / name), stale) << name;
+  }
+  EXPECT_NE(report.removedText().find("interrupted run were removed: " + expected[0]),
+            std::string::npos)
+      << report.removedText();
 }
 
 }  // namespace
