@@ -2,11 +2,17 @@
 
 #include "common/numbers.h"
 #include "gallery/page_writer.h"
+#include "thumbs/prefix_check.h"
 
 namespace vistrel::app {
 using common::decimalText;
+using gallery::kStyleSheetName;
 using gallery::pageName;
 using run::CreateReport;
+using run::Refusal;
+using run::RefusalKind;
+using thumbs::ProblemKind;
+using thumbs::RunProblem;
 
 namespace {
 
@@ -29,23 +35,85 @@ std::string shortened(const std::string& line) {
   return line.substr(0, keep) + "\u2026" + line.substr(tail);
 }
 
+std::string refusalText(const Refusal& refusal) {
+  switch (refusal.kind) {
+    case RefusalKind::BadPrefix:
+      // The prefix's own rule words it, as the prefix box's corrections follow that rule.
+      return thumbs::prefixProblem(refusal.detail).value_or("");
+    case RefusalKind::FolderNotWritable:
+      return "The folder " + refusal.file + " cannot be written: " + refusal.error.message();
+    case RefusalKind::FolderNotReadable:
+      return "the folder " + refusal.file + " cannot be read: " + refusal.error.message();
+    case RefusalKind::FolderBusy:
+      return "another Create is running in this folder";
+  }
+  return "";
+}
+
+std::string problemLine(const RunProblem& problem) {
+  const bool sheet = problem.file == kStyleSheetName;
+  std::string reason = problem.reason;
+  switch (problem.kind) {
+    case ProblemKind::PageNotWritten:
+      reason =
+          (sheet ? "the style sheet could not be written: " : "the page could not be written: ") +
+          problem.reason;
+      break;
+    case ProblemKind::PagesHeldBack:
+      reason =
+          "no page was written, since the disk took no more thumbnails; the earlier pages "
+          "were left as they were";
+      break;
+    case ProblemKind::NotRemoved:
+      if (reason.empty()) {
+        reason = std::string("this leftover ") + (sheet ? "style sheet" : "page") +
+                 " could not be removed: " + problem.error.message();
+      }
+      break;
+    default:
+      break;
+  }
+  return problem.file + ": " + reason;
+}
+
+// "3 files of an earlier gallery ... were removed." ("" when none were), then the temporaries
+// removed, by name.
+std::string removedText(const CreateReport& report) {
+  std::string text;
+  const size_t count = report.filesRemoved.size();
+  if (count != 0) {
+    text = (count == 1 ? std::string("1 file") : std::to_string(count) + " files") +
+           " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages "
+           "past the last) " +
+           (count == 1 ? "was" : "were") + " removed.";
+  }
+  if (!report.temporariesRemoved.empty()) {
+    text += std::string(text.empty() ? "" : "\n") +
+            "Temporary files of an interrupted run were removed:";
+    for (const auto& name : report.temporariesRemoved) {
+      text += " " + name;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 CreateMessage createMessage(const CreateReport& report, const std::filesystem::path& folder) {
   CreateMessage message;
   if (report.refused) {
-    message.text = "Nothing was created:\n\n" + *report.refused;
+    message.text = "Nothing was created:\n\n" + refusalText(*report.refused);
     return message;
   }
   bool pageNotOpened = false;
   bool onlyWarnings = true;
   std::vector<std::string> lines;
   for (const auto& problem : report.problems) {
-    if (problem.kind == thumbs::ProblemKind::PageNotOpened) {
+    if (problem.kind == ProblemKind::PageNotOpened) {
       pageNotOpened = true;
     } else {
-      onlyWarnings = onlyWarnings && problem.kind == thumbs::ProblemKind::PictureDamaged;
-      lines.push_back(problem.file + ": " + problem.reason);
+      onlyWarnings = onlyWarnings && problem.kind == ProblemKind::PictureDamaged;
+      lines.push_back(problemLine(problem));
     }
   }
   if (!lines.empty()) {
@@ -71,7 +139,7 @@ CreateMessage createMessage(const CreateReport& report, const std::filesystem::p
     message.text += "The gallery was created, but no program opened " + pageName(1) + "\n\n" +
                     shortened((folder / pageName(1)).string()) + "\n";
   }
-  if (const std::string removed = report.removedText(); !removed.empty()) {
+  if (const std::string removed = removedText(report); !removed.empty()) {
     message.text += (message.text.empty() ? "" : "\n") + removed;
     // Named one by one in the details: a removed file must never pass unseen.
     message.details += (message.details.empty() ? "" : "\n") + std::string("Removed:\n");

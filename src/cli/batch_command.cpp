@@ -96,33 +96,23 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
       std::chrono::steady_clock::now() - started - report.lockWaited;
   progress.finish();
   if (report.refused) {
-    printLine(err, escaped(*report.refused));
+    printLine(err, refusalLine(*report.refused));
     return kBadInput;
   }
 
   for (const auto& name : report.temporariesRemoved) {
-    printLine(err, "removed " + escaped(name) + ", a temporary file of an interrupted run");
+    printLine(err, temporaryRemovedLine(name));
   }
   bool failed = false;
   RunCounts counts;
   for (const RunProblem& problem : report.problems) {
     counts.picturesLeftOut += problem.pictureLeftOut() ? 1 : 0;
-    const std::string file = escaped(problem.file);
-    const std::string reason = escaped(problem.reason);
     // A first page no program showed is told, but is no failure: everything was written.
     failed = failed || problem.isFailure();
-    printLine(err, problem.pictureLeftOut()                              ? skippedLine(file, reason)
-                   : problem.kind == thumbs::ProblemKind::PictureDamaged ? warningLine(file, reason)
-                                                                         : file + ": " + reason);
+    printLine(err, problemLine(problem));
   }
   if (report.stopped) {
-    printLine(err, report.pagesInPlace
-                       ? "stopped after the pages were in place; no leftover of the earlier "
-                         "gallery was removed"
-                       : "stopped; no page was changed and nothing was removed (" +
-                             std::to_string(report.thumbnailsMade) +
-                             (report.thumbnailsMade == 1 ? " thumbnail was" : " thumbnails were") +
-                             " made)");
+    printLine(err, stoppedLine(report.pagesInPlace, report.thumbnailsMade));
     return stop.signal() != 0 ? kStoppedBySignal + stop.signal() : kSomeNotWritten;
   }
   counts.thumbnailsMade = report.thumbnailsMade;

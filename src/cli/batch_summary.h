@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "run/create_run.h"
+
 namespace vistrel::cli {
 
 struct RunCounts {
@@ -27,5 +29,17 @@ std::string warningLine(const std::string& file, const std::string& reason);
 
 // "removed th_old.jpg (left by an earlier gallery)" for each file the run removed.
 std::string removedLine(const std::string& file);
+
+// The lines below take the run's data and escape what the user's files put in them.
+
+// Why the run would not start (no newline).
+std::string refusalLine(const run::Refusal& refusal);
+// A problem of the run: skippedLine for a picture left out, warningLine for a damaged one,
+// "NAME: reason" for the rest (no newline).
+std::string problemLine(const thumbs::RunProblem& problem);
+// "removed .vistrel-thumb-4242-3.tmp, a temporary file of an interrupted run".
+std::string temporaryRemovedLine(const std::string& file);
+// What a run stopped by a signal left, instead of the summary.
+std::string stoppedLine(bool pagesInPlace, int thumbnailsMade);
 
 }  // namespace vistrel::cli

@@ -104,17 +104,16 @@ void writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
   putInPlace(writeTemporaryFor(file, bytes), file);
 }
 
-std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder) {
+std::error_code folderWriteError(const std::filesystem::path& folder) {
   // The effective user decides, as it does for the files the run will make.
   if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      return std::nullopt;
+      return {};
     }
     errno = ENOTDIR;
   }
-  return "The folder " + folder.string() +
-         " cannot be written: " + std::generic_category().message(errno);
+  return {errno, std::generic_category()};
 }
 
 }  // namespace vistrel::common

@@ -23,7 +23,7 @@ std::filesystem::path writeTemporaryFor(const std::filesystem::path& file, std::
 void putInPlace(const std::filesystem::path& temporary, const std::filesystem::path& file);
 
 // Why files cannot be made in `folder` (it is gone, not a folder, or not writable for this
-// user), as a sentence naming the folder and the reason; nothing when they can.
-std::optional<std::string> folderWriteProblem(const std::filesystem::path& folder);
+// user), as the system's error; none when they can.
+std::error_code folderWriteError(const std::filesystem::path& folder);
 
 }  // namespace vistrel::common

@@ -254,7 +254,7 @@ bool isOurPage(std::string_view page) {
 
 void removeLeftoverStyleSheet(const std::filesystem::path& folder,
                               std::vector<std::string>& removed,
-                              std::vector<std::pair<std::string, std::string>>& problems) {
+                              std::vector<thumbs::RunProblem>& problems) {
   const std::filesystem::path file = folder / kStyleSheetName;
   std::string existing;
   int error = 0;
@@ -265,14 +265,14 @@ void removeLeftoverStyleSheet(const std::filesystem::path& folder,
   if (::unlink(file.c_str()) == 0) {
     removed.emplace_back(kStyleSheetName);
   } else if (errno != ENOENT) {
-    problems.emplace_back(std::string(kStyleSheetName),
-                          std::error_code(errno, std::generic_category()).message());
+    problems.push_back({std::string(kStyleSheetName), "", thumbs::ProblemKind::NotRemoved,
+                        std::error_code(errno, std::generic_category())});
   }
 }
 
 void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                          std::vector<std::string>& removed,
-                         std::vector<std::pair<std::string, std::string>>& problems) {
+                         std::vector<thumbs::RunProblem>& problems) {
   // Names only: the folder may hold tens of thousands of pictures and thumbnails.
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) {
@@ -299,8 +299,8 @@ void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
     if (::unlink(file.c_str()) == 0) {
       removed.emplace_back(name);
     } else if (errno != ENOENT) {
-      problems.emplace_back(std::string(name),
-                            std::error_code(errno, std::generic_category()).message());
+      problems.push_back({std::string(name), "", thumbs::ProblemKind::NotRemoved,
+                          std::error_code(errno, std::generic_category())});
     }
   }
   ::closedir(dir);

@@ -13,6 +13,7 @@
 #include "common/progress.h"
 #include "common/stop_request.h"
 #include "gallery/modern_page.h"
+#include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::gallery {
@@ -97,17 +98,16 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<thumbs::Th
 bool isOurPage(std::string_view page);
 
 // Removes kStyleSheetName from `folder` when it is ours (a classic gallery needs none) and adds
-// its name to `removed`. A sheet that cannot be removed is reported in `problems` as (file name,
-// reason).
+// its name to `removed`. A sheet that cannot be removed is added to `problems` (NotRemoved).
 void removeLeftoverStyleSheet(const std::filesystem::path& folder,
                               std::vector<std::string>& removed,
-                              std::vector<std::pair<std::string, std::string>>& problems);
+                              std::vector<thumbs::RunProblem>& problems);
 
 // Removes the pages of ours numbered past `pageCount` (left by an earlier, longer gallery) and
 // adds their names to `removed`. A file of such a name that is not a page of ours stays; a page
-// that cannot be removed is reported in `problems` as (file name, reason).
+// that cannot be removed is added to `problems` (NotRemoved).
 void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                          std::vector<std::string>& removed,
-                         std::vector<std::pair<std::string, std::string>>& problems);
+                         std::vector<thumbs::RunProblem>& problems);
 
 }  // namespace vistrel::gallery

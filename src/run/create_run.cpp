@@ -10,9 +10,7 @@
 #include "thumbs/prefix_check.h"
 
 namespace vistrel::run {
-using gallery::kStyleSheetName;
-
-using common::folderWriteProblem;
+using common::folderWriteError;
 using common::ProgressDisplay;
 using gallery::CreateHTML;
 using gallery::pageCount;
@@ -21,6 +19,7 @@ using gallery::PageStyle;
 using gallery::PageWriteError;
 using gallery::removeLeftoverPages;
 using gallery::removeLeftoverStyleSheet;
+using thumbs::BatchResult;
 using thumbs::BatchSettings;
 using thumbs::MakeThumbnails;
 using thumbs::prefixProblem;
@@ -70,55 +69,12 @@ class ReusedLargeBlocks {
   ReusedLargeBlocks& operator=(const ReusedLargeBlocks&) = delete;
 };
 
-}  // namespace
-
-std::string CreateReport::problemText() const {
-  std::string text;
-  if (refused) {
-    return *refused;
-  }
-  for (const auto& problem : problems) {
-    text += problem.file + ": " + problem.reason + "\n";
-  }
-  return text;
-}
-
-std::string CreateReport::removedText() const {
-  std::string text;
-  const size_t count = filesRemoved.size();
-  if (count != 0) {
-    text = (count == 1 ? std::string("1 file") : std::to_string(count) + " files") +
-           " of an earlier gallery (thumbnails of pictures no longer in the folder, or pages "
-           "past the last) " +
-           (count == 1 ? "was" : "were") + " removed.";
-  }
-  if (!temporariesRemoved.empty()) {
-    text += std::string(text.empty() ? "" : "\n") +
-            "Temporary files of an interrupted run were removed:";
-    for (const auto& name : temporariesRemoved) {
-      text += " " + name;
-    }
-  }
-  return text;
-}
-
-std::optional<std::string> createSettingsProblem(const CreateSettings& settings) {
-  if (auto problem = prefixProblem(settings.thumbnails.prefix)) {
-    return problem;
-  }
-  // One clear refusal before anything starts, not one failure per picture.
-  return folderWriteProblem(settings.thumbnails.folder);
-}
-
-CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {
-  CreateReport report;
-  if (auto problem = createSettingsProblem(settings)) {
-    report.refused = std::move(problem);
-    return report;
-  }
+// Takes the folder's lock, showing the notice while another run holds it. False when the run
+// ends here: stopped while waiting, or refused (busy, or the folder cannot be opened).
+bool takeFolderLock(const CreateSettings& settings, ProgressDisplay& progress, FolderLock& lock,
+                    CreateReport& report) {
   const auto& folder = settings.thumbnails.folder;
-  FolderLock lock;
-  std::string lockFailure;
+  std::error_code error;
   bool waited = false;
   const auto asked = std::chrono::steady_clock::now();
   const auto locked = lock.take(
@@ -129,7 +85,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
         progress.setNoticeVisible(true);
         progress.refreshNotice();
       },
-      lockFailure, settings.thumbnails.stop);
+      error, settings.thumbnails.stop);
   if (waited) {
     report.lockWaited = std::chrono::steady_clock::now() - asked;
   }
@@ -139,97 +95,126 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.setNoticeVisible(false);
   }
   if (report.stopped) {
+    return false;
+  }
+  if (locked == FolderLock::Outcome::Busy) {
+    report.refused = Refusal{RefusalKind::FolderBusy, folder.string()};
+  } else if (locked == FolderLock::Outcome::Failed) {
+    report.refused = Refusal{RefusalKind::FolderNotReadable, folder.string(), error};
+  }
+  return !report.refused;
+}
+
+// The thumbnails, with the entries named like pictures that are none told first among the
+// problems.
+BatchResult makeThumbnails(const CreateSettings& settings, const BatchSettings& thumbnails,
+                           ProgressDisplay& progress, CreateReport& report) {
+  auto batch = [&] {
+    ReusedLargeBlocks reuse;
+    return MakeThumbnails(thumbnails, progress);
+  }();
+  report.thumbs = std::move(batch.thumbs);
+  for (const auto& [file, reason] : settings.notPictures) {
+    report.problems.push_back({file, reason, ProblemKind::PictureUnreadable});
+  }
+  report.problems.insert(report.problems.end(), batch.problems.begin(), batch.problems.end());
+  report.last = batch.last;
+  report.thumbnailsMade = batch.made;
+  report.thumbnailsKept = batch.kept;
+  report.stopped = batch.stopped;
+  return batch;
+}
+
+// The pages of the pictures that have thumbnails, all in place or none; none at all when the
+// disk took no more thumbnails.
+void writePages(const CreateSettings& settings, bool diskRefused, ProgressDisplay& progress,
+                CreateReport& report) {
+  progress.setFillWidth(0);
+  const auto& table = settings.table;
+  report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
+  if (diskRefused) {
+    report.problems.push_back({pageName(1), "", ProblemKind::PagesHeldBack});
+    return;
+  }
+  if (report.pageCount == 0 || report.stopped) {
+    return;
+  }
+  try {
+    report.pagesChanged =
+        CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount,
+                   settings.thumbnails.prefix, progress, settings.style, settings.thumbnails.stop);
+    report.pagesInPlace = true;
+  } catch (const common::RunStopped&) {
+    report.stopped = true;
+  } catch (const PageWriteError& e) {
+    report.problems.push_back({std::filesystem::path(e.file()).filename().string(), e.reason(),
+                               ProblemKind::PageNotWritten});
+  }
+}
+
+// The earlier gallery's pages past the new count, thumbnails of pictures no longer shown, and a
+// classic gallery's style sheet.
+void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbnails,
+                     const std::vector<std::string>& current, CreateReport& report) {
+  const auto& folder = settings.thumbnails.folder;
+  removeLeftoverPages(folder, report.pageCount, report.filesRemoved, report.problems);
+  removeLeftoverThumbnails(thumbnails, current, report.filesRemoved, report.problems);
+  if (settings.style == PageStyle::Classic) {
+    removeLeftoverStyleSheet(folder, report.filesRemoved, report.problems);
+  }
+}
+
+void openFirstPage(const CreateSettings& settings, Shell* shell, CreateReport& report) {
+  if (!settings.openFirstPage || !report.pagesInPlace || shell == nullptr || report.stopped) {
+    return;
+  }
+  const auto first = pageName(1);
+  report.firstPageOpened = shell->openDocument(settings.thumbnails.folder / first);
+  if (!report.firstPageOpened) {
+    report.problems.push_back({first, "", ProblemKind::PageNotOpened});
+  }
+}
+
+}  // namespace
+
+std::optional<Refusal> createSettingsRefusal(const CreateSettings& settings) {
+  const BatchSettings& thumbnails = settings.thumbnails;
+  if (prefixProblem(thumbnails.prefix)) {
+    return Refusal{RefusalKind::BadPrefix, {}, {}, thumbnails.prefix};
+  }
+  // One clear refusal before anything starts, not one failure per picture.
+  if (const std::error_code error = folderWriteError(thumbnails.folder)) {
+    return Refusal{RefusalKind::FolderNotWritable, thumbnails.folder.string(), error};
+  }
+  return std::nullopt;
+}
+
+CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {
+  CreateReport report;
+  report.refused = createSettingsRefusal(settings);
+  FolderLock lock;
+  if (report.refused || !takeFolderLock(settings, progress, lock, report)) {
     return report;
   }
-  if (locked != FolderLock::Outcome::Taken) {
-    report.refused = locked == FolderLock::Outcome::Busy
-                         ? std::string(kFolderBusy)
-                         : "the folder " + folder.string() + " cannot be read: " + lockFailure;
-    return report;
-  }
-  report.temporariesRemoved = removeStaleTemporaries(folder);
+  report.temporariesRemoved = removeStaleTemporaries(settings.thumbnails.folder);
   // Modern pages also need each picture's double-density thumbnail.
   BatchSettings thumbnails = settings.thumbnails;
   thumbnails.make2x = settings.style == PageStyle::Modern;
-  bool firstPageWritten = false;
   {
     progress.setFillWidth(0);
     progress.setNoticeVisible(true);
     ShownWhileRunning shown(progress);
     progress.refreshNotice();
     progress.setTrackVisible(true);
-
-    auto batch = [&] {
-      ReusedLargeBlocks reuse;
-      return MakeThumbnails(thumbnails, progress);
-    }();
-    report.thumbs = std::move(batch.thumbs);
-    for (const auto& [file, reason] : settings.notPictures) {
-      report.problems.push_back({file, reason, ProblemKind::PictureUnreadable});
-    }
-    report.problems.insert(report.problems.end(), batch.problems.begin(), batch.problems.end());
-    report.last = batch.last;
-    report.thumbnailsMade = batch.made;
-    report.thumbnailsKept = batch.kept;
-
-    progress.setFillWidth(0);
-    const auto& table = settings.table;
-    report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
-    report.stopped = batch.stopped;
-    if (batch.stoppedByDisk) {
-      report.problems.push_back(
-          {pageName(1),
-           "no page was written, since the disk took no more thumbnails; the earlier "
-           "pages were left as they were",
-           ProblemKind::PageNotWritten});
-    } else if (report.pageCount > 0 && !report.stopped) {
-      try {
-        report.pagesChanged =
-            CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
-                       progress, settings.style, settings.thumbnails.stop);
-        report.pagesInPlace = true;
-      } catch (const common::RunStopped&) {
-        report.stopped = true;
-      } catch (const PageWriteError& e) {
-        const auto file = std::filesystem::path(e.file()).filename().string();
-        report.problems.push_back(
-            {file,
-             (file == kStyleSheetName ? "the style sheet could not be written: "
-                                      : "the page could not be written: ") +
-                 e.reason(),
-             ProblemKind::PageNotWritten});
-      }
-    }
+    const BatchResult batch = makeThumbnails(settings, thumbnails, progress, report);
+    writePages(settings, batch.stoppedByDisk, progress, report);
     // A stop that came after the pages went in place still leaves the leftovers for next time.
     report.stopped = report.stopped || common::stopRequested(settings.thumbnails.stop);
     if (report.pagesInPlace && !report.stopped) {
-      std::vector<std::pair<std::string, std::string>> notRemoved;
-      auto tellNotRemoved = [&](const std::string& what) {
-        for (auto& [file, reason] : notRemoved) {
-          report.problems.push_back({file,
-                                     "this leftover " + what + " could not be removed: " + reason,
-                                     ProblemKind::NotRemoved});
-        }
-        notRemoved.clear();
-      };
-      removeLeftoverPages(folder, report.pageCount, report.filesRemoved, notRemoved);
-      tellNotRemoved("page");
-      removeLeftoverThumbnails(thumbnails, batch.current, report.filesRemoved, report.problems);
-      if (settings.style == PageStyle::Classic) {
-        removeLeftoverStyleSheet(folder, report.filesRemoved, notRemoved);
-        tellNotRemoved("style sheet");
-      }
-    }
-    firstPageWritten = report.pagesInPlace;
-  }
-  if (settings.openFirstPage && firstPageWritten && shell != nullptr && !report.stopped) {
-    const auto first = pageName(1);
-    report.firstPageOpened = shell->openDocument(folder / first);
-    if (!report.firstPageOpened) {
-      report.problems.push_back(
-          {first, "no program could be started to show the page", ProblemKind::PageNotOpened});
+      removeLeftovers(settings, thumbnails, batch.current, report);
     }
   }
+  openFirstPage(settings, shell, report);
   return report;
 }
 

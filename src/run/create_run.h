@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -41,9 +42,26 @@ struct CreateSettings {
   std::vector<std::pair<std::string, std::string>> notPictures;
 };
 
+// Why a run would not start. Nothing was written then.
+enum class RefusalKind {
+  BadPrefix,          // the prefix cannot start a file name (detail: the prefix)
+  FolderNotWritable,  // files cannot be made in the folder (file: the folder)
+  FolderNotReadable,  // the folder cannot be opened to take its lock (file: the folder)
+  FolderBusy,         // another Create held the folder for all of CreateSettings::lockWait
+};
+
+struct Refusal {
+  RefusalKind kind = RefusalKind::FolderNotWritable;
+  std::string file{};       // the folder, in its native bytes
+  std::error_code error{};  // the system's reason, where the system refused
+  std::string detail{};     // data the front end's words need (the prefix)
+  bool operator==(const Refusal&) const = default;
+};
+
 struct CreateReport {
-  // Set when the settings were refused: nothing was written and the display was not touched.
-  std::optional<std::string> refused;
+  // Set when the run was refused: nothing was written. The display was not touched, but for
+  // FolderBusy, which showed the wait.
+  std::optional<Refusal> refused;
   // Pictures left out of the gallery and a page that could not be written, in the order met.
   std::vector<thumbs::RunProblem> problems;
   std::vector<thumbs::ThumbInfo> thumbs;  // the pictures the pages show, in list order
@@ -64,23 +82,14 @@ struct CreateReport {
   // thumbnails.stop was requested: the run ended early; its temporaries are gone and no
   // leftover was removed. Unless pagesInPlace, no page changed either.
   bool stopped = false;
-
-  // Everything a user must hear about the run, one problem per line ("" when all went well).
-  std::string problemText() const;
-  // "3 files of an earlier gallery ... were removed." ("" when none were), then the
-  // temporaries removed, by name; filesRemoved names the former.
-  std::string removedText() const;
 };
 
 // Why the run would not start (a prefix that cannot stand in a file name, a folder that cannot
 // be written), or nothing.
-std::optional<std::string> createSettingsProblem(const CreateSettings& settings);
-
-// The refusal when another Create holds the folder.
-inline constexpr const char* kFolderBusy = "another Create is running in this folder";
+std::optional<Refusal> createSettingsRefusal(const CreateSettings& settings);
 
 // Runs Create on the calling thread without returning to its event loop. It first takes the
-// folder's lock (waiting up to settings.lockWait with a notice; refused with kFolderBusy after
+// folder's lock (waiting up to settings.lockWait with a notice; refused as FolderBusy after
 // that). Then it resets the fill, shows
 // the notice (repainted at once) and the track, makes the thumbnails, resets the fill, writes
 // the pages of the pictures that have thumbnails, hides the notice and the track, then opens

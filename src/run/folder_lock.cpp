@@ -49,12 +49,12 @@ FolderLock::~FolderLock() {
 
 FolderLock::Outcome FolderLock::take(const std::filesystem::path& folder,
                                      std::chrono::milliseconds wait,
-                                     const std::function<void()>& waiting, std::string& reason,
+                                     const std::function<void()>& waiting, std::error_code& error,
                                      const common::StopRequest* stop) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
-    reason = std::system_category().message(errno);
+    error = std::error_code(errno, std::system_category());
     return Outcome::Failed;
   }
   bool told = false;
@@ -71,7 +71,7 @@ FolderLock::Outcome FolderLock::take(const std::filesystem::path& folder,
       fd_ = fd;
       return Outcome::Taken;
     } else if (errno != EWOULDBLOCK && errno != EINTR) {
-      reason = std::system_category().message(errno);
+      error = std::error_code(errno, std::system_category());
       ::close(fd);
       return Outcome::Failed;
     }

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <string>
+#include <system_error>
 
 #include "common/stop_request.h"
 
@@ -24,10 +24,10 @@ class FolderLock {
   FolderLock& operator=(const FolderLock&) = delete;
 
   // Takes the lock of `folder`, trying for up to `wait` while another run holds it; `waiting`
-  // is called once when the first try finds it taken. Failed, with `reason`, when the folder
-  // cannot be opened; Stopped when `stop` is requested while waiting.
+  // is called once when the first try finds it taken. Failed, with the system's `error`, when
+  // the folder cannot be opened; Stopped when `stop` is requested while waiting.
   Outcome take(const std::filesystem::path& folder, std::chrono::milliseconds wait,
-               const std::function<void()>& waiting, std::string& reason,
+               const std::function<void()>& waiting, std::error_code& error,
                const common::StopRequest* stop = nullptr);
 
   // The file older builds locked instead. A run removes it when no run holds it; while one does,

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "app/create_message.h"
 #include "app/form1_test_support.h"
 #include "app/quit_on_signals.h"
 #include "support/read_only_folder.h"
@@ -206,6 +207,18 @@ TEST_F(CreateFromWindow, AFolderGoneOrReadOnlyIsOneMessageBeforeAnythingStarts) 
     EXPECT_FALSE(ui->notice->isVisible() || ui->picProgress->isVisible());
     messages.clear();
   }
+}
+
+TEST(CreateMessageText, RemovedLeftoversAndTemporariesAreToldAndNamedInTheDetails) {
+  run::CreateReport report;
+  report.filesRemoved = {"th_old.jpg"};
+  report.temporariesRemoved = {".Thumb001.html.4242.1.tmp"};
+  const CreateMessage message = createMessage(report, "/pics");
+  EXPECT_EQ(message.text,
+            "1 file of an earlier gallery (thumbnails of pictures no longer in the folder, or "
+            "pages past the last) was removed.\nTemporary files of an interrupted run were "
+            "removed: .Thumb001.html.4242.1.tmp");
+  EXPECT_EQ(message.details, "Removed:\nth_old.jpg");
 }
 
 TEST_F(CreateFromWindow, APageNoProgramOpenedIsToldWithItsPath) {

@@ -418,8 +418,8 @@ TEST_F(BatchProgram, EntriesThatAreNoPicturesAndDamagedPicturesAreEachToldWithSt
 
 TEST_F(BatchProgram, ARunWaitsForAnotherThenRefusesWithStatus2OrGoesOnWithTheWaitToldApart) {
   std::optional<FolderLock> other(std::in_place);
-  std::string reason;
-  ASSERT_EQ(other->take(pics(), std::chrono::milliseconds(0), {}, reason),
+  std::error_code error;
+  ASSERT_EQ(other->take(pics(), std::chrono::milliseconds(0), {}, error),
             FolderLock::Outcome::Taken);
   const Outcome made = batch({pics().string()});
   EXPECT_EQ(made.status, 2) << made.err;
@@ -452,8 +452,8 @@ TEST_F(BatchProgram, AnotherUsersRunWaitsForTheFolderThenWritesTheGallery) {
   fs::permissions(temp.path(), fs::perms::all, fs::perm_options::add);
   fs::permissions(pics(), fs::perms::all, fs::perm_options::add);
   std::optional<FolderLock> held(std::in_place);
-  std::string reason;
-  ASSERT_EQ(held->take(pics(), std::chrono::milliseconds(0), {}, reason),
+  std::error_code error;
+  ASSERT_EQ(held->take(pics(), std::chrono::milliseconds(0), {}, error),
             FolderLock::Outcome::Taken);
   // And an older build's lock file, left by a run that crashed, made for its user alone.
   std::ofstream(pics() / FolderLock::olderFileName()).close();

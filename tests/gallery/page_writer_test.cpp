@@ -177,7 +177,7 @@ TEST(PageWriter, RewritesOnlyChangedPagesAndRemovesOnlyItsOwnLeftovers) {
   // Two pages now: both change, since their Next and Last links do.
   EXPECT_EQ(writeNumbered(folder.path(), 2), 2);
   EXPECT_TRUE(isOurPage(folder.read("Thumb003.html")));
-  std::vector<std::pair<std::string, std::string>> problems;
+  std::vector<thumbs::RunProblem> problems;
   std::vector<std::string> removed;
   removeLeftoverPages(folder.path(), 2, removed, problems);
   std::sort(removed.begin(), removed.end());
