@@ -230,6 +230,12 @@ std::string jpegLengthRefusal(int64_t length, const PictureInfo& info) {
          " MB; at most " + std::to_string(most >> 20) + " MB are read)";
 }
 
+// The caller's budget is a run's: the thumbnail batch is the one caller that grants memory.
+std::string memoryRefusalReason(const MemoryRefusal& refused) {
+  return "decoding it would need " + std::to_string((refused.asked + (1 << 20) - 1) >> 20) +
+         " MB of memory, more than the " + std::to_string(refused.most >> 20) + " MB a run may use";
+}
+
 }  // namespace
 
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
@@ -250,8 +256,8 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   std::vector<uint8_t> bytes;
   auto take = [&](int64_t count) {
     std::vector<uint8_t>().swap(bytes);
-    if (std::string refusal = takeMemory ? takeMemory(count) : ""; !refusal.empty()) {
-      failure = {LoadErrorKind::Refused, refusal};
+    if (const auto refused = takeMemory ? takeMemory(count) : std::nullopt) {
+      failure = {LoadErrorKind::Refused, memoryRefusalReason(*refused)};
     }
     return !failure;
   };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,11 +101,17 @@ LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int least
 // full size. May throw; the exception leaves loadFitted.
 using LeastSizeFor = std::function<std::pair<int, int>(const PictureInfo&)>;
 
+// Memory a load asked for that it may never have: more than the most its caller grants at once.
+struct MemoryRefusal {
+  int64_t asked = 0;
+  int64_t most = 0;
+};
+
 // Asked for all the memory a load is about to hold, in bytes: first the file's first bytes, for
 // its headers, then the whole file and every copy the decoder makes. Each call replaces the last;
-// "" to go on, or why the picture is refused. Nothing read is held while it is asked, so a caller
-// that shares memory between threads may wait here for its share.
-using TakeMemory = std::function<std::string(int64_t bytes)>;
+// nothing to go on, or the refusal (the load fails as Refused). Nothing read is held while it is
+// asked, so a caller that shares memory between threads may wait here for its share.
+using TakeMemory = std::function<std::optional<MemoryRefusal>(int64_t bytes)>;
 
 // Decodes `file` at the least size `leastSizeFor` picks from its natural size, reading its
 // headers before the rest: probe and load for callers that size the decode by the picture. Only

@@ -68,11 +68,11 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
       if (share.bytes > 0) {
         share.budget->release(std::exchange(share.bytes, 0));
       }
-      std::string refusal = share.budget->reserve(bytes);
-      if (refusal.empty()) {
+      auto refused = share.budget->reserve(bytes);
+      if (!refused) {
         share.bytes = bytes;
       }
-      return refusal;
+      return refused;
     };
   }
   try {

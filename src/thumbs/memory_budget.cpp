@@ -6,16 +6,15 @@
 
 namespace vistrel::thumbs {
 
-std::string MemoryBudget::reserve(int64_t bytes) {
+std::optional<imaging::MemoryRefusal> MemoryBudget::reserve(int64_t bytes) {
   if (bytes > total_) {
-    return "decoding it would need " + std::to_string((bytes + (1 << 20) - 1) >> 20) +
-           " MB of memory, more than the " + std::to_string(total_ >> 20) + " MB a run may use";
+    return imaging::MemoryRefusal{bytes, total_};
   }
   std::unique_lock lock(mutex_);
   freed_.wait(lock, [&] { return taken_ + bytes <= total_; });
   taken_ += bytes;
   peak_ = std::max(peak_, taken_);
-  return {};
+  return std::nullopt;
 }
 
 void MemoryBudget::release(int64_t bytes) {

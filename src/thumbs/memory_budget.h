@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <string>
+#include <optional>
+
+#include "imaging/picture.h"
 
 namespace vistrel::thumbs {
 
@@ -16,9 +18,9 @@ class MemoryBudget {
   MemoryBudget(const MemoryBudget&) = delete;
   MemoryBudget& operator=(const MemoryBudget&) = delete;
 
-  // Takes `bytes`, waiting until they are free. "" when taken; the reason at once when `bytes`
-  // is more than the whole budget (then waiting would never end).
-  std::string reserve(int64_t bytes);
+  // Takes `bytes`, waiting until they are free. Nothing when taken; the refusal at once when
+  // `bytes` is more than the whole budget (then waiting would never end).
+  std::optional<imaging::MemoryRefusal> reserve(int64_t bytes);
   void release(int64_t bytes);
 
   int64_t total() const { return total_; }

@@ -190,7 +190,7 @@ TEST(PictureLoad, FittedLoadReadsOnlyWhatItWasGranted) {
   const auto cut = folder.write("cut.jpg", jpeg);
   const LoadResult changed = loadFitted(cut, fit, [&](int64_t) {
     std::filesystem::resize_file(cut, jpeg.size() / 2);
-    return std::string();
+    return std::nullopt;
   });
   EXPECT_EQ(changed.error.kind, LoadErrorKind::Changed) << changed.error.reason;
 
@@ -199,7 +199,7 @@ TEST(PictureLoad, FittedLoadReadsOnlyWhatItWasGranted) {
   int64_t most = 0;
   const LoadResult refused = loadFitted(padded, fit, [&](int64_t bytes) {
     most = std::max(most, bytes);
-    return std::string();
+    return std::nullopt;
   });
   EXPECT_EQ(std::tuple(refused.error.kind, refused.error.reason),
             std::tuple(LoadErrorKind::TooLarge,
@@ -216,7 +216,7 @@ TEST(PictureLoad, FittedLoadReadsOnlyWhatItWasGranted) {
   most = 0;
   const LoadResult first = loadFitted(gif, fit, [&](int64_t bytes) {
     most = std::max(most, bytes);
-    return std::string();
+    return std::nullopt;
   });
   ASSERT_TRUE(first.ok && whole.ok) << first.error.reason;
   EXPECT_EQ(first.picture.bgr, whole.picture.bgr);
