@@ -1,5 +1,6 @@
 #include "cli/batch_options.h"
 
+#include "cli/option_table.h"
 #include "common/version.h"
 #include "thumbs/prefix_check.h"
 
@@ -12,14 +13,7 @@
 #include <optional>
 
 namespace vistrel::cli {
-using common::kQualityMax;
-using common::kQualityMin;
-using common::kTableCountMax;
-using common::kTableCountMin;
-using common::kTableSpacingMax;
-using common::kTableSpacingMin;
-using common::kThumbnailMax;
-using common::kThumbnailMin;
+using common::kQualityStep;
 using gallery::PageStyle;
 using gallery::pageStyleName;
 
@@ -27,52 +21,7 @@ namespace {
 
 const char* const kProgram = "vistrel-batch";
 
-enum class Kind { Range, Quality, Prefix, Flag, Style };
-
-struct OptionSpec {
-  std::string_view name;
-  Kind kind;
-  int low;
-  int high;
-  int BatchOptions::*number;  // for Range and Quality
-};
-
-const std::array<OptionSpec, 12> kOptions = {{
-    {"--max-width", Kind::Range, kThumbnailMin, kThumbnailMax, &BatchOptions::maxWidth},
-    {"--max-height", Kind::Range, kThumbnailMin, kThumbnailMax, &BatchOptions::maxHeight},
-    {"--quality", Kind::Quality, kQualityMin, kQualityMax, &BatchOptions::quality},
-    {"--prefix", Kind::Prefix, 0, 0, nullptr},
-    {"--rows", Kind::Range, kTableCountMin, kTableCountMax, &BatchOptions::rows},
-    {"--columns", Kind::Range, kTableCountMin, kTableCountMax, &BatchOptions::columns},
-    {"--border", Kind::Range, kTableSpacingMin, kTableSpacingMax, &BatchOptions::border},
-    {"--padding", Kind::Range, kTableSpacingMin, kTableSpacingMax, &BatchOptions::padding},
-    {"--spacing", Kind::Range, kTableSpacingMin, kTableSpacingMax, &BatchOptions::spacing},
-    {"--style", Kind::Style, 0, 0, nullptr},
-    {"--open", Kind::Flag, 0, 0, nullptr},
-    {"--rebuild", Kind::Flag, 0, 0, nullptr},
-}};
-
-std::string allowedValues(const OptionSpec& spec) {
-  switch (spec.kind) {
-    case Kind::Range:
-      return "a whole number from " + std::to_string(spec.low) + " to " + std::to_string(spec.high);
-    case Kind::Quality: {
-      std::string list = "one of ";
-      for (int q = spec.low; q <= spec.high; q += 5) {
-        list += std::to_string(q);
-        list += q < spec.high ? ", " : "";
-      }
-      return list;
-    }
-    case Kind::Prefix:
-      return "1 to 10 characters, none of them / \\ < > : \" | ? * or a control character";
-    case Kind::Flag:
-      return "no value";
-    case Kind::Style:
-      return "classic or modern";
-  }
-  return "";
-}
+using K = OptionKind;
 
 // Whole decimal numbers only: "1e2", "0x10", "12px" and " 5" are refused rather than read the
 // way the window's text boxes forgive them, because a script that passes them has a bug.
@@ -106,26 +55,26 @@ std::string badValue(const OptionSpec& spec, std::string_view value) {
 
 std::string optionList() {
   std::string list;
-  for (const auto& spec : kOptions) {
-    list += std::string(spec.name) + ", ";
+  for (const auto& spec : optionTable()) {
+    list += (list.empty() ? "" : ", ") + std::string(spec.name);
   }
-  return list + "--help, --version";
+  return list;
 }
 
 // Applies one option's value; returns the error line, or "" when the value is accepted.
 std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& options) {
   switch (spec.kind) {
-    case Kind::Range:
-    case Kind::Quality: {
+    case K::Range:
+    case K::Quality: {
       const auto number = wholeNumber(value);
       if (!number || *number < spec.low || *number > spec.high ||
-          (spec.kind == Kind::Quality && *number % 5 != 0)) {
+          (spec.kind == K::Quality && *number % kQualityStep != 0)) {
         return badValue(spec, value);
       }
       options.*spec.number = static_cast<int>(*number);
       return "";
     }
-    case Kind::Prefix: {
+    case K::Prefix: {
       std::optional<std::string> problem = thumbs::prefixProblem(value);
       if (value.empty()) {
         problem = "The prefix is empty, so a thumbnail could replace its own picture.";
@@ -137,10 +86,13 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
       options.prefix = std::string(value);
       return "";
     }
-    case Kind::Flag:
-      (spec.name == "--open" ? options.open : options.rebuild) = true;
+    case K::Flag:
+      options.*spec.flag = true;
       return "";
-    case Kind::Style:
+    case K::Help:
+    case K::Version:
+      return "";
+    case K::Style:
       if (value == pageStyleName(PageStyle::Classic)) {
         options.style = PageStyle::Classic;
       } else if (value == pageStyleName(PageStyle::Modern)) {
@@ -153,10 +105,6 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
   return "";
 }
 
-}  // namespace
-
-namespace {
-
 QString latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -168,6 +116,72 @@ std::string bytes(const QString& text) {
 // The option as a user would have typed it: Qt gives names without their dashes.
 std::string dashed(const QString& name) {
   return (name.size() == 1 ? "-" : "--") + bytes(name);
+}
+
+bool takesValue(const OptionSpec& spec) {
+  return !spec.valueName.empty();
+}
+
+std::string errorLine(const std::string& text) {
+  return std::string(kProgram) + ": " + text;
+}
+
+void addOptions(QCommandLineParser& parser) {
+  // "-rows" reads as "--rows"; a word is never taken as a row of one-letter options.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const auto& spec : optionTable()) {
+    QStringList names{latin1(spec.name.substr(2))};
+    if (spec.kind == K::Help) {
+      names.prepend(QStringLiteral("h"));
+    }
+    QCommandLineOption option(names);
+    if (takesValue(spec)) {
+      option.setValueName(QStringLiteral("VALUE"));
+    }
+    parser.addOption(option);
+  }
+}
+
+// Each option's values in the order given; every one is checked, the last one counts. Returns
+// the error line of the first value refused, or "".
+std::string applyValues(const QCommandLineParser& parser, BatchOptions& options) {
+  const auto table = optionTable();
+  std::vector<int> seen(table.size(), 0);
+  for (const QString& name : parser.optionNames()) {
+    for (size_t k = 0; k < table.size(); ++k) {
+      const OptionSpec& spec = table[k];
+      if (latin1(spec.name.substr(2)) != name) {
+        continue;
+      }
+      const QStringList values = parser.values(name);
+      const int index = seen[k]++;
+      // Qt takes the next argument whatever it is, so only the last option can lack its value.
+      if (takesValue(spec) && index >= values.size()) {
+        return errorLine(std::string(spec.name) + " needs a value: give " + allowedValues(spec));
+      }
+      const std::string value = takesValue(spec) ? bytes(values[index]) : "";
+      if (std::string error = apply(spec, value, options); !error.empty()) {
+        return error;
+      }
+    }
+  }
+  return "";
+}
+
+// Neither an unknown option nor a missing value, yet Qt refused the arguments: a flag's value
+// ("--open=yes"). Which flag it was is found in the arguments, since Qt tells it only in words.
+std::string flagValueError(const std::vector<std::string>& args) {
+  const auto table = optionTable();
+  const auto flag = std::find_if(table.begin(), table.end(), [&](const OptionSpec& spec) {
+    return spec.kind == K::Flag &&
+           std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
+             const std::string_view word(arg);
+             const size_t dashes = word.rfind("--", 0) == 0 ? 2 : 1;
+             return word.substr(dashes).rfind(std::string(spec.name.substr(2)) + "=", 0) == 0;
+           });
+  });
+  return errorLine((flag != table.end() ? std::string(flag->name) : "an option") +
+                   " takes no value");
 }
 
 }  // namespace
@@ -184,19 +198,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     return result;
   };
   QCommandLineParser parser;
-  // "-rows" reads as "--rows"; a word is never taken as a row of one-letter options.
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-  const QCommandLineOption version(QStringLiteral("version"));
-  parser.addOption(help);
-  parser.addOption(version);
-  for (const auto& spec : kOptions) {
-    QCommandLineOption option(latin1(spec.name.substr(2)));
-    if (spec.kind != Kind::Flag) {
-      option.setValueName(QStringLiteral("VALUE"));
-    }
-    parser.addOption(option);
-  }
+  addOptions(parser);
   QStringList arguments{QString::fromLatin1(kProgram)};
   for (const auto& arg : args) {
     arguments.append(latin1(arg));
@@ -204,62 +206,27 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   const bool parsed = parser.parse(arguments);
 
   if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
-    return fail(std::string(kProgram) + ": unknown option " + inQuotes(dashed(unknown.front())) +
-                ": the options are " + optionList());
+    return fail(errorLine("unknown option " + inQuotes(dashed(unknown.front())) +
+                          ": the options are " + optionList()));
   }
-  if (parser.isSet(help)) {
-    result.action = BatchAction::Help;
+  if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+    result.action = parser.isSet(QStringLiteral("help")) ? BatchAction::Help : BatchAction::Version;
     return result;
   }
-  if (parser.isSet(version)) {
-    result.action = BatchAction::Version;
-    return result;
-  }
-  // Each option's values in the order given; every one is checked, the last one counts.
-  std::vector<int> seen(kOptions.size(), 0);
-  for (const QString& name : parser.optionNames()) {
-    for (size_t k = 0; k < kOptions.size(); ++k) {
-      const OptionSpec& spec = kOptions[k];
-      if (latin1(spec.name.substr(2)) != name) {
-        continue;
-      }
-      const QStringList values = parser.values(name);
-      const int index = seen[k]++;
-      // Qt takes the next argument whatever it is, so only the last option can lack its value.
-      if (spec.kind != Kind::Flag && index >= values.size()) {
-        return fail(std::string(kProgram) + ": " + std::string(spec.name) +
-                    " needs a value: give " + allowedValues(spec));
-      }
-      const std::string value = spec.kind == Kind::Flag ? "" : bytes(values[index]);
-      if (std::string error = apply(spec, value, result.options); !error.empty()) {
-        return fail(std::move(error));
-      }
-    }
+  if (std::string error = applyValues(parser, result.options); !error.empty()) {
+    return fail(std::move(error));
   }
   if (!parsed) {
-    // Neither an unknown option nor a missing value: Qt refused a flag's value ("--open=yes").
-    // Which flag it was is found in the arguments, since Qt tells it only in words.
-    const auto flag = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& spec) {
-      return spec.kind == Kind::Flag &&
-             std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
-               const std::string_view word(arg);
-               const size_t dashes = word.rfind("--", 0) == 0 ? 2 : 1;
-               return word.substr(dashes).rfind(std::string(spec.name.substr(2)) + "=", 0) == 0;
-             });
-    });
-    return fail(std::string(kProgram) + ": " +
-                (flag != kOptions.end() ? std::string(flag->name) : "an option") +
-                " takes no value");
+    return fail(flagValueError(args));
   }
   const QStringList folders = parser.positionalArguments();
   if (folders.isEmpty()) {
-    return fail(std::string(kProgram) + ": no FOLDER given: usage is " + kProgram +
-                " [options] FOLDER (see --help)");
+    return fail(errorLine("no FOLDER given: usage is " + std::string(kProgram) +
+                          " [options] FOLDER (see --help)"));
   }
   if (folders.size() > 1) {
-    return fail(std::string(kProgram) + ": more than one FOLDER given (" +
-                inQuotes(bytes(folders[0])) + ", " + inQuotes(bytes(folders[1])) +
-                "): give exactly one");
+    return fail(errorLine("more than one FOLDER given (" + inQuotes(bytes(folders[0])) + ", " +
+                          inQuotes(bytes(folders[1])) + "): give exactly one"));
   }
   result.options.folder = bytes(folders[0]);
   return result;
@@ -280,22 +247,8 @@ pages the gallery no longer has are removed. Files Vistrel did not write are nev
 replaced or removed.
 
 Options (defaults are the window's start-up values):
-  --max-width N    largest thumbnail width in pixels, 1 to 1500 (150)
-  --max-height N   largest thumbnail height in pixels, 1 to 1500 (150)
-  --quality N      JPEG quality: 60, 65, 70, 75, 80, 85, 90, 95 or 100 (65)
-  --prefix TEXT    thumbnail name prefix, 1 to 10 characters (th_)
-  --rows N         table rows per page, 1 to 100 (1)
-  --columns N      table columns per page, 1 to 100 (1)
-  --border N       table border size, 0 to 20 (2)
-  --padding N      table cell padding, 0 to 20 (2)
-  --spacing N      table cell spacing, 0 to 20 (2)
-  --style STYLE    page style: classic (the table pages) or modern (pages that reflow on
-                   phones, double-density thumbnails, vistrel.css) (classic)
-  --open           open Thumb001.html in the default browser afterwards
-  --rebuild        make every thumbnail again, also those that are up to date
-  --help           show this text
-  --version        show the version
-
+)" + optionUsage() +
+         R"(
 Exit status: 0 when every picture and page was written, 1 when some picture was
 skipped or is damaged or a page could not be written, 2 on bad input (nothing is
 written then).
