@@ -28,7 +28,7 @@ struct OptionSpec {
   int high = 0;
   int BatchOptions::*number = nullptr;  // Range and Quality
   bool BatchOptions::*flag = nullptr;   // Flag
-  std::string_view help;  // the usage line, before the allowed values and the default
+  std::string_view help;                // the usage line, before the allowed values and the default
 };
 
 // Every option, in the order --help lists them.
