@@ -59,10 +59,11 @@ struct Refusal {
 };
 
 struct CreateReport {
-  // Set when the run was refused: nothing was written. The display was not touched, but for
-  // FolderBusy, which showed the wait.
+  // Set when the run was refused: nothing was written, and the display showed at most the wait
+  // for the lock.
   std::optional<Refusal> refused;
-  // Pictures left out of the gallery and a page that could not be written, in the order met.
+  // Pictures left out of the gallery, pages not written, leftovers that stay and a first page
+  // no program showed, in the order met.
   std::vector<thumbs::RunProblem> problems;
   std::vector<thumbs::ThumbInfo> thumbs;  // the pictures the pages show, in list order
   browse::FitSize last;                   // the last fit (the window's X and Y)
