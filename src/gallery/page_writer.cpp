@@ -131,8 +131,8 @@ PageWriteError::PageWriteError(std::string file, std::string reason)
       reason_(std::move(reason)) {}
 
 int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
-               const TableSettings& table, int pageCount, const std::string& prefix,
-               ProgressDisplay& progress, PageStyle style, const common::StopRequest* stop) {
+               const TableSettings& table, int pageCount, ProgressDisplay& progress,
+               PageStyle style, const common::StopRequest* stop) {
   const int imageCount = static_cast<int>(thumbs.size());
   const int16_t step = ProgressStep(progress.trackWidth(), imageCount);
   const bool modern = style == PageStyle::Modern;
@@ -185,8 +185,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
         growFill(progress, step);
         k += k < imageCount ? 1 : 0;
       }
-      page = ModernPage(std::span(thumbs).subspan(first, k - first), nav, p, pageCount, prefix,
-                        layout);
+      page = ModernPage(std::span(thumbs).subspan(first, k - first), nav, p, pageCount, layout);
     } else {
       PrintHead(page);
       PrintTableBegin(page, table);
@@ -195,7 +194,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
         for (int c = 0; c < table.Columns; ++c) {
           growFill(progress, step);
           if (k < imageCount) {
-            PrintColumn(page, thumbs[static_cast<size_t>(k)], prefix);
+            PrintColumn(page, thumbs[static_cast<size_t>(k)]);
             ++k;
           }
         }

@@ -184,9 +184,8 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
            ProblemKind::PageNotWritten});
     } else if (report.pageCount > 0 && !report.stopped) {
       try {
-        report.pagesChanged =
-            CreateHTML(folder, report.thumbs, table, report.pageCount, settings.thumbnails.prefix,
-                       progress, settings.style, settings.thumbnails.stop);
+        report.pagesChanged = CreateHTML(folder, report.thumbs, table, report.pageCount, progress,
+                                         settings.style, settings.thumbnails.stop);
         report.pagesInPlace = true;
       } catch (const common::RunStopped&) {
         report.stopped = true;
