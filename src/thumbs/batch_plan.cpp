@@ -31,9 +31,8 @@ std::string takenReason(const std::string& target) {
 }
 
 bool PicturePlan::keptWhole() const {
-  return !renditions.empty() && std::all_of(renditions.begin(), renditions.end(), [](auto& r) {
-    return r.decision == Decision::Keep;
-  });
+  return !renditions.empty() && std::all_of(renditions.begin(), renditions.end(),
+                                            [](auto& r) { return r.decision == Decision::Keep; });
 }
 
 const Rendition* PicturePlan::find(RenditionKind kind) const {

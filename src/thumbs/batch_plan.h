@@ -21,8 +21,8 @@ struct PicturePlan {
   imaging::ThumbRecord kept;          // when every rendition is kept: the 1x one's record
 
   bool skipped() const { return problem.has_value(); }
-  bool keptWhole() const;   // every rendition is up to date
-  bool needsRender() const  { return !skipped() && !keptWhole(); }
+  bool keptWhole() const;  // every rendition is up to date
+  bool needsRender() const { return !skipped() && !keptWhole(); }
   // The rendition of `kind`, or null when the picture has none of it.
   const Rendition* find(RenditionKind kind) const;
 };
