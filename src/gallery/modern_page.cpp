@@ -10,8 +10,6 @@
 namespace vistrel::gallery {
 using common::decimalText;
 using thumbs::ThumbInfo;
-using thumbs::thumbnail2xName;
-using thumbs::thumbnailName;
 
 namespace {
 
@@ -64,11 +62,11 @@ std::string srcsetLink(std::string_view fileName) {
   return out;
 }
 
-std::string cell(const ThumbInfo& thumb, std::string_view prefix, bool lazy) {
+std::string cell(const ThumbInfo& thumb, bool lazy) {
   std::string out = "<li><a href=\"" + htmlLink(thumb.FileName) + "\"><img";
-  out += attribute("src", htmlLink(thumbnailName(prefix, thumb.FileName)));
-  if (thumb.Has2x) {
-    out += attribute("srcset", srcsetLink(thumbnail2xName(prefix, thumb.FileName)) + " 2x");
+  out += attribute("src", htmlLink(thumb.ThumbFile));
+  if (!thumb.Thumb2xFile.empty()) {
+    out += attribute("srcset", srcsetLink(thumb.Thumb2xFile) + " 2x");
   }
   out += attribute("width", decimalText(thumb.Width));
   out += attribute("height", decimalText(thumb.Height));
@@ -160,7 +158,7 @@ std::string ModernStyleSheet(const ModernLayout& layout) {
 }
 
 std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets& nav, int page,
-                       int pages, std::string_view prefix, const ModernLayout& layout) {
+                       int pages, const ModernLayout& layout) {
   const std::string position = decimalText(page) + " of " + decimalText(pages);
   std::string out;
   out.reserve(400 + cells.size() * 200);
@@ -178,7 +176,7 @@ std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets
   line(out, "<ul>");
   for (size_t i = 0; i < cells.size(); ++i) {
     // The first row shows at once; later rows load as they scroll near.
-    line(out, cell(cells[i], prefix, i >= static_cast<size_t>(layout.columns)));
+    line(out, cell(cells[i], i >= static_cast<size_t>(layout.columns)));
   }
   line(out, "</ul>");
   line(out, "</main>");

@@ -49,8 +49,8 @@ ModernLayout modernLayout(std::span<const thumbs::ThumbInfo> thumbs, int columns
 std::string ModernStyleSheet(const ModernLayout& layout);
 
 // The whole text of page `page` of `pages` showing `cells` (in order) with the navigation `nav`.
-// `prefix` names the thumbnails (thumbnailName, thumbnail2xName for a record with Has2x).
+// Each cell links the renditions its record names (ThumbFile, and Thumb2xFile when set).
 std::string ModernPage(std::span<const thumbs::ThumbInfo> cells, const NavigationTargets& nav,
-                       int page, int pages, std::string_view prefix, const ModernLayout& layout);
+                       int page, int pages, const ModernLayout& layout);
 
 }  // namespace vistrel::gallery

@@ -14,7 +14,6 @@ using common::kMakerName;
 using common::kMakerWebPage;
 using common::nextCodePoint;
 using thumbs::ThumbInfo;
-using thumbs::thumbnailName;
 
 namespace {
 
@@ -46,12 +45,12 @@ bool printableAscii(unsigned char c) {
   return c >= 0x20 && c < 0x7F;
 }
 
-void appendCell(std::string& page, const ThumbInfo& thumb, std::string_view prefix) {
+void appendCell(std::string& page, const ThumbInfo& thumb) {
   const std::string name = htmlText(thumb.FileName);
   std::string link = "  <A HREF=\"";
   link += htmlLink(thumb.FileName);
   link += "\"><IMG SRC=\"";
-  link += htmlLink(thumbnailName(prefix, thumb.FileName));
+  link += htmlLink(thumb.ThumbFile);
   link += "\" WIDTH=\"";
   link += decimalText(thumb.Width);
   link += "\" HEIGHT=\"";
@@ -165,9 +164,9 @@ void PrintRowBegin(std::string& page) {
   line(page, "<TR>");
 }
 
-void PrintColumn(std::string& page, const ThumbInfo& thumb, std::string_view prefix) {
+void PrintColumn(std::string& page, const ThumbInfo& thumb) {
   line(page, "<TD ALIGN=\"Center\" VALIGN=\"Middle\"> <SMALL>");
-  appendCell(page, thumb, prefix);
+  appendCell(page, thumb);
   line(page, "</SMALL></TD>");
 }
 

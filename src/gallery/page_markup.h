@@ -18,9 +18,9 @@ void PrintHead(std::string& page);
 void PrintTableBegin(std::string& page, const TableSettings& table);
 // <TR>
 void PrintRowBegin(std::string& page);
-// The three lines of one cell: the thumbnail (prefix + name without its last three characters
-// + "jpg") and the picture's name under it, both linking to the picture.
-void PrintColumn(std::string& page, const thumbs::ThumbInfo& thumb, std::string_view prefix);
+// The three lines of one cell: the thumbnail (thumb.ThumbFile) and the picture's name under it,
+// both linking to the picture.
+void PrintColumn(std::string& page, const thumbs::ThumbInfo& thumb);
 // </TR>
 void PrintRowEnd(std::string& page);
 // </TABLE> and </DIV>.

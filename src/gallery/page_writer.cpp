@@ -130,118 +130,161 @@ PageWriteError::PageWriteError(std::string file, std::string reason)
       file_(std::move(file)),
       reason_(std::move(reason)) {}
 
-int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
-               const TableSettings& table, int pageCount, const std::string& prefix,
-               ProgressDisplay& progress, PageStyle style, const common::StopRequest* stop) {
-  const int imageCount = static_cast<int>(thumbs.size());
-  const int16_t step = ProgressStep(progress.trackWidth(), imageCount);
-  const bool modern = style == PageStyle::Modern;
-  const ModernLayout layout = modernLayout(thumbs, table.Columns);
-  // Written pages wait under temporary names; whatever is still here when the writer leaves
-  // (by a failure) is removed.
-  struct Staged {
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files;
-    size_t tried = 0;  // files before this one were put in place (or removed on failure)
-    ~Staged() {
-      for (size_t i = tried; i < files.size(); ++i) {
-        ::unlink(files[i].first.c_str());
-      }
+namespace {
+
+// Written files wait under temporary names until all are written; whatever is still here when
+// the writer leaves (by a failure) is removed.
+class StagedFiles {
+ public:
+  StagedFiles() = default;
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+  ~StagedFiles() {
+    for (size_t i = tried_; i < files_.size(); ++i) {
+      ::unlink(files_[i].first.c_str());
     }
-  } staged;
-  std::string existing;
-  // The sheet goes in place first, so no new page is ever shown without it.
-  if (modern && pageCount > 0) {
-    const std::filesystem::path file = folder / kStyleSheetName;
-    const std::string sheet = ModernStyleSheet(layout);
-    int error = 0;
-    const Existing found = readExisting(file, existing, error);
-    if (found == Existing::Other ||
-        (found == Existing::Page && existing.rfind(styleSheetMark(), 0) != 0)) {
-      throw PageWriteError(utf8Path(file), notOursSheetReason());
+  }
+
+  void stage(const std::filesystem::path& file, const std::string& text) {
+    try {
+      files_.emplace_back(writeTemporaryFor(file, text), file);
+    } catch (const std::system_error& e) {
+      throw PageWriteError(utf8Path(file), e.code().message());
     }
-    if (found == Existing::Absent || existing != sheet) {
+  }
+  size_t count() const { return files_.size(); }
+  // Once the renames start, they all go through.
+  void putAllInPlace() {
+    while (tried_ < files_.size()) {
+      const auto& [temporary, file] = files_[tried_++];
       try {
-        staged.files.emplace_back(writeTemporaryFor(file, sheet), file);
+        putInPlace(temporary, file);
       } catch (const std::system_error& e) {
         throw PageWriteError(utf8Path(file), e.code().message());
       }
     }
   }
-  const size_t sheets = staged.files.size();
-  // The picture to place next; it runs on across pages.
-  int k = 0;
+
+ private:
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> files_;
+  size_t tried_ = 0;  // files before this one were put in place (or removed on failure)
+};
+
+// The sheet goes in place first, so no new page is ever shown without it.
+void stageStyleSheet(const std::filesystem::path& folder, const ModernLayout& layout,
+                     StagedFiles& staged) {
+  const std::filesystem::path file = folder / kStyleSheetName;
+  const std::string sheet = ModernStyleSheet(layout);
+  std::string existing;
+  int error = 0;
+  const Existing found = readExisting(file, existing, error);
+  if (found == Existing::Other ||
+      (found == Existing::Page && existing.rfind(styleSheetMark(), 0) != 0)) {
+    throw PageWriteError(utf8Path(file), notOursSheetReason());
+  }
+  if (found == Existing::Absent || existing != sheet) {
+    staged.stage(file, sheet);
+  }
+}
+
+// Stages `page` unless the file already holds it; a file that is not a page of ours stops the
+// writer before anything is put in place.
+void stagePage(const std::filesystem::path& file, const std::string& page, StagedFiles& staged) {
+  std::string existing;
+  int error = 0;
+  switch (readExisting(file, existing, error)) {
+    case Existing::Absent:
+      break;
+    case Existing::Page:
+      if (existing == page) {
+        return;
+      }
+      if (!isOurPage(existing)) {
+        throw PageWriteError(utf8Path(file), notOursReason());
+      }
+      break;
+    case Existing::Other:
+      throw PageWriteError(
+          utf8Path(file),
+          error != 0 ? std::error_code(error, std::generic_category()).message() : notOursReason());
+  }
+  staged.stage(file, page);
+}
+
+// The pictures one page shows, from `next` on; the fill grows once per cell slot.
+struct PageCells {
+  const std::vector<ThumbInfo>& thumbs;
+  ProgressDisplay& progress;
+  int16_t step;
+  int next = 0;  // the picture to place next; it runs on across pages
+
+  // The next cell's picture, or null past the last.
+  const ThumbInfo* take() {
+    growFill(progress, step);
+    return next < static_cast<int>(thumbs.size()) ? &thumbs[static_cast<size_t>(next++)] : nullptr;
+  }
+};
+
+std::string classicPage(const TableSettings& table, const NavigationTargets& nav,
+                        PageCells& cells) {
   std::string page;
+  PrintHead(page);
+  PrintTableBegin(page, table);
+  for (int r = 0; r < table.Rows; ++r) {
+    PrintRowBegin(page);
+    for (int c = 0; c < table.Columns; ++c) {
+      if (const ThumbInfo* thumb = cells.take()) {
+        PrintColumn(page, *thumb);
+      }
+    }
+    PrintRowEnd(page);
+  }
+  PrintTableEnd(page);
+  PrintClose(page, nav.Home, nav.Previous, nav.Next, nav.Last);
+  return page;
+}
+
+std::string modernPage(const TableSettings& table, const NavigationTargets& nav, int page,
+                       int pageCount, const ModernLayout& layout, PageCells& cells) {
+  const long long slots = static_cast<long long>(table.Rows) * table.Columns;
+  const int first = cells.next;
+  for (long long slot = 0; slot < slots; ++slot) {
+    cells.take();
+  }
+  return ModernPage(std::span(cells.thumbs).subspan(first, cells.next - first), nav, page,
+                    pageCount, layout);
+}
+
+}  // namespace
+
+int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
+               const TableSettings& table, int pageCount, ProgressDisplay& progress,
+               PageStyle style, const common::StopRequest* stop) {
+  const bool modern = style == PageStyle::Modern;
+  const ModernLayout layout = modernLayout(thumbs, table.Columns);
+  StagedFiles staged;
+  if (modern && pageCount > 0) {
+    stageStyleSheet(folder, layout, staged);
+  }
+  const size_t sheets = staged.count();
+  PageCells cells{thumbs, progress,
+                  ProgressStep(progress.trackWidth(), static_cast<int>(thumbs.size()))};
   for (int p = 1; p <= pageCount; ++p) {
     progress.setStatus({common::Phase::Pages, p, pageCount});
     if (common::stopRequested(stop)) {
       throw common::RunStopped();
     }
     const NavigationTargets nav = navigationTargets(p, pageCount);
-    page.clear();
-    if (modern) {
-      const long long cells = static_cast<long long>(table.Rows) * table.Columns;
-      const int first = k;
-      for (long long slot = 0; slot < cells; ++slot) {
-        growFill(progress, step);
-        k += k < imageCount ? 1 : 0;
-      }
-      page = ModernPage(std::span(thumbs).subspan(first, k - first), nav, p, pageCount, prefix,
-                        layout);
-    } else {
-      PrintHead(page);
-      PrintTableBegin(page, table);
-      for (int r = 0; r < table.Rows; ++r) {
-        PrintRowBegin(page);
-        for (int c = 0; c < table.Columns; ++c) {
-          growFill(progress, step);
-          if (k < imageCount) {
-            PrintColumn(page, thumbs[static_cast<size_t>(k)], prefix);
-            ++k;
-          }
-        }
-        PrintRowEnd(page);
-      }
-      PrintTableEnd(page);
-      PrintClose(page, nav.Home, nav.Previous, nav.Next, nav.Last);
-    }
-
-    const std::filesystem::path file = folder / pageName(p);
-    int error = 0;
-    switch (readExisting(file, existing, error)) {
-      case Existing::Absent:
-        break;
-      case Existing::Page:
-        if (existing == page) {
-          continue;
-        }
-        if (!isOurPage(existing)) {
-          throw PageWriteError(utf8Path(file), notOursReason());
-        }
-        break;
-      case Existing::Other:
-        throw PageWriteError(utf8Path(file),
-                             error != 0 ? std::error_code(error, std::generic_category()).message()
-                                        : notOursReason());
-    }
-    try {
-      staged.files.emplace_back(writeTemporaryFor(file, page), file);
-    } catch (const std::system_error& e) {
-      throw PageWriteError(utf8Path(file), e.code().message());
-    }
+    const std::string page = modern ? modernPage(table, nav, p, pageCount, layout, cells)
+                                    : classicPage(table, nav, cells);
+    stagePage(folder / pageName(p), page, staged);
   }
   // The last look: once the renames start, they all go through.
   if (common::stopRequested(stop)) {
     throw common::RunStopped();
   }
-  while (staged.tried < staged.files.size()) {
-    const auto& [temporary, file] = staged.files[staged.tried++];
-    try {
-      putInPlace(temporary, file);
-    } catch (const std::system_error& e) {
-      throw PageWriteError(utf8Path(file), e.code().message());
-    }
-  }
-  return static_cast<int>(staged.files.size() - sheets);
+  staged.putAllInPlace();
+  return static_cast<int>(staged.count() - sheets);
 }
 
 bool isOurPage(std::string_view page) {

@@ -66,8 +66,8 @@ class PageWriteError : public std::runtime_error {
 // Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the
 // records of the pictures shown, in order: index 0 is picture 1; the caller passes only pictures
 // that have thumbnails. Pictures fill the cells row by row and run on across pages; cells past
-// the last picture are left out, so trailing rows may be empty. `prefix` is the thumbnail
-// file-name prefix (thumbnailName). Pages of later numbers are left to removeLeftoverPages.
+// the last picture are left out, so trailing rows may be empty. Each record names its
+// renditions' files. Pages of later numbers are left to removeLeftoverPages.
 //
 // Progress: for each page the notice shows Phase::Pages, the page and the count; the fill grows by
 // ProgressStep(trackWidth, thumbs.size()) once per cell slot of every page, filled or not.
@@ -88,9 +88,8 @@ class PageWriteError : public std::runtime_error {
 // `stop` is looked at before each page and before the pages go in place: once requested, the
 // written pages are removed and common::RunStopped is thrown, no page having changed.
 int CreateHTML(const std::filesystem::path& folder, const std::vector<thumbs::ThumbInfo>& thumbs,
-               const TableSettings& table, int pageCount, const std::string& prefix,
-               common::ProgressDisplay& progress, PageStyle style = PageStyle::Classic,
-               const common::StopRequest* stop = nullptr);
+               const TableSettings& table, int pageCount, common::ProgressDisplay& progress,
+               PageStyle style = PageStyle::Classic, const common::StopRequest* stop = nullptr);
 
 // True when `page` is the whole text of a gallery page this program writes in either style (the
 // classic pages' fixed opening and closing lines, or the modern pages' generator tag), whatever

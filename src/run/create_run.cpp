@@ -141,8 +141,8 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   }
   try {
     report.pagesChanged =
-        CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount,
-                   settings.thumbnails.prefix, progress, settings.style, settings.thumbnails.stop);
+        CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
+                   settings.style, settings.thumbnails.stop);
     report.pagesInPlace = true;
   } catch (const common::RunStopped&) {
     report.stopped = true;

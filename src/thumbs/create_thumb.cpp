@@ -33,63 +33,110 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
 // trim does.
 constexpr int64_t kTrimAfter = int64_t{64} << 20;
 
-imaging::ThumbRecord settingsRecord(const ThumbJob& job) {
-  imaging::ThumbRecord record = job.record;
-  record.largestWidth = job.largestWidth;
-  record.largestHeight = job.largestHeight;
-  record.quality = job.quality;
-  record.twipsPerPixelX = job.twipsPerPixelX;
-  record.twipsPerPixelY = job.twipsPerPixelY;
-  return record;
-}
+namespace {
 
-ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
-  ThumbOutcome outcome;
-  // The decode's share of the run's memory is held until the thumbnail is written.
-  struct Share {
-    MemoryBudget* budget = nullptr;
-    int64_t bytes = 0;
-    ~Share() {
-      if (budget != nullptr && bytes > 0) {
-        // Each worker frees into an allocator arena of its own, which keeps what it got back
-        // for the thread's next picture; after a large decode that memory would stay counted
-        // against the machine but not against the budget, so it is handed back.
-        if (bytes >= kTrimAfter) {
-          malloc_trim(0);
-        }
-        budget->release(bytes);
+// The decode's share of the run's memory, held until the renditions are written.
+class BudgetShare {
+ public:
+  explicit BudgetShare(MemoryBudget* budget) : budget_(budget) {}
+  ~BudgetShare() {
+    if (budget_ != nullptr && bytes_ > 0) {
+      // Each worker frees into an allocator arena of its own, which keeps what it got back
+      // for the thread's next picture; after a large decode that memory would stay counted
+      // against the machine but not against the budget, so it is handed back.
+      if (bytes_ >= kTrimAfter) {
+        malloc_trim(0);
       }
+      budget_->release(bytes_);
     }
-  } share{job.budget};
-  imaging::TakeMemory takeShare;
-  if (job.budget != nullptr) {
-    takeShare = [&share](int64_t bytes) {
+  }
+  BudgetShare(const BudgetShare&) = delete;
+  BudgetShare& operator=(const BudgetShare&) = delete;
+
+  // What the loader calls; none without a budget.
+  imaging::TakeMemory taker() {
+    if (budget_ == nullptr) {
+      return {};
+    }
+    return [this](int64_t bytes) {
       // The loader asks again as it learns more, holding nothing it read.
-      if (share.bytes > 0) {
-        share.budget->release(std::exchange(share.bytes, 0));
+      if (bytes_ > 0) {
+        budget_->release(std::exchange(bytes_, 0));
       }
-      auto refused = share.budget->reserve(bytes);
+      auto refused = budget_->reserve(bytes);
       if (!refused) {
-        share.bytes = bytes;
+        bytes_ = bytes;
       }
       return refused;
     };
   }
+
+ private:
+  MemoryBudget* budget_;
+  int64_t bytes_ = 0;
+};
+
+// One read of the file: the fit comes from the headers, then the least size lets a JPEG shrink
+// while it decodes yet keep enough pixels for a clean final stretch of the largest output.
+imaging::LoadResult loadFitted(const ThumbJob& job, ThumbOutcome& outcome,
+                               const imaging::TakeMemory& takeMemory) {
+  int largestScale = 1;
+  for (const auto& output : job.outputs) {
+    largestScale = std::max(largestScale, kindInfo(output.kind).scale);
+  }
+  // The decode keeps at least twice the asked size, which covers a 2x output; so the 1x
+  // thumbnail comes out byte for byte the same with or without it.
+  const int ask = std::max(1, largestScale / 2);
+  const auto& settings = job.settings;
+  return imaging::loadFitted(
+      job.source,
+      [&](const imaging::PictureInfo& info) {
+        outcome.pictureWidth = info.width;
+        outcome.pictureHeight = info.height;
+        outcome.size =
+            fitThumbnail(info.width, info.height, settings.largestWidth, settings.largestHeight,
+                         settings.twipsPerPixelX, settings.twipsPerPixelY);
+        return std::pair<int, int>(outcome.size.X * ask, outcome.size.Y * ask);
+      },
+      takeMemory);
+}
+
+// Stretches the decode onto `canvas` at the output's size and writes it with its record.
+bool writeOutput(const imaging::LoadResult& loaded, const JobOutput& output, int quality,
+                 imaging::ThumbRecord record, imaging::cDIBSection& canvas, ThumbOutcome& outcome) {
+  const RenditionKindInfo& kind = kindInfo(output.kind);
+  // Exactly `scale` times the 1x size, so that the page's density is true to the pixel.
+  const FitSize size{static_cast<int16_t>(outcome.size.X * kind.scale),
+                     static_cast<int16_t>(outcome.size.Y * kind.scale)};
+  // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
+  const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
+  if (!CreateThumb(loaded.picture, size, canvas, blockMeans)) {
+    outcome.reason = std::string("there is not enough memory for a ") + kind.what + " of " +
+                     std::to_string(size.X) + " x " + std::to_string(size.Y) + " pixels";
+    return false;
+  }
+  record.scale = kind.scale;
+  record.width = size.X;
+  record.height = size.Y;
+  if (!imaging::WriteJpegFile(canvas, output.path.string(), quality,
+                              imaging::encodeThumbRecord(record), &outcome.osError)) {
+    outcome.reason = std::string("the ") + kind.what + " could not be written in " +
+                     output.path.parent_path().string();
+    if (outcome.osError != 0) {
+      outcome.reason += ": " + std::system_category().message(outcome.osError);
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
+  ThumbOutcome outcome;
+  BudgetShare share(job.budget);
   try {
-    // One read of the file: the fit comes from the headers, then the least size lets a JPEG
-    // shrink while it decodes yet keep enough pixels for a clean final stretch.
-    const auto loaded = imaging::loadFitted(
-        job.source,
-        [&](const imaging::PictureInfo& info) {
-          outcome.pictureWidth = info.width;
-          outcome.pictureHeight = info.height;
-          outcome.size = fitThumbnail(info.width, info.height, job.largestWidth, job.largestHeight,
-                                      job.twipsPerPixelX, job.twipsPerPixelY);
-          // Also with a 2x copy: the decode keeps at least twice the asked size, which is the 2x
-          // size, and the 1x thumbnail comes out byte for byte as it does without the copy.
-          return std::pair<int, int>(outcome.size.X, outcome.size.Y);
-        },
-        takeShare);
+    const auto loaded = loadFitted(job, outcome, share.taker());
     outcome.stamp = loaded.stamp;
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;
@@ -102,48 +149,14 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     }
     outcome.warning = loaded.warning;
     outcome.problem = ProblemKind::ThumbnailNotWritten;
-    // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
-    const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
-    if (!CreateThumb(loaded.picture, outcome.size, canvas, blockMeans)) {
-      outcome.reason = "there is not enough memory for a thumbnail of " +
-                       std::to_string(outcome.size.X) + " x " + std::to_string(outcome.size.Y) +
-                       " pixels";
-      return outcome;
-    }
-    imaging::ThumbRecord record = settingsRecord(job);
+    imaging::ThumbRecord record = settingsRecord(job.settings);
+    record.sourceName = job.record.sourceName;
     record.sourceSize = loaded.stamp.size;
     record.sourceMtimeNs = loaded.stamp.mtimeNs;
-    record.width = outcome.size.X;
-    record.height = outcome.size.Y;
     record.pictureWidth = static_cast<uint32_t>(std::max(outcome.pictureWidth, 0));
     record.pictureHeight = static_cast<uint32_t>(std::max(outcome.pictureHeight, 0));
-    if (!imaging::WriteJpegFile(canvas, job.output.string(), job.quality,
-                                imaging::encodeThumbRecord(record), &outcome.osError)) {
-      outcome.reason = "the thumbnail could not be written in " + job.output.parent_path().string();
-      if (outcome.osError != 0) {
-        outcome.reason += ": " + std::system_category().message(outcome.osError);
-      }
-      return outcome;
-    }
-    if (!job.output2x.empty()) {
-      // Exactly twice the 1x size, so that the page's "2x" density is true to the pixel.
-      const FitSize doubled{static_cast<int16_t>(outcome.size.X * 2),
-                            static_cast<int16_t>(outcome.size.Y * 2)};
-      if (!CreateThumb(loaded.picture, doubled, canvas, blockMeans)) {
-        outcome.reason = "there is not enough memory for a double-density thumbnail of " +
-                         std::to_string(doubled.X) + " x " + std::to_string(doubled.Y) + " pixels";
-        return outcome;
-      }
-      record.scale = 2;
-      record.width = doubled.X;
-      record.height = doubled.Y;
-      if (!imaging::WriteJpegFile(canvas, job.output2x.string(), job.quality,
-                                  imaging::encodeThumbRecord(record), &outcome.osError)) {
-        outcome.reason = "the double-density thumbnail could not be written in " +
-                         job.output2x.parent_path().string();
-        if (outcome.osError != 0) {
-          outcome.reason += ": " + std::system_category().message(outcome.osError);
-        }
+    for (const auto& output : job.outputs) {
+      if (!writeOutput(loaded, output, job.settings.quality, record, canvas, outcome)) {
         return outcome;
       }
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "browse/fit.h"
 #include "common/defaults.h"
@@ -12,6 +13,7 @@
 #include "imaging/picture.h"
 #include "imaging/thumb_record.h"
 #include "thumbs/memory_budget.h"
+#include "thumbs/rendition.h"
 #include "thumbs/run_problem.h"
 
 namespace vistrel::thumbs {
@@ -22,18 +24,18 @@ namespace vistrel::thumbs {
 bool CreateThumb(const imaging::Picture& source, browse::FitSize size, imaging::cDIBSection& dest,
                  bool blockMeans = false);
 
+// One rendition a job writes: its kind (its size is the kind's scale times the fit) and where.
+struct JobOutput {
+  RenditionKind kind = RenditionKind::Thumbnail;
+  std::filesystem::path path;  // the batch passes a temporary name
+};
+
 struct ThumbJob {
-  std::filesystem::path source;  // the picture
-  std::filesystem::path output;  // where the JPEG goes (the batch passes a temporary name)
-  // Where the double-density thumbnail goes (twice the fitted size), or empty for none.
-  std::filesystem::path output2x;
-  int16_t largestWidth = common::kThumbnailInitial;   // pixels
-  int16_t largestHeight = common::kThumbnailInitial;  // pixels
-  int32_t quality = common::kQualityInitial;          // JPEG quality, 1 to 100
-  float twipsPerPixelX = 15;
-  float twipsPerPixelY = 15;
-  // The mark the file carries: the picture's name, size and time as read before the decode.
-  // Its settings and thumbnail size are filled in from the fields above and the fit.
+  std::filesystem::path source;    // the picture
+  std::vector<JobOutput> outputs;  // written in this order, all from one decode
+  ThumbSettings settings;
+  // The mark the files carry: the picture's name, size and time as read before the decode.
+  // Its settings and sizes are filled in from `settings` and the fit.
   imaging::ThumbRecord record;
   // Shared by the run's workers: the decode takes its memory from here first (none: no limit
   // but the loader's own).
@@ -53,14 +55,9 @@ struct ThumbOutcome {
 };
 
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the
-// fitted size allows, stretches it onto `canvas` and writes it to job.output as a JPEG file.
-// With job.output2x it also writes the double-density thumbnail from the same decode; the
-// outcome is ok only when both files were written.
+// largest output allows, and writes each of job.outputs as a JPEG file from that one decode,
+// stretched onto `canvas`. The outcome is ok only when every output was written.
 // Never throws for a bad picture or an unwritable file: that comes back as a reason.
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas);
-
-// job.record with the job's settings filled in: what a thumbnail made for `job` records, but for
-// the sizes only the decode gives.
-imaging::ThumbRecord settingsRecord(const ThumbJob& job);
 
 }  // namespace vistrel::thumbs

@@ -12,30 +12,26 @@
 #include "common/defaults.h"
 #include "common/progress.h"
 #include "common/stop_request.h"
+#include "thumbs/rendition.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::thumbs {
 
-// What the batch reads, taken once when it starts.
-struct BatchSettings {
+// What the batch reads, taken once when it starts: the settings that shape every rendition, and
+// the run's own.
+struct BatchSettings : ThumbSettings {
   std::filesystem::path folder;           // the pictures' folder, where thumbnails go
   std::vector<std::string> pictureNames;  // file names (UTF-8, no folder) in the list's order
   int ImageCount = 0;                     // pictures processed: the first ImageCount names
-  int16_t largestWidth = common::kThumbnailInitial;   // pixels, 1 to 1500
-  int16_t largestHeight = common::kThumbnailInitial;  // pixels, 1 to 1500
-  std::string prefix{common::kPrefixInitial};         // checked with prefixProblem before the run
-  int32_t quality = common::kQualityInitial;          // JPEG quality, 60 to 100
-  // The screen's (common::twipsPerPixel()), read when the run starts.
-  float twipsPerPixelX = 15;
-  float twipsPerPixelY = 15;
-  int workers = 0;       // threads for decoding and encoding; 0: one per core
-  bool rebuild = false;  // make every thumbnail again, even one that is up to date
+  int workers = 0;                        // threads for decoding and encoding; 0: one per core
+  bool rebuild = false;                   // make every thumbnail again, even one that is up to date
   // Memory every decode of the run together may take, in bytes; 0: defaultMemoryBudget().
   int64_t memoryBudget = 0;
   // Test seam: called once every picture's plan is made, before the first decode.
   std::function<void()> afterPlanning;
-  // Also make each picture's double-density thumbnail (thumbnail2xName) from the same decode.
+  // Also make the renditions only the modern pages show (the double-density thumbnail), from
+  // the same decode.
   bool make2x = false;
   // Looked at before each picture: once requested, no more thumbnails are put in place.
   const common::StopRequest* stop = nullptr;
@@ -78,9 +74,9 @@ struct BatchResult {
 // the run goes on. The caller does not get back to its event loop until the batch returns. A prefix
 // that prefixProblem refuses throws std::invalid_argument before anything is written.
 //
-// With make2x each record says whether its double-density thumbnail was made (Has2x). It is
-// left out, and the 1x thumbnail made alone, where its name is that of a picture of the list or
-// of another picture's 1x thumbnail, or (with an empty prefix) where a file already stands.
+// Each picture's renditions follow the table of kinds (rendition.h) and the plan (batch_plan.h);
+// each record names the files made or kept (ThumbFile, and Thumb2xFile with make2x where the
+// double-density name is free).
 BatchResult MakeThumbnails(const BatchSettings& settings, common::ProgressDisplay& progress);
 
 // Removes the thumbnails of ours in settings.folder (a whole record at a name a run writes for

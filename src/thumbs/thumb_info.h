@@ -18,8 +18,9 @@ struct ThumbInfo {
   // The picture's own size in pixels, 0 when not known. Shown in modern page captions only.
   int PictureWidth = 0;
   int PictureHeight = 0;
-  // A double-density thumbnail (thumbnail2xName, twice Width x Height) stands beside the 1x one.
-  bool Has2x = false;
+  // The renditions' file names, from the batch's plan: the pages link them as they are.
+  std::string ThumbFile{};    // the thumbnail, Width x Height
+  std::string Thumb2xFile{};  // the double-density thumbnail, twice that; "" when there is none
 
   bool operator==(const ThumbInfo&) const = default;
 };

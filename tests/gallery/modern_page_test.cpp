@@ -25,18 +25,19 @@ using ::testing::Not;
 
 // Five pictures at 2 x 2: a full first page and one picture on the second.
 std::vector<ThumbInfo> smallGallery() {
-  return {{150, 113, "beach.jpg", "12,345 bytes", 1600, 1200, true},
-          {150, 100, "caf\xC3\xA9, night & day.gif", "12,345 bytes", 300, 200, true},
-          {100, 150, "cliff.jpg", "12,345 bytes", 0, 0, true},
-          {150, 150, "a\"b.jpg", "12,345 bytes", 64, 64, false},
-          {80, 60, "last.jpg", "12,345 bytes", 800, 600, true}};
+  return {{150, 113, "beach.jpg", "12,345 bytes", 1600, 1200, "th_beach.jpg", "th_beach@2x.jpg"},
+          {150, 100, "caf\xC3\xA9, night & day.gif", "12,345 bytes", 300, 200,
+           "th_caf\xC3\xA9, night & day.jpg", "th_caf\xC3\xA9, night & day@2x.jpg"},
+          {100, 150, "cliff.jpg", "12,345 bytes", 0, 0, "th_cliff.jpg", "th_cliff@2x.jpg"},
+          {150, 150, "a\"b.jpg", "12,345 bytes", 64, 64, "th_a\"b.jpg", ""},
+          {80, 60, "last.jpg", "12,345 bytes", 800, 600, "th_last.jpg", "th_last@2x.jpg"}};
 }
 
 void writeModern(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
                  const TableSettings& table = {2, 2, 2, 2, 2}) {
   testing::RecordingProgress progress;
   CreateHTML(folder, thumbs, table,
-             pageCount(static_cast<int>(thumbs.size()), table.Rows, table.Columns), "th_", progress,
+             pageCount(static_cast<int>(thumbs.size()), table.Rows, table.Columns), progress,
              PageStyle::Modern);
 }
 
@@ -91,8 +92,9 @@ TEST(ModernPages, AStyleSheetNotOursIsLeftAloneAndNoPageIsWritten) {
 TEST(ModernPages, TwentyPicturesWeighUnderEightKilobytesWithTheSheet) {
   std::vector<ThumbInfo> thumbs;
   for (int i = 10; i < 30; ++i) {
-    thumbs.push_back({150, 113, "IMG_20240612_1830" + std::to_string(i) + ".jpg", "3,456,789 bytes",
-                      4032, 3024, true});
+    const std::string name = "IMG_20240612_1830" + std::to_string(i);
+    thumbs.push_back({150, 113, name + ".jpg", "3,456,789 bytes", 4032, 3024, "th_" + name + ".jpg",
+                      "th_" + name + "@2x.jpg"});
   }
   testing::TempFolder folder;
   writeModern(folder.path(), thumbs, {5, 4, 2, 2, 2});

@@ -14,9 +14,10 @@ using thumbs::ThumbInfo;
 
 namespace {
 
-std::string cellLink(const ThumbInfo& thumb, std::string_view prefix) {
+std::string cellLink(ThumbInfo thumb, std::string_view prefix) {
+  thumb.ThumbFile = thumbs::thumbnailName(prefix, thumb.FileName);
   std::string page;
-  PrintColumn(page, thumb, prefix);
+  PrintColumn(page, thumb);
   // The middle one of the cell's three lines.
   const size_t start = page.find("\r\n") + 2;
   return page.substr(start, page.find("\r\n", start) - start);

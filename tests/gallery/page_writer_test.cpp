@@ -38,14 +38,27 @@ std::set<std::string> filesIn(const fs::path& folder) {
   return names;
 }
 
+// The records as the batch leaves them: each names its thumbnail.
+std::vector<ThumbInfo> named(std::vector<ThumbInfo> thumbs, std::string_view prefix = "th_") {
+  for (auto& thumb : thumbs) {
+    thumb.ThumbFile = thumbs::thumbnailName(prefix, thumb.FileName);
+  }
+  return thumbs;
+}
+
 std::vector<ThumbInfo> tenPictures() {
-  return {
-      {150, 113, "beach.gif", "48,213 bytes"},   {150, 100, "dunes.jpg", "1,234,567 bytes"},
-      {113, 150, "harbour.jpg", "98,304 bytes"}, {150, 150, "IMG_0004.JPG", "2,048 bytes"},
-      {150, 84, "pier.jpg", "512 bytes"},        {150, 100, "sunset.jpg", "77,001 bytes"},
-      {100, 150, "tide.gif", "1,000 bytes"},     {150, 113, "waves.jpg", "999 bytes"},
-      {150, 100, "wharf.jpg", "10,240 bytes"},   {84, 150, "zenith.jpg", "3,000,000 bytes"},
-  };
+  return named({
+      {150, 113, "beach.gif", "48,213 bytes"},
+      {150, 100, "dunes.jpg", "1,234,567 bytes"},
+      {113, 150, "harbour.jpg", "98,304 bytes"},
+      {150, 150, "IMG_0004.JPG", "2,048 bytes"},
+      {150, 84, "pier.jpg", "512 bytes"},
+      {150, 100, "sunset.jpg", "77,001 bytes"},
+      {100, 150, "tide.gif", "1,000 bytes"},
+      {150, 113, "waves.jpg", "999 bytes"},
+      {150, 100, "wharf.jpg", "10,240 bytes"},
+      {84, 150, "zenith.jpg", "3,000,000 bytes"},
+  });
 }
 
 // Numbered pictures p1.jpg ... with made-up sizes, for tests about counts rather than text.
@@ -56,14 +69,14 @@ std::vector<ThumbInfo> numberedPictures(int count) {
     name += std::to_string(i) + ".jpg";
     thumbs.push_back({150, 100, name, "1,000 bytes"});
   }
-  return thumbs;
+  return named(thumbs);
 }
 
 // `count` numbered pictures at `columns` per row, one per page unless `pages` is given.
 int writeNumbered(const fs::path& folder, int count, int columns = 1, int pages = 0) {
   RecordingProgress progress;
   return CreateHTML(folder, numberedPictures(count), TableSettings{1, columns, 2, 2, 2},
-                    pages ? pages : count, "th_", progress);
+                    pages ? pages : count, progress);
 }
 
 std::string errorText(int number) {
@@ -85,7 +98,7 @@ TEST(PageWriter, GoldenPages) {
   TempFolder folder;
   RecordingProgress progress;
   ASSERT_EQ(pageCount(10, 3, 3), 2);
-  CreateHTML(folder.path(), tenPictures(), TableSettings{3, 3, 1, 4, 3}, 2, "th_", progress);
+  CreateHTML(folder.path(), tenPictures(), TableSettings{3, 3, 1, 4, 3}, 2, progress);
   EXPECT_EQ(filesIn(folder.path()), (std::set<std::string>{"Thumb001.html", "Thumb002.html"}));
   EXPECT_EQ(folder.read("Thumb001.html"),
             testing::golden({"classic-head.html", "classic-ten-1.html", "classic-foot.html"}));
@@ -96,8 +109,8 @@ TEST(PageWriter, GoldenPages) {
   // One page: plain navigation, zero table numbers, no prefix.
   TempFolder single;
   RecordingProgress one;
-  CreateHTML(single.path(), {{150, 113, "beach.gif", "48,213 bytes"}}, TableSettings{1, 1, 0, 0, 0},
-             1, "", one);
+  CreateHTML(single.path(), named({{150, 113, "beach.gif", "48,213 bytes"}}, ""),
+             TableSettings{1, 1, 0, 0, 0}, 1, one);
   EXPECT_EQ(single.read("Thumb001.html"),
             testing::golden({"classic-head.html", "classic-single.html", "classic-foot.html"}));
   EXPECT_EQ(one.statuses, std::vector<std::string>{"Writing HMTL Document(s)...     (1 of 1)"});
@@ -144,7 +157,7 @@ TEST(PageWriter, FillGrowsOncePerCellSlotAndNoticeCountsPages) {
   // past the track's end.
   TempFolder folder;
   RecordingProgress progress;
-  CreateHTML(folder.path(), numberedPictures(37), TableSettings{3, 3, 2, 2, 2}, 5, "th_", progress);
+  CreateHTML(folder.path(), numberedPictures(37), TableSettings{3, 3, 2, 2, 2}, 5, progress);
   EXPECT_EQ(progress.fillChanges, 45);
   EXPECT_FLOAT_EQ(progress.fillWidth(), 6300);
   ASSERT_EQ(progress.statuses.size(), 5u);
@@ -161,7 +174,7 @@ TEST(PageWriter, MoreThan32767PicturesArePlaced) {
   const int count = 33001;
   const int pages = pageCount(count, 10, 100);
   ASSERT_EQ(pages, 34);
-  CreateHTML(folder.path(), numberedPictures(count), TableSettings{10, 100, 2, 2, 2}, pages, "th_",
+  CreateHTML(folder.path(), numberedPictures(count), TableSettings{10, 100, 2, 2, 2}, pages,
              progress);
   const std::string last = folder.read("Thumb034.html");
   EXPECT_NE(last.find(R"(<A HREF="p33001.jpg">)"), std::string::npos);

@@ -1,0 +1,70 @@
+// Removing the renditions of an earlier gallery that this one no longer has.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "thumbs/batch_plan.h"
+#include "thumbs/make_thumbnails.h"
+
+namespace vistrel::thumbs {
+
+void removeLeftoverThumbnails(const BatchSettings& settings,
+                              const std::vector<std::string>& current,
+                              std::vector<std::string>& removed,
+                              std::vector<RunProblem>& problems) {
+  const int count =
+      std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
+  // Each name of a kind the gallery has belongs to the first picture that names it, as in the
+  // batch; the owners are kept by the kind's scale, which a record carries.
+  std::unordered_map<int, std::unordered_map<std::string, std::string>> owners;
+  std::unordered_set<std::string> passOver;
+  for (int i = 0; i < count; ++i) {
+    const auto& name = settings.pictureNames[i];
+    for (const auto& kind : renditionKinds()) {
+      if (!kind.modernOnly || settings.make2x) {
+        owners[kind.scale].emplace(kind.name(settings.prefix, name), name);
+      }
+    }
+    passOver.insert(name);
+  }
+  // Pictures and this run's own renditions are passed over without opening them.
+  passOver.insert(current.begin(), current.end());
+  DIR* dir = ::opendir(settings.folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (passOver.count(name) != 0 || name.size() < 4 ||
+        foldedName(std::string_view(name).substr(name.size() - 4)) != ".jpg") {
+      continue;
+    }
+    const auto mark = imaging::readThumbMarkAt(fd, entry->d_name);
+    if (!mark.oursAt(name)) {
+      continue;
+    }
+    const auto kindOwners = owners.find(mark.record.scale);
+    if (kindOwners != owners.end()) {
+      const auto belongs = kindOwners->second.find(name);
+      if (belongs != kindOwners->second.end() && belongs->second == mark.record.sourceName) {
+        continue;
+      }
+    }
+    if (::unlinkat(fd, entry->d_name, 0) == 0) {
+      removed.push_back(name);
+    } else if (errno != ENOENT) {
+      const std::error_code error(errno, std::system_category());
+      problems.push_back({name, "this leftover thumbnail could not be removed: " + error.message(),
+                          ProblemKind::NotRemoved, error});
+    }
+  }
+  ::closedir(dir);
+}
+
+}  // namespace vistrel::thumbs

@@ -1,0 +1,64 @@
+#pragma once
+// A picture's renditions: the files a Create run makes from one decode of it, and the table of
+// their kinds that every step reads (planning, rendering, placing, the record check, leftover
+// removal, the pages). A new kind of rendition is one new row of the table.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/defaults.h"
+#include "imaging/thumb_record.h"
+
+namespace vistrel::thumbs {
+
+// The settings that shape every rendition of a run: one value, shared by the batch's settings,
+// each job and the record a rendition carries.
+struct ThumbSettings {
+  int16_t largestWidth = common::kThumbnailInitial;   // pixels, 1 to 1500
+  int16_t largestHeight = common::kThumbnailInitial;  // pixels, 1 to 1500
+  int32_t quality = common::kQualityInitial;          // JPEG quality, 60 to 100
+  std::string prefix{common::kPrefixInitial};         // checked with prefixProblem before the run
+  // The screen's (common::twipsPerPixel()), read when the run starts.
+  float twipsPerPixelX = 15;
+  float twipsPerPixelY = 15;
+};
+
+// The record a rendition made with `settings` carries, less what only the picture's file and its
+// decode give (its name, size, time and the sizes).
+imaging::ThumbRecord settingsRecord(const ThumbSettings& settings);
+
+enum class RenditionKind { Thumbnail, Thumbnail2x };
+
+struct RenditionKindInfo {
+  RenditionKind kind;
+  // The record's scale; the rendition is `scale` times the fitted thumbnail, to the pixel.
+  int scale;
+  std::string (*name)(std::string_view prefix, std::string_view pictureName);
+  const char* what;     // how a reason names it ("its double-density thumbnail's name ...")
+  const char* tempTag;  // ends its temporary's name, before ".tmp" ("-2x")
+  bool modernOnly;      // made only for the modern pages
+};
+
+// Every kind, in the order a picture's renditions are listed.
+std::span<const RenditionKindInfo> renditionKinds();
+const RenditionKindInfo& kindInfo(RenditionKind kind);
+
+// What a run does with one rendition, decided before any decode.
+enum class Decision {
+  Keep,     // the file is ours and up to date
+  Make,     // no file has its name
+  Replace,  // a file of ours is there, out of date or cut short
+};
+
+struct Rendition {
+  RenditionKind kind = RenditionKind::Thumbnail;
+  std::string fileName;  // in the picture's folder
+  Decision decision = Decision::Make;
+  std::filesystem::path temporary;  // where the render writes it, when it is made
+};
+
+}  // namespace vistrel::thumbs
