@@ -38,8 +38,8 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
   thumbs.prefix = options.prefix;
   thumbs.quality = options.quality;
-  // Without a screen this is the 96 DPI value: thumbnails fit as the window fits them there.
-  thumbs.twipsPerPixelX = static_cast<float>(common::twipsPerPixel());
+  // No screen: thumbnails fit as the window fits them at 96 DPI.
+  thumbs.twipsPerPixelX = static_cast<float>(common::kTwipsPerPixelAt96Dpi);
   thumbs.twipsPerPixelY = thumbs.twipsPerPixelX;
   settings.table = {options.rows, options.columns, options.border, options.padding,
                     options.spacing};
