@@ -279,6 +279,7 @@ void PropertiesPanel::readSettings(run::CreateSettings& s) const {
   b.quality = static_cast<int32_t>(Val(cmbQuality->currentText().toStdString()));
   b.twipsPerPixelX = static_cast<float>(twipsPerPixel());
   b.twipsPerPixelY = b.twipsPerPixelX;
+  b.gifBackground = gifBackground(this);
   s.table = {scrTable[0]->value(), scrTable[1]->value(), scrTable[2]->value(), scrTable[3]->value(),
              scrTable[4]->value()};
   s.openFirstPage = chkHTML->checkState() == Qt::Checked;

@@ -25,9 +25,9 @@ RegularFile::RegularFile(const std::filesystem::path& file, Links links)
 
 RegularFile::RegularFile(int folderFd, const char* name, Links links) {
   // O_NONBLOCK: opening a FIFO waits for a writer otherwise; the mode is looked at only after.
-  fd_ = ::openat(folderFd, name,
-                 O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
-                     (links == Links::Refuse ? O_NOFOLLOW : 0));
+  fd_ = ::openat(
+      folderFd, name,
+      O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (links == Links::Refuse ? O_NOFOLLOW : 0));
   if (fd_ < 0) {
     openError_ = {ReadErrorKind::Open, systemError(errno)};
     return;
@@ -36,8 +36,8 @@ RegularFile::RegularFile(int folderFd, const char* name, Links links) {
   if (::fstat(fd_, &st) != 0) {
     openError_ = {ReadErrorKind::Open, systemError(errno)};
   } else if (!S_ISREG(st.st_mode)) {
-    openError_ = {ReadErrorKind::NotRegular, S_ISDIR(st.st_mode) ? systemError(EISDIR)
-                                                                 : std::error_code()};
+    openError_ = {ReadErrorKind::NotRegular,
+                  S_ISDIR(st.st_mode) ? systemError(EISDIR) : std::error_code()};
   } else {
     size_ = st.st_size;
     mtimeNs_ = mtimeNsOf(st);
@@ -63,8 +63,8 @@ ReadError RegularFile::readAt(int64_t offset, void* into, size_t count, size_t& 
   }
   auto* out = static_cast<char*>(into);
   while (got < count) {
-    const ssize_t n = ::pread(fd_, out + got, count - got, static_cast<off_t>(offset) +
-                                                               static_cast<off_t>(got));
+    const ssize_t n =
+        ::pread(fd_, out + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) {
       continue;
     }

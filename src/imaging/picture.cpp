@@ -135,16 +135,17 @@ bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, L
 }
 
 LoadResult decodeBytes(const std::vector<uint8_t>& bytes, Kind kind, const std::string& name,
-                       int leastWidth, int leastHeight) {
+                       int leastWidth, int leastHeight, uint32_t gifBackground) {
   if (kind == Kind::Jpeg) {
     return decodeJpeg(bytes.data(), bytes.size(), name, leastWidth, leastHeight);
   }
-  return decodeGif(bytes.data(), bytes.size(), name);
+  return decodeGif(bytes.data(), bytes.size(), name, gifBackground);
 }
 
 }  // namespace
 
-LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight) {
+LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight,
+                uint32_t gifBackground) {
   LoadResult r;
   std::vector<uint8_t> bytes;
   if (!readWhole(file, bytes, r)) {
@@ -155,7 +156,7 @@ LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeig
     r.error = {file.string(), "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     return r;
   }
-  return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight);
+  return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight, gifBackground);
 }
 
 namespace {
@@ -223,7 +224,7 @@ std::string jpegLengthRefusal(int64_t length, const PictureInfo& info) {
 }  // namespace
 
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const TakeMemory& takeMemory) {
+                      const TakeMemory& takeMemory, uint32_t gifBackground) {
   LoadResult r;
   const std::string name = file.string();
   const RegularFile f(file);
@@ -282,7 +283,7 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
     return r;
   }
   const FileStamp stamp = r.stamp;
-  r = decodeBytes(bytes, h.kind, name, leastWidth, leastHeight);
+  r = decodeBytes(bytes, h.kind, name, leastWidth, leastHeight, gifBackground);
   r.stamp = stamp;
   return r;
 }

@@ -89,7 +89,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
           // size, and the 1x thumbnail comes out byte for byte as it does without the copy.
           return std::pair<int, int>(outcome.size.X, outcome.size.Y);
         },
-        takeShare);
+        takeShare, job.gifBackground);
     outcome.stamp = loaded.stamp;
     if (!loaded.ok) {
       outcome.reason = loaded.error.reason;

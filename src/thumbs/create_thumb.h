@@ -32,6 +32,7 @@ struct ThumbJob {
   int32_t quality = common::kQualityInitial;          // JPEG quality, 1 to 100
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
+  uint32_t gifBackground = imaging::kPlainBackground;  // 0xRRGGBB under see-through GIF pixels
   // The mark the file carries: the picture's name, size and time as read before the decode.
   // Its settings and thumbnail size are filled in from the fields above and the fit.
   imaging::ThumbRecord record;

@@ -320,6 +320,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
     job.quality = settings.quality;
     job.twipsPerPixelX = settings.twipsPerPixelX;
     job.twipsPerPixelY = settings.twipsPerPixelY;
+    job.gifBackground = settings.gifBackground;
     job.record.sourceName = name;
 
     const bool tooLong1x = static_cast<long>(targets[i].size()) > nameLimit;

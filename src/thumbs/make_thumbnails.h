@@ -12,6 +12,7 @@
 #include "common/defaults.h"
 #include "common/progress.h"
 #include "common/stop_request.h"
+#include "imaging/picture.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
 
@@ -26,9 +27,11 @@ struct BatchSettings {
   int16_t largestHeight = common::kThumbnailInitial;  // pixels, 1 to 1500
   std::string prefix{common::kPrefixInitial};         // checked with prefixProblem before the run
   int32_t quality = common::kQualityInitial;          // JPEG quality, 60 to 100
-  // The screen's (common::twipsPerPixel()), read when the run starts.
+  // The front end's: the window's screen (common::twipsPerPixel()), vistrel-batch's 96 DPI.
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
+  // What see-through GIF pixels are laid on (0xRRGGBB): the window's background, or white.
+  uint32_t gifBackground = imaging::kPlainBackground;
   int workers = 0;       // threads for decoding and encoding; 0: one per core
   bool rebuild = false;  // make every thumbnail again, even one that is up to date
   // Memory every decode of the run together may take, in bytes; 0: defaultMemoryBudget().

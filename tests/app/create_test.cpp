@@ -131,6 +131,19 @@ TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {
   EXPECT_TRUE(details[0].split('\n').contains("small-beach.jpg")) << details[0].toStdString();
 }
 
+TEST_F(CreateFromWindow, SeeThroughGifPixelsTakeTheWindowsBackground) {
+  const vistrel::testing::GifFrame clear{0, 0, 8, 8, std::vector<uint8_t>(64, 0), 0};
+  temp.write("clear.gif", vistrel::testing::gifFile(8, 8, {0x000000, 0xFFFFFF}, {clear}));
+  Form1& w = openAndCount();
+  QPalette dark = w.palette();
+  dark.setColor(QPalette::Base, QColor(10, 20, 30));
+  w.setPalette(dark);
+  click(ui->cmdCreate);
+  const QColor got = QImage(qs(temp.path() / "th_clear.jpg")).pixelColor(4, 4);
+  EXPECT_LE(std::abs(got.red() - 10) + std::abs(got.green() - 20) + std::abs(got.blue() - 30), 6)
+      << got.name().toStdString();
+}
+
 TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScreen) {
   for (int i = 1; i <= 25; ++i) {
     temp.write("bad" + std::to_string(100 + i) + ".jpg", "no picture in here");
