@@ -60,8 +60,7 @@ class PrefixLength : public QValidator {
 
 }  // namespace
 
-PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
-    : QWidget(parent), imageCount_(imageCount) {
+PropertiesPanel::PropertiesPanel(QWidget* parent) : QWidget(parent) {
   buildThumbnailFrame();
   buildTableFrame();
   // The spins sit over the right end of their boxes; keep the typed text clear of them.
@@ -211,9 +210,10 @@ void PropertiesPanel::connectEvents() {
   }
 }
 
-void PropertiesPanel::showCounts() {
+void PropertiesPanel::setImageCount(int count) {
+  ImageCount_ = count;
   refreshPageCount();
-  lblNumImages->setCaption(QString::number(imageCount_));
+  lblNumImages->setCaption(QString::number(ImageCount_));
 }
 
 void PropertiesPanel::setCreateEnabled(bool enabled) {
@@ -251,7 +251,7 @@ void PropertiesPanel::txtTable_LostFocus(int Index) {
 
 void PropertiesPanel::refreshPageCount() {
   lblNumPages->setCaption(
-      QString::number(pageCount(imageCount_, scrTable[0]->value(), scrTable[1]->value())));
+      QString::number(pageCount(ImageCount_, scrTable[0]->value(), scrTable[1]->value())));
 }
 
 void PropertiesPanel::checkFocusedBox() {

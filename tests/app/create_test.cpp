@@ -46,7 +46,7 @@ class CreateFromWindow : public WindowTest {
 };
 
 TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
-  Form1& w = openAndCount();
+  openAndCount();
   click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const std::filesystem::path& f = temp.path();
@@ -64,8 +64,8 @@ TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
   EXPECT_FALSE(ui->notice->isVisible());
   EXPECT_FALSE(ui->picProgress->isVisible());
   EXPECT_TRUE(ui->notice->Caption().startsWith("Writing HMTL Document(s)...     ("));
-  EXPECT_EQ(w.X, 75);
-  EXPECT_EQ(w.Y, 150);
+  EXPECT_EQ(ui->X, 75);
+  EXPECT_EQ(ui->Y, 150);
 }
 
 // Raises `signal` when the notice is painted with `text`, as if it came while the user saw it.
