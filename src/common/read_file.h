@@ -40,7 +40,8 @@ class RegularFile {
   RegularFile(const RegularFile&) = delete;
   RegularFile& operator=(const RegularFile&) = delete;
 
-  // Why it cannot be read (Open or NotRegular); nothing is read then.
+  // Why it cannot be read (Open or NotRegular): every read below then gives this and reads
+  // nothing.
   const ReadError& openError() const { return openError_; }
   // The length and modification time (nanoseconds since the epoch) when it was opened.
   int64_t size() const { return size_; }

@@ -40,10 +40,7 @@ enum class Existing { Absent, Page, Other };
 Existing readExisting(const std::filesystem::path& file, std::string& bytes, int& error) {
   // Never through a link: the page it points to is not ours to judge or replace.
   const common::RegularFile existing(file, common::Links::Refuse);
-  common::ReadError failure = existing.openError();
-  if (!failure) {
-    failure = existing.readWhole(bytes, kLargestPage);
-  }
+  const common::ReadError failure = existing.readWhole(bytes, kLargestPage);
   error = failure.code.value();
   switch (failure.kind) {
     case common::ReadErrorKind::None:
