@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (probed.ok && int64_t{probed.info.width} * probed.info.height > (1 << 22)) {
     return 0;  // allowed, but only memset for the fuzzer
   }
-  const LoadResult r = decodeGif(data, size, "fuzz");
+  const LoadResult r = decodeGif(data, size, "fuzz", kPlainBackground);
   if (r.ok && r.picture.bgr.size() != static_cast<size_t>(r.picture.stride) * r.picture.height) {
     __builtin_trap();
   }
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (const size_t end = gifFirstImageEnd(data, size); end != 0) {
     std::vector<uint8_t> first(data, data + end);
     first.push_back(0x3B);
-    const LoadResult cut = decodeGif(first.data(), first.size(), "fuzz");
+    const LoadResult cut = decodeGif(first.data(), first.size(), "fuzz", kPlainBackground);
     if (cut.ok != r.ok || cut.picture.bgr != r.picture.bgr) {
       __builtin_trap();
     }

@@ -183,7 +183,7 @@ void DirectoryPanel::chkPreview_Click() {
 void DirectoryPanel::showSelectedPicture() {
   const browse::PreviewPicture loaded =
       browse::loadPreview(Dir1->folder(), File1->nameBytes(File1->ListIndex()),
-                          picContainer->width(), picContainer->height());
+                          picContainer->width(), picContainer->height(), gifBackground(this));
   if (!loaded.ok) {
     // Nothing half-shown, and the line says why instead of staying blank.
     blankPreview();

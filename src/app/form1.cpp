@@ -85,7 +85,7 @@ void Form1::buildWindow(const std::filesystem::path& startFolder) {
     place(cmdFrames[i], buttonLeft[i], 240, 1335, 345);
   }
   directory_ = new DirectoryPanel(startFolder, this);
-  properties_ = new PropertiesPanel(ImageCount, this);
+  properties_ = new PropertiesPanel(this);
   about_ = new AboutPanel(*shell_, this);
   Frame1 = {directory_, properties_, about_};
   for (QWidget* panel : Frame1) {
@@ -132,8 +132,8 @@ void Form1::connectEvents() {
   connect(directory_, &DirectoryPanel::listChanged, this,
           [this](int count) { enableForPictures(count > 0); });
   connect(directory_, &DirectoryPanel::previewFitted, this, [this](int16_t x, int16_t y) {
-    X = x;
-    Y = y;
+    X_ = x;
+    Y_ = y;
   });
   for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
     button->installEventFilter(this);
@@ -153,7 +153,7 @@ void Form1::Form_Load() {
   if (directory_->pictureCount() > 0) {
     directory_->showTotal();
   }
-  LastPath = QString();
+  LastPath_ = QString();
 }
 
 void Form1::enableForPictures(bool enabled) {
@@ -177,7 +177,7 @@ void Form1::cmdFrames_Click(int Index) {
   // Folders that differ only in letter case are the same folder only where the file system says
   // so; on a case-sensitive one they are two folders, and each must be counted.
   // LastPath is the shown text; the bytes behind it decide when it still names the folder counted.
-  const QString last = LastPath.trimmed();
+  const QString last = LastPath_.trimmed();
   const QString now = directory_->Path();
   bool same = last.compare(now, Qt::CaseInsensitive) == 0;
   const std::filesystem::path lastFolder =
@@ -187,10 +187,9 @@ void Form1::cmdFrames_Click(int Index) {
     same = std::filesystem::equivalent(lastFolder, directory_->folder(), ec) && !ec;
   }
   if (!same) {
-    ImageCount = directory_->pictureCount();
-    LastPath = now;
+    LastPath_ = now;
     lastFolder_ = directory_->folder();
-    properties_->showCounts();
+    properties_->setImageCount(directory_->pictureCount());
   }
 }
 
@@ -218,7 +217,7 @@ CreateSettings Form1::createSettings() const {
   b.folder = directory_->listFolder();
   b.pictureNames = directory_->pictureNames();
   // The count was taken when Properties opened; the list may have been read again since.
-  b.ImageCount = std::min(ImageCount, directory_->pictureCount());
+  b.ImageCount = std::min(properties_->ImageCount(), directory_->pictureCount());
   s.notPictures = directory_->notPictures();
   properties_->readSettings(s);
   b.stop = stop_;
@@ -252,8 +251,8 @@ void Form1::cmdCreate_Click() {
                 QString());
     return;
   }
-  X = report.last.X;
-  Y = report.last.Y;
+  X_ = report.last.X;
+  Y_ = report.last.Y;
   if (report.stopped) {
     return;
   }

@@ -56,16 +56,6 @@ class Form1 : public QWidget {
   static std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& title,
                                                      const QString& text, const QString& details);
 
-  // Window-level state.
-  // Pictures of the gallery, taken when Properties opens on a new folder. Not 16 bits: a folder
-  // may list more than 32767 pictures.
-  int ImageCount = 0;
-  QString LastPath;  // the folder ImageCount was last taken for
-  // The last fit: after a preview, the preview's size in the preview area's twips; after
-  // Create, the last thumbnail's size in pixels.
-  int16_t X = 0;
-  int16_t Y = 0;
-
   // The panel shown: 0 Directory, 1 Properties, 2 About.
   int shownPanel() const { return shownPanel_; }
   common::ProgressDisplay& progress() { return *progress_; }
@@ -113,7 +103,13 @@ class Form1 : public QWidget {
   std::unique_ptr<WindowProgress> progress_;
   MessageBox messageBox_;
   const common::StopRequest* stop_ = nullptr;
-  std::filesystem::path lastFolder_;  // LastPath's bytes
+  // The folder the Properties panel's ImageCount was last taken for, as shown, and its bytes.
+  QString LastPath_;
+  std::filesystem::path lastFolder_;
+  // The last fit: after a preview, the preview's size in the preview area's twips; after
+  // Create, the last thumbnail's size in pixels.
+  int16_t X_ = 0;
+  int16_t Y_ = 0;
   int shownPanel_ = 0;
 };
 

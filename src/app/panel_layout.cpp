@@ -26,6 +26,10 @@ QColor titleTextColor(const QWidget* w) {
   return w->palette().color(QPalette::HighlightedText);
 }
 
+uint32_t gifBackground(const QWidget* w) {
+  return w->palette().color(QPalette::Base).rgb() & 0xFFFFFF;
+}
+
 Label* label(QWidget* parent, const QString& caption, double l, double t, double w, double h,
              Qt::Alignment align) {
   auto* lab = new Label(caption, parent);

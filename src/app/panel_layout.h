@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <filesystem>
 
 #include "app/toolkit/controls.h"
@@ -23,6 +24,9 @@ QFont fontAt(const QFont& base, double points, bool bold = false, bool underline
 // &H80000002 (active title bar) and &H80000009 (title bar text) on our palette.
 QColor titleBarColor(const QWidget* w);
 QColor titleTextColor(const QWidget* w);
+// What see-through GIF pixels are laid on, in the preview and the thumbnails alike: the
+// background of text boxes and lists on our palette, as 0xRRGGBB.
+uint32_t gifBackground(const QWidget* w);
 
 // A caption placed in twips, aligned to its top.
 toolkit::Label* label(QWidget* parent, const QString& caption, double l, double t, double w,

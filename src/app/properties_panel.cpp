@@ -60,8 +60,7 @@ class PrefixLength : public QValidator {
 
 }  // namespace
 
-PropertiesPanel::PropertiesPanel(const int& imageCount, QWidget* parent)
-    : QWidget(parent), imageCount_(imageCount) {
+PropertiesPanel::PropertiesPanel(QWidget* parent) : QWidget(parent) {
   buildThumbnailFrame();
   buildTableFrame();
   // The spins sit over the right end of their boxes; keep the typed text clear of them.
@@ -211,9 +210,10 @@ void PropertiesPanel::connectEvents() {
   }
 }
 
-void PropertiesPanel::showCounts() {
+void PropertiesPanel::setImageCount(int count) {
+  ImageCount_ = count;
   refreshPageCount();
-  lblNumImages->setCaption(QString::number(imageCount_));
+  lblNumImages->setCaption(QString::number(ImageCount_));
 }
 
 void PropertiesPanel::setCreateEnabled(bool enabled) {
@@ -251,7 +251,7 @@ void PropertiesPanel::txtTable_LostFocus(int Index) {
 
 void PropertiesPanel::refreshPageCount() {
   lblNumPages->setCaption(
-      QString::number(pageCount(imageCount_, scrTable[0]->value(), scrTable[1]->value())));
+      QString::number(pageCount(ImageCount_, scrTable[0]->value(), scrTable[1]->value())));
 }
 
 void PropertiesPanel::checkFocusedBox() {
@@ -279,6 +279,7 @@ void PropertiesPanel::readSettings(run::CreateSettings& s) const {
   b.quality = static_cast<int32_t>(Val(cmbQuality->currentText().toStdString()));
   b.twipsPerPixelX = static_cast<float>(twipsPerPixel());
   b.twipsPerPixelY = b.twipsPerPixelX;
+  b.gifBackground = gifBackground(this);
   s.table = {scrTable[0]->value(), scrTable[1]->value(), scrTable[2]->value(), scrTable[3]->value(),
              scrTable[4]->value()};
   s.openFirstPage = chkHTML->checkState() == Qt::Checked;

@@ -21,12 +21,13 @@ struct Form1Access;
 class PropertiesPanel : public QWidget {
   Q_OBJECT
  public:
-  // `imageCount` is the window's ImageCount, which the page count is worked out from; it must
-  // outlive the panel.
-  PropertiesPanel(const int& imageCount, QWidget* parent);
+  explicit PropertiesPanel(QWidget* parent);
 
-  // Shows the window's ImageCount and the page count it gives.
-  void showCounts();
+  // Pictures of the gallery, taken when the panel opens on a new folder. Not 16 bits: a folder
+  // may list more than 32767 pictures.
+  int ImageCount() const { return ImageCount_; }
+  // Takes `count` as ImageCount and shows it with the page count it gives.
+  void setImageCount(int count);
   // Runs the check of the text box that has the focus, as leaving it would.
   void checkFocusedBox();
   // The settings the panel's controls hold, into `s` (sizes, prefix, quality, table, style,
@@ -54,7 +55,7 @@ class PropertiesPanel : public QWidget {
   void connectEvents();
   void refreshPageCount();
 
-  const int& imageCount_;
+  int ImageCount_ = 0;
   std::array<toolkit::Label*, 20> Label1{};  // the indices of this panel as designed; others null
   QGroupBox* Frame2 = nullptr;
   QGroupBox* Frame3 = nullptr;

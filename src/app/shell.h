@@ -9,7 +9,7 @@
 
 namespace vistrel::app {
 
-// By default the desktop's handler (run::DesktopShell); tests override ShellDef.
+// By default the desktop's handler, through Qt; tests override ShellDef.
 class Shell : public vistrel::run::Shell {
  public:
   // Opens `fileOrAddress` (an absolute file path, or an address with its scheme) with its default

@@ -13,10 +13,10 @@ std::string attributeLine(long long fileSize, int width, int height) {
 }
 
 PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name,
-                           int areaWidth, int areaHeight) {
+                           int areaWidth, int areaHeight, uint32_t gifBackground) {
   PreviewPicture result;
   const std::filesystem::path file = folder / name;
-  imaging::LoadResult loaded = imaging::load(file, areaWidth, areaHeight);
+  imaging::LoadResult loaded = imaging::load(file, areaWidth, areaHeight, gifBackground);
   if (!loaded.ok) {
     result.error = loaded.error;
     return result;

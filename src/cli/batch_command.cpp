@@ -38,9 +38,11 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   thumbs.largestHeight = static_cast<int16_t>(options.maxHeight);
   thumbs.prefix = options.prefix;
   thumbs.quality = options.quality;
-  // Without a screen this is the 96 DPI value: thumbnails fit as the window fits them there.
-  thumbs.twipsPerPixelX = static_cast<float>(common::twipsPerPixel());
+  // No screen and no window: thumbnails fit as the window fits them at 96 DPI, and see-through
+  // GIF pixels are laid on white.
+  thumbs.twipsPerPixelX = static_cast<float>(common::kTwipsPerPixelAt96Dpi);
   thumbs.twipsPerPixelY = thumbs.twipsPerPixelX;
+  thumbs.gifBackground = imaging::kPlainBackground;
   settings.table = {options.rows, options.columns, options.border, options.padding,
                     options.spacing};
   settings.openFirstPage = options.open;

@@ -14,13 +14,9 @@ double twipsPerPixel() {
   if (const double p = pinned.load(); p > 0) {
     return p;
   }
-  // A QCoreApplication (vistrel-batch) has no screens to ask.
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-    return 15.0;
-  }
   const QScreen* screen = QGuiApplication::primaryScreen();
   const double dpi = screen != nullptr ? screen->logicalDotsPerInchY() : 0;
-  return dpi > 0 ? 1440.0 / dpi : 15.0;
+  return dpi > 0 ? 1440.0 / dpi : kTwipsPerPixelAt96Dpi;
 }
 
 void pinTwipsPerPixel(double value) {

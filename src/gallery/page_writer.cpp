@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "common/numbers.h"
+#include "common/read_file.h"
 #include "common/whole_file.h"
 #include "gallery/page_markup.h"
 
@@ -37,37 +38,19 @@ enum class Existing { Absent, Page, Other };
 // What stands at a page's name: nothing, a regular file (read into `bytes`), or something else
 // (`error` says what: a folder, a file that cannot be read).
 Existing readExisting(const std::filesystem::path& file, std::string& bytes, int& error) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
-  if (fd < 0) {
-    error = errno;
-    return error == ENOENT ? Existing::Absent : Existing::Other;
+  // Never through a link: the page it points to is not ours to judge or replace.
+  const common::RegularFile existing(file, common::Links::Refuse);
+  const common::ReadError failure = existing.readWhole(bytes, kLargestPage);
+  error = failure.code.value();
+  switch (failure.kind) {
+    case common::ReadErrorKind::None:
+    case common::ReadErrorKind::Changed:  // cut short while read: judged by what was read
+      return Existing::Page;
+    case common::ReadErrorKind::Open:
+      return error == ENOENT ? Existing::Absent : Existing::Other;
+    default:
+      return Existing::Other;
   }
-  struct stat st {};
-  error = 0;
-  Existing result = Existing::Other;
-  if (::fstat(fd, &st) != 0) {
-    error = errno;
-  } else if (S_ISDIR(st.st_mode)) {
-    error = EISDIR;
-  } else if (S_ISREG(st.st_mode) && st.st_size <= kLargestPage) {
-    bytes.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (got < 0 && errno == EINTR) {
-        continue;
-      }
-      if (got <= 0) {
-        error = got < 0 ? errno : 0;
-        break;
-      }
-      done += static_cast<size_t>(got);
-    }
-    bytes.resize(done);
-    result = error == 0 ? Existing::Page : Existing::Other;
-  }
-  ::close(fd);
-  return result;
 }
 
 std::string notOursReason() {

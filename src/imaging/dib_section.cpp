@@ -1,11 +1,9 @@
 #include "imaging/dib_section.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <QThread>
 #include <QtGlobal>
 #include <atomic>
 #include <limits>
@@ -89,11 +87,6 @@ BitmapBits cDIBSection::bitmap() const {
 }
 
 bool cDIBSection::CopyToClipboard(bool bAsDIB) {
-  // QClipboard belongs to the application's thread; anywhere else there is no clipboard to open.
-  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-  if (app == nullptr || QThread::currentThread() != app->thread()) {
-    return false;
-  }
   if (bAsDIB) {
     const std::string message =
         "I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!";

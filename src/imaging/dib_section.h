@@ -8,7 +8,7 @@
 // starts at DIBSectionBitsPtr() + r * BytesPerScanLine(); pixel x of it at offset 3 * x.
 //
 // One object is used on one thread at a time; different objects may be used on different
-// threads at once (CopyToClipboard only on the application's thread).
+// threads at once (CopyToClipboard only where a clipboard is: see there).
 
 #include <cstdint>
 #include <functional>
@@ -48,8 +48,8 @@ class cDIBSection {
   // Puts a copy of the picture on the system clipboard as a bitmap of Width() x Height().
   // With bAsDIB true (the default) it shows "I don't know how to put a DIB on the clipboard!
   // Copy as bitmap instead!!!" through the notifier and returns false. False as well when
-  // there is no bitmap, no clipboard (no QGuiApplication, or not on its thread) or the clipboard
-  // does not take the picture.
+  // there is no bitmap or the clipboard does not take the picture. Only a program with a window
+  // system has a clipboard, on its GUI thread: the caller calls it there, as it would any widget.
   bool CopyToClipboard(bool bAsDIB = true);
 
   // Makes the pixel buffer (zeroed) of lWidth x lHeight for this object and returns its handle

@@ -2,15 +2,10 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
-#include <QPalette>
-#include <QThread>
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <mutex>
 
 #include "imaging/picture_limits.h"
 
@@ -76,26 +71,7 @@ size_t afterSubBlocks(const uint8_t* data, size_t size, size_t pos) {
   return pos < size ? pos + 1 : 0;
 }
 
-std::atomic<uint32_t> rememberedBackground{0xFFFFFF};
-std::once_flag backgroundRead;
-
 }  // namespace
-
-uint32_t windowBackground() {
-  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-  if (app == nullptr) {
-    return 0xFFFFFF;
-  }
-  auto read = [] {
-    rememberedBackground = QGuiApplication::palette().color(QPalette::Base).rgb() & 0xFFFFFF;
-  };
-  if (QThread::currentThread() == app->thread()) {
-    read();
-  } else {
-    std::call_once(backgroundRead, read);
-  }
-  return rememberedBackground;
-}
 
 ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file) {
   ProbeResult r;
@@ -164,7 +140,8 @@ int64_t gifDecodeMemory(const PictureInfo& info) {
   return int64_t{info.width} * info.height * (4 + 4 + 3);
 }
 
-LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file) {
+LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file,
+                     uint32_t background) {
   LoadResult r;
   const ProbeResult probed = probeGif(data, size, file);
   r.info = probed.info;
@@ -189,7 +166,6 @@ LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file) 
     return r;
   }
   image = image.convertToFormat(QImage::Format_ARGB32);
-  const uint32_t background = windowBackground();
   const int bgB = background & 0xFF, bgG = (background >> 8) & 0xFF,
             bgR = (background >> 16) & 0xFF;
   Picture& p = r.picture;

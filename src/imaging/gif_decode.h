@@ -1,6 +1,6 @@
 #pragma once
-// GIF decoding through Qt's reader: the first image, transparent pixels laid on the window
-// background colour.
+// GIF decoding through Qt's reader: the first image, transparent pixels laid on the background
+// colour the caller gives.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,16 +17,13 @@ ProbeResult probeGif(const uint8_t* data, size_t size, const std::string& file);
 // 0 when the data ends before it does.
 size_t gifFirstImageEnd(const uint8_t* data, size_t size);
 
-// The first image of the GIF in data[0, size). Thread-safe.
 // The memory decodeGif needs at the most for a picture of this size: the reader's image and its
 // backing store (4 bytes a pixel each) and the picture (3 bytes a pixel).
 int64_t gifDecodeMemory(const PictureInfo& info);
 
-LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file);
-
-// What transparent GIF pixels are laid on, as 0xRRGGBB: the application palette's Base colour
-// (the window background), white without a QGuiApplication. Read on the GUI thread and
-// remembered, so worker threads see the colour of the last call made there.
-uint32_t windowBackground();
+// The first image of the GIF in data[0, size), its see-through pixels laid on `background`
+// (0xRRGGBB). Thread-safe.
+LoadResult decodeGif(const uint8_t* data, size_t size, const std::string& file,
+                     uint32_t background);
 
 }  // namespace vistrel::imaging

@@ -2,29 +2,21 @@
 // anything large is allocated.
 #include "imaging/picture.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <system_error>
 
+#include "common/read_file.h"
 #include "imaging/gif_decode.h"
 #include "imaging/jpeg_decode.h"
 #include "imaging/picture_limits.h"
 
 namespace vistrel::imaging {
+using common::ReadError;
+using common::ReadErrorKind;
+using common::RegularFile;
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr size_t kProbeChunk = 64 * 1024;
 
@@ -50,58 +42,36 @@ struct Failure {
   LoadError named(const std::string& file) const { return {file, reason, kind, osError}; }
 };
 
-Failure openFailure(int error) {
+Failure tooLarge(int64_t length) {
+  return {LoadErrorKind::TooLarge, "the file is too large (" + std::to_string(length >> 20) +
+                                       " MB; at most 1024 MB are read)"};
+}
+
+// What a failed open or read of `f` means for its picture.
+Failure readFailure(const ReadError& error, const RegularFile& f) {
+  switch (error.kind) {
+    case ReadErrorKind::None:
+      return {};
+    case ReadErrorKind::NotRegular:
+      // A FIFO or a device swapped in for a picture would block the reader or never end.
+      return {LoadErrorKind::NotRegular, "not a regular file"};
+    case ReadErrorKind::TooLarge:
+      return tooLarge(f.size());
+    case ReadErrorKind::Changed:
+      return {LoadErrorKind::Changed, "the file changed while it was read"};
+    case ReadErrorKind::Open:
+    case ReadErrorKind::Read:
+      break;
+  }
+  const int code = error.code ? error.code.value() : EIO;
   return {LoadErrorKind::Unreadable,
-          "the file cannot be read (" + std::generic_category().message(error) + ")", error};
+          "the file cannot be read (" + std::generic_category().message(code) + ")", code};
 }
 
-FileStamp stampOf(const struct stat& st) {
-  return {static_cast<uint64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
-// Opens `file` and tells its length and time, or why it cannot be read. Only a regular
-// file is read: a FIFO or a device swapped in for a picture would block the reader or never end.
-// The length and time come from the same descriptor as the bytes, so they describe one file.
-Failure openFile(const std::filesystem::path& file, File& f, int64_t& length,
-                 FileStamp* stamp = nullptr) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    return openFailure(errno);
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return openFailure(error);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return {LoadErrorKind::NotRegular, "not a regular file"};
-  }
-  f.reset(::fdopen(fd, "rb"));
-  if (!f) {
-    const int error = errno;
-    ::close(fd);
-    return openFailure(error);
-  }
-  length = st.st_size;
-  if (stamp != nullptr) {
-    *stamp = stampOf(st);
-  }
-  return {};
-}
-
-// Appends up to `count` more bytes of `f` to `bytes`, or tells why it failed.
-Failure readMore(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
-  const size_t old = bytes.size();
-  bytes.resize(old + count);
-  const size_t got = std::fread(bytes.data() + old, 1, count, f);
-  bytes.resize(old + got);
-  if (got < count && std::ferror(f)) {
-    return openFailure(errno ? errno : EIO);
-  }
-  return {};
+// The length and time come from the descriptor the bytes are read through, so they describe
+// one file.
+FileStamp stampOf(const RegularFile& f) {
+  return {static_cast<uint64_t>(f.size()), f.mtimeNs()};
 }
 
 }  // namespace
@@ -109,14 +79,10 @@ Failure readMore(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
 ProbeResult probe(const std::filesystem::path& file) {
   ProbeResult r;
   const std::string name = file.string();
-  File f;
-  int64_t length = 0;
+  const RegularFile f(file);
+  int64_t length = f.size();
   std::vector<uint8_t> bytes;
-  Failure failure = openFile(file, f, length);
-  if (!failure) {
-    failure = readMore(f.get(), bytes, kProbeChunk);
-  }
-  if (failure) {
+  if (const Failure failure = readFailure(f.append(bytes, kProbeChunk), f)) {
     r.error = failure.named(name);
     return r;
   }
@@ -137,12 +103,14 @@ ProbeResult probe(const std::filesystem::path& file) {
         static_cast<int64_t>(bytes.size()) >= length) {
       return r;
     }
-    if (failure = readMore(f.get(), bytes, bytes.size()); failure) {
+    const size_t asked = 2 * bytes.size();
+    if (const Failure failure = readFailure(f.append(bytes, bytes.size()), f)) {
       r.error = failure.named(name);
       return r;
     }
-    if (static_cast<int64_t>(bytes.size()) < length && std::feof(f.get())) {
-      length = static_cast<int64_t>(bytes.size());
+    // It ended early: it was cut while it was read.
+    if (bytes.size() < asked) {
+      length = std::min(length, static_cast<int64_t>(bytes.size()));
     }
   }
 }
@@ -151,43 +119,33 @@ namespace {
 
 // Reads the whole of `file` into `bytes`; false, with the reason in `r`, when it cannot.
 bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, LoadResult& r) {
-  const std::string name = file.string();
-  File f;
-  int64_t length = 0;
-  Failure failure = openFile(file, f, length, &r.stamp);
-  if (!failure && length > kMaxDecodeBytes) {
-    failure = {LoadErrorKind::TooLarge, "the file is too large (" + std::to_string(length >> 20) +
-                                            " MB; at most 1024 MB are read)"};
+  const RegularFile f(file);
+  if (!f.openError()) {
+    r.stamp = stampOf(f);
   }
-  if (!failure) {
-    bytes.reserve(static_cast<size_t>(length));
-    failure = readMore(f.get(), bytes, static_cast<size_t>(length));
-    // A file that grew or shrank while it was read is not the file its length describes.
-    if (!failure && static_cast<int64_t>(bytes.size()) != length) {
-      failure = {LoadErrorKind::Changed, "the file changed while it was read"};
-    }
-  }
+  Failure failure = readFailure(f.readWhole(bytes, kMaxDecodeBytes), f);
   if (!failure && bytes.empty()) {
     failure = {LoadErrorKind::Empty, "the file is empty"};
   }
   if (failure) {
-    r.error = failure.named(name);
+    r.error = failure.named(file.string());
     return false;
   }
   return true;
 }
 
 LoadResult decodeBytes(const std::vector<uint8_t>& bytes, Kind kind, const std::string& name,
-                       int leastWidth, int leastHeight) {
+                       int leastWidth, int leastHeight, uint32_t gifBackground) {
   if (kind == Kind::Jpeg) {
     return decodeJpeg(bytes.data(), bytes.size(), name, leastWidth, leastHeight);
   }
-  return decodeGif(bytes.data(), bytes.size(), name);
+  return decodeGif(bytes.data(), bytes.size(), name, gifBackground);
 }
 
 }  // namespace
 
-LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight) {
+LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight,
+                uint32_t gifBackground) {
   LoadResult r;
   std::vector<uint8_t> bytes;
   if (!readWhole(file, bytes, r)) {
@@ -198,21 +156,60 @@ LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeig
     r.error = {file.string(), "not a JPEG or GIF file", LoadErrorKind::NotPicture};
     return r;
   }
-  return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight);
+  return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight, gifBackground);
 }
 
 namespace {
 
-// The first `count` bytes of `f`, read from its start into `bytes` (emptied first); a file
-// shorter than it was has changed.
-Failure readStart(std::FILE* f, std::vector<uint8_t>& bytes, size_t count) {
-  bytes.clear();
-  std::rewind(f);
-  Failure failure = readMore(f, bytes, count);
-  if (!failure && bytes.size() != count) {
-    failure = {LoadErrorKind::Changed, "the file changed while it was read"};
+// Asks for the memory a read is about to hold. Nothing of the file is held while it asks, so the
+// caller may wait there.
+// The caller's budget is a run's: the thumbnail batch is the one caller that grants memory.
+std::string memoryRefusalReason(const MemoryRefusal& refused) {
+  return "decoding it would need " + std::to_string((refused.asked + (1 << 20) - 1) >> 20) +
+         " MB of memory, more than the " + std::to_string(refused.most >> 20) + " MB a run may use";
+}
+
+Failure takeFor(const TakeMemory& takeMemory, std::vector<uint8_t>& bytes, int64_t count) {
+  std::vector<uint8_t>().swap(bytes);
+  if (const auto refused = takeMemory ? takeMemory(count) : std::nullopt) {
+    return {LoadErrorKind::Refused, memoryRefusalReason(*refused)};
   }
-  return failure;
+  return {};
+}
+
+struct Headers {
+  Kind kind = Kind::Other;
+  ProbeResult probed;
+  size_t imageEnd = 0;  // where a GIF's first image ends; 0 for a JPEG
+};
+
+// The headers, from as few of the file's first bytes as hold them, left in `bytes`.
+Failure readHeaders(const RegularFile& f, const std::string& name, const TakeMemory& takeMemory,
+                    std::vector<uint8_t>& bytes, Headers& h) {
+  const int64_t length = f.size();
+  for (size_t want = static_cast<size_t>(std::min<int64_t>(length, kProbeChunk));;
+       want = static_cast<size_t>(std::min<int64_t>(length, 2 * static_cast<int64_t>(want)))) {
+    if (Failure failure = takeFor(takeMemory, bytes, static_cast<int64_t>(want))) {
+      return failure;
+    }
+    if (Failure failure = readFailure(f.readStart(bytes, want), f)) {
+      return failure;
+    }
+    h.kind = kindOf(bytes);
+    if (h.kind == Kind::Other) {
+      return {LoadErrorKind::NotPicture, "not a JPEG or GIF file"};
+    }
+    h.probed = h.kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
+                                    : probeGif(bytes.data(), bytes.size(), name);
+    // The reader shows a GIF's first image only, so the frames after it are never read.
+    h.imageEnd =
+        h.kind == Kind::Gif && h.probed.ok ? gifFirstImageEnd(bytes.data(), bytes.size()) : 0;
+    const bool enough = h.probed.ok && (h.kind == Kind::Jpeg || h.imageEnd != 0);
+    if (enough || (!h.probed.ok && h.probed.error.kind != LoadErrorKind::Truncated) ||
+        static_cast<int64_t>(want) == length) {
+      return {};
+    }
+  }
 }
 
 // Even at quality 100 a photo of noise codes in under 4 bytes a pixel; with room for metadata
@@ -230,105 +227,69 @@ std::string jpegLengthRefusal(int64_t length, const PictureInfo& info) {
          " MB; at most " + std::to_string(most >> 20) + " MB are read)";
 }
 
-// The caller's budget is a run's: the thumbnail batch is the one caller that grants memory.
-std::string memoryRefusalReason(const MemoryRefusal& refused) {
-  return "decoding it would need " + std::to_string((refused.asked + (1 << 20) - 1) >> 20) +
-         " MB of memory, more than the " + std::to_string(refused.most >> 20) + " MB a run may use";
-}
-
 }  // namespace
 
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const TakeMemory& takeMemory) {
+                      const TakeMemory& takeMemory, uint32_t gifBackground) {
   LoadResult r;
   const std::string name = file.string();
-  File f;
-  int64_t length = 0;
-  Failure failure = openFile(file, f, length, &r.stamp);
-  if (!failure && length > kMaxDecodeBytes) {
-    failure = {LoadErrorKind::TooLarge, "the file is too large (" + std::to_string(length >> 20) +
-                                            " MB; at most 1024 MB are read)"};
+  const RegularFile f(file);
+  const int64_t length = f.size();
+  Failure failure = readFailure(f.openError(), f);
+  if (!failure) {
+    r.stamp = stampOf(f);
+    failure = length > kMaxDecodeBytes ? tooLarge(length)
+              : length == 0            ? Failure{LoadErrorKind::Empty, "the file is empty"}
+                                       : Failure{};
   }
-  if (!failure && length == 0) {
-    failure = {LoadErrorKind::Empty, "the file is empty"};
-  }
-  // Nothing of the file is held while memory is asked for, so a caller may wait there.
   std::vector<uint8_t> bytes;
-  auto take = [&](int64_t count) {
-    std::vector<uint8_t>().swap(bytes);
-    if (const auto refused = takeMemory ? takeMemory(count) : std::nullopt) {
-      failure = {LoadErrorKind::Refused, memoryRefusalReason(*refused)};
-    }
-    return !failure;
-  };
-  // The headers first, from as few of the first bytes as hold them.
-  Kind kind = Kind::Other;
-  ProbeResult probed;
-  size_t imageEnd = 0;
-  for (size_t want = static_cast<size_t>(std::min<int64_t>(length, kProbeChunk)); !failure;
-       want = static_cast<size_t>(std::min<int64_t>(length, 2 * static_cast<int64_t>(want)))) {
-    if (!take(static_cast<int64_t>(want)) || (failure = readStart(f.get(), bytes, want))) {
-      break;
-    }
-    kind = kindOf(bytes);
-    if (kind == Kind::Other) {
-      failure = {LoadErrorKind::NotPicture, "not a JPEG or GIF file"};
-      break;
-    }
-    probed = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
-                                : probeGif(bytes.data(), bytes.size(), name);
-    // The reader shows a GIF's first image only, so the frames after it are never read.
-    imageEnd = kind == Kind::Gif && probed.ok ? gifFirstImageEnd(bytes.data(), bytes.size()) : 0;
-    const bool enough = probed.ok && (kind == Kind::Jpeg || imageEnd != 0);
-    if (enough || (!probed.ok && probed.error.kind != LoadErrorKind::Truncated) ||
-        static_cast<int64_t>(want) == length) {
-      break;
-    }
+  Headers h;
+  if (!failure) {
+    failure = readHeaders(f, name, takeMemory, bytes, h);
   }
   if (failure) {
     r.error = failure.named(name);
     return r;
   }
-  if (!probed.ok) {
-    r.error = probed.error;
+  if (!h.probed.ok) {
+    r.error = h.probed.error;
     return r;
   }
   // Plain names, not a structured binding: the lambda below captures them.
-  const std::pair<int, int> least = leastSizeFor(probed.info);
+  const std::pair<int, int> least = leastSizeFor(h.probed.info);
   const int leastWidth = least.first, leastHeight = least.second;
-  if (std::string refusal = kind == Kind::Jpeg ? jpegLengthRefusal(length, probed.info) : "";
+  if (std::string refusal = h.kind == Kind::Jpeg ? jpegLengthRefusal(length, h.probed.info) : "";
       !refusal.empty()) {
     r.error = {name, refusal, LoadErrorKind::TooLarge};
     return r;
   }
   auto decodeMemory = [&] {
-    return kind == Kind::Jpeg
+    return h.kind == Kind::Jpeg
                ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
                : gifDecodeMemory(probeGif(bytes.data(), bytes.size(), name).info);
   };
   // The bytes read stay in memory through the decode, so they count too.
   const int64_t decode = decodeMemory();
-  const size_t keep = imageEnd != 0 ? imageEnd : static_cast<size_t>(length);
-  if (take(static_cast<int64_t>(keep) + 1 + decode)) {
+  const size_t keep = h.imageEnd != 0 ? h.imageEnd : static_cast<size_t>(length);
+  failure = takeFor(takeMemory, bytes, static_cast<int64_t>(keep) + 1 + decode);
+  if (!failure) {
     bytes.reserve(keep + 1);  // room for the trailer without a second copy
-    failure = readStart(f.get(), bytes, keep);
+    failure = readFailure(f.readStart(bytes, keep), f);
   }
   if (failure) {
     r.error = failure.named(name);
     return r;
   }
-  if (imageEnd != 0) {
+  if (h.imageEnd != 0) {
     bytes.push_back(0x3B);  // the trailer, as if the first image were the only one
   }
   // Rewritten since it was opened, it may need more than was taken, and its stamp would lie.
-  struct stat now {};
-  if (::fstat(::fileno(f.get()), &now) != 0 || stampOf(now).size != r.stamp.size ||
-      stampOf(now).mtimeNs != r.stamp.mtimeNs || decodeMemory() > decode) {
+  if (!f.unchanged() || decodeMemory() > decode) {
     r.error = {name, "the file changed while it was read", LoadErrorKind::Changed};
     return r;
   }
   const FileStamp stamp = r.stamp;
-  r = decodeBytes(bytes, kind, name, leastWidth, leastHeight);
+  r = decodeBytes(bytes, h.kind, name, leastWidth, leastHeight, gifBackground);
   r.stamp = stamp;
   return r;
 }

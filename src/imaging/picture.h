@@ -80,6 +80,10 @@ struct LoadResult {
   std::string warning;  // decoded, but with something to report (e.g. data ends early)
 };
 
+// What a GIF's see-through pixels are laid on, as 0xRRGGBB, where the caller has no colour of its
+// own: white. The window passes its background; vistrel-batch passes this.
+inline constexpr uint32_t kPlainBackground = 0xFFFFFF;
+
 // Format and natural size, reading only the headers.
 // Both functions are safe to call from several threads at once. The format comes from the
 // file's first bytes, not its name. Errors name the file and say why in words a user
@@ -93,9 +97,10 @@ ProbeResult probe(const std::filesystem::path& file);
 // strongest of 1/2, 1/4 and 1/8 that keeps both sides at least twice the asked size (never
 // enlarged); without one the picture is full size. A JPEG with an embedded ICC colour profile comes
 // out in sRGB (a damaged or unusable profile is ignored, not an error). A GIF gives its first
-// image, transparent pixels laid on the window background colour. A JPEG whose data ends early or
+// image, transparent pixels laid on `gifBackground` (0xRRGGBB). A JPEG whose data ends early or
 // is damaged but still yields a picture is ok, with `warning` saying so.
-LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0);
+LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0,
+                uint32_t gifBackground = kPlainBackground);
 
 // Given a picture's natural size, the least size (width, height) to decode it at; (0, 0) for
 // full size. May throw; the exception leaves loadFitted.
@@ -116,8 +121,9 @@ using TakeMemory = std::function<std::optional<MemoryRefusal>(int64_t bytes)>;
 // Decodes `file` at the least size `leastSizeFor` picks from its natural size, reading its
 // headers before the rest: probe and load for callers that size the decode by the picture. Only
 // a regular file is read ("not a regular file" otherwise, without blocking on a FIFO or device);
-// a JPEG file far larger than its pixels can need is refused unread.
+// a JPEG file far larger than its pixels can need is refused unread. A GIF's see-through pixels
+// are laid on `gifBackground`, as load lays them.
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const TakeMemory& takeMemory = {});
+                      const TakeMemory& takeMemory = {}, uint32_t gifBackground = kPlainBackground);
 
 }  // namespace vistrel::imaging

@@ -1,15 +1,13 @@
 #include "imaging/thumb_record.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 
 #include "common/defaults.h"
+#include "common/read_file.h"
 #include "common/utf8.h"
 
 namespace vistrel::imaging {
@@ -212,34 +210,24 @@ ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole
 
 ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole) {
   ThumbMarkResult result;
-  const int fd =
-      ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-  if (fd < 0) {
-    result.exists = errno != ENOENT;
+  const common::RegularFile file(folderFd, name, common::Links::Refuse);
+  const common::ReadError& opened = file.openError();
+  result.exists = !(opened.kind == common::ReadErrorKind::Open &&
+                    opened.code == std::errc::no_such_file_or_directory);
+  char head[kHeadBytes];
+  size_t got = 0;
+  if (file.readAt(0, head, sizeof head, got) || got == 0) {
     return result;
   }
+  result = findThumbMark(std::string_view(head, got));
   result.exists = true;
-  // Only a regular file gives bytes at an offset: pread fails on a FIFO, a socket or a folder,
-  // so recognising needs no fstat; trusting a thumbnail needs its length too.
-  struct stat st {};
-  char head[kHeadBytes];
-  ssize_t got = -1;
-  if (!checkWhole || (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))) {
-    got = ::pread(fd, head, sizeof head, 0);
+  // A JPEG file of ours ends with its end-of-image marker; a copy cut short does not.
+  unsigned char tail[2] = {};
+  if (checkWhole && result.mark == ThumbMark::Ours &&
+      (file.size() < 4 || file.readAt(file.size() - 2, tail, 2, got) || got != 2 ||
+       tail[0] != 0xFF || tail[1] != 0xD9)) {
+    result.whole = false;
   }
-  if (got > 0) {
-    result = findThumbMark(std::string_view(head, static_cast<size_t>(got)));
-    result.exists = true;
-    // A JPEG file of ours ends with its end-of-image marker; a copy cut short does not.
-    char tail[2] = {};
-    if (checkWhole && result.mark == ThumbMark::Ours &&
-        (st.st_size < 4 || ::pread(fd, tail, 2, st.st_size - 2) != 2 ||
-         static_cast<unsigned char>(tail[0]) != 0xFF ||
-         static_cast<unsigned char>(tail[1]) != 0xD9)) {
-      result.whole = false;
-    }
-  }
-  ::close(fd);
   return result;
 }
 

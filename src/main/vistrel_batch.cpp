@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "cli/batch_command.h"
-#include "run/desktop_shell.h"
+#include "cli/desktop_shell.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   // Image plugins and the worker pool want an application object; no window system is needed.
   QCoreApplication app(argc, argv);
-  vistrel::run::DesktopShell shell;
+  vistrel::cli::DesktopShell shell;
   return vistrel::cli::runBatchCommand(args, stdout, stderr, isatty(STDERR_FILENO) == 1, shell);
 }

@@ -98,7 +98,7 @@ imaging::LoadResult loadFitted(const ThumbJob& job, ThumbOutcome& outcome,
                          settings.twipsPerPixelX, settings.twipsPerPixelY);
         return std::pair<int, int>(outcome.size.X * ask, outcome.size.Y * ask);
       },
-      takeMemory);
+      takeMemory, settings.gifBackground);
 }
 
 // Stretches the decode onto `canvas` at the output's size and writes it with its record.

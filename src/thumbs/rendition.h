@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/defaults.h"
+#include "imaging/picture.h"
 #include "imaging/thumb_record.h"
 
 namespace vistrel::thumbs {
@@ -22,9 +23,11 @@ struct ThumbSettings {
   int16_t largestHeight = common::kThumbnailInitial;  // pixels, 1 to 1500
   int32_t quality = common::kQualityInitial;          // JPEG quality, 60 to 100
   std::string prefix{common::kPrefixInitial};         // checked with prefixProblem before the run
-  // The screen's (common::twipsPerPixel()), read when the run starts.
+  // The front end's: the window's screen (common::twipsPerPixel()), vistrel-batch's 96 DPI.
   float twipsPerPixelX = 15;
   float twipsPerPixelY = 15;
+  // What see-through GIF pixels are laid on (0xRRGGBB): the window's background, or white.
+  uint32_t gifBackground = imaging::kPlainBackground;
 };
 
 // The record a rendition made with `settings` carries, less what only the picture's file and its

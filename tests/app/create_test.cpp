@@ -47,7 +47,7 @@ class CreateFromWindow : public WindowTest {
 };
 
 TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
-  Form1& w = openAndCount();
+  openAndCount();
   click(ui->cmdCreate);
   EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
   const std::filesystem::path& f = temp.path();
@@ -65,8 +65,8 @@ TEST_F(CreateFromWindow, WritesThumbnailsAndPagesThenOpensTheFirstPage) {
   EXPECT_FALSE(ui->notice->isVisible());
   EXPECT_FALSE(ui->picProgress->isVisible());
   EXPECT_TRUE(ui->notice->Caption().startsWith("Writing HMTL Document(s)...     ("));
-  EXPECT_EQ(w.X, 75);
-  EXPECT_EQ(w.Y, 150);
+  EXPECT_EQ(ui->X, 75);
+  EXPECT_EQ(ui->Y, 150);
 }
 
 // Raises `signal` when the notice is painted with `text`, as if it came while the user saw it.
@@ -130,6 +130,19 @@ TEST_F(CreateFromWindow, SettingsOfThePanelReachTheRun) {
   click(ui->cmdCreate);
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(details[0].split('\n').contains("small-beach.jpg")) << details[0].toStdString();
+}
+
+TEST_F(CreateFromWindow, SeeThroughGifPixelsTakeTheWindowsBackground) {
+  const vistrel::testing::GifFrame clear{0, 0, 8, 8, std::vector<uint8_t>(64, 0), 0};
+  temp.write("clear.gif", vistrel::testing::gifFile(8, 8, {0x000000, 0xFFFFFF}, {clear}));
+  Form1& w = openAndCount();
+  QPalette dark = w.palette();
+  dark.setColor(QPalette::Base, QColor(10, 20, 30));
+  w.setPalette(dark);
+  click(ui->cmdCreate);
+  const QColor got = QImage(qs(temp.path() / "th_clear.jpg")).pixelColor(4, 4);
+  EXPECT_LE(std::abs(got.red() - 10) + std::abs(got.green() - 20) + std::abs(got.blue() - 30), 6)
+      << got.name().toStdString();
 }
 
 TEST_F(CreateFromWindow, ManyFailuresListTenThenCountTheRestAndTheBoxFitsTheScreen) {

@@ -221,8 +221,8 @@ TEST_F(Preview, FitsTheAreaCentredAndCutEquallyWhenLarger) {
       QTest::keyClick(ui->File1, Qt::Key_Down);
     }
     EXPECT_EQ(ui->imgPreview->twipsGeometry(), c.twips) << c.row;
-    EXPECT_EQ(w.X, c.twips.width());
-    EXPECT_EQ(w.Y, c.twips.height());
+    EXPECT_EQ(ui->X, c.twips.width());
+    EXPECT_EQ(ui->Y, c.twips.height());
     EXPECT_TRUE(ui->imgPreview->isVisible());
     EXPECT_TRUE(ui->lblImageAttributes->Caption().endsWith(" bytes " + c.size))
         << ui->lblImageAttributes->Caption().toStdString();

@@ -27,6 +27,11 @@ struct Form1Access {
   Form1& w;
   DirectoryPanel& d = *w.directory_;
   PropertiesPanel& p = *w.properties_;
+  // The window's state, by its designed names.
+  const int& ImageCount = p.ImageCount_;
+  QString& LastPath = w.LastPath_;
+  const int16_t& X = w.X_;
+  const int16_t& Y = w.Y_;
   std::array<QPushButton*, 3>& cmdFrames = w.cmdFrames;
   std::array<QWidget*, 3>& Frame1 = w.Frame1;
   toolkit::Label* notice = w.Label1_12;

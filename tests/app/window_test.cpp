@@ -33,7 +33,7 @@ TEST_F(StartUp, PropertiesAboutAndCreateNeedAFolderWithPictures) {
       EXPECT_EQ(control->isEnabled(), pictures > 0);
     }
     EXPECT_EQ(ui->lblTotalImages->Caption(), pictures > 0 ? "3" : "");
-    EXPECT_EQ(w.ImageCount, 0);
+    EXPECT_EQ(ui->ImageCount, 0);
     EXPECT_EQ(ui->File1->ListIndex(), -1);
     EXPECT_FALSE(ui->notice->isVisible() || ui->picProgress->isVisible());
   }
@@ -72,8 +72,8 @@ TEST_F(Panels, AccessKeysShowPanelsAndTheCountIsTakenOncePerFolder) {
   // An access key presses its button visibly, so the click comes a moment later.
   QTest::keyClick(&w, Qt::Key_P, Qt::AltModifier);
   QTRY_COMPARE(w.shownPanel(), 1);
-  EXPECT_EQ(w.ImageCount, 3);
-  EXPECT_EQ(w.LastPath, qs(temp.path() / "a"));
+  EXPECT_EQ(ui->ImageCount, 3);
+  EXPECT_EQ(ui->LastPath, qs(temp.path() / "a"));
   EXPECT_EQ(ui->lblNumImages->Caption(), "3");
   typeInto(ui->txtTable[0], "2");
   typeInto(ui->txtTable[1], "2");
@@ -87,9 +87,9 @@ TEST_F(Panels, AccessKeysShowPanelsAndTheCountIsTakenOncePerFolder) {
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "b")));
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "a")));
   EXPECT_EQ(ui->lblTotalImages->Caption(), "4");
-  w.LastPath = "  " + w.LastPath + " ";
+  ui->LastPath = "  " + ui->LastPath + " ";
   click(ui->cmdFrames[1]);
-  EXPECT_EQ(w.ImageCount, 3);
+  EXPECT_EQ(ui->ImageCount, 3);
 
   const struct {
     const char* folder;
@@ -100,7 +100,7 @@ TEST_F(Panels, AccessKeysShowPanelsAndTheCountIsTakenOncePerFolder) {
     click(ui->cmdFrames[0]);
     ASSERT_TRUE(w.openFolder(qs(temp.path() / c.folder)));
     click(ui->cmdFrames[1]);
-    EXPECT_EQ(w.ImageCount, c.count) << c.folder;
+    EXPECT_EQ(ui->ImageCount, c.count) << c.folder;
     EXPECT_EQ(ui->lblNumImages->Caption(), QString::number(c.count));
     EXPECT_EQ(ui->lblNumPages->Caption(), c.pages);
   }

@@ -25,11 +25,11 @@
 #include "app/form1.h"
 #include "app/form1_test_support.h"
 #include "cli/batch_command.h"
+#include "cli/desktop_shell.h"
 #include "common/twips.h"
 #include "common/version.h"
 #include "imaging/gif_writer.h"
 #include "run/create_run.h"
-#include "run/desktop_shell.h"
 #include "run/folder_lock.h"
 #include "support/temp_folder.h"
 #include "thumbs/sample_pictures.h"
@@ -521,7 +521,7 @@ TEST_F(BatchProgram, ASignalStopsTheRunLeavingNoTemporaryAndTheOldGalleryWhole) 
                                     std::tuple{"2/11  Writing HMTL", SIGINT, "8"}}) {
     SignalAt at{when, signal, ""};
     std::FILE* terminal = fopencookie(&at, "w", {nullptr, drawAndSignal, nullptr, nullptr});
-    run::DesktopShell shell;
+    DesktopShell shell;
     int status = -1;
     std::thread([&] {
       status = runBatchCommand({pics().string()}, stdout, terminal, true, shell);

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <QGuiApplication>
-#include <QPalette>
 #include <tuple>
 
 #include "imaging/eighth_decode.h"
@@ -373,13 +371,8 @@ TEST(PictureLoad, GifFirstImageAndTransparency) {
   const auto file = folder.write(
       "anim.gif",
       testing::gifFile(20, 10, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456}, {first, second}));
-  // Transparent pixels take the window's base colour, as it is when the picture is loaded.
-  const QPalette saved = QGuiApplication::palette();
-  QPalette dark = saved;
-  dark.setColor(QPalette::Base, QColor(10, 20, 30));
-  QGuiApplication::setPalette(dark);
-  const LoadResult loaded = load(file, 5, 5);
-  QGuiApplication::setPalette(saved);
+  // Transparent pixels take the background the caller gives.
+  const LoadResult loaded = load(file, 5, 5, 0x0A141E);
   const ProbeResult probed = probe(file);
   ASSERT_TRUE(probed.ok && loaded.ok) << probed.error.reason << loaded.error.reason;
   EXPECT_EQ(std::tuple(probed.info.format, probed.info.width, probed.info.height,
