@@ -23,7 +23,6 @@
 #include <tuple>
 
 #include "app/form1.h"
-#include "app/form1_test_support.h"
 #include "cli/batch_command.h"
 #include "common/twips.h"
 #include "common/version.h"
@@ -31,8 +30,9 @@
 #include "run/desktop_shell.h"
 #include "run/folder_lock.h"
 #include "samples/gif_writer.h"
+#include "support/form1_test_support.h"
+#include "support/sample_pictures.h"
 #include "support/temp_folder.h"
-#include "thumbs/sample_pictures.h"
 
 namespace vistrel::cli {
 using common::kVersion;

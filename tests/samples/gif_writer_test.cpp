@@ -5,7 +5,7 @@
 #include <QImage>
 #include <filesystem>
 
-#include "imaging/picture_maker.h"
+#include "support/picture_maker.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::samples {
