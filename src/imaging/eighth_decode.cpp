@@ -5,13 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/dc_huffman.h"
 #include "imaging/jpeg_stream.h"
 
 namespace vistrel::imaging {
 
 namespace {
 
-constexpr int kLook = 10;  // bits the one-step table looks ahead
 // Thousands of tiny scans would keep a decode busy for minutes; libjpeg is told to refuse them,
 // so they go to it.
 constexpr int kMaxScans = 500;
@@ -21,150 +21,6 @@ constexpr std::array<uint8_t, 64> kNatural = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
-// A DC table: most differences are read in one step, code and value bits together.
-struct DcTable {
-  bool defined = false;
-  // The code and value bits (bits 0-4) and the difference (16-31); 0 when they do not fit in
-  // kLook bits.
-  std::array<uint32_t, 1 << kLook> step{};
-  std::array<int32_t, 17> maxCode{};  // per length, the largest code; -1 when none
-  std::array<int32_t, 17> offset{};   // per length, values index minus first code
-  std::array<uint8_t, 256> values{};
-};
-
-// Builds a DC table from a DHT entry (16 counts, then the symbols); false for a table libjpeg
-// would refuse.
-bool buildDcTable(const uint8_t* counts, const uint8_t* symbols, int total, DcTable& t) {
-  t = DcTable{};
-  std::memcpy(t.values.data(), symbols, static_cast<size_t>(total));
-  int code = 0, index = 0;
-  for (int len = 1; len <= 16; ++len) {
-    const int count = counts[len - 1];
-    t.maxCode[len] = -1;
-    t.offset[len] = index - code;
-    for (int i = 0; i < count; ++i, ++index, ++code) {
-      const int s = symbols[index];
-      // libjpeg refuses a length whose codes run out, the all-ones code included.
-      if (s > 15 || code >= (1 << len) - 1) {
-        return false;
-      }
-      const int shift = kLook - len - s;
-      if (shift < 0) {
-        continue;
-      }
-      for (int rest = 0; rest < 1 << (kLook - len); ++rest) {
-        const int bits = s == 0 ? 0 : rest >> shift;
-        const int value = s == 0 || bits >= 1 << (s - 1) ? bits : bits - (1 << s) + 1;
-        t.step[static_cast<size_t>(code << (kLook - len) | rest)] =
-            static_cast<uint32_t>(len + s) | static_cast<uint32_t>(static_cast<uint16_t>(value))
-                                                 << 16;
-      }
-    }
-    if (count > 0) {
-      t.maxCode[len] = code - 1;
-    }
-    code <<= 1;
-  }
-  t.defined = true;
-  return true;
-}
-
-// Zero bytes after the copied entropy-coded data: more than an MCU reads however damaged it is
-// (three codes of 31 bits, and the refill's 8 bytes ahead), so the reader need look for the end
-// only once an MCU.
-constexpr size_t kPadding = 64;
-
-// Copies the entropy-coded data at `pos` into `out` without its stuffed zero bytes, `real` bytes
-// followed by kPadding zeros. The offset of the marker that ends it, or 0 when there is none or
-// the data is odd (fill bytes before a stuffed zero, which libjpeg reads its own way).
-size_t unstuff(const uint8_t* data, size_t size, size_t pos, std::vector<uint8_t>& out,
-               size_t& real) {
-  out.clear();
-  while (pos < size) {
-    const void* ff = std::memchr(data + pos, 0xFF, size - pos);
-    if (ff == nullptr) {
-      return 0;
-    }
-    const auto at = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
-    out.insert(out.end(), data + pos, data + at);
-    if (at + 1 < size && data[at + 1] == 0x00) {
-      out.push_back(0xFF);
-      pos = at + 2;
-      continue;
-    }
-    size_t marker = at;
-    while (marker + 1 < size && data[marker + 1] == 0xFF) {
-      ++marker;
-    }
-    if (marker + 1 >= size || data[marker + 1] == 0x00) {
-      return 0;
-    }
-    real = out.size();
-    out.resize(real + kPadding, 0);
-    return marker;
-  }
-  return 0;
-}
-
-// The bits of unstuffed entropy-coded data, left-aligned in a 64-bit word.
-class BitReader {
- public:
-  BitReader(const uint8_t* data, size_t real) : start_(data), next_(data), realBits_(8 * real) {}
-
-  // Tops the word up to at least 56 bits, without a branch.
-  void refill() {
-    uint64_t word;
-    std::memcpy(&word, next_, 8);
-    buf_ |= __builtin_bswap64(word) >> bits_;
-    next_ += (63 - bits_) >> 3;
-    bits_ |= 56;
-  }
-  uint32_t peek(int n) const { return static_cast<uint32_t>(buf_ >> (64 - n)); }
-  void drop(int n) {
-    buf_ <<= n;
-    bits_ -= n;
-  }
-  int bit() {
-    const auto b = static_cast<int>(peek(1));
-    drop(1);
-    return b;
-  }
-  // Whether only real bits were read so far, none of the padding.
-  bool sound() const { return consumed() <= realBits_; }
-  // Whether the data is used up, but for the pad bits of its last byte.
-  bool finished() const { return sound() && realBits_ - consumed() < 8; }
-
-  // A DC difference; false for a code the table does not have.
-  bool difference(const DcTable& t, int& value) {
-    if (const uint32_t e = t.step[peek(kLook)]; e != 0) {
-      drop(static_cast<int>(e & 31));
-      value = static_cast<int16_t>(e >> 16);
-      return true;
-    }
-    for (int len = 1; len <= 16; ++len) {
-      const auto code = static_cast<int32_t>(peek(len));
-      if (code <= t.maxCode[len]) {
-        drop(len);
-        const int s = t.values[static_cast<size_t>((code + t.offset[len]) & 0xFF)];
-        const auto bits = s == 0 ? 0 : static_cast<int>(peek(s));
-        drop(s);
-        value = s == 0 || bits >= 1 << (s - 1) ? bits : bits - (1 << s) + 1;
-        return true;
-      }
-    }
-    return false;
-  }
-
- private:
-  size_t consumed() const { return 8 * static_cast<size_t>(next_ - start_) - bits_; }
-
-  const uint8_t* start_;
-  const uint8_t* next_;
-  size_t realBits_;
-  uint64_t buf_ = 0;
-  int bits_ = 0;
-};
 
 // The inverse DCT's output limit as libjpeg applies it: values wrap at 1024 before clamping.
 inline uint8_t idctLimit(int x) {
@@ -200,46 +56,60 @@ struct Tables {
   int adobeTransform = -1;  // -1: no Adobe segment
 };
 
+// A DQT segment's tables, in natural order. False for a precision or slot libjpeg refuses.
+bool readQuantTables(const uint8_t* seg, size_t segLen, Tables& t) {
+  for (size_t at = 0; at < segLen;) {
+    const int precision = seg[at] >> 4, slot = seg[at] & 15;
+    const size_t need = 1 + 64 * static_cast<size_t>(precision + 1);
+    if (slot > 3 || precision > 1 || at + need > segLen) {
+      return false;
+    }
+    for (size_t k = 0; k < 64; ++k) {
+      const uint8_t* v = seg + at + 1 + k * static_cast<size_t>(precision + 1);
+      const unsigned q = precision == 0 ? v[0] : unsigned{v[0]} << 8 | v[1];
+      if (q > 32767) {
+        return false;  // libjpeg keeps these in 16-bit signed multipliers
+      }
+      t.quant[static_cast<size_t>(slot)][kNatural[k]] = static_cast<uint16_t>(q);
+    }
+    t.quantDefined[static_cast<size_t>(slot)] = true;
+    at += need;
+  }
+  return true;
+}
+
+// A DHT segment's DC tables; AC tables serve only the scans stepped over, so they are only
+// checked for their size.
+bool readHuffmanTables(const uint8_t* seg, size_t segLen, Tables& t) {
+  for (size_t at = 0; at < segLen;) {
+    if (at + 17 > segLen) {
+      return false;
+    }
+    const int cls = seg[at] >> 4, slot = seg[at] & 15;
+    int total = 0;
+    for (size_t i = 1; i <= 16; ++i) {
+      total += seg[at + i];
+    }
+    if (cls > 1 || slot > 3 || total > 256 || at + 17 + static_cast<size_t>(total) > segLen ||
+        (cls == 0 &&
+         !buildDcTable(seg + at + 1, seg + at + 17, total, t.dc[static_cast<size_t>(slot)]))) {
+      return false;
+    }
+    at += 17 + static_cast<size_t>(total);
+  }
+  return true;
+}
+
 // Takes in a table or other segment met outside a scan. False for what this decoder leaves to
 // libjpeg.
 bool readSegment(uint8_t marker, const uint8_t* seg, size_t segLen, Tables& t) {
   if (marker == 0xDB) {
-    for (size_t at = 0; at < segLen;) {
-      const int precision = seg[at] >> 4, slot = seg[at] & 15;
-      const size_t need = 1 + 64 * static_cast<size_t>(precision + 1);
-      if (slot > 3 || precision > 1 || at + need > segLen) {
-        return false;
-      }
-      for (size_t k = 0; k < 64; ++k) {
-        const uint8_t* v = seg + at + 1 + k * static_cast<size_t>(precision + 1);
-        const unsigned q = precision == 0 ? v[0] : unsigned{v[0]} << 8 | v[1];
-        if (q > 32767) {
-          return false;  // libjpeg keeps these in 16-bit signed multipliers
-        }
-        t.quant[static_cast<size_t>(slot)][kNatural[k]] = static_cast<uint16_t>(q);
-      }
-      t.quantDefined[static_cast<size_t>(slot)] = true;
-      at += need;
-    }
-  } else if (marker == 0xC4) {
-    for (size_t at = 0; at < segLen;) {
-      if (at + 17 > segLen) {
-        return false;
-      }
-      const int cls = seg[at] >> 4, slot = seg[at] & 15;
-      int total = 0;
-      for (size_t i = 1; i <= 16; ++i) {
-        total += seg[at + i];
-      }
-      // AC tables serve only the scans stepped over.
-      if (cls > 1 || slot > 3 || total > 256 || at + 17 + static_cast<size_t>(total) > segLen ||
-          (cls == 0 &&
-           !buildDcTable(seg + at + 1, seg + at + 17, total, t.dc[static_cast<size_t>(slot)]))) {
-        return false;
-      }
-      at += 17 + static_cast<size_t>(total);
-    }
-  } else if (marker == 0xDD) {
+    return readQuantTables(seg, segLen, t);
+  }
+  if (marker == 0xC4) {
+    return readHuffmanTables(seg, segLen, t);
+  }
+  if (marker == 0xDD) {
     if (segLen < 2) {
       return false;
     }
@@ -267,12 +137,36 @@ struct Frame {
   std::vector<uint8_t> entropy;  // a scan's data, unstuffed
 };
 
+// A DC scan as decoded: its components' places in the frame and their tables.
+struct DcScan {
+  size_t count = 0;
+  std::array<size_t, 3> components{};
+  std::array<const DcTable*, 3> tables{};
+  bool refine = false;  // a refinement scan: a bit a block
+  int al = 0;           // the bit it sends
+};
+
+// Moves the reader on to the data after the restart marker at `marker`, which must be the
+// expected one and come where the interval's data ends. False when it is not so.
+bool passRestart(const uint8_t* data, size_t size, size_t& marker, int& expected, Frame& f,
+                 BitReader& in) {
+  if (!in.finished() || data[marker + 1] != 0xD0 + expected) {
+    return false;
+  }
+  size_t real = 0;
+  marker = unstuff(data, size, marker + 2, f.entropy, real);
+  if (marker == 0) {
+    return false;
+  }
+  in = BitReader(f.entropy.data(), real);
+  expected = (expected + 1) & 7;
+  return true;
+}
+
 // Decodes a DC scan's entropy-coded data from `pos`: the first (its difference codes) or a
 // refinement (a bit a block). The offset of the marker after it, or 0.
-size_t decodeDcScan(const uint8_t* data, size_t size, size_t pos, const Tables& tables,
-                    const std::array<size_t, 3>& components,
-                    const std::array<const DcTable*, 3>& dcTables, size_t inScan, bool refine,
-                    int al, Frame& f) {
+size_t decodeDcScan(const uint8_t* data, size_t size, size_t pos, unsigned restartInterval,
+                    const DcScan& scan, Frame& f) {
   size_t real = 0;
   size_t marker = unstuff(data, size, pos, f.entropy, real);
   if (marker == 0) {
@@ -280,43 +174,37 @@ size_t decodeDcScan(const uint8_t* data, size_t size, size_t pos, const Tables& 
   }
   BitReader in(f.entropy.data(), real);
   std::array<int, 3> predictions{};
-  unsigned untilRestart = tables.restartInterval;
+  unsigned untilRestart = restartInterval;
   int restart = 0;
   const size_t blocks = f.blocksX * f.blocksY;
   // Interleaved or not, with every component sampled alike an MCU is one block of each.
   for (size_t b = 0; b < blocks; ++b) {
-    if (tables.restartInterval != 0) {
+    if (restartInterval != 0) {
       if (untilRestart == 0) {
-        if (!in.finished() || data[marker + 1] != 0xD0 + restart) {
+        if (!passRestart(data, size, marker, restart, f, in)) {
           return 0;
         }
-        marker = unstuff(data, size, marker + 2, f.entropy, real);
-        if (marker == 0) {
-          return 0;
-        }
-        in = BitReader(f.entropy.data(), real);
-        restart = (restart + 1) & 7;
         predictions = {};
-        untilRestart = tables.restartInterval;
+        untilRestart = restartInterval;
       }
       --untilRestart;
     }
-    for (size_t i = 0; i < inScan; ++i) {
+    for (size_t i = 0; i < scan.count; ++i) {
       in.refill();
-      int16_t& coefficient = f.dc[components[i] * blocks + b];
-      if (refine) {
-        coefficient = static_cast<int16_t>(coefficient | in.bit() << al);
+      int16_t& coefficient = f.dc[scan.components[i] * blocks + b];
+      if (scan.refine) {
+        coefficient = static_cast<int16_t>(coefficient | in.bit() << scan.al);
         continue;
       }
       int difference = 0;
-      if (!in.difference(*dcTables[i], difference)) {
+      if (!in.difference(*scan.tables[i], difference)) {
         return 0;
       }
       predictions[i] += difference;
       if (predictions[i] > 1 << 16 || predictions[i] < -(1 << 16)) {
         return 0;  // beyond any sound stream's DC
       }
-      coefficient = static_cast<int16_t>(predictions[i] * (1 << al));
+      coefficient = static_cast<int16_t>(predictions[i] * (1 << scan.al));
     }
     if (!in.sound()) {
       return 0;
@@ -325,122 +213,132 @@ size_t decodeDcScan(const uint8_t* data, size_t size, size_t pos, const Tables& 
   return in.finished() ? marker : 0;
 }
 
-// Reads a scan header and decodes the scan, or steps over an AC scan; the offset after the scan,
-// or 0.
-size_t readScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& header,
-                const Tables& tables, Frame& f, int& scans) {
-  const size_t length = size_t{data[pos + 2]} << 8 | data[pos + 3];
-  const uint8_t* sos = data + pos + 4;
-  if (length < 6) {
+// The frame's index of the component `id`; f.count when the frame has none.
+size_t componentIndex(const JpegHeader& header, const Frame& f, int id) {
+  size_t c = 0;
+  while (c < f.count && header.components[c].id != id) {
+    ++c;
+  }
+  return c;
+}
+
+// Steps over an AC scan (of one component), noting the last bit it sends of the first
+// coefficients. The offset after its data, or 0.
+size_t stepOverAcScan(const uint8_t* data, size_t size, size_t pos, const JpegHeader& header,
+                      const JpegScan& scan, Frame& f) {
+  const size_t c = componentIndex(header, f, scan.selectors[0]);
+  const size_t end = entropyEnd(data, size, pos);
+  const int ss = scan.spectralStart, se = scan.spectralEnd;
+  if (se < ss || se > 63 || scan.count != 1 || c == f.count || end >= size) {
     return 0;
   }
-  const size_t inScan = sos[0];
-  if (inScan < 1 || inScan > f.count || length != 6 + 2 * inScan) {
-    return 0;
+  for (int k = ss; k <= se && k < kSmoothedCoefficients; ++k) {
+    f.lastBit[c][static_cast<size_t>(k)] = scan.lowBit;
   }
-  const uint8_t* tail = sos + 1 + 2 * inScan;
-  const int ss = tail[0], se = tail[1], ah = tail[2] >> 4, al = tail[2] & 15;
-  pos += 2 + length;
-  if (++scans > kMaxScans) {
-    return 0;
+  return end;
+}
+
+// Matches a DC scan's components with the frame and the tables, and notes what the scan sends.
+// False for what libjpeg is left to judge.
+bool takeDcScan(const JpegHeader& header, const Tables& tables, const JpegScan& scan, Frame& f,
+                DcScan& dc) {
+  const int ah = scan.highBit, al = scan.lowBit;
+  if (scan.spectralEnd != 0 || al > 13) {
+    return false;
   }
-  if (ss != 0) {
-    size_t c = 0;
-    while (c < f.count && header.components[c].id != sos[1]) {
-      ++c;
-    }
-    const size_t end = entropyEnd(data, size, pos);
-    if (se < ss || se > 63 || inScan != 1 || c == f.count || end >= size) {
-      return 0;
-    }
-    for (int k = ss; k <= se && k < kSmoothedCoefficients; ++k) {
-      f.lastBit[c][static_cast<size_t>(k)] = al;
-    }
-    return end;
-  }
-  if (se != 0 || al > 13) {
-    return 0;
-  }
-  const bool refine = ah != 0;
-  std::array<size_t, 3> components{};
-  std::array<const DcTable*, 3> dcTables{};
-  for (size_t i = 0; i < inScan; ++i) {
-    const int id = sos[1 + 2 * i];
-    const auto dcSlot = static_cast<size_t>(sos[2 + 2 * i] >> 4);
-    size_t c = 0;
-    while (c < f.count && header.components[c].id != id) {
-      ++c;
-    }
+  dc = DcScan{scan.count, {}, {}, ah != 0, al};
+  for (size_t i = 0; i < scan.count; ++i) {
+    const size_t c = componentIndex(header, f, scan.selectors[2 * i]);
+    const auto dcSlot = static_cast<size_t>(scan.selectors[2 * i + 1] >> 4);
     if (c == f.count || dcSlot > 3) {
-      return 0;
+      return false;
     }
-    if (i > 0 && c <= components[i - 1]) {
-      return 0;  // out of the frame's order, which libjpeg may refuse
+    if (i > 0 && c <= dc.components[i - 1]) {
+      return false;  // out of the frame's order, which libjpeg may refuse
     }
     int& shift = f.shift[c];
-    if (refine) {
+    if (dc.refine) {
       if (shift != ah || al != ah - 1) {
-        return 0;  // an odd progression: libjpeg's to judge
+        return false;  // an odd progression: libjpeg's to judge
       }
     } else {
       const auto quantSlot = static_cast<size_t>(header.components[c].quantTable);
       if (shift != -1 || quantSlot > 3 || !tables.quantDefined[quantSlot] ||
           !tables.dc[dcSlot].defined) {
-        return 0;
+        return false;
       }
       f.quant[c] = tables.quant[quantSlot][0];
     }
     shift = al;
     f.lastBit[c][0] = al;
-    components[i] = c;
-    dcTables[i] = &tables.dc[dcSlot];
+    dc.components[i] = c;
+    dc.tables[i] = &tables.dc[dcSlot];
   }
-  return decodeDcScan(data, size, pos, tables, components, dcTables, inScan, refine, al, f);
+  return true;
 }
 
-}  // namespace
+// Reads the scan header at `pos` (its length field `length`) and decodes the scan, or steps over
+// an AC scan; the offset after the scan, or 0.
+size_t readScan(const uint8_t* data, size_t size, size_t pos, size_t length,
+                const JpegHeader& header, const Tables& tables, Frame& f, int& scans) {
+  JpegScan scan;
+  if (!readJpegScan(data + pos + 4, length, scan) || scan.count > f.count) {
+    return 0;
+  }
+  pos += 2 + length;
+  if (++scans > kMaxScans) {
+    return 0;
+  }
+  if (scan.spectralStart != 0) {
+    return stepOverAcScan(data, size, pos, header, scan, f);
+  }
+  DcScan dc;
+  if (!takeDcScan(header, tables, scan, f, dc)) {
+    return 0;
+  }
+  return decodeDcScan(data, size, pos, tables.restartInterval, dc, f);
+}
 
-bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, uint8_t* out,
-                  size_t pitch) {
-  if (header.frameMarker != 0xC2 || header.precision != 8 ||
-      (header.components.size() != 1 && header.components.size() != 3)) {
+// Whether this decoder reads the frame: 8-bit progressive grey, or three components sampled
+// alike (sampled otherwise, a component is scaled with a larger inverse DCT or enlarged).
+bool decodable(const JpegHeader& header) {
+  const size_t count = header.components.size();
+  if (header.frameMarker != 0xC2 || header.precision != 8 || (count != 1 && count != 3)) {
     return false;
   }
+  for (const auto& c : header.components) {
+    if (count == 3 && (c.h != 1 || c.v != 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+Frame startFrame(const JpegHeader& header) {
   Frame f;
   f.count = header.components.size();
   for (auto& bits : f.lastBit) {
     bits.fill(-1);
   }
-  for (const auto& c : header.components) {
-    // Sampled otherwise, a component is scaled with a larger inverse DCT or enlarged.
-    if (f.count == 3 && (c.h != 1 || c.v != 1)) {
-      return false;
-    }
-  }
   f.blocksX = (static_cast<size_t>(header.width) + 7) / 8;
   f.blocksY = (static_cast<size_t>(header.height) + 7) / 8;
   f.dc.assign(f.blocksX * f.blocksY * f.count, 0);
+  return f;
+}
 
-  auto tables = std::make_unique<Tables>();
+// Walks the stream from its start to EOI, taking in the tables and decoding the DC scans. False
+// for a segment libjpeg refuses or warns of, and for a scan this decoder leaves to it.
+bool readStream(const uint8_t* data, size_t size, const JpegHeader& header, Tables& tables,
+                Frame& f) {
   int scans = 0, frames = 0;
-  size_t pos = 2;
-  for (;;) {
-    while (pos + 1 < size && data[pos] == 0xFF && data[pos + 1] == 0xFF) {
-      ++pos;
-    }
-    if (pos + 2 > size || data[pos] != 0xFF) {
+  for (size_t pos = 2;;) {
+    uint8_t marker = 0;
+    size_t length = 0;
+    if (!nextJpegSegment(data, size, pos, marker, length)) {
       return false;
     }
-    const uint8_t marker = data[pos + 1];
     if (marker == 0xD9) {
-      break;
-    }
-    if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7) || pos + 4 > size) {
-      return false;
-    }
-    const size_t length = size_t{data[pos + 2]} << 8 | data[pos + 3];
-    if (length < 2 || pos + 2 + length > size) {
-      return false;
+      return true;
     }
     // The segments libjpeg reads without a word; any other marker, or a second frame header, it
     // refuses or warns of.
@@ -451,35 +349,45 @@ bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, ui
       return false;
     }
     if (marker == 0xDA) {
-      pos = readScan(data, size, pos, header, *tables, f, scans);
+      pos = readScan(data, size, pos, length, header, tables, f, scans);
       if (pos == 0) {
         return false;
       }
       continue;
     }
-    if (!readSegment(marker, data + pos + 4, length - 2, *tables)) {
+    if (!readSegment(marker, data + pos + 4, length - 2, tables)) {
       return false;
     }
     pos += 2 + length;
   }
+}
+
+// Whether every component's first coefficients came to their last bit: a full decode would
+// smooth the blocks otherwise.
+bool sentWhole(const Frame& f) {
   for (size_t c = 0; c < f.count; ++c) {
     for (const int bit : f.lastBit[c]) {
       if (bit != 0) {
-        return false;  // a full decode would smooth the blocks
+        return false;
       }
     }
   }
-  if (f.count == 3) {
-    // The colour space libjpeg assumes: JFIF means YCbCr; an Adobe segment says; else the
-    // component identifiers 'R', 'G', 'B' mean RGB.
-    const auto& c = header.components;
-    const bool rgbIds = c[0].id == 'R' && c[1].id == 'G' && c[2].id == 'B';
-    if (tables->jfif ? false : tables->adobeTransform >= 0 ? tables->adobeTransform != 1 : rgbIds) {
-      return false;
-    }
-  }
+  return true;
+}
 
-  // Each block's pixel is its DC value over 8, then into BGR.
+// Whether three components are YCbCr in libjpeg's eyes: JFIF means YCbCr; an Adobe segment
+// says; else the component identifiers 'R', 'G', 'B' mean RGB.
+bool colourIsYcc(const JpegHeader& header, const Tables& tables) {
+  if (header.components.size() != 3) {
+    return true;
+  }
+  const auto& c = header.components;
+  const bool rgbIds = c[0].id == 'R' && c[1].id == 'G' && c[2].id == 'B';
+  return !(tables.jfif ? false : tables.adobeTransform >= 0 ? tables.adobeTransform != 1 : rgbIds);
+}
+
+// Each block's pixel is its DC value over 8, then into BGR.
+void writePixels(const Frame& f, uint8_t* out, size_t pitch) {
   const size_t blocks = f.blocksX * f.blocksY;
   std::vector<uint8_t> pixels(f.dc.size());
   for (size_t c = 0; c < f.count; ++c) {
@@ -506,6 +414,22 @@ bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, ui
       row[3 * x + 2] = clamp255(l + ycc.crR[cr[x]]);
     }
   }
+}
+
+}  // namespace
+
+bool decodeEighth(const uint8_t* data, size_t size, const JpegHeader& header, uint8_t* out,
+                  size_t pitch) {
+  if (!decodable(header)) {
+    return false;
+  }
+  Frame f = startFrame(header);
+  auto tables = std::make_unique<Tables>();
+  if (!readStream(data, size, header, *tables, f) || !sentWhole(f) ||
+      !colourIsYcc(header, *tables)) {
+    return false;
+  }
+  writePixels(f, out, pitch);
   return true;
 }
 

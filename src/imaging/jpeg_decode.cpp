@@ -148,6 +148,106 @@ bool readNaturalSize(const uint8_t* data, size_t size, const std::string& file, 
   return true;
 }
 
+// chooseShrink for a least size given in the natural orientation.
+ShrinkFactor shrinkFor(const JpegHeader& h, int leastWidth, int leastHeight) {
+  return swapsAxes(h.orientation) ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
+                                  : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+}
+
+// Where a decode writes: `height` rows of `width` pixels, `pitch` bytes apart, BGR or CMYK.
+struct Target {
+  uint8_t* pixels = nullptr;
+  int width = 0, height = 0;
+  size_t pitch = 0;
+  bool cmyk = false;
+};
+
+// Sizes the picture and points the target at its rows, or at `cmykPixels` for CMYK, which is
+// converted into the picture after.
+Target prepareTarget(Picture& p, int width, int height, bool cmyk,
+                     std::vector<uint8_t>& cmykPixels) {
+  p.width = width;
+  p.height = height;
+  p.stride = 3 * width;
+  if (cmyk) {
+    cmykPixels.resize(static_cast<size_t>(width) * height * 4);
+    return {cmykPixels.data(), width, height, 4 * static_cast<size_t>(width), true};
+  }
+  p.bgr.resize(static_cast<size_t>(p.stride) * height);
+  return {p.bgr.data(), width, height, static_cast<size_t>(p.stride), false};
+}
+
+// Decodes at `factor` with the first decoder that takes the stream. At 1/8 the decoder reads
+// only DC coefficients (and the AC of 4:2:0 chroma), so the own DC decoder, or libjpeg given
+// only the DC scans, leaves out most of a progressive file's entropy decoding without changing
+// a pixel; else TurboJPEG, or libjpeg for the samplings TurboJPEG cannot name (`turbo` false).
+// False with `error` set when the stream cannot be decoded; `warning` when it decoded with a
+// complaint.
+bool decodeInto(const uint8_t* data, size_t size, const JpegHeader& h, ShrinkFactor factor,
+                tjhandle tj, bool turbo, const Target& t, std::string& error,
+                std::string& warning) {
+  const bool eighth = factor.num * 8 == factor.den;
+  if (eighth && !t.cmyk && decodeEighth(data, size, h, t.pixels, t.pitch)) {
+    return true;
+  }
+  std::vector<uint8_t> dcOnly;
+  if (eighth && isProgressive(h) && keepDcScans(data, size, dcOnly) &&
+      decodeWithLibjpeg(dcOnly.data(), dcOnly.size(), 1, 8, false, t.cmyk, t.pixels, t.width,
+                        t.height, t.pitch, error, warning)) {
+    return true;
+  }
+  if (!turbo) {
+    return decodeWithLibjpeg(data, size, factor.num, factor.den, true, t.cmyk, t.pixels, t.width,
+                             t.height, t.pitch, error, warning);
+  }
+  if (tjDecompress2(tj, data, size, t.pixels, t.width, static_cast<int>(t.pitch), t.height,
+                    t.cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS) == 0) {
+    return true;
+  }
+  const std::string message = withoutFunctionName(tjGetErrorStr2(tj));
+  (tjGetErrorCode(tj) == TJERR_WARNING ? warning : error) = message;
+  return error.empty();
+}
+
+// An embedded profile brings the colours into sRGB, which is what a browser assumes for the
+// untagged thumbnail; without one (or with one that cannot be used) the pixels are taken as
+// sRGB already. Decoded CMYK pixels come into the picture's BGR here.
+void intoSrgb(const uint8_t* data, size_t size, const JpegHeader& h, bool cmyk,
+              const std::vector<uint8_t>& cmykPixels, Picture& p) {
+  std::string profile;
+  const bool tagged = joinIccProfile(data, size, h, profile);
+  if (cmyk) {
+    p.bgr.resize(static_cast<size_t>(p.stride) * p.height);
+    if (!tagged || !cmykToSrgb(cmykPixels.data(), h.adobe, profile, p)) {
+      cmykToBgr(cmykPixels, p.width, p.height, h.adobe, p);
+    }
+  } else if (tagged) {
+    convertToSrgb(p, h.components.size() == 1, profile);
+  }
+}
+
+// Why no decoder is given the stream (kind None when one is): a picture too large for memory, or
+// scans that ask for far more decoding than the data holds.
+LoadError refusal(const uint8_t* data, size_t size, const JpegHeader& h, int outWidth,
+                  int outHeight, const std::string& file) {
+  if (std::string tooLarge = sizeRefusal(h.width, h.height, decodeBytes(h, outWidth, outHeight));
+      !tooLarge.empty()) {
+    return {file, tooLarge, LoadErrorKind::TooLarge};
+  }
+  if (std::string damaged = scanWorkRefusal(data, size, h); !damaged.empty()) {
+    return {file, damaged, LoadErrorKind::Damaged};
+  }
+  return {};
+}
+
+// The words for a decoder's complaint about a picture it decoded: a file cut short when its end
+// marker is missing, damaged data otherwise.
+std::string decodeWarning(const uint8_t* data, size_t size, const std::string& warning) {
+  return !endsWithEndMarker(data, size)
+             ? "file is truncated: the end of the picture is missing"
+             : "damaged JPEG data (" + warning + "); the picture may show faults";
+}
+
 }  // namespace
 
 ProbeResult probeJpeg(const uint8_t* data, size_t size, const std::string& file) {
@@ -164,9 +264,7 @@ int64_t jpegDecodeMemory(const uint8_t* data, size_t size, int leastWidth, int l
   if (!readNaturalSize(data, size, "", h, info, error)) {
     return 0;
   }
-  const ShrinkFactor factor = swapsAxes(h.orientation)
-                                  ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
-                                  : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+  const ShrinkFactor factor = shrinkFor(h, leastWidth, leastHeight);
   return decodeBytes(h, shrunkSize(h.width, factor), shrunkSize(h.height, factor));
 }
 
@@ -177,21 +275,13 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
   if (!readNaturalSize(data, size, file, h, r.info, r.error)) {
     return r;
   }
-  const ShrinkFactor factor = swapsAxes(h.orientation)
-                                  ? chooseShrink(h.width, h.height, leastHeight, leastWidth)
-                                  : chooseShrink(h.width, h.height, leastWidth, leastHeight);
+  const ShrinkFactor factor = shrinkFor(h, leastWidth, leastHeight);
   const int outWidth = shrunkSize(h.width, factor);
   const int outHeight = shrunkSize(h.height, factor);
-  if (std::string refusal = sizeRefusal(h.width, h.height, decodeBytes(h, outWidth, outHeight));
-      !refusal.empty()) {
-    r.error = {file, refusal, LoadErrorKind::TooLarge};
+  r.error = refusal(data, size, h, outWidth, outHeight, file);
+  if (r.error.kind != LoadErrorKind::None) {
     return r;
   }
-  if (std::string refusal = scanWorkRefusal(data, size, h); !refusal.empty()) {
-    r.error = {file, refusal, LoadErrorKind::Damaged};
-    return r;
-  }
-
   TjHandle tj(tjInitDecompress());
   if (!tj) {
     r.error = {file, "the JPEG decoder could not start (out of memory?)", LoadErrorKind::Refused};
@@ -206,73 +296,21 @@ LoadResult decodeJpeg(const uint8_t* data, size_t size, const std::string& file,
     r.error = {file, "damaged JPEG data: the frame header is inconsistent", LoadErrorKind::Damaged};
     return r;
   }
-
   const bool cmyk =
       turbo ? colourspace == TJCS_CMYK || colourspace == TJCS_YCCK : h.components.size() == 4;
-  Picture& p = r.picture;
-  p.width = outWidth;
-  p.height = outHeight;
-  p.stride = 3 * outWidth;
   std::vector<uint8_t> cmykPixels;
-  uint8_t* target;
-  int pitch;
-  if (cmyk) {
-    cmykPixels.resize(static_cast<size_t>(outWidth) * outHeight * 4);
-    target = cmykPixels.data();
-    pitch = 4 * outWidth;
-  } else {
-    p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);
-    target = p.bgr.data();
-    pitch = p.stride;
-  }
-
+  const Target target = prepareTarget(r.picture, outWidth, outHeight, cmyk, cmykPixels);
   std::string error, warning;
-  const bool eighth = factor.num * 8 == factor.den;
-  bool decoded = eighth && !cmyk && decodeEighth(data, size, h, target, static_cast<size_t>(pitch));
-  // At 1/8 the decoder reads only DC coefficients (and the AC of 4:2:0 chroma), so the other AC
-  // scans of a progressive file, most of its entropy decoding, can be left out without changing
-  // a pixel.
-  std::vector<uint8_t> dcOnly;
-  if (!decoded && eighth && isProgressive(h) && keepDcScans(data, size, dcOnly)) {
-    decoded = decodeWithLibjpeg(dcOnly.data(), dcOnly.size(), 1, 8, false, cmyk, target, outWidth,
-                                outHeight, static_cast<size_t>(pitch), error, warning);
-  }
-  if (!decoded && !turbo) {
-    decoded = decodeWithLibjpeg(data, size, factor.num, factor.den, true, cmyk, target, outWidth,
-                                outHeight, static_cast<size_t>(pitch), error, warning);
-  } else if (!decoded) {
-    decoded = tjDecompress2(tj.get(), data, size, target, outWidth, pitch, outHeight,
-                            cmyk ? TJPF_CMYK : TJPF_BGR, TJFLAG_LIMITSCANS) == 0;
-    if (!decoded) {
-      const std::string message = withoutFunctionName(tjGetErrorStr2(tj.get()));
-      (tjGetErrorCode(tj.get()) == TJERR_WARNING ? warning : error) = message;
-      decoded = error.empty();
-    }
-  }
-  if (!decoded) {
+  if (!decodeInto(data, size, h, factor, tj.get(), turbo, target, error, warning)) {
     r.picture = Picture{};
     r.error = {file, "damaged JPEG data (" + error + ")", LoadErrorKind::Damaged};
     return r;
   }
   if (!warning.empty()) {
-    r.warning = !endsWithEndMarker(data, size)
-                    ? "file is truncated: the end of the picture is missing"
-                    : "damaged JPEG data (" + warning + "); the picture may show faults";
+    r.warning = decodeWarning(data, size, warning);
   }
-  // An embedded profile brings the colours into sRGB, which is what a browser assumes for the
-  // untagged thumbnail; without one (or with one that cannot be used) the pixels are taken as
-  // sRGB already.
-  std::string profile;
-  const bool tagged = joinIccProfile(data, size, h, profile);
-  if (cmyk) {
-    p.bgr.resize(static_cast<size_t>(p.stride) * outHeight);
-    if (!tagged || !cmykToSrgb(cmykPixels.data(), h.adobe, profile, p)) {
-      cmykToBgr(cmykPixels, outWidth, outHeight, h.adobe, p);
-    }
-  } else if (tagged) {
-    convertToSrgb(p, h.components.size() == 1, profile);
-  }
-  p = applyOrientation(std::move(p), h.orientation);
+  intoSrgb(data, size, h, cmyk, cmykPixels, r.picture);
+  r.picture = applyOrientation(std::move(r.picture), h.orientation);
   r.ok = true;
   return r;
 }

@@ -121,6 +121,116 @@ size_t entropyEnd(const uint8_t* data, size_t size, size_t pos) {
   return size;
 }
 
+namespace {
+
+// Moves `pos` onto the next marker: past the 0xFF bytes markers may be padded with, and past
+// stray bytes between segments, which decoders skip. Truncated when the data ends first.
+JpegHeaderStatus findMarker(const uint8_t* data, size_t size, size_t& pos) {
+  for (;;) {
+    while (pos < size && data[pos] == 0xFF && pos + 1 < size && data[pos + 1] == 0xFF) {
+      ++pos;
+    }
+    if (pos + 2 > size) {
+      return JpegHeaderStatus::Truncated;
+    }
+    if (data[pos] == 0xFF) {
+      return JpegHeaderStatus::Ok;
+    }
+    const void* ff = std::memchr(data + pos, 0xFF, size - pos);
+    if (ff == nullptr) {
+      return JpegHeaderStatus::Truncated;
+    }
+    pos = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
+  }
+}
+
+// The length field of the segment whose marker is at `pos`, the whole segment in the data.
+JpegHeaderStatus readSegmentLength(const uint8_t* data, size_t size, size_t pos, size_t& length,
+                                   std::string& reason) {
+  if (pos + 4 > size) {
+    return JpegHeaderStatus::Truncated;
+  }
+  length = be16(data + pos + 2);
+  if (length < 2) {
+    reason = "damaged JPEG data: a segment has an impossible length";
+    return JpegHeaderStatus::Damaged;
+  }
+  return pos + 2 + length > size ? JpegHeaderStatus::Truncated : JpegHeaderStatus::Ok;
+}
+
+// The components of a frame header whose payload `seg` holds `count` of them.
+JpegHeaderStatus readComponents(const uint8_t* seg, int count, JpegHeader& header,
+                                std::string& reason) {
+  for (int c = 0; c < count; ++c) {
+    const uint8_t* spec = seg + 6 + 3 * c;
+    JpegComponent comp{spec[0], spec[1] >> 4, spec[1] & 15, spec[2]};
+    if (comp.h < 1 || comp.h > 4 || comp.v < 1 || comp.v > 4) {
+      reason = "damaged JPEG data: impossible colour sampling";
+      return JpegHeaderStatus::Damaged;
+    }
+    header.components.push_back(comp);
+  }
+  return JpegHeaderStatus::Ok;
+}
+
+// The frame header (SOFn `marker`): precision, size and components, of the variants decoded.
+JpegHeaderStatus readFrame(uint8_t marker, const uint8_t* seg, size_t segLen, JpegHeader& header,
+                           std::string& reason) {
+  if (header.frameMarker != 0) {
+    reason = "damaged JPEG data: more than one frame header";
+    return JpegHeaderStatus::Damaged;
+  }
+  header.frameMarker = marker;
+  if (const char* variant = unsupportedFrame(marker)) {
+    reason = std::string("unsupported JPEG variant: ") + variant;
+    return JpegHeaderStatus::Unsupported;
+  }
+  if (segLen < 6) {
+    reason = "damaged JPEG data: the frame header is too short";
+    return JpegHeaderStatus::Damaged;
+  }
+  header.precision = seg[0];
+  header.height = static_cast<int>(be16(seg + 1));
+  header.width = static_cast<int>(be16(seg + 3));
+  const int count = seg[5];
+  if (header.precision != 8) {
+    reason = "unsupported JPEG variant: " + std::to_string(header.precision) + " bits per sample";
+    return JpegHeaderStatus::Unsupported;
+  }
+  if (header.height == 0) {
+    reason = "unsupported JPEG variant: height given after the first scan";
+    return JpegHeaderStatus::Unsupported;
+  }
+  if (header.width == 0 || count < 1 || segLen < 6 + 3 * static_cast<size_t>(count)) {
+    reason = "damaged JPEG data: the frame header is inconsistent";
+    return JpegHeaderStatus::Damaged;
+  }
+  if (count != 1 && count != 3 && count != 4) {
+    reason = "unsupported JPEG variant: " + std::to_string(count) + " colour components";
+    return JpegHeaderStatus::Unsupported;
+  }
+  return readComponents(seg, count, header, reason);
+}
+
+// What the application segments tell: the EXIF orientation (the first EXIF block's), the pieces
+// of an ICC profile, and Adobe's marker for inverted CMYK. Others are skipped.
+void readAppSegment(uint8_t marker, const uint8_t* data, const uint8_t* seg, size_t segLen,
+                    JpegHeader& header) {
+  if (marker == kApp1 && segLen >= 6 && std::memcmp(seg, "Exif\0\0", 6) == 0 &&
+      header.orientation == 1) {
+    header.orientation = exifOrientation(seg + 6, segLen - 6);
+  } else if (marker == kApp2 && segLen > kIccTagSize + 2 &&
+             std::memcmp(seg, kIccTag, kIccTagSize) == 0) {
+    header.iccChunks.push_back({seg[kIccTagSize], seg[kIccTagSize + 1],
+                                static_cast<size_t>(seg - data) + kIccTagSize + 2,
+                                segLen - kIccTagSize - 2});
+  } else if (marker == kApp14 && segLen >= 5 && std::memcmp(seg, "Adobe", 5) == 0) {
+    header.adobe = true;
+  }
+}
+
+}  // namespace
+
 JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& header,
                                 std::string& reason) {
   header = JpegHeader{};
@@ -128,49 +238,28 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
     return size >= 2 && data[0] == 0xFF && data[1] == kSoi ? JpegHeaderStatus::Truncated
                                                            : JpegHeaderStatus::NotJpeg;
   }
-  size_t pos = 2;
-  bool sawFrame = false;
-  for (;;) {
-    // Markers may be padded with any number of 0xFF bytes.
-    while (pos < size && data[pos] == 0xFF && pos + 1 < size && data[pos + 1] == 0xFF) {
-      ++pos;
-    }
-    if (pos + 2 > size) {
-      return JpegHeaderStatus::Truncated;
-    }
-    if (data[pos] != 0xFF) {
-      // Stray bytes between segments: skip to the next marker, as decoders do.
-      const void* ff = std::memchr(data + pos, 0xFF, size - pos);
-      if (ff == nullptr) {
-        return JpegHeaderStatus::Truncated;
-      }
-      pos = static_cast<size_t>(static_cast<const uint8_t*>(ff) - data);
-      continue;
+  for (size_t pos = 2;;) {
+    if (const auto found = findMarker(data, size, pos); found != JpegHeaderStatus::Ok) {
+      return found;
     }
     const uint8_t marker = data[pos + 1];
+    if (marker == kEoi || marker == kSoi) {
+      reason = "damaged JPEG data: the picture ends before its first scan";
+      return JpegHeaderStatus::Damaged;
+    }
     if (isStandalone(marker)) {
-      if (marker == kEoi || marker == kSoi) {
-        reason = "damaged JPEG data: the picture ends before its first scan";
-        return JpegHeaderStatus::Damaged;
-      }
       pos += 2;
       continue;
     }
-    if (pos + 4 > size) {
-      return JpegHeaderStatus::Truncated;
-    }
-    const size_t length = be16(data + pos + 2);
-    if (length < 2) {
-      reason = "damaged JPEG data: a segment has an impossible length";
-      return JpegHeaderStatus::Damaged;
-    }
-    if (pos + 2 + length > size) {
-      return JpegHeaderStatus::Truncated;
+    size_t length = 0;
+    if (const auto read = readSegmentLength(data, size, pos, length, reason);
+        read != JpegHeaderStatus::Ok) {
+      return read;
     }
     const uint8_t* seg = data + pos + 4;
     const size_t segLen = length - 2;
     if (marker == kSos) {
-      if (!sawFrame) {
+      if (header.frameMarker == 0) {
         reason = "damaged JPEG data: a scan comes before the frame header";
         return JpegHeaderStatus::Damaged;
       }
@@ -178,60 +267,12 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
       return JpegHeaderStatus::Ok;
     }
     if (isFrame(marker)) {
-      if (sawFrame) {
-        reason = "damaged JPEG data: more than one frame header";
-        return JpegHeaderStatus::Damaged;
+      if (const auto read = readFrame(marker, seg, segLen, header, reason);
+          read != JpegHeaderStatus::Ok) {
+        return read;
       }
-      sawFrame = true;
-      header.frameMarker = marker;
-      if (const char* variant = unsupportedFrame(marker)) {
-        reason = std::string("unsupported JPEG variant: ") + variant;
-        return JpegHeaderStatus::Unsupported;
-      }
-      if (segLen < 6) {
-        reason = "damaged JPEG data: the frame header is too short";
-        return JpegHeaderStatus::Damaged;
-      }
-      header.precision = seg[0];
-      header.height = static_cast<int>(be16(seg + 1));
-      header.width = static_cast<int>(be16(seg + 3));
-      const int count = seg[5];
-      if (header.precision != 8) {
-        reason =
-            "unsupported JPEG variant: " + std::to_string(header.precision) + " bits per sample";
-        return JpegHeaderStatus::Unsupported;
-      }
-      if (header.height == 0) {
-        reason = "unsupported JPEG variant: height given after the first scan";
-        return JpegHeaderStatus::Unsupported;
-      }
-      if (header.width == 0 || count < 1 || segLen < 6 + 3 * static_cast<size_t>(count)) {
-        reason = "damaged JPEG data: the frame header is inconsistent";
-        return JpegHeaderStatus::Damaged;
-      }
-      if (count != 1 && count != 3 && count != 4) {
-        reason = "unsupported JPEG variant: " + std::to_string(count) + " colour components";
-        return JpegHeaderStatus::Unsupported;
-      }
-      for (int c = 0; c < count; ++c) {
-        const uint8_t sampling = seg[6 + 3 * c + 1];
-        JpegComponent comp{seg[6 + 3 * c], sampling >> 4, sampling & 15, seg[6 + 3 * c + 2]};
-        if (comp.h < 1 || comp.h > 4 || comp.v < 1 || comp.v > 4) {
-          reason = "damaged JPEG data: impossible colour sampling";
-          return JpegHeaderStatus::Damaged;
-        }
-        header.components.push_back(comp);
-      }
-    } else if (marker == kApp1 && segLen >= 6 && std::memcmp(seg, "Exif\0\0", 6) == 0 &&
-               header.orientation == 1) {
-      header.orientation = exifOrientation(seg + 6, segLen - 6);
-    } else if (marker == kApp2 && segLen > kIccTagSize + 2 &&
-               std::memcmp(seg, kIccTag, kIccTagSize) == 0) {
-      header.iccChunks.push_back({seg[kIccTagSize], seg[kIccTagSize + 1],
-                                  static_cast<size_t>(seg - data) + kIccTagSize + 2,
-                                  segLen - kIccTagSize - 2});
-    } else if (marker == kApp14 && segLen >= 5 && std::memcmp(seg, "Adobe", 5) == 0) {
-      header.adobe = true;
+    } else {
+      readAppSegment(marker, data, seg, segLen, header);
     }
     pos += 2 + length;
   }
@@ -298,11 +339,11 @@ std::string scanWorkRefusal(const uint8_t* data, size_t size, const JpegHeader& 
     if (marker != kSos) {
       continue;
     }
-    const size_t count = length >= 3 ? seg[0] : 0;
-    if (count < 1 || count > 4 || length != 6 + 2 * count) {
+    JpegScan scan;
+    if (!readJpegScan(seg, length, scan)) {
       break;
     }
-    const int64_t covered = scanBlocks(header, seg + 1, count);
+    const int64_t covered = scanBlocks(header, scan.selectors, scan.count);
     const size_t end = entropyEnd(data, size, pos);
     if (covered < 0 || end >= size) {
       break;
@@ -320,6 +361,81 @@ std::string scanWorkRefusal(const uint8_t* data, size_t size, const JpegHeader& 
          std::to_string(header.width) + " x " + std::to_string(header.height) + " picture";
 }
 
+bool readJpegScan(const uint8_t* seg, size_t length, JpegScan& scan) {
+  scan.count = length >= 3 ? seg[0] : 0;
+  if (scan.count < 1 || scan.count > 4 || length != 6 + 2 * scan.count) {
+    return false;
+  }
+  scan.selectors = seg + 1;
+  const uint8_t* tail = seg + 1 + 2 * scan.count;
+  scan.spectralStart = tail[0];
+  scan.spectralEnd = tail[1];
+  scan.highBit = tail[2] >> 4;
+  scan.lowBit = tail[2] & 15;
+  return true;
+}
+
+bool nextJpegSegment(const uint8_t* data, size_t size, size_t& pos, uint8_t& marker,
+                     size_t& length) {
+  for (;;) {
+    if (pos + 2 > size || data[pos] != 0xFF) {
+      return false;
+    }
+    marker = data[pos + 1];
+    if (marker != 0xFF) {
+      break;
+    }
+    ++pos;
+  }
+  if (marker == kEoi) {
+    return true;
+  }
+  if (isStandalone(marker) || pos + 4 > size) {
+    return false;
+  }
+  length = be16(data + pos + 2);
+  return length >= 2 && pos + 2 + length <= size;
+}
+
+namespace {
+
+// The last successive-approximation bit sent so far of each component's first coefficients.
+using LastBits = std::vector<std::array<int, kSmoothedCoefficients>>;
+
+void noteLastBits(const JpegHeader& header, const JpegScan& scan, LastBits& lastBit) {
+  for (size_t i = 0; i < scan.count; ++i) {
+    for (size_t c = 0; c < header.components.size(); ++c) {
+      if (header.components[c].id != scan.selectors[2 * i]) {
+        continue;
+      }
+      const int last = std::min(scan.spectralEnd, kSmoothedCoefficients - 1);
+      for (int k = scan.spectralStart; k <= last; ++k) {
+        lastBit[c][k] = scan.lowBit;
+      }
+    }
+  }
+}
+
+// Whether every component's first coefficients were sent to their last bit.
+bool sentWhole(const LastBits& lastBit) {
+  for (const auto& bits : lastBit) {
+    for (const int bit : bits) {
+      if (bit != 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Whether a decode at 1/8 reads the scan: a DC scan, or an AC scan of a component it scales with
+// a larger inverse DCT.
+bool readAtEighth(const JpegHeader& header, const JpegScan& scan) {
+  return scan.spectralStart == 0 || (scan.count == 1 && needsAc(header, scan.selectors[0]));
+}
+
+}  // namespace
+
 bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   JpegHeader header;
   std::string reason;
@@ -330,37 +446,19 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   out.clear();
   out.reserve(size / 4);
   out.insert(out.end(), data, data + header.firstScan);
-  size_t pos = header.firstScan;
-  int keptScans = 0;
-  // The last successive-approximation bit sent of each component's first coefficients.
-  std::vector<std::array<int, kSmoothedCoefficients>> lastBit(header.components.size());
+  LastBits lastBit(header.components.size());
   for (auto& bits : lastBit) {
     bits.fill(-1);
   }
-  for (;;) {
-    if (pos + 2 > size || data[pos] != 0xFF) {
+  int keptScans = 0;
+  for (size_t pos = header.firstScan;;) {
+    uint8_t marker = 0;
+    size_t length = 0;
+    if (!nextJpegSegment(data, size, pos, marker, length) || isFrame(marker)) {
       return false;
-    }
-    const uint8_t marker = data[pos + 1];
-    if (marker == 0xFF) {
-      ++pos;
-      continue;
     }
     if (marker == kEoi) {
       break;
-    }
-    if (isStandalone(marker)) {
-      return false;
-    }
-    if (pos + 4 > size) {
-      return false;
-    }
-    const size_t length = be16(data + pos + 2);
-    if (length < 2 || pos + 2 + length > size) {
-      return false;
-    }
-    if (isFrame(marker)) {
-      return false;
     }
     const size_t segEnd = pos + 2 + length;
     if (marker != kSos) {
@@ -368,30 +466,16 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
       pos = segEnd;
       continue;
     }
-    const uint8_t* seg = data + pos + 4;
-    const size_t count = length >= 3 ? seg[0] : 0;
-    if (count < 1 || count > 4 || length != 6 + 2 * count) {
+    JpegScan scan;
+    if (!readJpegScan(data + pos + 4, length, scan)) {
       return false;
     }
-    const int spectralStart = seg[1 + 2 * count], spectralEnd = seg[2 + 2 * count];
-    const int lowBit = seg[3 + 2 * count] & 15;
-    for (size_t i = 0; i < count; ++i) {
-      for (size_t c = 0; c < header.components.size(); ++c) {
-        if (header.components[c].id != seg[1 + 2 * i]) {
-          continue;
-        }
-        for (int k = spectralStart; k <= std::min(spectralEnd, kSmoothedCoefficients - 1); ++k) {
-          lastBit[c][k] = lowBit;
-        }
-      }
-    }
-    const bool dcScan = spectralStart == 0;
-    const bool needed = dcScan || (count == 1 && needsAc(header, seg[1]));
+    noteLastBits(header, scan, lastBit);
     const size_t dataEnd = entropyEnd(data, size, segEnd);
     if (dataEnd >= size) {
       return false;
     }
-    if (needed) {
+    if (readAtEighth(header, scan)) {
       // A real file has a handful; thousands would be an attack on decoding time.
       if (++keptScans > kMaxDcScans) {
         return false;
@@ -400,15 +484,8 @@ bool keepDcScans(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
     }
     pos = dataEnd;
   }
-  if (keptScans == 0) {
+  if (keptScans == 0 || !sentWhole(lastBit)) {
     return false;
-  }
-  for (const auto& bits : lastBit) {
-    for (const int bit : bits) {
-      if (bit != 0) {
-        return false;
-      }
-    }
   }
   out.push_back(0xFF);
   out.push_back(kEoi);

@@ -55,6 +55,25 @@ JpegHeaderStatus readJpegHeader(const uint8_t* data, size_t size, JpegHeader& he
 bool joinIccProfile(const uint8_t* data, size_t size, const JpegHeader& header,
                     std::string& profile);
 
+// A scan header (SOS): which components the scan codes and which bits of which coefficients.
+struct JpegScan {
+  size_t count = 0;                        // components in the scan, 1-4
+  const uint8_t* selectors = nullptr;      // `count` pairs: component id, DC table << 4 | AC table
+  int spectralStart = 0, spectralEnd = 0;  // the first and last coefficient, in zigzag order
+  int highBit = 0, lowBit = 0;  // successive approximation: the bit sent before, this one
+};
+
+// Reads the scan header whose length field is `length`, its payload at `seg` (length - 2 bytes
+// that are there). False when it is malformed.
+bool readJpegScan(const uint8_t* seg, size_t length, JpegScan& scan);
+
+// The marker at `pos`, past fill bytes (pos moves onto it), and unless it is EOI the length field
+// of its segment, which lies inside the data. False when there is no marker at `pos`, a marker
+// without a segment other than EOI, or a segment that runs past the data: the walks after the
+// headers give up then.
+bool nextJpegSegment(const uint8_t* data, size_t size, size_t& pos, uint8_t& marker,
+                     size_t& length);
+
 // How many of a block's first coefficients (in zigzag order) a full decode of a progressive
 // stream must have to their last bit not to smooth the block, which moves its DC value too: a
 // decode that leaves out AC scans gives the same pixels only when the stream sends them all.

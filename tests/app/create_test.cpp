@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 
 #include "app/create_message.h"
-#include "app/form1_test_support.h"
 #include "app/quit_on_signals.h"
+#include "support/form1_test_support.h"
 #include "support/read_only_folder.h"
 
 namespace vistrel::app::testing {

@@ -1,6 +1,6 @@
 // The Directory panel on the real window: the three lists, the count and enabling on folder
 // changes, and the preview with its attribute line.
-#include "app/form1_test_support.h"
+#include "support/form1_test_support.h"
 
 namespace vistrel::app::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <QImageReader>
 #include <QInputMethodEvent>
 
-#include "app/form1_test_support.h"
 #include "gallery/page_writer.h"
+#include "support/form1_test_support.h"
 
 namespace vistrel::app::testing {
 namespace {

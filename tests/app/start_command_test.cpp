@@ -1,7 +1,7 @@
 // `vistrel [FOLDER]`: reading the command line, choosing the start folder, and the window it opens.
 #include "app/start_command.h"
 
-#include "app/form1_test_support.h"
+#include "support/form1_test_support.h"
 
 namespace vistrel::app::testing {
 namespace {

@@ -2,11 +2,11 @@
 // picture count is taken, Exit and the About link.
 #include <QSet>
 
-#include "app/form1_test_support.h"
 #include "app/window_icon.h"
 #include "common/defaults.h"
 #include "common/maker.h"
 #include "common/version.h"
+#include "support/form1_test_support.h"
 
 namespace vistrel::app::testing {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sample_pictures.h"
 #include "support/temp_folder.h"
-#include "thumbs/sample_pictures.h"
 
 namespace vistrel::browse {
 namespace {

@@ -8,7 +8,7 @@
 #include "cli/batch_summary.h"
 #include "cli/terminal_progress.h"
 #include "common/version.h"
-#include "thumbs/sample_pictures.h"
+#include "support/sample_pictures.h"
 
 namespace vistrel::cli {
 using common::kVersion;

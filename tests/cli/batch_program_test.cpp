@@ -23,16 +23,16 @@
 #include <tuple>
 
 #include "app/form1.h"
-#include "app/form1_test_support.h"
 #include "cli/batch_command.h"
 #include "cli/desktop_shell.h"
 #include "common/twips.h"
 #include "common/version.h"
-#include "imaging/gif_writer.h"
 #include "run/create_run.h"
 #include "run/folder_lock.h"
+#include "samples/gif_writer.h"
+#include "support/form1_test_support.h"
+#include "support/sample_pictures.h"
 #include "support/temp_folder.h"
-#include "thumbs/sample_pictures.h"
 
 namespace vistrel::cli {
 using common::kVersion;
@@ -213,10 +213,10 @@ TEST_F(BatchProgram, OddNamesAndTransparencyGiveTheSameFilesAsTheWindow) {
       picture.row(y)[3 * x + (x < 32 ? 2 : 1)] = 255;  // red left, the transparent green right
     }
   }
-  imaging::GifOptions options;
+  samples::GifOptions options;
   options.transparent = true;
   options.transparentG = 255;
-  ASSERT_TRUE(imaging::writeGifFile(picture, (batchFolder / "see-through.gif").string(), options));
+  ASSERT_TRUE(samples::writeGifFile(picture, (batchFolder / "see-through.gif").string(), options));
   copyWithTimes(batchFolder, windowFolder);
 
   const Outcome made = batch({batchFolder.string()});

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/numbers.h"
-#include "gallery/recording_progress.h"
+#include "support/recording_progress.h"
 
 namespace vistrel {
 using common::growFill;

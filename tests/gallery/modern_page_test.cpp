@@ -5,7 +5,7 @@
 
 #include "gallery/golden.h"
 #include "gallery/page_writer.h"
-#include "gallery/recording_progress.h"
+#include "support/recording_progress.h"
 #include "support/temp_folder.h"
 
 namespace vistrel {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "gallery/page_writer.h"
-#include "gallery/recording_progress.h"
+#include "support/recording_progress.h"
 #include "support/temp_folder.h"
 
 namespace vistrel {

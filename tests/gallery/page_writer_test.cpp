@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "gallery/golden.h"
-#include "gallery/recording_progress.h"
+#include "support/recording_progress.h"
 #include "support/temp_folder.h"
 
 namespace vistrel {

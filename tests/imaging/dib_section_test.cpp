@@ -15,7 +15,7 @@
 
 #include "common/numbers.h"
 #include "imaging/device_context.h"
-#include "imaging/picture_maker.h"
+#include "support/picture_maker.h"
 
 namespace vistrel::imaging {
 using common::OverflowError;

@@ -11,8 +11,8 @@
 #include <tuple>
 #include <vector>
 
-#include "imaging/picture_maker.h"
 #include "imaging/thumb_record.h"
+#include "support/picture_maker.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::imaging {

@@ -12,7 +12,7 @@
 #include "imaging/jpeg_decode.h"
 #include "imaging/jpeg_stream.h"
 #include "imaging/libjpeg_decode.h"
-#include "imaging/picture_maker.h"
+#include "support/picture_maker.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::imaging {

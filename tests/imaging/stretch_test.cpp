@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
-#include "imaging/picture_maker.h"
+#include "support/picture_maker.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::imaging {

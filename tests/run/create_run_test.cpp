@@ -24,8 +24,8 @@
 #include "imaging/thumb_record.h"
 #include "run/folder_lock.h"
 #include "support/read_only_folder.h"
+#include "support/sample_pictures.h"
 #include "support/temp_folder.h"
-#include "thumbs/sample_pictures.h"
 
 namespace vistrel {
 using gallery::PageStyle;

@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "browse/file_size.h"
+#include "support/sample_pictures.h"
 #include "support/temp_folder.h"
-#include "thumbs/sample_pictures.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel {

@@ -1,15 +1,17 @@
-#include "imaging/gif_writer.h"
+#include "samples/gif_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <filesystem>
 
-#include "imaging/picture_maker.h"
+#include "support/picture_maker.h"
 #include "support/temp_folder.h"
 
-namespace vistrel::imaging {
+namespace vistrel::samples {
 namespace {
+
+using imaging::Picture;
 
 // Bands of 6 greens and reds over blue halves: every pixel lands on a palette level.
 Picture makePicture(int w, int h) {
@@ -44,4 +46,4 @@ TEST(GifWriter, QtReadsBackEveryPixelAndTheTransparentColour) {
 }
 
 }  // namespace
-}  // namespace vistrel::imaging
+}  // namespace vistrel::samples

@@ -14,8 +14,8 @@
 #include "browse/folder_read.h"
 #include "common/twips.h"
 #include "support/recording_shell.h"
+#include "support/sample_pictures.h"
 #include "support/temp_folder.h"
-#include "thumbs/sample_pictures.h"
 
 namespace vistrel::app::testing {
 

@@ -1,4 +1,4 @@
-#include "imaging/gif_writer.h"
+#include "samples/gif_writer.h"
 
 #include <gif_lib.h>
 
@@ -7,7 +7,9 @@
 #include <memory>
 #include <vector>
 
-namespace vistrel::imaging {
+namespace vistrel::samples {
+
+using imaging::Picture;
 
 namespace {
 
@@ -104,4 +106,4 @@ bool writeGifFile(const Picture& picture, const std::string& file, const GifOpti
   return true;
 }
 
-}  // namespace vistrel::imaging
+}  // namespace vistrel::samples

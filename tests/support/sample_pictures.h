@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "gallery/recording_progress.h"
-#include "imaging/picture_maker.h"
+#include "support/picture_maker.h"
+#include "support/recording_progress.h"
 #include "thumbs/run_problem.h"
 
 namespace vistrel::testing {
