@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "imaging/dib_section.h"
-#include "imaging/jpeg_decode.h"
-#include "imaging/jpeg_stream.h"
-#include "imaging/jpeg_writer.h"
+#include "imaging/jpeg/jpeg_decode.h"
+#include "imaging/jpeg/jpeg_stream.h"
+#include "imaging/jpeg/jpeg_writer.h"
 #include "imaging/picture.h"
-#include "imaging/stretch.h"
+#include "imaging/surface/dib_section.h"
+#include "imaging/surface/stretch.h"
 
 using namespace vistrel::imaging;
 using Clock = std::chrono::steady_clock;

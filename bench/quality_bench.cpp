@@ -16,11 +16,11 @@
 #include <string>
 #include <utility>
 
-#include "imaging/dib_section.h"
-#include "imaging/jpeg_decode.h"
-#include "imaging/jpeg_writer.h"
+#include "imaging/jpeg/jpeg_decode.h"
+#include "imaging/jpeg/jpeg_writer.h"
 #include "imaging/picture.h"
-#include "imaging/stretch.h"
+#include "imaging/surface/dib_section.h"
+#include "imaging/surface/stretch.h"
 
 using namespace vistrel::imaging;
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
-#include "imaging/stretch.h"
+#include "imaging/surface/stretch.h"
 
 using namespace vistrel::imaging;
 using Clock = std::chrono::steady_clock;

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "imaging/eighth_decode.h"
-#include "imaging/jpeg_stream.h"
-#include "imaging/libjpeg_decode.h"
+#include "imaging/jpeg/eighth_decode.h"
+#include "imaging/jpeg/jpeg_stream.h"
+#include "imaging/jpeg/libjpeg_decode.h"
 
 using namespace vistrel::imaging;
 

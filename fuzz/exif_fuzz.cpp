@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "imaging/exif.h"
-#include "imaging/jpeg_stream.h"
+#include "imaging/jpeg/exif.h"
+#include "imaging/jpeg/jpeg_stream.h"
 
 using namespace vistrel::imaging;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/gif_decode.h"
+#include "imaging/gif/gif_decode.h"
 
 using namespace vistrel::imaging;
 

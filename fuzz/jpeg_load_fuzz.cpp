@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/jpeg_decode.h"
+#include "imaging/jpeg/jpeg_decode.h"
 
 using namespace vistrel::imaging;
 

@@ -11,7 +11,7 @@
 
 #include <cerrno>
 
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 
 namespace vistrel::browse {
 

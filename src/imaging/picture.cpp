@@ -7,8 +7,8 @@
 #include <system_error>
 
 #include "common/read_file.h"
-#include "imaging/gif_decode.h"
-#include "imaging/jpeg_decode.h"
+#include "imaging/gif/gif_decode.h"
+#include "imaging/jpeg/jpeg_decode.h"
 #include "imaging/picture_limits.h"
 
 namespace vistrel::imaging {

@@ -7,8 +7,8 @@
 #include <system_error>
 #include <utility>
 
-#include "imaging/jpeg_writer.h"
-#include "imaging/stretch.h"
+#include "imaging/jpeg/jpeg_writer.h"
+#include "imaging/surface/stretch.h"
 
 namespace vistrel::thumbs {
 using browse::FitSize;

@@ -9,9 +9,9 @@
 
 #include "browse/fit.h"
 #include "common/defaults.h"
-#include "imaging/dib_section.h"
 #include "imaging/picture.h"
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
+#include "imaging/surface/dib_section.h"
 #include "thumbs/memory_budget.h"
 #include "thumbs/rendition.h"
 #include "thumbs/run_problem.h"

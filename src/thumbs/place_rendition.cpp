@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "common/whole_file.h"
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 
 namespace vistrel::thumbs {
 

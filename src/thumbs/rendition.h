@@ -12,7 +12,7 @@
 
 #include "common/defaults.h"
 #include "imaging/picture.h"
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 
 namespace vistrel::thumbs {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 
 namespace vistrel::thumbs {
 

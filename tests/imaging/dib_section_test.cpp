@@ -1,4 +1,4 @@
-#include "imaging/dib_section.h"
+#include "imaging/surface/dib_section.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/numbers.h"
-#include "imaging/device_context.h"
+#include "imaging/surface/device_context.h"
 #include "support/picture_maker.h"
 
 namespace vistrel::imaging {

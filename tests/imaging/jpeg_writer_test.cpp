@@ -1,4 +1,4 @@
-#include "imaging/jpeg_writer.h"
+#include "imaging/jpeg/jpeg_writer.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 #include "support/picture_maker.h"
 #include "support/temp_folder.h"
 

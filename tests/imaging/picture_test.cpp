@@ -7,11 +7,11 @@
 
 #include <tuple>
 
-#include "imaging/eighth_decode.h"
-#include "imaging/exif.h"
-#include "imaging/jpeg_decode.h"
-#include "imaging/jpeg_stream.h"
-#include "imaging/libjpeg_decode.h"
+#include "imaging/jpeg/eighth_decode.h"
+#include "imaging/jpeg/exif.h"
+#include "imaging/jpeg/jpeg_decode.h"
+#include "imaging/jpeg/jpeg_stream.h"
+#include "imaging/jpeg/libjpeg_decode.h"
 #include "support/picture_maker.h"
 #include "support/temp_folder.h"
 

@@ -1,6 +1,6 @@
 // The thumbnail stretch: exact size, row order, a real reduction filter, and the quality of
 // shrink-on-load against a full-size decode.
-#include "imaging/stretch.h"
+#include "imaging/surface/stretch.h"
 
 #include <gtest/gtest.h>
 

@@ -21,7 +21,7 @@
 
 #include "browse/file_size.h"
 #include "browse/folder_read.h"
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 #include "run/folder_lock.h"
 #include "support/read_only_folder.h"
 #include "support/sample_pictures.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/dib_section.h"
 #include "imaging/picture.h"
+#include "imaging/surface/dib_section.h"
 
 namespace vistrel::testing {
 

@@ -1,10 +1,10 @@
-#include "imaging/jpeg_stream.h"
+#include "imaging/jpeg/jpeg_stream.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "imaging/exif.h"
+#include "imaging/jpeg/exif.h"
 
 namespace vistrel::imaging {
 

@@ -1,4 +1,4 @@
-#include "imaging/exif.h"
+#include "imaging/jpeg/exif.h"
 
 #include <cstring>
 #include <utility>

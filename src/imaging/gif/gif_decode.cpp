@@ -1,4 +1,4 @@
-#include "imaging/gif_decode.h"
+#include "imaging/gif/gif_decode.h"
 
 #include <QBuffer>
 #include <QByteArray>

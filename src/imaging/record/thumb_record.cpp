@@ -1,4 +1,4 @@
-#include "imaging/thumb_record.h"
+#include "imaging/record/thumb_record.h"
 
 #include <fcntl.h>
 

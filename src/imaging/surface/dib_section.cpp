@@ -1,4 +1,4 @@
-#include "imaging/dib_section.h"
+#include "imaging/surface/dib_section.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

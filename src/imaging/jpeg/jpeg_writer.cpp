@@ -1,4 +1,4 @@
-#include "imaging/jpeg_writer.h"
+#include "imaging/jpeg/jpeg_writer.h"
 
 #include "common/whole_file.h"
 

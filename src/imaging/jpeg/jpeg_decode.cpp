@@ -1,4 +1,4 @@
-#include "imaging/jpeg_decode.h"
+#include "imaging/jpeg/jpeg_decode.h"
 
 #include <turbojpeg.h>
 
@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "imaging/colour_profile.h"
-#include "imaging/eighth_decode.h"
-#include "imaging/exif.h"
-#include "imaging/jpeg_stream.h"
-#include "imaging/libjpeg_decode.h"
+#include "imaging/colour/colour_profile.h"
+#include "imaging/jpeg/eighth_decode.h"
+#include "imaging/jpeg/exif.h"
+#include "imaging/jpeg/jpeg_stream.h"
+#include "imaging/jpeg/libjpeg_decode.h"
 #include "imaging/picture_limits.h"
 
 namespace vistrel::imaging {

@@ -1,4 +1,4 @@
-#include "imaging/stretch.h"
+#include "imaging/surface/stretch.h"
 
 #include <algorithm>
 #include <cmath>

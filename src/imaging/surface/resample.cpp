@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/numbers.h"
-#include "imaging/dib_section.h"
+#include "imaging/surface/dib_section.h"
 
 namespace vistrel::imaging {
 using common::decimalText;

@@ -1,4 +1,4 @@
-#include "imaging/libjpeg_decode.h"
+#include "imaging/jpeg/libjpeg_decode.h"
 
 // clang-format off
 #include <cstdio>

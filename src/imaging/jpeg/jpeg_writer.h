@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "imaging/dib_section.h"
+#include "imaging/surface/dib_section.h"
 
 namespace vistrel::imaging {
 

@@ -1,4 +1,4 @@
-#include "imaging/dc_huffman.h"
+#include "imaging/jpeg/dc_huffman.h"
 
 namespace vistrel::imaging {
 

@@ -1,12 +1,12 @@
-#include "imaging/eighth_decode.h"
+#include "imaging/jpeg/eighth_decode.h"
 
 #include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "imaging/dc_huffman.h"
-#include "imaging/jpeg_stream.h"
+#include "imaging/jpeg/dc_huffman.h"
+#include "imaging/jpeg/jpeg_stream.h"
 
 namespace vistrel::imaging {
 

@@ -1,4 +1,4 @@
-#include "imaging/device_context.h"
+#include "imaging/surface/device_context.h"
 
 #include <algorithm>
 #include <atomic>

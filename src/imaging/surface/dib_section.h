@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "imaging/device_context.h"
 #include "imaging/picture.h"
+#include "imaging/surface/device_context.h"
 
 namespace vistrel::imaging {
 
