@@ -1,7 +1,5 @@
 #include "run/create_run.h"
 
-#include <malloc.h>
-
 #include <exception>
 
 #include "common/whole_file.h"
@@ -47,28 +45,6 @@ class ShownWhileRunning {
   ProgressDisplay& progress_;
 };
 
-// Decoding a large JPEG allocates and zeroes tens of megabytes per picture. By default the
-// allocator hands blocks that large out as fresh mappings and returns them at once, so every
-// picture pays the page faults again (a third of the batch's processor time on photos). For the
-// run, blocks up to 32 MB stay in the heap and are reused; afterwards the thresholds are fixed at
-// the allocator's starting values and the free memory is returned. The default behaviour does not
-// come back: once M_MMAP_THRESHOLD is set, the allocator no longer raises its thresholds by itself
-// for the rest of the process, so between runs every block from 128 KB up is a fresh mapping.
-class ReusedLargeBlocks {
- public:
-  ReusedLargeBlocks() {
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-  }
-  ~ReusedLargeBlocks() {
-    mallopt(M_MMAP_THRESHOLD, 128 << 10);
-    mallopt(M_TRIM_THRESHOLD, 128 << 10);
-    malloc_trim(0);
-  }
-  ReusedLargeBlocks(const ReusedLargeBlocks&) = delete;
-  ReusedLargeBlocks& operator=(const ReusedLargeBlocks&) = delete;
-};
-
 // Takes the folder's lock, showing the notice while another run holds it. False when the run
 // ends here: stopped while waiting, or refused (busy, or the folder cannot be opened).
 bool takeFolderLock(const CreateSettings& settings, ProgressDisplay& progress, FolderLock& lock,
@@ -109,10 +85,7 @@ bool takeFolderLock(const CreateSettings& settings, ProgressDisplay& progress, F
 // problems.
 BatchResult makeThumbnails(const CreateSettings& settings, const BatchSettings& thumbnails,
                            ProgressDisplay& progress, CreateReport& report) {
-  auto batch = [&] {
-    ReusedLargeBlocks reuse;
-    return MakeThumbnails(thumbnails, progress);
-  }();
+  auto batch = MakeThumbnails(thumbnails, progress);
   report.thumbs = std::move(batch.thumbs);
   for (const auto& [file, reason] : settings.notPictures) {
     report.problems.push_back({file, reason, ProblemKind::PictureUnreadable});

@@ -1,6 +1,5 @@
 #include "thumbs/create_thumb.h"
 
-#include <malloc.h>
 #include <algorithm>
 
 #include <exception>
@@ -9,6 +8,7 @@
 
 #include "imaging/jpeg/jpeg_writer.h"
 #include "imaging/surface/stretch.h"
+#include "thumbs/allocator_policy.h"
 
 namespace vistrel::thumbs {
 using browse::FitSize;
@@ -29,10 +29,6 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
   return true;
 }
 
-// Decodes this large are rare (photos of 40 megapixels and more) and take far longer than the
-// trim does.
-constexpr int64_t kTrimAfter = int64_t{64} << 20;
-
 namespace {
 
 // The decode's share of the run's memory, held until the renditions are written.
@@ -41,12 +37,7 @@ class BudgetShare {
   explicit BudgetShare(MemoryBudget* budget) : budget_(budget) {}
   ~BudgetShare() {
     if (budget_ != nullptr && bytes_ > 0) {
-      // Each worker frees into an allocator arena of its own, which keeps what it got back
-      // for the thread's next picture; after a large decode that memory would stay counted
-      // against the machine but not against the budget, so it is handed back.
-      if (bytes_ >= kTrimAfter) {
-        malloc_trim(0);
-      }
+      afterDecode(bytes_);
       budget_->release(bytes_);
     }
   }

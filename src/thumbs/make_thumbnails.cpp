@@ -10,6 +10,7 @@
 
 #include "browse/file_size.h"
 #include "common/numbers.h"
+#include "thumbs/allocator_policy.h"
 #include "thumbs/batch_plan.h"
 #include "thumbs/memory_budget.h"
 #include "thumbs/place_rendition.h"
@@ -178,6 +179,7 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   workers = std::clamp(workers, 1, count);
   // Every picture's plan is fixed before the first decode.
   std::vector<PicturePlan> plans = planBatch(settings, count, workers);
+  const ReusedLargeBlocks reuse;
   MemoryBudget budget(settings.memoryBudget > 0 ? settings.memoryBudget : defaultMemoryBudget());
   const std::vector<ThumbJob> jobs = makeJobs(settings, plans, budget);
   if (settings.afterPlanning) {
