@@ -444,6 +444,34 @@ TEST_F(BatchProgram, ARunWaitsForAnotherThenRefusesWithStatus2OrGoesOnWithTheWai
   EXPECT_LT(match.captured(1).toDouble(), match.captured(2).toDouble());
 }
 
+// vistrel-batch on `folder` with a terminal for its standard error, as nobody when asked; `seen`
+// gets all it showed so far after each read. What it showed, and its wait status.
+std::pair<std::string, int> onTerminal(const fs::path& folder, bool asNobody,
+                                       const std::function<void(const std::string&)>& seen = {}) {
+  const std::string program = kBinary + "/vistrel-batch";
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    if (asNobody) {
+      becomeNobody();
+    }
+    execl(program.c_str(), program.c_str(), folder.c_str(), nullptr);
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  for (ssize_t n; pid > 0 && (n = read(master, buffer, sizeof buffer)) > 0;) {
+    shown.append(buffer, static_cast<size_t>(n));
+    if (seen) {
+      seen(shown);
+    }
+  }
+  close(master);
+  int status = -1;
+  EXPECT_TRUE(pid > 0 && waitpid(pid, &status, 0) == pid);
+  return {shown, status};
+}
+
 // A folder shared by two users: a run of one waits for the other's, then goes ahead.
 TEST_F(BatchProgram, AnotherUsersRunWaitsForTheFolderThenWritesTheGallery) {
   if (geteuid() != 0) {
@@ -460,26 +488,11 @@ TEST_F(BatchProgram, AnotherUsersRunWaitsForTheFolderThenWritesTheGallery) {
   fs::permissions(pics() / FolderLock::olderFileName(),
                   fs::perms::owner_read | fs::perms::owner_write);
 
-  const std::string program = kBinary + "/vistrel-batch";
-  int master = -1;
-  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    becomeNobody();
-    execl(program.c_str(), program.c_str(), pics().c_str(), nullptr);
-    _exit(127);
-  }
-  std::string shown;
-  char buffer[4096];
-  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
-    shown.append(buffer, static_cast<size_t>(n));
-    if (held && shown.find("Waiting for another Create") != std::string::npos) {
+  const auto [shown, status] = onTerminal(pics(), true, [&](const std::string& shownSoFar) {
+    if (held && shownSoFar.find("Waiting for another Create") != std::string::npos) {
       held.reset();
     }
-  }
-  close(master);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  });
   ASSERT_TRUE(WIFEXITED(status)) << shown;
   if (WEXITSTATUS(status) == 99) {
     GTEST_SKIP() << "cannot run the program as another user here";
@@ -547,22 +560,7 @@ TEST_F(BatchProgram, ASignalStopsTheRunLeavingNoTemporaryAndTheOldGalleryWhole) 
 // Standard error on a terminal: the progress line is drawn in place, then cleared for the
 // summary.
 TEST_F(BatchProgram, ShowsAProgressLineOnATerminal) {
-  const std::string program = kBinary + "/vistrel-batch";
-  int master = -1;
-  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    execl(program.c_str(), program.c_str(), pics().c_str(), nullptr);
-    _exit(127);
-  }
-  std::string shown;
-  char buffer[4096];
-  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
-    shown.append(buffer, static_cast<size_t>(n));
-  }
-  close(master);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  const auto [shown, status] = onTerminal(pics(), false);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
   EXPECT_NE(shown.find("\r[##"), std::string::npos) << shown;
   EXPECT_NE(shown.find("12/12  Processing images..."), std::string::npos) << shown;
