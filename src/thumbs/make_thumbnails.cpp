@@ -43,13 +43,13 @@ std::vector<ThumbJob> makeJobs(const BatchSettings& settings, std::vector<Pictur
   const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
   std::vector<ThumbJob> jobs(plans.size());
   for (size_t i = 0; i < plans.size(); ++i) {
+    if (!plans[i].needsRender()) {
+      continue;
+    }
     auto& job = jobs[i];
     job.settings = settings;
     job.record = plans[i].wanted;
     job.budget = &budget;
-    if (!plans[i].needsRender()) {
-      continue;
-    }
     job.source = settings.folder / plans[i].name;
     for (auto& r : plans[i].renditions) {
       r.temporary =
