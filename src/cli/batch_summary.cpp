@@ -5,13 +5,13 @@
 
 #include "common/utf8.h"
 #include "gallery/modern_page.h"
-#include "thumbs/prefix_check.h"
+#include "run/problem_text.h"
 
 namespace vistrel::cli {
 using common::escaped;
 using gallery::kStyleSheetName;
 using run::Refusal;
-using run::RefusalKind;
+using run::refusalReason;
 using thumbs::ProblemKind;
 using thumbs::RunProblem;
 
@@ -62,19 +62,7 @@ std::string warningLine(const std::string& file, const std::string& reason) {
 }
 
 std::string refusalLine(const Refusal& refusal) {
-  switch (refusal.kind) {
-    case RefusalKind::BadPrefix:
-      // The prefix's own rule words it, as it does for --prefix.
-      return escaped(thumbs::prefixProblem(refusal.detail).value_or(""));
-    case RefusalKind::FolderNotWritable:
-      return escaped("The folder " + refusal.file +
-                     " cannot be written: " + refusal.error.message());
-    case RefusalKind::FolderNotReadable:
-      return escaped("the folder " + refusal.file + " cannot be read: " + refusal.error.message());
-    case RefusalKind::FolderBusy:
-      return "another Create is running in this folder";
-  }
-  return "";
+  return escaped(refusalReason(refusal));
 }
 
 namespace {
