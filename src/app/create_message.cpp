@@ -6,9 +6,9 @@
 
 namespace vistrel::app {
 using common::decimalText;
-using gallery::kStyleSheetName;
 using gallery::pageName;
 using run::CreateReport;
+using run::problemReason;
 using run::refusalReason;
 using thumbs::ProblemKind;
 using thumbs::RunProblem;
@@ -35,29 +35,7 @@ std::string shortened(const std::string& line) {
 }
 
 std::string problemLine(const RunProblem& problem) {
-  const bool sheet = problem.file == kStyleSheetName;
-  std::string reason = problem.reason;
-  switch (problem.kind) {
-    case ProblemKind::PageNotWritten:
-      reason =
-          (sheet ? "the style sheet could not be written: " : "the page could not be written: ") +
-          problem.reason;
-      break;
-    case ProblemKind::PagesHeldBack:
-      reason =
-          "no page was written, since the disk took no more thumbnails; the earlier pages "
-          "were left as they were";
-      break;
-    case ProblemKind::NotRemoved:
-      if (reason.empty()) {
-        reason = std::string("this leftover ") + (sheet ? "style sheet" : "page") +
-                 " could not be removed: " + problem.error.message();
-      }
-      break;
-    default:
-      break;
-  }
-  return problem.file + ": " + reason;
+  return problem.file + ": " + problemReason(problem);
 }
 
 // "3 files of an earlier gallery ... were removed." ("" when none were), then the temporaries

@@ -4,12 +4,11 @@
 #include <cmath>
 
 #include "common/utf8.h"
-#include "gallery/modern_page.h"
 #include "run/problem_text.h"
 
 namespace vistrel::cli {
 using common::escaped;
-using gallery::kStyleSheetName;
+using run::problemReason;
 using run::Refusal;
 using run::refusalReason;
 using thumbs::ProblemKind;
@@ -65,36 +64,9 @@ std::string refusalLine(const Refusal& refusal) {
   return escaped(refusalReason(refusal));
 }
 
-namespace {
-
-std::string reasonOf(const RunProblem& problem) {
-  const bool sheet = problem.file == kStyleSheetName;
-  switch (problem.kind) {
-    case ProblemKind::PageNotWritten:
-      return (sheet ? "the style sheet could not be written: "
-                    : "the page could not be written: ") +
-             problem.reason;
-    case ProblemKind::PagesHeldBack:
-      return "no page was written, since the disk took no more thumbnails; the earlier pages "
-             "were left as they were";
-    case ProblemKind::PageNotOpened:
-      return "no program could be started to show the page";
-    case ProblemKind::NotRemoved:
-      if (problem.reason.empty()) {
-        return std::string("this leftover ") + (sheet ? "style sheet" : "page") +
-               " could not be removed: " + problem.error.message();
-      }
-      return problem.reason;
-    default:
-      return problem.reason;
-  }
-}
-
-}  // namespace
-
 std::string problemLine(const RunProblem& problem) {
   const std::string file = escaped(problem.file);
-  const std::string reason = escaped(reasonOf(problem));
+  const std::string reason = escaped(problemReason(problem));
   return problem.pictureLeftOut()                      ? skippedLine(file, reason)
          : problem.kind == ProblemKind::PictureDamaged ? warningLine(file, reason)
                                                        : file + ": " + reason;
