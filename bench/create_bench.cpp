@@ -18,6 +18,7 @@
 
 #include "browse/folder_read.h"
 #include "run/create_run.h"
+#include "run/problem_text.h"
 
 namespace {
 
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
       report.pageCount, report.problems.size(), listed.count(), seconds.count(),
       cpu(usage.ru_utime) + cpu(usage.ru_stime), static_cast<double>(usage.ru_maxrss) / 1024.0);
   for (const auto& problem : report.problems) {
-    std::fprintf(stderr, "%s: %s\n", problem.file.c_str(), problem.reason.c_str());
+    std::fprintf(stderr, "%s: %s\n", problem.file.c_str(),
+                 vistrel::run::problemReason(problem).c_str());
   }
   return report.refused ? 1 : 0;
 }

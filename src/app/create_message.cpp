@@ -2,15 +2,14 @@
 
 #include "common/numbers.h"
 #include "gallery/page_writer.h"
-#include "thumbs/prefix_check.h"
+#include "run/problem_text.h"
 
 namespace vistrel::app {
 using common::decimalText;
-using gallery::kStyleSheetName;
 using gallery::pageName;
 using run::CreateReport;
-using run::Refusal;
-using run::RefusalKind;
+using run::problemReason;
+using run::refusalReason;
 using thumbs::ProblemKind;
 using thumbs::RunProblem;
 
@@ -35,45 +34,8 @@ std::string shortened(const std::string& line) {
   return line.substr(0, keep) + "\u2026" + line.substr(tail);
 }
 
-std::string refusalText(const Refusal& refusal) {
-  switch (refusal.kind) {
-    case RefusalKind::BadPrefix:
-      // The prefix's own rule words it, as the prefix box's corrections follow that rule.
-      return thumbs::prefixProblem(refusal.detail).value_or("");
-    case RefusalKind::FolderNotWritable:
-      return "The folder " + refusal.file + " cannot be written: " + refusal.error.message();
-    case RefusalKind::FolderNotReadable:
-      return "the folder " + refusal.file + " cannot be read: " + refusal.error.message();
-    case RefusalKind::FolderBusy:
-      return "another Create is running in this folder";
-  }
-  return "";
-}
-
 std::string problemLine(const RunProblem& problem) {
-  const bool sheet = problem.file == kStyleSheetName;
-  std::string reason = problem.reason;
-  switch (problem.kind) {
-    case ProblemKind::PageNotWritten:
-      reason =
-          (sheet ? "the style sheet could not be written: " : "the page could not be written: ") +
-          problem.reason;
-      break;
-    case ProblemKind::PagesHeldBack:
-      reason =
-          "no page was written, since the disk took no more thumbnails; the earlier pages "
-          "were left as they were";
-      break;
-    case ProblemKind::NotRemoved:
-      if (reason.empty()) {
-        reason = std::string("this leftover ") + (sheet ? "style sheet" : "page") +
-                 " could not be removed: " + problem.error.message();
-      }
-      break;
-    default:
-      break;
-  }
-  return problem.file + ": " + reason;
+  return problem.file + ": " + problemReason(problem);
 }
 
 // "3 files of an earlier gallery ... were removed." ("" when none were), then the temporaries
@@ -102,7 +64,7 @@ std::string removedText(const CreateReport& report) {
 CreateMessage createMessage(const CreateReport& report, const std::filesystem::path& folder) {
   CreateMessage message;
   if (report.refused) {
-    message.text = "Nothing was created:\n\n" + refusalText(*report.refused);
+    message.text = "Nothing was created:\n\n" + refusalReason(*report.refused);
     return message;
   }
   bool pageNotOpened = false;

@@ -4,14 +4,13 @@
 #include <cmath>
 
 #include "common/utf8.h"
-#include "gallery/modern_page.h"
-#include "thumbs/prefix_check.h"
+#include "run/problem_text.h"
 
 namespace vistrel::cli {
 using common::escaped;
-using gallery::kStyleSheetName;
+using run::problemReason;
 using run::Refusal;
-using run::RefusalKind;
+using run::refusalReason;
 using thumbs::ProblemKind;
 using thumbs::RunProblem;
 
@@ -62,51 +61,12 @@ std::string warningLine(const std::string& file, const std::string& reason) {
 }
 
 std::string refusalLine(const Refusal& refusal) {
-  switch (refusal.kind) {
-    case RefusalKind::BadPrefix:
-      // The prefix's own rule words it, as it does for --prefix.
-      return escaped(thumbs::prefixProblem(refusal.detail).value_or(""));
-    case RefusalKind::FolderNotWritable:
-      return escaped("The folder " + refusal.file +
-                     " cannot be written: " + refusal.error.message());
-    case RefusalKind::FolderNotReadable:
-      return escaped("the folder " + refusal.file + " cannot be read: " + refusal.error.message());
-    case RefusalKind::FolderBusy:
-      return "another Create is running in this folder";
-  }
-  return "";
+  return escaped(refusalReason(refusal));
 }
-
-namespace {
-
-std::string reasonOf(const RunProblem& problem) {
-  const bool sheet = problem.file == kStyleSheetName;
-  switch (problem.kind) {
-    case ProblemKind::PageNotWritten:
-      return (sheet ? "the style sheet could not be written: "
-                    : "the page could not be written: ") +
-             problem.reason;
-    case ProblemKind::PagesHeldBack:
-      return "no page was written, since the disk took no more thumbnails; the earlier pages "
-             "were left as they were";
-    case ProblemKind::PageNotOpened:
-      return "no program could be started to show the page";
-    case ProblemKind::NotRemoved:
-      if (problem.reason.empty()) {
-        return std::string("this leftover ") + (sheet ? "style sheet" : "page") +
-               " could not be removed: " + problem.error.message();
-      }
-      return problem.reason;
-    default:
-      return problem.reason;
-  }
-}
-
-}  // namespace
 
 std::string problemLine(const RunProblem& problem) {
   const std::string file = escaped(problem.file);
-  const std::string reason = escaped(reasonOf(problem));
+  const std::string reason = escaped(problemReason(problem));
   return problem.pictureLeftOut()                      ? skippedLine(file, reason)
          : problem.kind == ProblemKind::PictureDamaged ? warningLine(file, reason)
                                                        : file + ": " + reason;

@@ -53,16 +53,6 @@ Existing readExisting(const std::filesystem::path& file, std::string& bytes, int
   }
 }
 
-std::string notOursReason() {
-  return "a file of that name is not a page of Vistrel's, so it was left as it is and no page "
-         "was changed; move it away and create again";
-}
-
-std::string notOursSheetReason() {
-  return "a file of that name is not Vistrel's style sheet, so it was left as it is and no page "
-         "was changed; move it away and create again";
-}
-
 std::string pageHeadText() {
   std::string head;
   PrintHead(head);
@@ -108,10 +98,11 @@ NavigationTargets navigationTargets(int page, int pages) {
   return targets;
 }
 
-PageWriteError::PageWriteError(std::string file, std::string reason)
-    : std::runtime_error("Cannot write the gallery page \"" + file + "\": " + reason),
+PageWriteError::PageWriteError(std::string file, std::error_code error)
+    : std::runtime_error("Cannot write the gallery page \"" + file +
+                         "\": " + (error ? error.message() : "a file of that name is not ours")),
       file_(std::move(file)),
-      reason_(std::move(reason)) {}
+      error_(error) {}
 
 namespace {
 
@@ -132,7 +123,7 @@ class StagedFiles {
     try {
       files_.emplace_back(writeTemporaryFor(file, text), file);
     } catch (const std::system_error& e) {
-      throw PageWriteError(utf8Path(file), e.code().message());
+      throw PageWriteError(utf8Path(file), e.code());
     }
   }
   size_t count() const { return files_.size(); }
@@ -143,7 +134,7 @@ class StagedFiles {
       try {
         putInPlace(temporary, file);
       } catch (const std::system_error& e) {
-        throw PageWriteError(utf8Path(file), e.code().message());
+        throw PageWriteError(utf8Path(file), e.code());
       }
     }
   }
@@ -163,7 +154,7 @@ void stageStyleSheet(const std::filesystem::path& folder, const ModernLayout& la
   const Existing found = readExisting(file, existing, error);
   if (found == Existing::Other ||
       (found == Existing::Page && existing.rfind(styleSheetMark(), 0) != 0)) {
-    throw PageWriteError(utf8Path(file), notOursSheetReason());
+    throw PageWriteError(utf8Path(file), {});
   }
   if (found == Existing::Absent || existing != sheet) {
     staged.stage(file, sheet);
@@ -183,13 +174,13 @@ void stagePage(const std::filesystem::path& file, const std::string& page, Stage
         return;
       }
       if (!isOurPage(existing)) {
-        throw PageWriteError(utf8Path(file), notOursReason());
+        throw PageWriteError(utf8Path(file), {});
       }
       break;
     case Existing::Other:
-      throw PageWriteError(
-          utf8Path(file),
-          error != 0 ? std::error_code(error, std::generic_category()).message() : notOursReason());
+      throw PageWriteError(utf8Path(file), error != 0
+                                               ? std::error_code(error, std::generic_category())
+                                               : std::error_code());
   }
   staged.stage(file, page);
 }
@@ -291,7 +282,7 @@ void removeLeftoverStyleSheet(const std::filesystem::path& folder,
   if (::unlink(file.c_str()) == 0) {
     removed.emplace_back(kStyleSheetName);
   } else if (errno != ENOENT) {
-    problems.push_back({std::string(kStyleSheetName), "", thumbs::ProblemKind::NotRemoved,
+    problems.push_back({std::string(kStyleSheetName), thumbs::ProblemKind::NotRemoved,
                         std::error_code(errno, std::generic_category())});
   }
 }
@@ -325,7 +316,7 @@ void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
     if (::unlink(file.c_str()) == 0) {
       removed.emplace_back(name);
     } else if (errno != ENOENT) {
-      problems.push_back({std::string(name), "", thumbs::ProblemKind::NotRemoved,
+      problems.push_back({std::string(name), thumbs::ProblemKind::NotRemoved,
                           std::error_code(errno, std::generic_category())});
     }
   }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -49,18 +50,20 @@ struct NavigationTargets {
 // `page` is 1-based, 1 <= page <= pages.
 NavigationTargets navigationTargets(int page, int pages);
 
-// A page that could not be written. what() is the whole message for the user.
+// A page that could not be written: the system's error, or none when a file of its name is not
+// ours (a page, or the style sheet). The front ends word it from these.
 class PageWriteError : public std::runtime_error {
  public:
-  PageWriteError(std::string file, std::string reason);
+  PageWriteError(std::string file, std::error_code error);
   // The page's full path (UTF-8).
   const std::string& file() const { return file_; }
-  // Why it failed, e.g. "Is a directory" or "No space left on device".
-  const std::string& reason() const { return reason_; }
+  // Why it failed, e.g. EISDIR or ENOSPC.
+  std::error_code error() const { return error_; }
+  bool notOurs() const { return !error_; }
 
  private:
   std::string file_;
-  std::string reason_;
+  std::error_code error_;
 };
 
 // Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the

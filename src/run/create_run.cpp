@@ -19,6 +19,7 @@ using gallery::removeLeftoverPages;
 using gallery::removeLeftoverStyleSheet;
 using thumbs::BatchResult;
 using thumbs::BatchSettings;
+using thumbs::Cause;
 using thumbs::MakeThumbnails;
 using thumbs::prefixProblem;
 using thumbs::ProblemKind;
@@ -87,8 +88,8 @@ BatchResult makeThumbnails(const CreateSettings& settings, const BatchSettings& 
                            ProgressDisplay& progress, CreateReport& report) {
   auto batch = MakeThumbnails(thumbnails, progress);
   report.thumbs = std::move(batch.thumbs);
-  for (const auto& [file, reason] : settings.notPictures) {
-    report.problems.push_back({file, reason, ProblemKind::PictureUnreadable});
+  for (const auto& [file, why] : settings.notPictures) {
+    report.problems.push_back({file, ProblemKind::PictureUnreadable, {}, Cause::Described, why});
   }
   report.problems.insert(report.problems.end(), batch.problems.begin(), batch.problems.end());
   report.last = batch.last;
@@ -106,7 +107,7 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   const auto& table = settings.table;
   report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
   if (diskRefused) {
-    report.problems.push_back({pageName(1), "", ProblemKind::PagesHeldBack});
+    report.problems.push_back({pageName(1), ProblemKind::PagesHeldBack});
     return;
   }
   if (report.pageCount == 0 || report.stopped) {
@@ -120,8 +121,9 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   } catch (const common::RunStopped&) {
     report.stopped = true;
   } catch (const PageWriteError& e) {
-    report.problems.push_back({std::filesystem::path(e.file()).filename().string(), e.reason(),
-                               ProblemKind::PageNotWritten});
+    report.problems.push_back({std::filesystem::path(e.file()).filename().string(),
+                               ProblemKind::PageNotWritten, e.error(),
+                               e.notOurs() ? Cause::NotOurs : Cause::None});
   }
 }
 
@@ -144,7 +146,7 @@ void openFirstPage(const CreateSettings& settings, Shell* shell, CreateReport& r
   const auto first = pageName(1);
   report.firstPageOpened = shell->openDocument(settings.thumbnails.folder / first);
   if (!report.firstPageOpened) {
-    report.problems.push_back({first, "", ProblemKind::PageNotOpened});
+    report.problems.push_back({first, ProblemKind::PageNotOpened});
   }
 }
 

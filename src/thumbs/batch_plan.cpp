@@ -24,10 +24,11 @@ std::string foldedName(std::string_view name) {
   return key;
 }
 
-std::string takenReason(const std::string& target) {
-  return "its thumbnail's name " + target +
-         " is taken by a file that is not a thumbnail of Vistrel's, which was left as it is; "
-         "choose another prefix";
+RunProblem nameTaken(const std::string& picture, const std::string& target) {
+  RunProblem problem{picture, ProblemKind::NameTaken};
+  problem.cause = Cause::TakenByOther;
+  problem.other = target;
+  return problem;
 }
 
 bool PicturePlan::keptWhole() const {
@@ -51,10 +52,13 @@ std::error_code systemError(int error) {
 }
 
 // Looking such a name up fails with ENAMETOOLONG, which must not pass for a file standing there.
-std::string tooLongReason(const std::string& target, RenditionKind kind, long limit) {
-  return std::string("its ") + kindInfo(kind).what + "'s name would be " +
-         std::to_string(target.size()) + " bytes long, more than the " + std::to_string(limit) +
-         " a file name can have here; shorten the picture's name or the prefix";
+RunProblem nameTooLong(const std::string& picture, const Rendition& rendition, long limit) {
+  RunProblem problem{picture, ProblemKind::ThumbnailNotWritten, systemError(ENAMETOOLONG)};
+  problem.cause = Cause::NameTooLong;
+  problem.rendition = rendition.kind;
+  problem.other = rendition.fileName;
+  problem.limit = limit;
+  return problem;
 }
 
 // Each picture's renditions and their names, in list order: a name of a kind beyond the 1x
@@ -93,8 +97,7 @@ void refuseNames(const BatchSettings& settings, std::vector<PicturePlan>& plans)
     auto& plan = plans[i];
     for (const auto& r : plan.renditions) {
       if (static_cast<long>(r.fileName.size()) > nameLimit) {
-        plan.problem = RunProblem{plan.name, tooLongReason(r.fileName, r.kind, nameLimit),
-                                  ProblemKind::ThumbnailNotWritten, systemError(ENAMETOOLONG)};
+        plan.problem = nameTooLong(plan.name, r, nameLimit);
         break;
       }
     }
@@ -104,10 +107,10 @@ void refuseNames(const BatchSettings& settings, std::vector<PicturePlan>& plans)
     const std::string& thumbnail = plan.renditions.front().fileName;
     const auto [claim, first] = claimedBy.emplace(foldedName(thumbnail), i);
     if (!first) {
-      plan.problem = RunProblem{plan.name,
-                                "its thumbnail " + thumbnail + " is the thumbnail of " +
-                                    plans[claim->second].name + "; rename one of the two pictures",
-                                ProblemKind::NameTaken};
+      plan.problem = RunProblem{plan.name, ProblemKind::NameTaken};
+      plan.problem->cause = Cause::ClaimedFirst;
+      plan.problem->other = thumbnail;
+      plan.problem->owner = plans[claim->second].name;
     }
   }
 }
@@ -156,12 +159,12 @@ void lookAtPicture(int folderFd, int folderError, bool rebuild, PicturePlan& pla
                     : ::fstatat(folderFd, plan.name.c_str(), &source, 0) != 0 ? errno
                                                                               : 0;
   if (error != 0) {
-    plan.problem = RunProblem{plan.name, systemError(error).message(),
-                              ProblemKind::PictureUnreadable, systemError(error)};
+    plan.problem = RunProblem{plan.name, ProblemKind::PictureUnreadable, systemError(error),
+                              Cause::SystemError};
     return;
   }
   if (!S_ISREG(source.st_mode)) {
-    plan.problem = RunProblem{plan.name, "not a regular file", ProblemKind::PictureUnreadable};
+    plan.problem = RunProblem{plan.name, ProblemKind::PictureUnreadable, {}, Cause::NotRegularFile};
     return;
   }
   plan.wanted.sourceSize = static_cast<uint64_t>(source.st_size);
@@ -181,7 +184,7 @@ void lookAtPicture(int folderFd, int folderError, bool rebuild, PicturePlan& pla
     }
     looks.push_back(lookAt(folderFd, r.fileName, wanted, scale, rebuild));
     if (looks.back().taken) {
-      plan.problem = RunProblem{plan.name, takenReason(r.fileName), ProblemKind::NameTaken};
+      plan.problem = nameTaken(plan.name, r.fileName);
       return;
     }
   }

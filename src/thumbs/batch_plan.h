@@ -32,12 +32,12 @@ struct PicturePlan {
 // name that is a picture's or a 1x thumbnail's, or another picture's of the same kind, is left
 // out, since writing it would replace that file. A 1x name claimed by an earlier picture (x.gif
 // and x.jpg), a name longer than the folder allows, or a name held by a file that is not ours
-// skips the picture with the reason.
+// skips the picture with its problem.
 std::vector<PicturePlan> planBatch(const BatchSettings& settings, int count, int workers);
 
 // Case-blind key for names that may be the same file on a file system that ignores case.
 std::string foldedName(std::string_view name);
-// Why a picture is skipped when a file that is not ours holds its rendition's name `target`.
-std::string takenReason(const std::string& target);
+// The problem of `picture` when a file that is not ours holds its rendition's name `target`.
+RunProblem nameTaken(const std::string& picture, const std::string& target);
 
 }  // namespace vistrel::thumbs

@@ -31,6 +31,11 @@ bool CreateThumb(const imaging::Picture& source, FitSize size, imaging::cDIBSect
 
 namespace {
 
+// No error (0) gives none.
+std::error_code systemError(int error) {
+  return error != 0 ? std::error_code(error, std::system_category()) : std::error_code();
+}
+
 // The decode's share of the run's memory, held until the renditions are written.
 class BudgetShare {
  public:
@@ -102,20 +107,22 @@ bool writeOutput(const imaging::LoadResult& loaded, const JobOutput& output, int
   // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
   const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
   if (!CreateThumb(loaded.picture, size, canvas, blockMeans)) {
-    outcome.reason = std::string("there is not enough memory for a ") + kind.what + " of " +
-                     std::to_string(size.X) + " x " + std::to_string(size.Y) + " pixels";
+    outcome.problem.cause = Cause::NoMemory;
+    outcome.problem.rendition = output.kind;
+    outcome.problem.width = size.X;
+    outcome.problem.height = size.Y;
     return false;
   }
   record.scale = kind.scale;
   record.width = size.X;
   record.height = size.Y;
+  int error = 0;
   if (!imaging::WriteJpegFile(canvas, output.path.string(), quality,
-                              imaging::encodeThumbRecord(record), &outcome.osError)) {
-    outcome.reason = std::string("the ") + kind.what + " could not be written in " +
-                     output.path.parent_path().string();
-    if (outcome.osError != 0) {
-      outcome.reason += ": " + std::system_category().message(outcome.osError);
-    }
+                              imaging::encodeThumbRecord(record), &error)) {
+    outcome.problem.cause = Cause::NotWritten;
+    outcome.problem.rendition = output.kind;
+    outcome.problem.other = output.path.parent_path().string();
+    outcome.problem.error = systemError(error);
     return false;
   }
   return true;
@@ -130,16 +137,16 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     const auto loaded = loadFitted(job, outcome, share.taker());
     outcome.stamp = loaded.stamp;
     if (!loaded.ok) {
-      outcome.reason = loaded.error.reason;
-      outcome.osError = loaded.error.osError;
       // Memory the decode could not have now says nothing about the picture.
-      outcome.problem = loaded.error.kind == imaging::LoadErrorKind::Refused
-                            ? ProblemKind::ThumbnailNotWritten
-                            : ProblemKind::PictureUnreadable;
+      const ProblemKind kind = loaded.error.kind == imaging::LoadErrorKind::Refused
+                                   ? ProblemKind::ThumbnailNotWritten
+                                   : ProblemKind::PictureUnreadable;
+      outcome.problem = {
+          {}, kind, systemError(loaded.error.osError), Cause::Described, loaded.error.reason};
       return outcome;
     }
     outcome.warning = loaded.warning;
-    outcome.problem = ProblemKind::ThumbnailNotWritten;
+    outcome.problem.kind = ProblemKind::ThumbnailNotWritten;
     imaging::ThumbRecord record = settingsRecord(job.settings);
     record.sourceName = job.record.sourceName;
     record.sourceSize = loaded.stamp.size;
@@ -155,8 +162,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
   } catch (const std::exception& e) {
     // A size that does not fit the fit's 16 bits, or a failed allocation: this picture only.
     outcome.ok = false;
-    outcome.reason = e.what();
-    outcome.problem = ProblemKind::ThumbnailNotWritten;
+    outcome.problem = {{}, ProblemKind::ThumbnailNotWritten, {}, Cause::Described, e.what()};
   }
   return outcome;
 }

@@ -47,9 +47,9 @@ struct ThumbOutcome {
   browse::FitSize size;  // the fitted size (X, Y), also the thumbnail's size in pixels
   int pictureWidth = 0;  // the picture's natural size, once its headers were read
   int pictureHeight = 0;
-  std::string reason;                                    // when !ok: why, for a person
-  ProblemKind problem = ProblemKind::PictureUnreadable;  // when !ok
-  int osError = 0;           // when the system failed (a read or a write): its error number
+  // When !ok: why, less the picture's name, which the batch adds; error is the system's, where
+  // a read or a write failed.
+  RunProblem problem;
   imaging::FileStamp stamp;  // the picture's length and time, read with its bytes
   std::string warning;       // what the decode of a damaged picture had to say, when ok
 };
@@ -57,7 +57,7 @@ struct ThumbOutcome {
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the
 // largest output allows, and writes each of job.outputs as a JPEG file from that one decode,
 // stretched onto `canvas`. The outcome is ok only when every output was written.
-// Never throws for a bad picture or an unwritable file: that comes back as a reason.
+// Never throws for a bad picture or an unwritable file: that comes back as the problem.
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas);
 
 }  // namespace vistrel::thumbs

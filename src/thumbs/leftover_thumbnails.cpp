@@ -60,8 +60,7 @@ void removeLeftoverThumbnails(const BatchSettings& settings,
       removed.push_back(name);
     } else if (errno != ENOENT) {
       const std::error_code error(errno, std::system_category());
-      problems.push_back({name, "this leftover thumbnail could not be removed: " + error.message(),
-                          ProblemKind::NotRemoved, error});
+      problems.push_back({name, ProblemKind::NotRemoved, error, Cause::LeftoverThumbnail});
     }
   }
   ::closedir(dir);

@@ -106,12 +106,12 @@ bool placeAll(const BatchSettings& settings, const PicturePlan& plan, BatchResul
     const int error =
         placeRendition(r->temporary, settings.folder / r->fileName, r->decision == Decision::Make);
     if (error == EEXIST) {
-      result.problems.push_back({plan.name, takenReason(r->fileName), ProblemKind::NameTaken});
+      result.problems.push_back(nameTaken(plan.name, r->fileName));
     } else if (error != 0) {
-      result.problems.push_back({plan.name,
-                                 "its thumbnail " + r->fileName +
-                                     " could not be put in place: " + systemError(error).message(),
-                                 ProblemKind::ThumbnailNotWritten, systemError(error)});
+      RunProblem problem{plan.name, ProblemKind::ThumbnailNotWritten, systemError(error),
+                         Cause::NotPlaced};
+      problem.other = r->fileName;
+      result.problems.push_back(std::move(problem));
       result.stoppedByDisk = isDiskFailure(error);
     }
     if (error != 0) {
@@ -127,10 +127,9 @@ void commitRendered(const BatchSettings& settings, const PicturePlan& plan,
     result.last = outcome.size;
   }
   if (!outcome.ok) {
-    result.problems.push_back(
-        {plan.name, outcome.reason, outcome.problem,
-         outcome.osError != 0 ? systemError(outcome.osError) : std::error_code()});
-    result.stoppedByDisk = isDiskFailure(outcome.osError);
+    result.problems.push_back(outcome.problem);
+    result.problems.back().file = plan.name;
+    result.stoppedByDisk = isDiskFailure(outcome.problem.error.value());
   } else if (placeAll(settings, plan, result)) {
     result.thumbs.push_back(thumbInfo(plan, outcome.stamp.size, outcome.size,
                                       static_cast<uint32_t>(outcome.pictureWidth),
@@ -139,8 +138,7 @@ void commitRendered(const BatchSettings& settings, const PicturePlan& plan,
     ++result.made;
     if (!outcome.warning.empty()) {
       result.problems.push_back(
-          {plan.name, outcome.warning + "; the gallery shows it as far as it could be read",
-           ProblemKind::PictureDamaged});
+          {plan.name, ProblemKind::PictureDamaged, {}, Cause::None, outcome.warning});
     }
     return;
   }

@@ -64,7 +64,7 @@ struct BatchResult {
 // a record of its picture and settings (thumb_record.h). A file of that name replaces only a
 // thumbnail of ours (ThumbMarkResult::oursAt): any other file (a user's photo that happens to
 // have the name, a copy of a thumbnail, a file with a broken record) is left byte for byte and
-// the picture is skipped with a reason. A thumbnail whose record matches the
+// the picture is skipped as NameTaken. A thumbnail whose record matches the
 // picture's name, size and modification time and the settings is kept without decoding (unless
 // settings.rebuild). When two pictures would share one thumbnail name (x.gif and x.jpg), the first
 // in the list has it and the other is skipped. A thumbnail that cannot be written because of the

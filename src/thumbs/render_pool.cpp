@@ -62,8 +62,7 @@ ThumbOutcome RenderPool::renderGuarded(const ThumbJob& job, imaging::cDIBSection
     return renderThumbnail(job, canvas);
   } catch (...) {
     ThumbOutcome failed;
-    failed.reason = "an unexpected error stopped its thumbnail";
-    failed.problem = ProblemKind::ThumbnailNotWritten;
+    failed.problem = {{}, ProblemKind::ThumbnailNotWritten, {}, Cause::Unexpected};
     return failed;
   }
 }

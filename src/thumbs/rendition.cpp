@@ -7,9 +7,8 @@ namespace vistrel::thumbs {
 namespace {
 
 constexpr std::array<RenditionKindInfo, 2> kKinds = {{
-    {RenditionKind::Thumbnail, 1, &imaging::thumbnailName, "thumbnail", "", false},
-    {RenditionKind::Thumbnail2x, 2, &imaging::thumbnail2xName, "double-density thumbnail", "-2x",
-     true},
+    {RenditionKind::Thumbnail, 1, &imaging::thumbnailName, "", false},
+    {RenditionKind::Thumbnail2x, 2, &imaging::thumbnail2xName, "-2x", true},
 }};
 
 }  // namespace

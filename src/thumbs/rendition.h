@@ -41,7 +41,6 @@ struct RenditionKindInfo {
   // The record's scale; the rendition is `scale` times the fitted thumbnail, to the pixel.
   int scale;
   std::string (*name)(std::string_view prefix, std::string_view pictureName);
-  const char* what;     // how a reason names it ("its double-density thumbnail's name ...")
   const char* tempTag;  // ends its temporary's name, before ".tmp" ("-2x")
   bool modernOnly;      // made only for the modern pages
 };

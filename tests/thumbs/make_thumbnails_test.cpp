@@ -89,9 +89,10 @@ TEST(MakeThumbnails, MakesUprightThumbnailsOfEveryKindAndReportsTheRest) {
   // x.jpg's thumbnail would be x.gif's, th_x.jpg: the first in the list keeps the name.
   ASSERT_EQ(problemFiles(result.problems), "corrupt.jpg x.jpg ");
   EXPECT_EQ(result.problems[0].kind, thumbs::ProblemKind::PictureUnreadable);
-  EXPECT_FALSE(result.problems[0].reason.empty());
+  EXPECT_EQ(result.problems[0].cause, thumbs::Cause::Described);
+  EXPECT_FALSE(result.problems[0].detail.empty());
   EXPECT_EQ(result.problems[1].kind, thumbs::ProblemKind::NameTaken);
-  EXPECT_NE(result.problems[1].reason.find("x.gif"), std::string::npos);
+  EXPECT_EQ(result.problems[1].owner, "x.gif");
   EXPECT_FALSE(fs::exists(folder.path() / "th_corrupt.jpg"));
   EXPECT_EQ(result.last, (FitSize{75, 150}));
   for (const auto& entry : fs::directory_iterator(folder.path())) {
@@ -153,7 +154,7 @@ TEST(MakeThumbnails, WithNoPrefixNoPictureIsReplacedByAThumbnail) {
     EXPECT_EQ(result.thumbs[0].FileName, "b.gif");
     EXPECT_EQ(decode(folder.path() / "b.jpg").height(), 150);
     ASSERT_EQ(problemFiles(result.problems), "a.jpg x.gif x.jpg ");
-    EXPECT_NE(result.problems[1].reason.find("x.jpg"), std::string::npos);
+    EXPECT_EQ(result.problems[1].other, "x.jpg");
     for (const auto* picture : {"a.jpg", "x.gif", "x.jpg", "b.gif"}) {
       EXPECT_EQ(readBytes(folder.path() / picture), pictureBytes.at(picture)) << picture;
     }
@@ -166,19 +167,18 @@ TEST(MakeThumbnails, AThumbnailNameOverTheFolderLimitIsToldAsTooLong) {
   const std::string over = std::string(251, 'b') + ".jpg";
   writeJpeg(folder.path() / fits, 40, 30);
   writeJpeg(folder.path() / over, 40, 30);
-  const std::string tail =
-      " name would be 258 bytes long, more than the 255 a file name can have here; shorten the "
-      "picture's name or the prefix\n";
   for (const bool make2x : {false, true}) {
     auto settings = settingsFor(folder.path(), {fits, over});
     settings.make2x = make2x;
     RecordingDisplay display;
     std::string problems;
     for (const auto& problem : MakeThumbnails(settings, display).problems) {
-      problems += problem.file + ": " + problem.reason + "\n";
+      EXPECT_EQ(problem.cause, thumbs::Cause::NameTooLong);
+      problems += problem.file +
+                  (problem.rendition == thumbs::RenditionKind::Thumbnail2x ? " 2x " : " ") +
+                  std::to_string(problem.other.size()) + " " + std::to_string(problem.limit) + "\n";
     }
-    EXPECT_EQ(problems, (make2x ? fits + ": its double-density thumbnail's" + tail : "") + over +
-                            ": its thumbnail's" + tail);
+    EXPECT_EQ(problems, (make2x ? fits + " 2x 258 255\n" : "") + over + " 258 255\n");
   }
 }
 

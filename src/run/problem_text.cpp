@@ -1,0 +1,107 @@
+#include "run/problem_text.h"
+
+#include "gallery/modern_page.h"
+#include "thumbs/prefix_check.h"
+
+namespace vistrel::run {
+using gallery::kStyleSheetName;
+using thumbs::Cause;
+using thumbs::ProblemKind;
+using thumbs::RenditionKind;
+
+namespace {
+
+std::string renditionName(RenditionKind kind) {
+  switch (kind) {
+    case RenditionKind::Thumbnail:
+      return "thumbnail";
+    case RenditionKind::Thumbnail2x:
+      return "double-density thumbnail";
+  }
+  return "thumbnail";
+}
+
+std::string notOurs(bool sheet) {
+  return std::string("a file of that name is not ") +
+         (sheet ? "Vistrel's style sheet" : "a page of Vistrel's") +
+         ", so it was left as it is and no page was changed; move it away and create again";
+}
+
+// A picture's problem, from its cause.
+std::string pictureReason(const RunProblem& problem) {
+  const std::string rendition = renditionName(problem.rendition);
+  switch (problem.cause) {
+    case Cause::SystemError:
+      return problem.error.message();
+    case Cause::NotRegularFile:
+      return "not a regular file";
+    case Cause::NameTooLong:
+      return "its " + rendition + "'s name would be " + std::to_string(problem.other.size()) +
+             " bytes long, more than the " + std::to_string(problem.limit) +
+             " a file name can have here; shorten the picture's name or the prefix";
+    case Cause::ClaimedFirst:
+      return "its thumbnail " + problem.other + " is the thumbnail of " + problem.owner +
+             "; rename one of the two pictures";
+    case Cause::TakenByOther:
+      return "its thumbnail's name " + problem.other +
+             " is taken by a file that is not a thumbnail of Vistrel's, which was left as it is; "
+             "choose another prefix";
+    case Cause::NotPlaced:
+      return "its thumbnail " + problem.other +
+             " could not be put in place: " + problem.error.message();
+    case Cause::NoMemory:
+      return "there is not enough memory for a " + rendition + " of " +
+             std::to_string(problem.width) + " x " + std::to_string(problem.height) + " pixels";
+    case Cause::NotWritten:
+      return "the " + rendition + " could not be written in " + problem.other +
+             (problem.error ? ": " + problem.error.message() : "");
+    case Cause::Unexpected:
+      return "an unexpected error stopped its thumbnail";
+    default:
+      return problem.detail;
+  }
+}
+
+}  // namespace
+
+std::string problemReason(const RunProblem& problem) {
+  const bool sheet = problem.file == kStyleSheetName;
+  switch (problem.kind) {
+    case ProblemKind::PageNotWritten:
+      return (sheet ? "the style sheet could not be written: "
+                    : "the page could not be written: ") +
+             (problem.cause == Cause::NotOurs ? notOurs(sheet) : problem.error.message());
+    case ProblemKind::PagesHeldBack:
+      return "no page was written, since the disk took no more thumbnails; the earlier pages "
+             "were left as they were";
+    case ProblemKind::PageNotOpened:
+      return "no program could be started to show the page";
+    case ProblemKind::NotRemoved:
+      return std::string("this leftover ") +
+             (problem.cause == Cause::LeftoverThumbnail ? "thumbnail"
+              : sheet                                   ? "style sheet"
+                                                        : "page") +
+             " could not be removed: " + problem.error.message();
+    case ProblemKind::PictureDamaged:
+      return problem.detail + "; the gallery shows it as far as it could be read";
+    default:
+      return pictureReason(problem);
+  }
+}
+
+std::string refusalReason(const Refusal& refusal) {
+  switch (refusal.kind) {
+    case RefusalKind::BadPrefix:
+      // The prefix's own rule words it, as the prefix box's corrections and --prefix follow it.
+      return thumbs::prefixProblem(refusal.detail).value_or("");
+    case RefusalKind::FolderNotWritable:
+      return "The folder " + refusal.file + " cannot be written: " + refusal.error.message();
+    case RefusalKind::FolderNotReadable:
+      return "the folder " + refusal.file + " cannot be read: " + refusal.error.message();
+    case RefusalKind::FolderBusy:
+      return "another Create is running in this folder";
+  }
+  return "";
+}
+
+}  // namespace vistrel::run

@@ -1,0 +1,18 @@
+#pragma once
+// The words both front ends give a run's problems and refusals. Each front end adds its own
+// framing ("skipped NAME: ", "Nothing was created:"), escaping and shortening around them.
+
+#include <string>
+
+#include "run/create_run.h"
+
+namespace vistrel::run {
+
+// Why the problem happened, without the file's name: "its thumbnail th_x.jpg is the thumbnail
+// of x.gif; rename one of the two pictures".
+std::string problemReason(const thumbs::RunProblem& problem);
+
+// Why the run would not start, as one sentence.
+std::string refusalReason(const Refusal& refusal);
+
+}  // namespace vistrel::run
