@@ -16,6 +16,10 @@ _vistrel_batch() {
       COMPREPLY=($(compgen -W '60 65 70 75 80 85 90 95 100' -- "$cur"))
       return
       ;;
+    --style)
+      COMPREPLY=($(compgen -W 'classic modern' -- "$cur"))
+      return
+      ;;
     --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing)
       return
       ;;
@@ -24,7 +28,7 @@ _vistrel_batch() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
-      --border= --padding= --spacing= --open --help --version --' -- "$cur"))
+      --border= --padding= --spacing= --style= --open --rebuild --help --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi
