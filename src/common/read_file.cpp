@@ -14,11 +14,11 @@ std::error_code systemError(int error) {
   return {error, std::generic_category()};
 }
 
+}  // namespace
+
 int64_t mtimeNsOf(const struct stat& st) {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
-
-}  // namespace
 
 RegularFile::RegularFile(const std::filesystem::path& file, Links links)
     : RegularFile(AT_FDCWD, file.c_str(), links) {}

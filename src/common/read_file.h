@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+struct stat;
+
 namespace vistrel::common {
 
 enum class ReadErrorKind {
@@ -24,6 +26,10 @@ struct ReadError {
   std::error_code code;  // the system's reason, where the system gave one
   explicit operator bool() const { return kind != ReadErrorKind::None; }
 };
+
+// A file's modification time in nanoseconds since the epoch, as every record and stamp keeps it:
+// a thumbnail is kept only while its picture's time, read either way, is the same.
+int64_t mtimeNsOf(const struct stat& st);
 
 enum class Links {
   Follow,

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/read_file.h"
+
 namespace vistrel::thumbs {
 
 namespace fs = std::filesystem;
@@ -65,18 +67,24 @@ RunProblem nameTooLong(const std::string& picture, const Rendition& rendition, l
 // thumbnail that is a picture's, a 1x thumbnail's or an earlier picture's ("a@2x.jpg" beside
 // "a.jpg") would overwrite that file, so that rendition is left out.
 void nameRenditions(const BatchSettings& settings, std::vector<PicturePlan>& plans) {
+  // Only a run that makes a larger kind needs the names it must not take.
   std::unordered_set<std::string> taken;
-  for (const auto& name : settings.pictureNames) {
-    taken.insert(foldedName(name));
-    taken.insert(foldedName(thumbnailName(settings.prefix, name)));
+  const auto kinds = renditionKinds();
+  if (std::any_of(kinds.begin(), kinds.end(), [&](const RenditionKindInfo& kind) {
+        return kind.scale != 1 && isMade(kind, settings.make2x);
+      })) {
+    for (const auto& name : settings.pictureNames) {
+      taken.insert(foldedName(name));
+      taken.insert(foldedName(thumbnailName(settings.prefix, name)));
+    }
   }
   for (size_t i = 0; i < plans.size(); ++i) {
     auto& plan = plans[i];
     plan.name = settings.pictureNames[i];
     plan.wanted = settingsRecord(settings);
     plan.wanted.sourceName = plan.name;
-    for (const auto& kind : renditionKinds()) {
-      if (kind.modernOnly && !settings.make2x) {
+    for (const auto& kind : kinds) {
+      if (!isMade(kind, settings.make2x)) {
         continue;
       }
       std::string name = kind.name(settings.prefix, plan.name);
@@ -168,8 +176,7 @@ void lookAtPicture(int folderFd, int folderError, bool rebuild, PicturePlan& pla
     return;
   }
   plan.wanted.sourceSize = static_cast<uint64_t>(source.st_size);
-  plan.wanted.sourceMtimeNs =
-      static_cast<int64_t>(source.st_mtim.tv_sec) * 1000000000 + source.st_mtim.tv_nsec;
+  plan.wanted.sourceMtimeNs = common::mtimeNsOf(source);
 
   std::vector<NameLook> looks;
   for (const auto& r : plan.renditions) {

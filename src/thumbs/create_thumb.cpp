@@ -147,8 +147,7 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     }
     outcome.warning = loaded.warning;
     outcome.problem.kind = ProblemKind::ThumbnailNotWritten;
-    imaging::ThumbRecord record = settingsRecord(job.settings);
-    record.sourceName = job.record.sourceName;
+    imaging::ThumbRecord record = job.record;
     record.sourceSize = loaded.stamp.size;
     record.sourceMtimeNs = loaded.stamp.mtimeNs;
     record.pictureWidth = static_cast<uint32_t>(std::max(outcome.pictureWidth, 0));

@@ -34,8 +34,9 @@ struct ThumbJob {
   std::filesystem::path source;    // the picture
   std::vector<JobOutput> outputs;  // written in this order, all from one decode
   ThumbSettings settings;
-  // The mark the files carry: the picture's name, size and time as read before the decode.
-  // Its settings and sizes are filled in from `settings` and the fit.
+  // The mark the files carry: `settings`' record (settingsRecord) with the picture's name, size
+  // and time as read before the decode. The size and time read with the bytes, and the sizes
+  // from the fit, replace the rest.
   imaging::ThumbRecord record;
   // Shared by the run's workers: the decode takes its memory from here first (none: no limit
   // but the loader's own).

@@ -26,7 +26,7 @@ void removeLeftoverThumbnails(const BatchSettings& settings,
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
     for (const auto& kind : renditionKinds()) {
-      if (!kind.modernOnly || settings.make2x) {
+      if (isMade(kind, settings.make2x)) {
         owners[kind.scale].emplace(kind.name(settings.prefix, name), name);
       }
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,7 +48,17 @@ struct RenditionKindInfo {
 
 // Every kind, in the order a picture's renditions are listed.
 std::span<const RenditionKindInfo> renditionKinds();
+// Whether a run makes renditions of `kind`: a modern run makes every kind.
+inline bool isMade(const RenditionKindInfo& kind, bool modern) {
+  return !kind.modernOnly || modern;
+}
 const RenditionKindInfo& kindInfo(RenditionKind kind);
+
+// The temporary name the run of process `pid` writes picture `index`'s rendition of `kind` to,
+// in the picture's folder.
+std::string temporaryName(long pid, size_t index, RenditionKind kind);
+// The process id in a name temporaryName gives; nothing for any other name.
+std::optional<long> temporaryPid(std::string_view name);
 
 // What a run does with one rendition, decided before any decode.
 enum class Decision {
