@@ -172,4 +172,14 @@ std::string decimalText(long long value) {
   return std::to_string(value);
 }
 
+std::optional<long> readDecimal(std::string_view text) {
+  long value = 0;
+  if (text.empty() || (text[0] == '0' && text.size() > 1) ||
+      text.find_first_not_of("0123456789") != std::string_view::npos ||
+      std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 }  // namespace vistrel::common

@@ -3,6 +3,7 @@
 // fraction becomes a whole number, and how a number becomes text.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,5 +38,8 @@ int16_t mul16(int32_t a, int32_t b);
 
 // Plain decimal digits, a minus sign when negative, no leading blank, no group separators.
 std::string decimalText(long long value);
+// A whole number >= 0 written as decimalText writes it (digits, no leading zero, no sign), read
+// back; nothing for any other text or one past `long`.
+std::optional<long> readDecimal(std::string_view text);
 
 }  // namespace vistrel::common

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <span>
 #include <system_error>
@@ -79,6 +80,22 @@ std::string pageName(int page) {
   char digits[16];
   std::snprintf(digits, sizeof digits, "%03d", page);
   return std::string("Thumb") + digits + ".html";
+}
+
+std::optional<int> pageNumber(std::string_view name) {
+  constexpr std::string_view stem = "Thumb", end = ".html";
+  if (name.size() <= stem.size() + end.size() || name.substr(0, stem.size()) != stem ||
+      name.substr(name.size() - end.size()) != end) {
+    return std::nullopt;
+  }
+  const std::string_view digits = name.substr(stem.size(), name.size() - stem.size() - end.size());
+  int number = 0;
+  if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos ||
+      std::from_chars(digits.data(), digits.data() + digits.size(), number).ec != std::errc() ||
+      pageName(number) != name) {
+    return std::nullopt;
+  }
+  return number;
 }
 
 NavigationTargets navigationTargets(int page, int pages) {
@@ -298,19 +315,13 @@ void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
   std::string existing;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name(entry->d_name);
-    if (name.size() < 13 || name.substr(0, 5) != "Thumb" ||
-        name.substr(name.size() - 5) != ".html") {
+    const auto number = pageNumber(name);
+    if (!number || *number <= pageCount) {
       continue;
     }
-    const std::string_view digits = name.substr(5, name.size() - 10);
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
-      continue;
-    }
-    const int number = std::stoi(std::string(digits));
     const std::filesystem::path file = folder / std::string(name);
     int error = 0;
-    if (number <= pageCount || pageName(number) != name ||
-        readExisting(file, existing, error) != Existing::Page || !isOurPage(existing)) {
+    if (readExisting(file, existing, error) != Existing::Page || !isOurPage(existing)) {
       continue;
     }
     if (::unlink(file.c_str()) == 0) {

@@ -3,6 +3,7 @@
 // Home / Previous / Next / Last navigation. Page text comes from page_markup.h.
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,6 +39,8 @@ int pageCount(int imageCount, int rows, int columns);
 // The file name (no folder) of 1-based page `page`: "Thumb" + the number with at least three
 // digits + ".html": Thumb001.html, Thumb010.html, Thumb100.html, Thumb1000.html.
 std::string pageName(int page);
+// The page number `name` stands for when it is exactly pageName(number), else nothing.
+std::optional<int> pageNumber(std::string_view name);
 
 // Where a page's navigation items lead: a page file name, or "" when the item is plain text.
 // Home and Previous are empty on the first page, Next and Last on the last.

@@ -40,7 +40,6 @@ std::error_code systemError(int error) {
 // The jobs of the pictures that need a decode, each writing its renditions to temporaries.
 std::vector<ThumbJob> makeJobs(const BatchSettings& settings, std::vector<PicturePlan>& plans,
                                MemoryBudget& budget) {
-  const std::string tempStem = ".vistrel-thumb-" + std::to_string(::getpid()) + "-";
   std::vector<ThumbJob> jobs(plans.size());
   for (size_t i = 0; i < plans.size(); ++i) {
     if (!plans[i].needsRender()) {
@@ -52,8 +51,7 @@ std::vector<ThumbJob> makeJobs(const BatchSettings& settings, std::vector<Pictur
     job.budget = &budget;
     job.source = settings.folder / plans[i].name;
     for (auto& r : plans[i].renditions) {
-      r.temporary =
-          settings.folder / (tempStem + std::to_string(i) + kindInfo(r.kind).tempTag + ".tmp");
+      r.temporary = settings.folder / temporaryName(::getpid(), i, r.kind);
       job.outputs.push_back({r.kind, r.temporary});
     }
   }
