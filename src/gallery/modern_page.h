@@ -18,6 +18,10 @@ struct NavigationTargets;
 // Which markup the gallery's pages get. Classic is the table pages, byte for byte as always.
 enum class PageStyle { Classic, Modern };
 
+// Whether a modern gallery's picture pages link each picture's original file ("Download
+// original"), or publish only the copies the run made.
+enum class Originals { Link, None };
+
 // "classic" / "modern", as the command line and messages spell them.
 std::string_view pageStyleName(PageStyle style);
 

@@ -37,6 +37,8 @@ struct CreateSettings {
   // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
   // the double-density thumbnails and the style sheet a modern run left.
   gallery::PageStyle style = gallery::PageStyle::Classic;
+  // Modern only: whether picture pages link the originals.
+  gallery::Originals originals = gallery::Originals::Link;
   // The folder's entries named like pictures that are no files to read (a FIFO, a device, a
   // link to nothing), each with why: not in the list, but told as pictures left out.
   std::vector<std::pair<std::string, std::string>> notPictures;
@@ -83,6 +85,8 @@ struct CreateReport {
   // thumbnails.stop was requested: the run ended early; its temporaries are gone and no
   // leftover was removed. Unless pagesInPlace, no page changed either.
   bool stopped = false;
+  // Modern, originals linked: how many of the linked originals carry a GPS position.
+  int linkedWithLocation = 0;
 };
 
 // Why the run would not start (a prefix that cannot stand in a file name, a folder that cannot

@@ -29,6 +29,8 @@ struct ThumbSettings {
   float twipsPerPixelY = 15;
   // What see-through GIF pixels are laid on (0xRRGGBB): the window's background, or white.
   uint32_t gifBackground = imaging::kPlainBackground;
+  // The display copies' longest edge in CSS pixels, kViewSizeMin to kViewSizeMax (modern only).
+  int viewSize = common::kViewSizeInitial;
 };
 
 // The record a rendition made with `settings` carries, less what only the picture's file and its

@@ -21,6 +21,17 @@ struct ThumbInfo {
   // The renditions' file names, from the batch's plan: the pages link them as they are.
   std::string ThumbFile{};    // the thumbnail, Width x Height
   std::string Thumb2xFile{};  // the double-density thumbnail, twice that; "" when there is none
+  // The display copies (modern pages only): the one at the view size and the one for dense
+  // screens, with their sizes in pixels. "" when there is none: a picture no larger than the
+  // view size has only the first, and a copy whose name a user's file holds is not made.
+  std::string ViewFile{};
+  int ViewWidth = 0;
+  int ViewHeight = 0;
+  std::string View2xFile{};
+  int View2xWidth = 0;
+  int View2xHeight = 0;
+  uint64_t FileBytes = 0;    // the picture file's length in bytes
+  bool HasLocation = false;  // the picture carries a GPS position (looked at when linked)
 
   bool operator==(const ThumbInfo&) const = default;
 };
