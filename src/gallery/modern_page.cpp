@@ -4,8 +4,10 @@
 
 #include "common/numbers.h"
 #include "common/version.h"
+#include "gallery/modern_markup.h"
 #include "gallery/page_markup.h"
 #include "gallery/page_writer.h"
+#include "gallery/picture_page.h"
 
 namespace vistrel::gallery {
 using common::decimalText;
@@ -16,54 +18,12 @@ namespace {
 // Narrower cells would squeeze the caption's size line into one word a line.
 const int kLeastCellWidth = 120;
 
-void line(std::string& out, std::string_view text) {
-  out.append(text);
-  out.append("\r\n");
-}
-
-std::string attribute(std::string_view name, std::string_view value) {
-  std::string out = " ";
-  out += name;
-  out += "=\"";
-  out += value;
-  out += '"';
-  return out;
-}
-
-// A navigation item: a link with its rel, or, without a target, the label as dimmed text so
-// the bar keeps its shape on the first and the last page.
-std::string navigationItem(std::string_view target, std::string_view label, std::string_view rel) {
-  std::string out;
-  if (target.empty()) {
-    out.append("<span>").append(label).append("</span>");
-    return out;
-  }
-  out.append("<a href=\"").append(htmlLink(target)).append("\"");
-  if (!rel.empty()) {
-    out.append(attribute("rel", rel));
-  }
-  out.append(">").append(label).append("</a>");
-  return out;
-}
-
-// In srcset a blank ends the address and a comma can end the candidate, so both are
-// percent-encoded there as well.
-std::string srcsetLink(std::string_view fileName) {
-  std::string out;
-  for (const char c : htmlLink(fileName)) {
-    if (c == ' ') {
-      out += "%20";
-    } else if (c == ',') {
-      out += "%2C";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::string cell(const ThumbInfo& thumb, bool lazy) {
-  std::string out = "<li><a href=\"" + htmlLink(thumb.FileName) + "\"><img";
+// A cell's id is its picture's number in the gallery, so a picture page can link back to it
+// whatever the name holds. Without a target the cell shows the picture unlinked.
+std::string cell(const ThumbInfo& thumb, std::string_view target, int number, bool lazy) {
+  std::string out = "<li id=\"p" + decimalText(number) + "\">";
+  out += target.empty() ? "<div>" : "<a href=\"" + htmlLink(target) + "\">";
+  out += "<img";
   out += attribute("src", htmlLink(thumb.ThumbFile));
   if (!thumb.Thumb2xFile.empty()) {
     out += attribute("srcset", srcsetLink(thumb.Thumb2xFile) + " 2x");
@@ -76,7 +36,8 @@ std::string cell(const ThumbInfo& thumb, bool lazy) {
   if (lazy) {
     out += " loading=\"lazy\"";
   }
-  out.append(">").append(htmlText(thumb.FileName)).append("</a><small>");
+  out.append(">").append(htmlText(thumb.FileName)).append(target.empty() ? "</div>" : "</a>");
+  out.append("<small>");
   out.append(htmlText(thumb.FileSize));
   if (thumb.PictureWidth > 0 && thumb.PictureHeight > 0) {
     out.append(", ").append(decimalText(thumb.PictureWidth));
@@ -154,29 +115,25 @@ std::string ModernStyleSheet(const ModernLayout& layout) {
        "min-width:44px;min-height:44px;padding:0 10px}");
   line(css, "nav span{color:var(--dim)}");
   line(css, "footer{text-align:center;color:var(--dim);font-size:.8em}");
+  css += pictureStyleRules();
   return css;
 }
 
-std::string ModernPage(std::span<const ThumbInfo> cells, const NavigationTargets& nav, int page,
-                       int pages, const ModernLayout& layout) {
+std::string ModernPage(std::span<const ThumbInfo> cells, std::span<const std::string> targets,
+                       int firstNumber, const NavigationTargets& nav, int page, int pages,
+                       const ModernLayout& layout) {
   const std::string position = decimalText(page) + " of " + decimalText(pages);
   std::string out;
   out.reserve(400 + cells.size() * 200);
-  line(out, "<!DOCTYPE html>");
-  line(out, "<html lang=\"en\">");
-  line(out, "<head>");
-  line(out, "<meta charset=\"utf-8\">");
-  line(out, "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">");
-  line(out, "<meta name=\"generator\" content=\"" + htmlText(generatorText()) + "\">");
-  line(out, "<title>Pictures, page " + position + "</title>");
-  line(out, "<link rel=\"stylesheet\" href=\"" + htmlLink(kStyleSheetName) + "\">");
+  modernHead(out, "Pictures, page " + position);
   line(out, "</head>");
   line(out, "<body>");
   line(out, "<main>");
   line(out, "<ul>");
   for (size_t i = 0; i < cells.size(); ++i) {
     // The first row shows at once; later rows load as they scroll near.
-    line(out, cell(cells[i], i >= static_cast<size_t>(layout.columns)));
+    line(out, cell(cells[i], targets[i], firstNumber + static_cast<int>(i),
+                   i >= static_cast<size_t>(layout.columns)));
   }
   line(out, "</ul>");
   line(out, "</main>");

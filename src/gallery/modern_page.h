@@ -53,8 +53,12 @@ ModernLayout modernLayout(std::span<const thumbs::ThumbInfo> thumbs, int columns
 std::string ModernStyleSheet(const ModernLayout& layout);
 
 // The whole text of page `page` of `pages` showing `cells` (in order) with the navigation `nav`.
-// Each cell links the renditions its record names (ThumbFile, and Thumb2xFile when set).
-std::string ModernPage(std::span<const thumbs::ThumbInfo> cells, const NavigationTargets& nav,
-                       int page, int pages, const ModernLayout& layout);
+// Each cell shows the renditions its record names (ThumbFile, and Thumb2xFile when set) and
+// links the file of the same index in `targets` (its picture page; unlinked when ""). The
+// cells' ids are "p" and the pictures' numbers in the gallery, from `firstNumber` on.
+std::string ModernPage(std::span<const thumbs::ThumbInfo> cells,
+                       std::span<const std::string> targets, int firstNumber,
+                       const NavigationTargets& nav, int page, int pages,
+                       const ModernLayout& layout);
 
 }  // namespace vistrel::gallery

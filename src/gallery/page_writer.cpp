@@ -5,16 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <span>
 #include <system_error>
+#include <unordered_set>
 
 #include "common/numbers.h"
 #include "common/read_file.h"
 #include "common/whole_file.h"
 #include "gallery/page_markup.h"
+#include "gallery/picture_page.h"
 
 namespace vistrel::gallery {
 using common::growFill;
@@ -161,21 +164,23 @@ class StagedFiles {
   size_t tried_ = 0;  // files before this one were put in place (or removed on failure)
 };
 
-// The sheet goes in place first, so no new page is ever shown without it.
-void stageStyleSheet(const std::filesystem::path& folder, const ModernLayout& layout,
-                     StagedFiles& staged) {
-  const std::filesystem::path file = folder / kStyleSheetName;
-  const std::string sheet = ModernStyleSheet(layout);
+// Stages a sheet or script of ours unless the file already holds `text`; a file of its name
+// that `ours` does not recognise stops the writer before anything is put in place.
+void stageOwnFile(const std::filesystem::path& file, const std::string& text,
+                  bool (*ours)(std::string_view), StagedFiles& staged) {
   std::string existing;
   int error = 0;
   const Existing found = readExisting(file, existing, error);
-  if (found == Existing::Other ||
-      (found == Existing::Page && existing.rfind(styleSheetMark(), 0) != 0)) {
+  if (found == Existing::Other || (found == Existing::Page && !ours(existing))) {
     throw PageWriteError(utf8Path(file), {});
   }
-  if (found == Existing::Absent || existing != sheet) {
-    staged.stage(file, sheet);
+  if (found == Existing::Absent || existing != text) {
+    staged.stage(file, text);
   }
+}
+
+bool isOurStyleSheet(std::string_view text) {
+  return text.rfind(styleSheetMark(), 0) == 0;
 }
 
 // Stages `page` unless the file already holds it; a file that is not a page of ours stops the
@@ -236,28 +241,123 @@ std::string classicPage(const TableSettings& table, const NavigationTargets& nav
 }
 
 std::string modernPage(const TableSettings& table, const NavigationTargets& nav, int page,
-                       int pageCount, const ModernLayout& layout, PageCells& cells) {
+                       int pageCount, const ModernLayout& layout,
+                       const std::vector<std::string>& targets, PageCells& cells) {
   const long long slots = static_cast<long long>(table.Rows) * table.Columns;
   const int first = cells.next;
   for (long long slot = 0; slot < slots; ++slot) {
     cells.take();
   }
-  return ModernPage(std::span(cells.thumbs).subspan(first, cells.next - first), nav, page,
-                    pageCount, layout);
+  const auto count = static_cast<size_t>(cells.next - first);
+  return ModernPage(std::span(cells.thumbs).subspan(first, count),
+                    std::span(targets).subspan(first, count), first + 1, nav, page, pageCount,
+                    layout);
+}
+
+// Each picture's page name, or "" when it can have none: the name is too long for the folder,
+// or a file that is not a page of ours holds it (then `problems` hears of it).
+std::vector<std::string> planPicturePages(const std::filesystem::path& folder,
+                                          const std::vector<ThumbInfo>& thumbs,
+                                          std::vector<thumbs::RunProblem>* problems) {
+  long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  limit = limit > 0 ? limit : 255;
+  std::vector<std::string> pages;
+  std::string existing;
+  for (const auto& thumb : thumbs) {
+    std::string name = picturePageName(thumb.FileName);
+    thumbs::RunProblem problem{name, thumbs::ProblemKind::PageNotWritten};
+    problem.other = thumb.FileName;
+    int error = 0;
+    if (name.size() > static_cast<size_t>(limit)) {
+      problem.cause = thumbs::Cause::NameTooLong;
+      problem.limit = limit;
+    } else if (const Existing found = readExisting(folder / name, existing, error);
+               found == Existing::Other ||
+               (found == Existing::Page && !isOurModernPage(existing))) {
+      problem.cause = thumbs::Cause::TakenByOther;
+    } else {
+      pages.push_back(std::move(name));
+      continue;
+    }
+    if (problems != nullptr) {
+      problems->push_back(std::move(problem));
+    }
+    pages.emplace_back();
+  }
+  return pages;
+}
+
+// The picture pages of `thumbs` (those `pages` names), staged unless unchanged. Previous and Next
+// step over the pictures that have no page; Back leads to the gallery page holding the picture.
+void stagePicturePages(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
+                       const std::vector<std::string>& pages, int perPage,
+                       const PicturePageOptions& options, const common::StopRequest* stop,
+                       StagedFiles& staged) {
+  std::vector<size_t> withPage;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (!pages[i].empty()) {
+      withPage.push_back(i);
+    }
+  }
+  for (size_t k = 0; k < withPage.size(); ++k) {
+    if (common::stopRequested(stop)) {
+      throw common::RunStopped();
+    }
+    const size_t i = withPage[k];
+    PictureLinks links;
+    if (k > 0) {
+      links.previous = pages[withPage[k - 1]];
+    }
+    if (k + 1 < withPage.size()) {
+      links.next = pages[withPage[k + 1]];
+      links.nextCopy = thumbs[withPage[k + 1]].ViewFile;
+    }
+    links.number = static_cast<int>(i) + 1;
+    links.count = static_cast<int>(thumbs.size());
+    links.page = static_cast<int>(i / static_cast<size_t>(perPage)) + 1;
+    links.back = pageName(links.page);
+    stagePage(folder / pages[i], PicturePage(thumbs[i], links, options.originals), staged);
+  }
+}
+
+// Sheet and script first (`ownFiles` counts them), then the picture pages, so no gallery page is
+// ever shown without what it links.
+std::vector<std::string> stageModernFiles(const std::filesystem::path& folder,
+                                          const std::vector<ThumbInfo>& thumbs,
+                                          const TableSettings& table, const ModernLayout& layout,
+                                          const PicturePageOptions& options,
+                                          const common::StopRequest* stop, StagedFiles& staged,
+                                          size_t& ownFiles) {
+  stageOwnFile(folder / kStyleSheetName, ModernStyleSheet(layout), isOurStyleSheet, staged);
+  const std::vector<std::string> pages = planPicturePages(folder, thumbs, options.problems);
+  std::vector<std::string> targets;
+  for (size_t i = 0; i < thumbs.size(); ++i) {
+    targets.push_back(pages[i].empty() ? pagelessTarget(thumbs[i], options.originals) : pages[i]);
+  }
+  const bool anyPage = std::any_of(pages.begin(), pages.end(), [](auto& p) { return !p.empty(); });
+  if (anyPage) {
+    stageOwnFile(folder / kScriptName, PictureScript(), isOurScript, staged);
+  }
+  ownFiles = staged.count();
+  stagePicturePages(folder, thumbs, pages, std::max(table.Rows * table.Columns, 1), options, stop,
+                    staged);
+  return targets;
 }
 
 }  // namespace
 
 int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, ProgressDisplay& progress,
-               PageStyle style, const common::StopRequest* stop) {
+               PageStyle style, const common::StopRequest* stop,
+               const PicturePageOptions& pictures) {
   const bool modern = style == PageStyle::Modern;
   const ModernLayout layout = modernLayout(thumbs, table.Columns);
   StagedFiles staged;
+  std::vector<std::string> targets;
+  size_t ownFiles = 0;  // the sheet and the script, not counted as pages
   if (modern && pageCount > 0) {
-    stageStyleSheet(folder, layout, staged);
+    targets = stageModernFiles(folder, thumbs, table, layout, pictures, stop, staged, ownFiles);
   }
-  const size_t sheets = staged.count();
   PageCells cells{thumbs, progress,
                   ProgressStep(progress.trackWidth(), static_cast<int>(thumbs.size()))};
   for (int p = 1; p <= pageCount; ++p) {
@@ -266,7 +366,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
       throw common::RunStopped();
     }
     const NavigationTargets nav = navigationTargets(p, pageCount);
-    const std::string page = modern ? modernPage(table, nav, p, pageCount, layout, cells)
+    const std::string page = modern ? modernPage(table, nav, p, pageCount, layout, targets, cells)
                                     : classicPage(table, nav, cells);
     stagePage(folder / pageName(p), page, staged);
   }
@@ -275,7 +375,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
     throw common::RunStopped();
   }
   staged.putAllInPlace();
-  return static_cast<int>(staged.count() - sheets);
+  return static_cast<int>(staged.count() - ownFiles);
 }
 
 bool isOurPage(std::string_view page) {
@@ -285,6 +385,22 @@ bool isOurPage(std::string_view page) {
           page.substr(page.size() - tail.size()) == tail) ||
          isOurModernPage(page);
 }
+
+namespace {
+
+// Removes `name` from `folder`, adding it to `removed`, or to `problems` when it stays.
+void removeFile(const std::filesystem::path& folder, std::string_view name,
+                std::vector<std::string>& removed, std::vector<thumbs::RunProblem>& problems) {
+  const std::filesystem::path file = folder / std::string(name);
+  if (::unlink(file.c_str()) == 0) {
+    removed.emplace_back(name);
+  } else if (errno != ENOENT) {
+    problems.push_back({std::string(name), thumbs::ProblemKind::NotRemoved,
+                        std::error_code(errno, std::generic_category())});
+  }
+}
+
+}  // namespace
 
 void removeLeftoverStyleSheet(const std::filesystem::path& folder,
                               std::vector<std::string>& removed,
@@ -296,12 +412,7 @@ void removeLeftoverStyleSheet(const std::filesystem::path& folder,
       existing.rfind(styleSheetMark(), 0) != 0) {
     return;
   }
-  if (::unlink(file.c_str()) == 0) {
-    removed.emplace_back(kStyleSheetName);
-  } else if (errno != ENOENT) {
-    problems.push_back({std::string(kStyleSheetName), thumbs::ProblemKind::NotRemoved,
-                        std::error_code(errno, std::generic_category())});
-  }
+  removeFile(folder, kStyleSheetName, removed, problems);
 }
 
 void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
@@ -324,14 +435,50 @@ void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
     if (readExisting(file, existing, error) != Existing::Page || !isOurPage(existing)) {
       continue;
     }
-    if (::unlink(file.c_str()) == 0) {
-      removed.emplace_back(name);
-    } else if (errno != ENOENT) {
-      problems.push_back({std::string(name), thumbs::ProblemKind::NotRemoved,
-                          std::error_code(errno, std::generic_category())});
+    removeFile(folder, name, removed, problems);
+  }
+  ::closedir(dir);
+}
+
+void removeLeftoverPicturePages(const std::filesystem::path& folder,
+                                const std::vector<ThumbInfo>& shown,
+                                std::vector<std::string>& removed,
+                                std::vector<thumbs::RunProblem>& problems) {
+  std::unordered_set<std::string> current;
+  for (const auto& thumb : shown) {
+    current.insert(picturePageName(thumb.FileName));
+  }
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  bool pagesLeft = false;
+  std::vector<std::string> leftovers;
+  std::string existing;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name(entry->d_name);
+    int error = 0;
+    if (!isPicturePageName(name) ||
+        readExisting(folder / name, existing, error) != Existing::Page ||
+        !isOurModernPage(existing)) {
+      continue;
+    }
+    if (current.contains(name)) {
+      pagesLeft = true;
+    } else {
+      leftovers.push_back(name);
     }
   }
   ::closedir(dir);
+  std::sort(leftovers.begin(), leftovers.end());
+  for (const auto& name : leftovers) {
+    removeFile(folder, name, removed, problems);
+  }
+  int error = 0;
+  if (!pagesLeft && readExisting(folder / kScriptName, existing, error) == Existing::Page &&
+      isOurScript(existing)) {
+    removeFile(folder, kScriptName, removed, problems);
+  }
 }
 
 }  // namespace vistrel::gallery

@@ -69,6 +69,15 @@ class PageWriteError : public std::runtime_error {
   std::error_code error_;
 };
 
+// What the modern style's picture pages are made with, and where the run hears of the pictures
+// that get none.
+struct PicturePageOptions {
+  Originals originals = Originals::Link;
+  // Each picture whose page name is held by a file not ours (PageNotWritten, TakenByOther; its
+  // cell links as pagelessTarget says) or is too long for the folder (NameTooLong).
+  std::vector<thumbs::RunProblem>* problems = nullptr;
+};
+
 // Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the
 // records of the pictures shown, in order: index 0 is picture 1; the caller passes only pictures
 // that have thumbnails. Pictures fill the cells row by row and run on across pages; cells past
@@ -91,11 +100,16 @@ class PageWriteError : public std::runtime_error {
 // its bytes change, and a file of that name that does not start with styleSheetMark is not
 // ours, so it is left as it is and PageWriteError names it.
 //
+// The modern style also writes a page for each picture (picture_page.h) and kScriptName, under
+// the same rules; a picture page's name held by a file not ours only costs that picture its page.
+// They go in place before the gallery pages that link them.
+//
 // `stop` is looked at before each page and before the pages go in place: once requested, the
 // written pages are removed and common::RunStopped is thrown, no page having changed.
 int CreateHTML(const std::filesystem::path& folder, const std::vector<thumbs::ThumbInfo>& thumbs,
                const TableSettings& table, int pageCount, common::ProgressDisplay& progress,
-               PageStyle style = PageStyle::Classic, const common::StopRequest* stop = nullptr);
+               PageStyle style = PageStyle::Classic, const common::StopRequest* stop = nullptr,
+               const PicturePageOptions& pictures = {});
 
 // True when `page` is the whole text of a gallery page this program writes in either style (the
 // classic pages' fixed opening and closing lines, or the modern pages' generator tag), whatever
@@ -114,5 +128,14 @@ void removeLeftoverStyleSheet(const std::filesystem::path& folder,
 void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                          std::vector<std::string>& removed,
                          std::vector<thumbs::RunProblem>& problems);
+
+// Removes the picture pages of ours whose picture is not in `shown` (all of them for a classic
+// gallery, which passes none), and kScriptName when it is ours and no picture page of ours is
+// left, adding their names to `removed`. Files not ours stay; a file that cannot be removed is
+// added to `problems` (NotRemoved).
+void removeLeftoverPicturePages(const std::filesystem::path& folder,
+                                const std::vector<thumbs::ThumbInfo>& shown,
+                                std::vector<std::string>& removed,
+                                std::vector<thumbs::RunProblem>& problems);
 
 }  // namespace vistrel::gallery

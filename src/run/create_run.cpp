@@ -16,6 +16,7 @@ using gallery::pageName;
 using gallery::PageStyle;
 using gallery::PageWriteError;
 using gallery::removeLeftoverPages;
+using gallery::removeLeftoverPicturePages;
 using gallery::removeLeftoverStyleSheet;
 using thumbs::BatchResult;
 using thumbs::BatchSettings;
@@ -114,9 +115,9 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
     return;
   }
   try {
-    report.pagesChanged =
-        CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
-                   settings.style, settings.thumbnails.stop);
+    report.pagesChanged = CreateHTML(
+        settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
+        settings.style, settings.thumbnails.stop, {settings.originals, &report.problems});
     report.pagesInPlace = true;
   } catch (const common::RunStopped&) {
     report.stopped = true;
@@ -127,14 +128,17 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   }
 }
 
-// The earlier gallery's pages past the new count, thumbnails of pictures no longer shown, and a
-// classic gallery's style sheet.
+// The earlier gallery's pages past the new count, thumbnails and picture pages of pictures no
+// longer shown, and a classic gallery's style sheet and script.
 void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbnails,
                      const std::vector<std::string>& current, CreateReport& report) {
   const auto& folder = settings.thumbnails.folder;
   removeLeftoverPages(folder, report.pageCount, report.filesRemoved, report.problems);
   removeLeftoverThumbnails(thumbnails, current, report.filesRemoved, report.problems);
-  if (settings.style == PageStyle::Classic) {
+  const bool modern = settings.style == PageStyle::Modern;
+  removeLeftoverPicturePages(folder, modern ? report.thumbs : std::vector<thumbs::ThumbInfo>{},
+                             report.filesRemoved, report.problems);
+  if (!modern) {
     removeLeftoverStyleSheet(folder, report.filesRemoved, report.problems);
   }
 }

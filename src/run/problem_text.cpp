@@ -1,9 +1,11 @@
 #include "run/problem_text.h"
 
 #include "gallery/modern_page.h"
+#include "gallery/picture_page.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel::run {
+using gallery::kScriptName;
 using gallery::kStyleSheetName;
 using thumbs::Cause;
 using thumbs::ProblemKind;
@@ -21,9 +23,28 @@ std::string renditionName(RenditionKind kind) {
   return "thumbnail";
 }
 
-std::string notOurs(bool sheet) {
+// A picture page the gallery goes without; its thumbnail links on as it would without pages.
+std::string picturePageReason(const RunProblem& problem) {
+  const std::string lead = "the page of " + problem.other + " was not written: ";
+  if (problem.cause == Cause::NameTooLong) {
+    return lead + "its name would be " + std::to_string(problem.file.size()) +
+           " bytes long, more than the " + std::to_string(problem.limit) +
+           " a file name can have here, so the picture goes without a page; shorten its name";
+  }
+  return lead +
+         "a file of that name is not a page of Vistrel's, so it was left as it is and the "
+         "picture goes without a page; move it away and create again";
+}
+
+// What a gallery file of ours is called in a sentence, by its name.
+std::string fileWord(const std::string& file) {
+  return file == kStyleSheetName ? "style sheet" : file == kScriptName ? "script" : "page";
+}
+
+std::string notOurs(const std::string& file) {
+  const std::string word = fileWord(file);
   return std::string("a file of that name is not ") +
-         (sheet ? "Vistrel's style sheet" : "a page of Vistrel's") +
+         (word == "page" ? "a page of Vistrel's" : "Vistrel's " + word) +
          ", so it was left as it is and no page was changed; move it away and create again";
 }
 
@@ -65,12 +86,13 @@ std::string pictureReason(const RunProblem& problem) {
 }  // namespace
 
 std::string problemReason(const RunProblem& problem) {
-  const bool sheet = problem.file == kStyleSheetName;
   switch (problem.kind) {
     case ProblemKind::PageNotWritten:
-      return (sheet ? "the style sheet could not be written: "
-                    : "the page could not be written: ") +
-             (problem.cause == Cause::NotOurs ? notOurs(sheet) : problem.error.message());
+      if (problem.cause == Cause::TakenByOther || problem.cause == Cause::NameTooLong) {
+        return picturePageReason(problem);
+      }
+      return "the " + fileWord(problem.file) + " could not be written: " +
+             (problem.cause == Cause::NotOurs ? notOurs(problem.file) : problem.error.message());
     case ProblemKind::PagesHeldBack:
       return "no page was written, since the disk took no more thumbnails; the earlier pages "
              "were left as they were";
@@ -78,9 +100,7 @@ std::string problemReason(const RunProblem& problem) {
       return "no program could be started to show the page";
     case ProblemKind::NotRemoved:
       return std::string("this leftover ") +
-             (problem.cause == Cause::LeftoverThumbnail ? "thumbnail"
-              : sheet                                   ? "style sheet"
-                                                        : "page") +
+             (problem.cause == Cause::LeftoverThumbnail ? "thumbnail" : fileWord(problem.file)) +
              " could not be removed: " + problem.error.message();
     case ProblemKind::PictureDamaged:
       return problem.detail + "; the gallery shows it as far as it could be read";

@@ -13,6 +13,7 @@
 #include "common/numbers.h"
 #include "gallery/modern_page.h"
 #include "gallery/page_writer.h"
+#include "gallery/picture_page.h"
 #include "thumbs/rendition.h"
 
 namespace vistrel::run {
@@ -49,6 +50,7 @@ std::optional<long> temporaryPid(std::string_view name) {
   const auto pid = common::readDecimal(name.substr(pidAt + 1));
   const std::string_view file = name.substr(0, pidAt);
   if (!pid || !(gallery::pageNumber(file) || file == gallery::kStyleSheetName ||
+                file == gallery::kScriptName || gallery::isPicturePageName(file) ||
                 thumbs::temporaryPid(file) == pid)) {
     return std::nullopt;
   }

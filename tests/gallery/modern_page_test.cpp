@@ -52,8 +52,9 @@ TEST(ModernPages, GoldenFirstPageOfASmallGallery) {
   EXPECT_THAT(second, HasSubstr("<nav aria-label=\"Pages\"><a href=\"Thumb001.html\">Home</a>"
                                 "<a href=\"Thumb001.html\" rel=\"prev\">Previous</a><span>2 of 2"
                                 "</span><span>Next</span><span>Last</span></nav>"));
-  EXPECT_THAT(second, HasSubstr("<li><a href=\"last.jpg\"><img src=\"th_last.jpg\" srcset=\""
-                                "th_last@2x.jpg 2x\" width=\"80\" height=\"60\" alt=\"\">"));
+  EXPECT_THAT(second,
+              HasSubstr("<li id=\"p5\"><a href=\"last.jpg.html\"><img src=\"th_last.jpg\" srcset=\""
+                        "th_last@2x.jpg 2x\" width=\"80\" height=\"60\" alt=\"\">"));
 
   // The sheet: the chosen columns at the widest thumbnail (150 + 16 padding, 12 apart), and
   // nothing that reaches outside the folder, in the sheet or the pages.
