@@ -1,6 +1,7 @@
 #include "thumbs/create_thumb.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <exception>
 #include <optional>
@@ -165,6 +166,22 @@ bool writeOutput(const imaging::LoadResult& loaded, const ThumbJob& job, const J
   return true;
 }
 
+// The canvas's pixels as a top-down picture.
+imaging::Picture pictureOf(imaging::cDIBSection& canvas) {
+  imaging::Picture picture;
+  picture.width = canvas.Width();
+  picture.height = canvas.Height();
+  picture.stride = 3 * picture.width;
+  picture.bgr.resize(static_cast<size_t>(picture.stride) * static_cast<size_t>(picture.height));
+  const auto* bits = reinterpret_cast<const uint8_t*>(canvas.DIBSectionBitsPtr());
+  const auto line = static_cast<size_t>(canvas.BytesPerScanLine());
+  for (int y = 0; y < picture.height; ++y) {
+    std::memcpy(picture.row(y), bits + line * static_cast<size_t>(picture.height - 1 - y),
+                static_cast<size_t>(picture.stride));
+  }
+  return picture;
+}
+
 }  // namespace
 
 ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) {
@@ -189,11 +206,32 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     record.sourceMtimeNs = loaded.stamp.mtimeNs;
     record.pictureWidth = static_cast<uint32_t>(std::max(outcome.pictureWidth, 0));
     record.pictureHeight = static_cast<uint32_t>(std::max(outcome.pictureHeight, 0));
+    // The display copy goes first: the thumbnails are stretched from its pixels, a quarter or
+    // less of the decode's, when it is at least twice their size.
+    std::vector<const JobOutput*> order;
     for (const auto& output : job.outputs) {
-      const auto size = outputSize(output, job, outcome);
-      outcome.written.push_back({output.kind, size ? size->X : 0, size ? size->Y : 0});
-      if (size && !writeOutput(loaded, job, output, *size, record, canvas, outcome)) {
+      order.push_back(&output);
+    }
+    std::stable_sort(order.begin(), order.end(), [](const JobOutput* a, const JobOutput* b) {
+      return kindInfo(a->kind).view && !kindInfo(b->kind).view;
+    });
+    std::optional<imaging::LoadResult> view;
+    for (const JobOutput* output : order) {
+      const auto size = outputSize(*output, job, outcome);
+      outcome.written.push_back({output->kind, size ? size->X : 0, size ? size->Y : 0});
+      if (!size) {
+        continue;
+      }
+      const bool fromView = view && view->picture.width >= 2 * size->X &&
+                            view->picture.height >= 2 * size->Y && !kindInfo(output->kind).view;
+      if (!writeOutput(fromView ? *view : loaded, job, *output, *size, record, canvas, outcome)) {
         return outcome;
+      }
+      if (output->kind == RenditionKind::View) {
+        // Its pixels are no block means: its info is its own size.
+        view.emplace();
+        view->picture = pictureOf(canvas);
+        view->info = {loaded.info.format, view->picture.width, view->picture.height};
       }
     }
     outcome.ok = true;

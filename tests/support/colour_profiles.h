@@ -32,7 +32,7 @@ inline std::string displayP3() {
 // APP2 segments carrying `profile` in `pieces` parts, listed in `order` (1-based sequence
 // numbers; a number may be left out or repeated to damage the set).
 inline std::string iccSegments(const std::string& profile, int pieces = 1,
-                        const std::vector<int>& order = {1}) {
+                               const std::vector<int>& order = {1}) {
   const size_t part = (profile.size() + pieces - 1) / pieces;
   std::string out;
   for (int sequence : order) {

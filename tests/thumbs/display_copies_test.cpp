@@ -74,7 +74,8 @@ TEST(DisplayCopies, FitTheViewSizeNeverEnlargedUprightAndWithoutMetadata) {
     TempFolder folder;
     writeJpeg(folder.path() / "p.jpg", c.width, c.height, c.orientation);
     RecordingDisplay display;
-    const auto result = MakeThumbnails(modernSettings(folder.path(), {"p.jpg"}, c.viewSize), display);
+    const auto result =
+        MakeThumbnails(modernSettings(folder.path(), {"p.jpg"}, c.viewSize), display);
     ASSERT_EQ(result.thumbs.size(), 1u);
     const ThumbInfo& info = result.thumbs[0];
     const std::string label = std::to_string(c.width) + "x" + std::to_string(c.height);
