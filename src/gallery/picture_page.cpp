@@ -15,7 +15,8 @@ using thumbs::ThumbInfo;
 namespace {
 
 constexpr std::string_view kPageEnd = ".html";
-constexpr std::string_view kScriptPurpose = ": the keys and swipes of the picture pages beside it. */";
+constexpr std::string_view kScriptPurpose =
+    ": the keys and swipes of the picture pages beside it. */";
 
 // Room the name, the sizes and the navigation take below the picture, in CSS pixels: the
 // estimate `sizes` gives the browser before the page is laid out.
@@ -76,11 +77,12 @@ std::string imageTag(const ThumbInfo& picture, Originals originals) {
   return out + ">";
 }
 
-// The sizes line: pixels and file size, and the original when it is linked.
-std::string detailsLine(const ThumbInfo& picture, Originals originals) {
+// The details line: the picture's place, pixels and file size, and the original when linked.
+std::string detailsLine(const ThumbInfo& picture, const PictureLinks& links, Originals originals) {
   const std::string size =
       picture.FileBytes > 0 ? shortSizeText(picture.FileBytes) : htmlText(picture.FileSize);
-  std::string out = "<p>";
+  std::string out =
+      "<p>Picture " + decimalText(links.number) + " of " + decimalText(links.count) + ", ";
   if (picture.PictureWidth > 0 && picture.PictureHeight > 0) {
     out += decimalText(picture.PictureWidth) + "&#215;" + decimalText(picture.PictureHeight) + ", ";
   }
@@ -133,12 +135,16 @@ std::string pictureStyleRules() {
   line(css,
        ".picture main{flex:1;min-height:0;display:flex;flex-direction:column;"
        "text-align:center;overflow-wrap:anywhere}");
-  line(css, ".picture main div{flex:1;min-height:0;position:relative}");
+  // A sideways swipe on the picture is ours: the browser would take it for Back.
+  line(css,
+       ".picture main div{flex:1;min-height:0;position:relative;touch-action:pan-y pinch-zoom}");
   line(css,
        ".picture main img{position:absolute;inset:0;margin:auto;max-height:100%;"
        "object-fit:contain}");
   line(css, ".picture h1{font-size:1.1em;margin:6px 0 0}");
   line(css, ".picture p{margin:0;color:var(--dim)}");
+  // The download link wraps as a whole, under the sizes on a phone.
+  line(css, ".picture p a{display:inline-block}");
   line(css, ".picture nav{margin:4px 0 0}");
   return css;
 }
@@ -195,14 +201,12 @@ std::string PicturePage(const ThumbInfo& picture, const PictureLinks& links, Ori
   line(out, "<main>");
   line(out, "<div>" + imageTag(picture, originals) + "</div>");
   line(out, "<h1>" + htmlText(picture.FileName) + "</h1>");
-  line(out, detailsLine(picture, originals));
+  line(out, detailsLine(picture, links, originals));
   line(out, "</main>");
   const std::string back = htmlLink(links.back) + "#p" + decimalText(links.number);
   line(out, "<nav aria-label=\"Pictures\">" + navigationItem(links.previous, "Previous", "prev") +
-                "<a id=\"back\" href=\"" + back + "\">Back to page " +
-                decimalText(links.page) + "</a><span>" + decimalText(links.number) + " of " +
-                decimalText(links.count) + "</span>" + navigationItem(links.next, "Next", "next") +
-                "</nav>");
+                "<a id=\"back\" href=\"" + back + "\">Back to page " + decimalText(links.page) +
+                "</a>" + navigationItem(links.next, "Next", "next") + "</nav>");
   line(out, "</body>");
   line(out, "</html>");
   return out;

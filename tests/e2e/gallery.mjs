@@ -44,8 +44,9 @@ export const chromiumOptions = {
 export const schemeLikeNames = ['javascript:alert(1).jpg', 'Photo: beach.jpg'];
 
 // Follows each scheme-like name's picture link from the page that shows it: it must open the
-// picture beside the page, and no script may run (a dialog fails the check).
-export async function checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag) {
+// file beside the page named by the picture's name and `suffix` (the picture itself, or its
+// picture page with ".html"), and no script may run (a dialog fails the check).
+export async function checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag, suffix = '') {
   page.on('dialog', async (dialog) => {
     check(false, `${tag}: a link ran script ("${dialog.message()}")`);
     await dialog.dismiss();
@@ -59,9 +60,9 @@ export async function checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag
       await link.click();
       await page.waitForLoadState('load');
       const url = new URL(page.url());
-      const reached = url.protocol === 'file:' && fileURLToPath(url) === join(folder, name);
+      const reached = url.protocol === 'file:' && fileURLToPath(url) === join(folder, name + suffix);
       const loaded = reached && (await page.$eval('img', (img) => img.naturalWidth > 0));
-      check(loaded, `${tag}: the link of "${name}" opens the picture (${page.url()})`);
+      check(loaded, `${tag}: the link of "${name}" opens ${name}${suffix} (${page.url()})`);
       opened = true;
       break;
     }

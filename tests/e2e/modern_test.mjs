@@ -1,7 +1,7 @@
 // Opens a modern-style gallery that vistrel-batch wrote, from disk, in Debian's Chromium, on a
 // phone (390 x 844 at device scale 3, light and dark) and on a laptop screen (1366 x 900, at
 // scale 1 and 2), and checks what a visitor meets: no sideways scrolling, every thumbnail
-// loads and is sharp on a dense screen, navigation targets are big enough for a finger, the
+// loads and is sharp on a dense screen, a thumbnail opens its picture's page, navigation targets are big enough for a finger, the
 // arrow keys turn pages, nothing is fetched from outside the folder, and axe-core finds no
 // serious or critical fault.
 //
@@ -130,7 +130,7 @@ async function checkScreen(browser, screen) {
   }
 
   if (screen.name === 'phone') {
-    await checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag);
+    await checkSchemeLikeLinks(page, folder, pageNames, pageUrl, tag, '.html');
   }
 
   if (shotsArg && screen.shot) {
