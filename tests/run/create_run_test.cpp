@@ -63,6 +63,7 @@ class RecordingShell : public run::Shell {
 struct Options {
   int rows = 1, columns = 2;
   PageStyle style = PageStyle::Classic;
+  gallery::Originals originals = gallery::Originals::Link;
   std::string prefix = "th_";
   int workers = 2;
   bool open = false;  // "Open in Browser"
@@ -78,6 +79,7 @@ CreateSettings settingsFor(const fs::path& folder, std::vector<std::string> name
   s.thumbnails.workers = o.workers;
   s.table = gallery::TableSettings{o.rows, o.columns, 2, 2, 2};
   s.style = o.style;
+  s.originals = o.originals;
   s.openFirstPage = o.open;
   return s;
 }
@@ -432,6 +434,17 @@ TEST_F(StyleSwitch, AModernRerunKeepsBothCopiesAndEachStyleRemovesTheOthersExtra
   const auto back = create(dir, modern);
   EXPECT_TRUE(back.problems.empty()) << problemFiles(back.problems);
   EXPECT_EQ(snapshot(dir), firstRun(dir, modern));
+}
+
+TEST_F(StyleSwitch, WithoutOriginalsNoPageLinksOne) {
+  const auto run = create(dir, {.style = PageStyle::Modern, .originals = gallery::Originals::None});
+  EXPECT_TRUE(run.problems.empty()) << problemFiles(run.problems);
+  for (const auto& [name, text] : snapshot(dir)) {
+    for (const char* original : {"a.jpg", "b.jpg", "c.gif"}) {
+      EXPECT_EQ(text.find("href=\"" + std::string(original) + "\""), std::string::npos) << name;
+    }
+  }
+  EXPECT_NE(folder.read("a.jpg.html").find("<img src=\"th_a@view.jpg\""), std::string::npos);
 }
 
 TEST_F(StyleSwitch, FilesTheProgramDidNotWriteAreLeftAlone) {

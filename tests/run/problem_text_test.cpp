@@ -37,6 +37,17 @@ TEST(ProblemText, WordsFollowTheRenditionAndTheFile) {
        "this leftover thumbnail could not be removed: " + denied.message()},
       {{"Thumb004.html", ProblemKind::NotRemoved, denied},
        "this leftover page could not be removed: " + denied.message()},
+      {{"vistrel.js", ProblemKind::NotRemoved, denied},
+       "this leftover script could not be removed: " + denied.message()},
+      {{"a.jpg.html",
+        ProblemKind::PageNotWritten,
+        {},
+        Cause::TakenByOther,
+        {},
+        RenditionKind::Thumbnail,
+        "a.jpg"},
+       "the page of a.jpg was not written: a file of that name is not a page of Vistrel's, so it "
+       "was left as it is and the picture goes without a page; move it away and create again"},
       {{"vistrel.css", ProblemKind::PageNotWritten, {}, Cause::NotOurs},
        "the style sheet could not be written: a file of that name is not Vistrel's style sheet, "
        "so it was left as it is and no page was changed; move it away and create again"},
