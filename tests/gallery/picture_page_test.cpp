@@ -32,7 +32,13 @@ const std::string kHostile = "javascript:alert(1) & <b>.jpg";
 
 ThumbInfo picture(const std::string& name, bool copies) {
   const std::string stem = name.substr(0, name.size() - 4);
-  ThumbInfo t{150, 100, name, "16,376,668 bytes", 5640, 3760, "th_" + stem + ".jpg",
+  ThumbInfo t{150,
+              100,
+              name,
+              "16,376,668 bytes",
+              5640,
+              3760,
+              "th_" + stem + ".jpg",
               "th_" + stem + "@2x.jpg"};
   t.FileBytes = 16376668;
   if (copies) {
@@ -55,8 +61,9 @@ std::vector<RunProblem> write(const fs::path& folder, const std::vector<ThumbInf
                               Originals originals = Originals::Link) {
   testing::RecordingProgress progress;
   std::vector<RunProblem> problems;
-  CreateHTML(folder, thumbs, {1, 2, 2, 2, 2}, gallery::pageCount(static_cast<int>(thumbs.size()), 1, 2),
-             progress, PageStyle::Modern, nullptr, PicturePageOptions{originals, &problems});
+  CreateHTML(folder, thumbs, {1, 2, 2, 2, 2},
+             gallery::pageCount(static_cast<int>(thumbs.size()), 1, 2), progress, PageStyle::Modern,
+             nullptr, PicturePageOptions{originals, &problems});
   return problems;
 }
 
@@ -73,8 +80,10 @@ TEST(PicturePages, GoldenPageOfAHostileNameWithItsCopies) {
   EXPECT_THAT(last, HasSubstr("<img src=\"c.gif\" width=\"5640\" height=\"3760\""));
   EXPECT_THAT(last, HasSubstr("<a id=\"back\" href=\"Thumb002.html#p3\">"));
   EXPECT_THAT(last, Not(HasSubstr("rel=\"prefetch\"")));
-  EXPECT_THAT(folder.read("a.jpg.html"),
-              HasSubstr("<link rel=\"prefetch\" href=\"th_javascript:alert(1) &amp; &lt;b&gt;@view.jpg\">"));
+  EXPECT_THAT(
+      folder.read("a.jpg.html"),
+      HasSubstr(
+          "<link rel=\"prefetch\" href=\"th_javascript:alert(1) &amp; &lt;b&gt;@view.jpg\">"));
   EXPECT_THAT(folder.read("Thumb002.html"),
               HasSubstr("<li id=\"p3\"><a href=\"c.gif.html\"><img src=\"th_c.jpg\""));
   EXPECT_TRUE(gallery::isOurScript(folder.read("vistrel.js")));
@@ -88,8 +97,8 @@ TEST(PicturePages, WithoutOriginalsNoPageLinksOne) {
     for (const auto& thumb : threePictures()) {
       // An address is a link's or a picture's, or starts a srcset candidate.
       const std::string link = gallery::htmlLink(thumb.FileName);
-      for (const std::string& address :
-           {"href=\"" + link + "\"", "src=\"" + link + "\"", "\"" + link + " ", ", " + link + " "}) {
+      for (const std::string& address : {"href=\"" + link + "\"", "src=\"" + link + "\"",
+                                         "\"" + link + " ", ", " + link + " "}) {
         EXPECT_THAT(text, Not(HasSubstr(address))) << name;
       }
     }
@@ -140,26 +149,26 @@ TEST(PicturePages, LeftoversOfOursGoTheScriptWithTheLast) {
 }
 
 TEST(PicturePages, NamesAndSizes) {
-  for (const auto& [name, isPage] : std::vector<std::pair<std::string, bool>>{
-           {"a.jpg.html", true},
-           {"B.GIF.html", true},
-           {"Thumb001.html", false},
-           {"a.jpg", false},
-           {".a.jpg.html", false},
-           {"a.png.html", false},
-           {"a.jpg.HTML", false}}) {
+  for (const auto& [name, isPage] :
+       std::vector<std::pair<std::string, bool>>{{"a.jpg.html", true},
+                                                 {"B.GIF.html", true},
+                                                 {"Thumb001.html", false},
+                                                 {"a.jpg", false},
+                                                 {".a.jpg.html", false},
+                                                 {"a.png.html", false},
+                                                 {"a.jpg.HTML", false}}) {
     EXPECT_EQ(gallery::isPicturePageName(name), isPage) << name;
   }
-  for (const auto& [bytes, text] : std::vector<std::pair<uint64_t, std::string>>{
-           {0, "0 bytes"},
-           {999, "999 bytes"},
-           {2048, "2 kB"},
-           {99949, "99.9 kB"},
-           {99950, "100 kB"},
-           {999499, "999 kB"},
-           {999500, "1 MB"},
-           {16376668, "16.4 MB"},
-           {~0ULL, "18.4 EB"}}) {
+  for (const auto& [bytes, text] :
+       std::vector<std::pair<uint64_t, std::string>>{{0, "0 bytes"},
+                                                     {999, "999 bytes"},
+                                                     {2048, "2 kB"},
+                                                     {99949, "99.9 kB"},
+                                                     {99950, "100 kB"},
+                                                     {999499, "999 kB"},
+                                                     {999500, "1 MB"},
+                                                     {16376668, "16.4 MB"},
+                                                     {~0ULL, "18.4 EB"}}) {
     EXPECT_EQ(gallery::shortSizeText(bytes), text) << bytes;
   }
 }
