@@ -356,6 +356,7 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
   std::vector<std::string> targets;
   size_t ownFiles = 0;  // the sheet and the script, not counted as pages
   if (modern && pageCount > 0) {
+    progress.setStatus({common::Phase::Pages, 1, pageCount});
     targets = stageModernFiles(folder, thumbs, table, layout, pictures, stop, staged, ownFiles);
   }
   PageCells cells{thumbs, progress,

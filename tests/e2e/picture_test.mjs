@@ -121,8 +121,18 @@ async function checkLeadsTo(page, what, selector, act) {
   check(page.url() === to, `${what} leads to ${decodeURIComponent(to.split('/').pop())}`);
 }
 
+// The copy fetched ahead is the one the next picture's page shows first.
+async function checkFetchedAhead(page) {
+  await page.goto(photoPage, { waitUntil: 'load' });
+  const ahead = await page.$eval('link[rel=prefetch]', (link) => link.getAttribute('href'));
+  await page.goto(await target(page, 'a[rel=next]'), { waitUntil: 'load' });
+  const shown = await page.$eval('main img', (img) => img.getAttribute('src'));
+  check(ahead === shown, `the next picture's copy is fetched ahead (${ahead}, shown ${shown})`);
+}
+
 async function checkKeysAndSwipes(browser) {
   const desktop = await newPage(browser, screens[1]);
+  await checkFetchedAhead(desktop.page);
   for (const [key, selector] of [['ArrowRight', 'a[rel=next]'], ['ArrowLeft', 'a[rel=prev]'],
     ['Escape', '#back']]) {
     await checkLeadsTo(desktop.page, key, selector, () => desktop.page.keyboard.press(key));
