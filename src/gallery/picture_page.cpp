@@ -50,6 +50,11 @@ Shown shownPicture(const ThumbInfo& picture, Originals originals) {
   if (!picture.ViewFile.empty()) {
     return displayCopies(picture);
   }
+  if (!picture.View2xFile.empty()) {
+    // The view-size copy's name is a user's file: the dense screens' copy stands in for it.
+    return {
+        picture.View2xFile, {}, {}, (picture.View2xWidth + 1) / 2, (picture.View2xHeight + 1) / 2};
+  }
   if (originals == Originals::Link) {
     return {picture.FileName, {}, {}, picture.PictureWidth, picture.PictureHeight};
   }

@@ -51,8 +51,8 @@ struct PictureLinks {
 };
 
 // The whole text of `picture`'s page. It shows the display copies (ViewFile, View2xFile) with
-// their widths in srcset; without them, the original when `originals` is Link, else the
-// thumbnails. With Link it also offers the original to download.
+// their widths in srcset, or the one there is; without them, the original when `originals` is
+// Link, else the thumbnails. With Link it also offers the original to download.
 std::string PicturePage(const thumbs::ThumbInfo& picture, const PictureLinks& links,
                         Originals originals);
 

@@ -70,7 +70,8 @@ void stagePicturePages(const std::filesystem::path& folder, const std::vector<Th
     }
     if (k + 1 < withPage.size()) {
       links.next = pages[withPage[k + 1]];
-      links.nextCopy = thumbs[withPage[k + 1]].ViewFile;
+      const ThumbInfo& next = thumbs[withPage[k + 1]];
+      links.nextCopy = next.ViewFile.empty() ? next.View2xFile : next.ViewFile;
     }
     links.number = static_cast<int>(i) + 1;
     links.count = static_cast<int>(thumbs.size());

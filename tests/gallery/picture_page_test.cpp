@@ -89,6 +89,15 @@ TEST(PicturePages, GoldenPageOfAHostileNameWithItsCopies) {
   EXPECT_TRUE(gallery::isOurScript(folder.read("vistrel.js")));
 }
 
+TEST(PicturePages, TheDenseCopyStandsInForAViewCopyNotMade) {
+  auto thumbs = threePictures();
+  thumbs[0].ViewFile.clear();
+  testing::TempFolder folder;
+  write(folder.path(), thumbs);
+  EXPECT_THAT(folder.read("a.jpg.html"),
+              HasSubstr("<img src=\"th_a@view2x.jpg\" width=\"1280\" height=\"854\""));
+}
+
 TEST(PicturePages, WithoutOriginalsNoPageLinksOne) {
   testing::TempFolder folder;
   folder.write("c.gif.html", "<p>the user's</p>");  // c.gif's cell links past its page
