@@ -56,6 +56,17 @@ int64_t daysFromCivil(int64_t y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
+std::tm calendarTime(const TakenTime& t) {
+  std::tm tm{};
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
+  tm.tm_mday = t.day;
+  tm.tm_hour = t.hour;
+  tm.tm_min = t.minute;
+  tm.tm_sec = t.second;
+  return tm;
+}
+
 std::string dateText(const std::tm& t, std::optional<int> offset) {
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
@@ -163,13 +174,7 @@ std::optional<int64_t> takenNs(const ExifFields& exif) {
     seconds = daysFromCivil(t->year, t->month, t->day) * 86400 + t->hour * 3600 + t->minute * 60 +
               t->second - int64_t{*t->offsetMinutes} * 60;
   } else {
-    std::tm local{};
-    local.tm_year = t->year - 1900;
-    local.tm_mon = t->month - 1;
-    local.tm_mday = t->day;
-    local.tm_hour = t->hour;
-    local.tm_min = t->minute;
-    local.tm_sec = t->second;
+    std::tm local = calendarTime(*t);
     local.tm_isdst = -1;
     seconds = std::mktime(&local);
   }
@@ -179,14 +184,7 @@ std::optional<int64_t> takenNs(const ExifFields& exif) {
 PictureFacts pictureFacts(const ExifFields& exif, int64_t fileTimeNs) {
   PictureFacts f;
   if (const auto t = takenTime(exif)) {
-    std::tm tm{};
-    tm.tm_year = t->year - 1900;
-    tm.tm_mon = t->month - 1;
-    tm.tm_mday = t->day;
-    tm.tm_hour = t->hour;
-    tm.tm_min = t->minute;
-    tm.tm_sec = t->second;
-    f.taken = dateText(tm, t->offsetMinutes);
+    f.taken = dateText(calendarTime(*t), t->offsetMinutes);
   } else if (fileTimeNs != 0) {
     const std::time_t seconds = fileTimeNs / 1000000000;
     std::tm tm{};
