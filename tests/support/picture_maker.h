@@ -157,8 +157,8 @@ struct JpegOptions {
   bool ycck = false;         // CMYK stored as YCCK
   bool adobeMarker = true;
   bool grey = false;
-  std::vector<std::pair<int, std::string>> markers =
-      {};  // written after the headers: marker, payload
+  // Segments written after the headers: marker, payload.
+  std::vector<std::pair<int, std::string>> markers = {};
 };
 
 // Writes `p` (or `cmykPixels`, 4 bytes a pixel, when options.cmyk) as a JPEG.
