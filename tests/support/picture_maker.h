@@ -16,6 +16,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/picture.h"
@@ -156,6 +157,8 @@ struct JpegOptions {
   bool ycck = false;         // CMYK stored as YCCK
   bool adobeMarker = true;
   bool grey = false;
+  // Segments written after the headers: marker, payload.
+  std::vector<std::pair<int, std::string>> markers = {};
 };
 
 // Writes `p` (or `cmykPixels`, 4 bytes a pixel, when options.cmyk) as a JPEG.
@@ -190,6 +193,10 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   }
   cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
   jpeg_start_compress(&cinfo, TRUE);
+  for (const auto& [marker, payload] : options.markers) {
+    jpeg_write_marker(&cinfo, marker, reinterpret_cast<const JOCTET*>(payload.data()),
+                      static_cast<unsigned>(payload.size()));
+  }
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
     // The encoder only reads the rows it is given.
