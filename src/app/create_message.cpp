@@ -74,7 +74,7 @@ CreateMessage createMessage(const CreateReport& report, const std::filesystem::p
     if (problem.kind == ProblemKind::PageNotOpened) {
       pageNotOpened = true;
     } else {
-      onlyWarnings = onlyWarnings && problem.kind == ProblemKind::PictureDamaged;
+      onlyWarnings = onlyWarnings && problem.isWarning();
       lines.push_back(problemLine(problem));
     }
   }

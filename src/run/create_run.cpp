@@ -130,10 +130,10 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
 // The earlier gallery's pages past the new count, thumbnails of pictures no longer shown, and a
 // classic gallery's style sheet.
 void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbnails,
-                     const std::vector<std::string>& current, CreateReport& report) {
+                     const BatchResult& batch, CreateReport& report) {
   const auto& folder = settings.thumbnails.folder;
   removeLeftoverPages(folder, report.pageCount, report.filesRemoved, report.problems);
-  removeLeftoverThumbnails(thumbnails, current, report.filesRemoved, report.problems);
+  removeLeftoverThumbnails(thumbnails, batch, report.filesRemoved, report.problems);
   if (settings.style == PageStyle::Classic) {
     removeLeftoverStyleSheet(folder, report.filesRemoved, report.problems);
   }
@@ -174,7 +174,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
   report.temporariesRemoved = removeStaleTemporaries(settings.thumbnails.folder);
   // Modern pages also need each picture's double-density thumbnail.
   BatchSettings thumbnails = settings.thumbnails;
-  thumbnails.make2x = settings.style == PageStyle::Modern;
+  thumbnails.modern = settings.style == PageStyle::Modern;
   {
     progress.setFillWidth(0);
     progress.setNoticeVisible(true);
@@ -186,7 +186,7 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     // A stop that came after the pages went in place still leaves the leftovers for next time.
     report.stopped = report.stopped || common::stopRequested(settings.thumbnails.stop);
     if (report.pagesInPlace && !report.stopped) {
-      removeLeftovers(settings, thumbnails, batch.current, report);
+      removeLeftovers(settings, thumbnails, batch, report);
     }
   }
   openFirstPage(settings, shell, report);

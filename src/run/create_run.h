@@ -33,9 +33,9 @@ struct CreateSettings {
   bool openFirstPage = true;         // "Open in Browser" checked
   // How long a run waits while another Create holds the folder, before it refuses.
   std::chrono::milliseconds lockWait{5000};
-  // Modern pages also need each picture's double-density thumbnail; the run asks the batch for
-  // them (and keeps them as its own), whatever thumbnails.make2x says. A classic run removes
-  // the double-density thumbnails and the style sheet a modern run left.
+  // Modern pages also need each picture's double-density thumbnail and display copies; the run
+  // asks the batch for them (and keeps them as its own), whatever thumbnails.modern says. A
+  // classic run removes those and the style sheet a modern run left.
   gallery::PageStyle style = gallery::PageStyle::Classic;
   // Modern only: whether picture pages link the originals.
   gallery::Originals originals = gallery::Originals::Link;

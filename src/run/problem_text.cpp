@@ -17,6 +17,10 @@ std::string renditionName(RenditionKind kind) {
       return "thumbnail";
     case RenditionKind::Thumbnail2x:
       return "double-density thumbnail";
+    case RenditionKind::View:
+      return "display copy";
+    case RenditionKind::View2x:
+      return "dense-screen display copy";
   }
   return "thumbnail";
 }
@@ -84,6 +88,10 @@ std::string problemReason(const RunProblem& problem) {
              " could not be removed: " + problem.error.message();
     case ProblemKind::PictureDamaged:
       return problem.detail + "; the gallery shows it as far as it could be read";
+    case ProblemKind::CopyNotMade:
+      return "its " + renditionName(problem.rendition) + "'s name " + problem.other +
+             " is taken by a file that is not Vistrel's, which was left as it is; its page shows "
+             "the picture without that copy";
     default:
       return pictureReason(problem);
   }

@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "common/read_file.h"
+#include "imaging/record/thumb_record.h"
 
 namespace vistrel::thumbs {
 
@@ -71,7 +73,7 @@ void nameRenditions(const BatchSettings& settings, std::vector<PicturePlan>& pla
   std::unordered_set<std::string> taken;
   const auto kinds = renditionKinds();
   if (std::any_of(kinds.begin(), kinds.end(), [&](const RenditionKindInfo& kind) {
-        return kind.scale != 1 && isMade(kind, settings.make2x);
+        return kind.kind != RenditionKind::Thumbnail && isMade(kind, settings.modern);
       })) {
     for (const auto& name : settings.pictureNames) {
       taken.insert(foldedName(name));
@@ -84,11 +86,11 @@ void nameRenditions(const BatchSettings& settings, std::vector<PicturePlan>& pla
     plan.wanted = settingsRecord(settings);
     plan.wanted.sourceName = plan.name;
     for (const auto& kind : kinds) {
-      if (!isMade(kind, settings.make2x)) {
+      if (!isMade(kind, settings.modern)) {
         continue;
       }
       std::string name = kind.name(settings.prefix, plan.name);
-      if (kind.scale == 1 || taken.insert(foldedName(name)).second) {
+      if (kind.kind == RenditionKind::Thumbnail || taken.insert(foldedName(name)).second) {
         plan.renditions.push_back({kind.kind, std::move(name), Decision::Make, {}});
       }
     }
@@ -131,10 +133,12 @@ struct NameLook {
   imaging::ThumbRecord record;  // when keep
 };
 
-// `wanted` is the record a rendition made now would carry, less the sizes only the decode
-// gives; for the 1x thumbnail they are taken from the file's own record.
-NameLook lookAt(int folderFd, const std::string& target, imaging::ThumbRecord wanted, int scale,
-                bool rebuild) {
+// `wanted` is the record a rendition made now would carry. `sizesFrom`, when set, gives the
+// sizes only the decode gives (the rendition's own record, or the 1x thumbnail's scaled).
+NameLook lookAt(
+    int folderFd, const std::string& target, const imaging::ThumbRecord& wanted,
+    const std::function<void(const imaging::ThumbRecord&, imaging::ThumbRecord&)>& sizesFrom,
+    bool rebuild) {
   NameLook look;
   const auto mark = imaging::readThumbMarkAt(folderFd, target.c_str(), true);
   if (!mark.exists) {
@@ -146,22 +150,53 @@ NameLook lookAt(int folderFd, const std::string& target, imaging::ThumbRecord wa
   }
   look.exists = true;
   if (mark.whole && !rebuild) {
-    wanted.scale = scale;
-    if (scale == 1) {
-      wanted.width = mark.record.width;
-      wanted.height = mark.record.height;
-      wanted.pictureWidth = mark.record.pictureWidth;
-      wanted.pictureHeight = mark.record.pictureHeight;
-    }
-    look.keep = mark.record == wanted && wanted.width > 0 && wanted.height > 0;
+    imaging::ThumbRecord expected = wanted;
+    sizesFrom(mark.record, expected);
+    look.keep = mark.record == expected && expected.width > 0 && expected.height > 0;
     look.record = mark.record;
   }
   return look;
 }
 
-// The picture's size and time, and what stands at each rendition's name. The larger renditions
-// are checked against the 1x one: same picture and settings, `scale` times its size.
-void lookAtPicture(int folderFd, int folderError, bool rebuild, PicturePlan& plan) {
+// Takes the sizes the decode gave from the file's own record.
+void ownSizes(const imaging::ThumbRecord& found, imaging::ThumbRecord& expected) {
+  expected.width = found.width;
+  expected.height = found.height;
+  expected.pictureWidth = found.pictureWidth;
+  expected.pictureHeight = found.pictureHeight;
+}
+
+// A picture no larger than the view size has one display copy: its dense-screen copy would be
+// the same. One of ours standing at that name is obsolete.
+void dropUnneededView2x(const BatchSettings& settings, const std::vector<NameLook>& looks,
+                        PicturePlan& plan) {
+  size_t view = plan.renditions.size();
+  for (size_t k = 0; k < plan.renditions.size(); ++k) {
+    if (plan.renditions[k].kind == RenditionKind::View) {
+      view = k;
+    }
+  }
+  if (view == plan.renditions.size() || !looks[view].keep ||
+      std::max(looks[view].record.pictureWidth, looks[view].record.pictureHeight) >
+          static_cast<uint32_t>(settings.viewSize)) {
+    return;
+  }
+  for (size_t k = 0; k < plan.renditions.size(); ++k) {
+    if (plan.renditions[k].kind == RenditionKind::View2x) {
+      if (looks[k].exists) {
+        plan.obsolete.push_back(plan.renditions[k].fileName);
+      }
+      plan.renditions.erase(plan.renditions.begin() + static_cast<std::ptrdiff_t>(k));
+      return;
+    }
+  }
+}
+
+// The picture's size and time, and what stands at each rendition's name. A double-density
+// thumbnail is checked against the 1x one: same picture and settings, twice its size. Each
+// rendition is kept or made on its own, so a view setting leaves the thumbnails be.
+void lookAtPicture(int folderFd, int folderError, const BatchSettings& settings,
+                   PicturePlan& plan) {
   struct stat source {};
   const int error = folderFd < 0                                              ? folderError
                     : ::fstatat(folderFd, plan.name.c_str(), &source, 0) != 0 ? errno
@@ -180,29 +215,52 @@ void lookAtPicture(int folderFd, int folderError, bool rebuild, PicturePlan& pla
 
   std::vector<NameLook> looks;
   for (const auto& r : plan.renditions) {
-    const int scale = kindInfo(r.kind).scale;
-    imaging::ThumbRecord wanted = plan.wanted;
-    if (scale != 1 && looks.front().keep) {
-      const auto& first = looks.front().record;
-      wanted.width = first.width * scale;
-      wanted.height = first.height * scale;
-      wanted.pictureWidth = first.pictureWidth;
-      wanted.pictureHeight = first.pictureHeight;
-    }
-    looks.push_back(lookAt(folderFd, r.fileName, wanted, scale, rebuild));
-    if (looks.back().taken) {
+    const RenditionKindInfo& kind = kindInfo(r.kind);
+    imaging::ThumbRecord wanted = kindRecord(kind, settings);
+    wanted.sourceName = plan.wanted.sourceName;
+    wanted.sourceSize = plan.wanted.sourceSize;
+    wanted.sourceMtimeNs = plan.wanted.sourceMtimeNs;
+    const NameLook* first = looks.empty() ? nullptr : &looks.front();
+    looks.push_back(lookAt(
+        folderFd, r.fileName, wanted,
+        [&](const imaging::ThumbRecord& found, imaging::ThumbRecord& expected) {
+          if (kind.view || kind.scale == 1) {
+            ownSizes(found, expected);
+          } else if (first != nullptr && first->keep) {
+            ownSizes(first->record, expected);
+            expected.width *= kind.scale;
+            expected.height *= kind.scale;
+          }
+        },
+        settings.rebuild));
+    if (looks.back().taken && !kind.view) {
       plan.problem = nameTaken(plan.name, r.fileName);
       return;
     }
   }
-  const bool keepAll = std::all_of(looks.begin(), looks.end(), [](auto& l) { return l.keep; });
   for (size_t k = 0; k < looks.size(); ++k) {
-    plan.renditions[k].decision = keepAll           ? Decision::Keep
-                                  : looks[k].exists ? Decision::Replace
-                                                    : Decision::Make;
+    auto& r = plan.renditions[k];
+    r.decision = looks[k].keep     ? Decision::Keep
+                 : looks[k].exists ? Decision::Replace
+                                   : Decision::Make;
+    if (looks[k].keep) {
+      r.width = looks[k].record.width;
+      r.height = looks[k].record.height;
+    }
   }
-  if (keepAll) {
+  if (looks.front().keep) {
     plan.kept = looks.front().record;
+  }
+  dropUnneededView2x(settings, looks, plan);
+  // A display copy gives way to a user's file: the picture stays on the pages without it.
+  for (size_t k = looks.size(); k-- > 0;) {
+    if (looks[k].taken && k < plan.renditions.size()) {
+      RunProblem note{plan.name, ProblemKind::CopyNotMade, {}, Cause::TakenByOther};
+      note.rendition = plan.renditions[k].kind;
+      note.other = plan.renditions[k].fileName;
+      plan.notes.insert(plan.notes.begin(), std::move(note));
+      plan.renditions.erase(plan.renditions.begin() + static_cast<std::ptrdiff_t>(k));
+    }
   }
 }
 
@@ -222,7 +280,7 @@ std::vector<PicturePlan> planBatch(const BatchSettings& settings, int count, int
     lookers.emplace_back([&, t] {
       for (int i = t; i < count; i += workers) {
         if (!plans[static_cast<size_t>(i)].skipped()) {
-          lookAtPicture(folderFd, folderError, settings.rebuild, plans[static_cast<size_t>(i)]);
+          lookAtPicture(folderFd, folderError, settings, plans[static_cast<size_t>(i)]);
         }
       }
     });

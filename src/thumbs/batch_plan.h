@@ -18,7 +18,13 @@ struct PicturePlan {
   imaging::ThumbRecord wanted;
   std::vector<Rendition> renditions;  // in the order of renditionKinds()
   std::optional<RunProblem> problem;  // set when the picture is skipped
-  imaging::ThumbRecord kept;          // when every rendition is kept: the 1x one's record
+  imaging::ThumbRecord kept;          // when the 1x thumbnail is kept: its record
+  // Files of ours at the names of renditions this picture no longer has (a dense-screen copy of
+  // a picture no larger than the view size), for the leftover step to remove.
+  std::vector<std::string> obsolete;
+  // What the user should know though the picture is on the pages (a display copy whose name a
+  // user's file holds).
+  std::vector<RunProblem> notes;
 
   bool skipped() const { return problem.has_value(); }
   bool keptWhole() const;  // every rendition is up to date

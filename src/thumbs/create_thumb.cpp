@@ -1,8 +1,10 @@
 #include "thumbs/create_thumb.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -72,17 +74,17 @@ class BudgetShare {
   int64_t bytes_ = 0;
 };
 
+// The size a display copy of `kind` gets from the picture's headers.
+FitSize viewSize(const RenditionKindInfo& kind, const ThumbJob& job, const ThumbOutcome& outcome) {
+  const auto [width, height] =
+      viewFit(kind, job.settings.viewSize, outcome.pictureWidth, outcome.pictureHeight);
+  return {static_cast<int16_t>(width), static_cast<int16_t>(height)};
+}
+
 // One read of the file: the fit comes from the headers, then the least size lets a JPEG shrink
 // while it decodes yet keep enough pixels for a clean final stretch of the largest output.
 imaging::LoadResult loadFitted(const ThumbJob& job, ThumbOutcome& outcome,
                                const imaging::TakeMemory& takeMemory) {
-  int largestScale = 1;
-  for (const auto& output : job.outputs) {
-    largestScale = std::max(largestScale, kindInfo(output.kind).scale);
-  }
-  // The decode keeps at least twice the asked size, which covers a 2x output; so the 1x
-  // thumbnail comes out byte for byte the same with or without it.
-  const int ask = std::max(1, largestScale / 2);
   const auto& settings = job.settings;
   return imaging::loadFitted(
       job.source,
@@ -92,18 +94,48 @@ imaging::LoadResult loadFitted(const ThumbJob& job, ThumbOutcome& outcome,
         outcome.size =
             fitThumbnail(info.width, info.height, settings.largestWidth, settings.largestHeight,
                          settings.twipsPerPixelX, settings.twipsPerPixelY);
-        return std::pair<int, int>(outcome.size.X * ask, outcome.size.Y * ask);
+        // The decode keeps at least twice the asked size: the fit covers a double-density
+        // thumbnail, so the 1x one comes out byte for byte the same with or without it. A
+        // display copy needs its own size covered.
+        std::pair<int, int> least(outcome.size.X, outcome.size.Y);
+        for (const auto& output : job.outputs) {
+          const RenditionKindInfo& kind = kindInfo(output.kind);
+          if (kind.view) {
+            const FitSize size = viewSize(kind, job, outcome);
+            least.first = std::max(least.first, (size.X + 1) / 2);
+            least.second = std::max(least.second, (size.Y + 1) / 2);
+          }
+        }
+        return least;
       },
       takeMemory, settings.gifBackground);
 }
 
-// Stretches the decode onto `canvas` at the output's size and writes it with its record.
-bool writeOutput(const imaging::LoadResult& loaded, const JobOutput& output, int quality,
-                 imaging::ThumbRecord record, imaging::cDIBSection& canvas, ThumbOutcome& outcome) {
+// The output's size in pixels, or none when it is not to be made: a dense-screen copy the same
+// size as the view-size one.
+std::optional<FitSize> outputSize(const JobOutput& output, const ThumbJob& job,
+                                  const ThumbOutcome& outcome) {
   const RenditionKindInfo& kind = kindInfo(output.kind);
-  // Exactly `scale` times the 1x size, so that the page's density is true to the pixel.
-  const FitSize size{static_cast<int16_t>(outcome.size.X * kind.scale),
-                     static_cast<int16_t>(outcome.size.Y * kind.scale)};
+  if (!kind.view) {
+    // Exactly `scale` times the 1x size, so that the page's density is true to the pixel.
+    return FitSize{static_cast<int16_t>(outcome.size.X * kind.scale),
+                   static_cast<int16_t>(outcome.size.Y * kind.scale)};
+  }
+  const FitSize size = viewSize(kind, job, outcome);
+  if (kind.scale != 1) {
+    const FitSize single = viewSize(kindInfo(RenditionKind::View), job, outcome);
+    if (single.X == size.X && single.Y == size.Y) {
+      return std::nullopt;
+    }
+  }
+  return size;
+}
+
+// Stretches the decode onto `canvas` at `size` and writes it with its record.
+bool writeOutput(const imaging::LoadResult& loaded, const ThumbJob& job, const JobOutput& output,
+                 FitSize size, imaging::ThumbRecord record, imaging::cDIBSection& canvas,
+                 ThumbOutcome& outcome) {
+  const RenditionKindInfo& kind = kindInfo(output.kind);
   // Only a 1/8 decode shrinks by 6 or more: its pixels are block means.
   const bool blockMeans = loaded.info.width >= 6 * loaded.picture.width;
   if (!CreateThumb(loaded.picture, size, canvas, blockMeans)) {
@@ -113,11 +145,17 @@ bool writeOutput(const imaging::LoadResult& loaded, const JobOutput& output, int
     outcome.problem.height = size.Y;
     return false;
   }
-  record.scale = kind.scale;
+  const imaging::ThumbRecord settings = kindRecord(kind, job.settings);
+  record.kind = settings.kind;
+  record.quality = settings.quality;
+  record.largestWidth = settings.largestWidth;
+  record.largestHeight = settings.largestHeight;
+  record.twipsPerPixelX = settings.twipsPerPixelX;
+  record.twipsPerPixelY = settings.twipsPerPixelY;
   record.width = size.X;
   record.height = size.Y;
   int error = 0;
-  if (!imaging::WriteJpegFile(canvas, output.path.string(), quality,
+  if (!imaging::WriteJpegFile(canvas, output.path.string(), record.quality,
                               imaging::encodeThumbRecord(record), &error)) {
     outcome.problem.cause = Cause::NotWritten;
     outcome.problem.rendition = output.kind;
@@ -126,6 +164,22 @@ bool writeOutput(const imaging::LoadResult& loaded, const JobOutput& output, int
     return false;
   }
   return true;
+}
+
+// The canvas's pixels as a top-down picture.
+imaging::Picture pictureOf(imaging::cDIBSection& canvas) {
+  imaging::Picture picture;
+  picture.width = canvas.Width();
+  picture.height = canvas.Height();
+  picture.stride = 3 * picture.width;
+  picture.bgr.resize(static_cast<size_t>(picture.stride) * static_cast<size_t>(picture.height));
+  const auto* bits = reinterpret_cast<const uint8_t*>(canvas.DIBSectionBitsPtr());
+  const auto line = static_cast<size_t>(canvas.BytesPerScanLine());
+  for (int y = 0; y < picture.height; ++y) {
+    std::memcpy(picture.row(y), bits + line * static_cast<size_t>(picture.height - 1 - y),
+                static_cast<size_t>(picture.stride));
+  }
+  return picture;
 }
 
 }  // namespace
@@ -152,9 +206,32 @@ ThumbOutcome renderThumbnail(const ThumbJob& job, imaging::cDIBSection& canvas) 
     record.sourceMtimeNs = loaded.stamp.mtimeNs;
     record.pictureWidth = static_cast<uint32_t>(std::max(outcome.pictureWidth, 0));
     record.pictureHeight = static_cast<uint32_t>(std::max(outcome.pictureHeight, 0));
+    // The display copy goes first: the thumbnails are stretched from its pixels, a quarter or
+    // less of the decode's, when it is at least twice their size.
+    std::vector<const JobOutput*> order;
     for (const auto& output : job.outputs) {
-      if (!writeOutput(loaded, output, job.settings.quality, record, canvas, outcome)) {
+      order.push_back(&output);
+    }
+    std::stable_sort(order.begin(), order.end(), [](const JobOutput* a, const JobOutput* b) {
+      return kindInfo(a->kind).view && !kindInfo(b->kind).view;
+    });
+    std::optional<imaging::LoadResult> view;
+    for (const JobOutput* output : order) {
+      const auto size = outputSize(*output, job, outcome);
+      outcome.written.push_back({output->kind, size ? size->X : 0, size ? size->Y : 0});
+      if (!size) {
+        continue;
+      }
+      const bool fromView = view && view->picture.width >= 2 * size->X &&
+                            view->picture.height >= 2 * size->Y && !kindInfo(output->kind).view;
+      if (!writeOutput(fromView ? *view : loaded, job, *output, *size, record, canvas, outcome)) {
         return outcome;
+      }
+      if (output->kind == RenditionKind::View) {
+        // Its pixels are no block means: its info is its own size.
+        view.emplace();
+        view->picture = pictureOf(canvas);
+        view->info = {loaded.info.format, view->picture.width, view->picture.height};
       }
     }
     outcome.ok = true;

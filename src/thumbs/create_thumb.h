@@ -34,13 +34,21 @@ struct ThumbJob {
   std::filesystem::path source;    // the picture
   std::vector<JobOutput> outputs;  // written in this order, all from one decode
   ThumbSettings settings;
-  // The mark the files carry: `settings`' record (settingsRecord) with the picture's name, size
-  // and time as read before the decode. The size and time read with the bytes, and the sizes
-  // from the fit, replace the rest.
+  // The mark the files carry: the picture's name, size and time as read before the decode. The
+  // size and time read with the bytes, each output's kind and settings (kindRecord) and the
+  // sizes from the fit replace the rest.
   imaging::ThumbRecord record;
   // Shared by the run's workers: the decode takes its memory from here first (none: no limit
   // but the loader's own).
   MemoryBudget* budget = nullptr;
+};
+
+// What became of one output: its size in pixels, or 0 x 0 when it was not needed (a dense-screen
+// copy the same size as the view-size one) and no file was written.
+struct WrittenOutput {
+  RenditionKind kind = RenditionKind::Thumbnail;
+  int width = 0;
+  int height = 0;
 };
 
 struct ThumbOutcome {
@@ -51,8 +59,9 @@ struct ThumbOutcome {
   // When !ok: why, less the picture's name, which the batch adds; error is the system's, where
   // a read or a write failed.
   RunProblem problem;
-  imaging::FileStamp stamp;  // the picture's length and time, read with its bytes
-  std::string warning;       // what the decode of a damaged picture had to say, when ok
+  std::vector<WrittenOutput> written;  // one per output tried, in job.outputs' order
+  imaging::FileStamp stamp;            // the picture's length and time, read with its bytes
+  std::string warning;                 // what the decode of a damaged picture had to say, when ok
 };
 
 // Probes the picture for its natural size, fits it, decodes it shrunk no further than the

@@ -13,27 +13,27 @@
 
 namespace vistrel::thumbs {
 
-void removeLeftoverThumbnails(const BatchSettings& settings,
-                              const std::vector<std::string>& current,
+void removeLeftoverThumbnails(const BatchSettings& settings, const BatchResult& batch,
                               std::vector<std::string>& removed,
                               std::vector<RunProblem>& problems) {
   const int count =
       std::clamp<int>(settings.ImageCount, 0, static_cast<int>(settings.pictureNames.size()));
   // Each name of a kind the gallery has belongs to the first picture that names it, as in the
-  // batch; the owners are kept by the kind's scale, which a record carries.
+  // batch; the owners are kept by the kind, which a record carries.
   std::unordered_map<int, std::unordered_map<std::string, std::string>> owners;
   std::unordered_set<std::string> passOver;
   for (int i = 0; i < count; ++i) {
     const auto& name = settings.pictureNames[i];
     for (const auto& kind : renditionKinds()) {
-      if (isMade(kind, settings.make2x)) {
-        owners[kind.scale].emplace(kind.name(settings.prefix, name), name);
+      if (isMade(kind, settings.modern)) {
+        owners[kind.record].emplace(kind.name(settings.prefix, name), name);
       }
     }
     passOver.insert(name);
   }
   // Pictures and this run's own renditions are passed over without opening them.
-  passOver.insert(current.begin(), current.end());
+  passOver.insert(batch.current.begin(), batch.current.end());
+  const std::unordered_set<std::string> obsolete(batch.obsolete.begin(), batch.obsolete.end());
   DIR* dir = ::opendir(settings.folder.c_str());
   if (dir == nullptr) {
     return;
@@ -49,8 +49,8 @@ void removeLeftoverThumbnails(const BatchSettings& settings,
     if (!mark.oursAt(name)) {
       continue;
     }
-    const auto kindOwners = owners.find(mark.record.scale);
-    if (kindOwners != owners.end()) {
+    const auto kindOwners = owners.find(mark.record.kind);
+    if (kindOwners != owners.end() && obsolete.count(name) == 0) {
       const auto belongs = kindOwners->second.find(name);
       if (belongs != kindOwners->second.end() && belongs->second == mark.record.sourceName) {
         continue;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 #include "browse/file_size.h"
 #include "common/numbers.h"
@@ -37,7 +38,8 @@ std::error_code systemError(int error) {
   return {error, std::system_category()};
 }
 
-// The jobs of the pictures that need a decode, each writing its renditions to temporaries.
+// The jobs of the pictures that need a decode, each writing the renditions not kept to
+// temporaries.
 std::vector<ThumbJob> makeJobs(const BatchSettings& settings, std::vector<PicturePlan>& plans,
                                MemoryBudget& budget) {
   std::vector<ThumbJob> jobs(plans.size());
@@ -51,8 +53,10 @@ std::vector<ThumbJob> makeJobs(const BatchSettings& settings, std::vector<Pictur
     job.budget = &budget;
     job.source = settings.folder / plans[i].name;
     for (auto& r : plans[i].renditions) {
-      r.temporary = settings.folder / temporaryName(::getpid(), i, r.kind);
-      job.outputs.push_back({r.kind, r.temporary});
+      if (r.decision != Decision::Keep) {
+        r.temporary = settings.folder / temporaryName(::getpid(), i, r.kind);
+        job.outputs.push_back({r.kind, r.temporary});
+      }
     }
   }
   return jobs;
@@ -66,41 +70,63 @@ void removeTemporaries(const PicturePlan& plan) {
   }
 }
 
-ThumbInfo thumbInfo(const PicturePlan& plan, uint64_t sourceSize, FitSize size,
-                    uint32_t pictureWidth, uint32_t pictureHeight) {
+// The page writer's record of a picture whose renditions are all in place, sized.
+ThumbInfo thumbInfo(const PicturePlan& plan, const std::vector<Rendition>& renditions,
+                    uint64_t sourceSize, uint32_t pictureWidth, uint32_t pictureHeight) {
   ThumbInfo info;
-  info.Width = size.X;
-  info.Height = size.Y;
   info.FileName = plan.name;
+  info.FileBytes = sourceSize;
   info.FileSize = FormatFileSize(static_cast<long long>(sourceSize));
   info.PictureWidth = static_cast<int>(std::min<uint32_t>(pictureWidth, 1u << 30));
   info.PictureHeight = static_cast<int>(std::min<uint32_t>(pictureHeight, 1u << 30));
-  info.ThumbFile = plan.renditions.front().fileName;
-  if (const Rendition* doubled = plan.find(RenditionKind::Thumbnail2x)) {
-    info.Thumb2xFile = doubled->fileName;
+  for (const auto& r : renditions) {
+    switch (r.kind) {
+      case RenditionKind::Thumbnail:
+        info.ThumbFile = r.fileName;
+        info.Width = static_cast<int16_t>(r.width);
+        info.Height = static_cast<int16_t>(r.height);
+        break;
+      case RenditionKind::Thumbnail2x:
+        info.Thumb2xFile = r.fileName;
+        break;
+      case RenditionKind::View:
+        std::tie(info.ViewFile, info.ViewWidth, info.ViewHeight) =
+            std::tuple(r.fileName, r.width, r.height);
+        break;
+      case RenditionKind::View2x:
+        std::tie(info.View2xFile, info.View2xWidth, info.View2xHeight) =
+            std::tuple(r.fileName, r.width, r.height);
+        break;
+    }
   }
   return info;
 }
 
-void addCurrent(const PicturePlan& plan, BatchResult& result) {
-  for (const auto& r : plan.renditions) {
+// Records a picture whose renditions are all in place.
+void commitPicture(const PicturePlan& plan, const std::vector<Rendition>& renditions,
+                   uint64_t sourceSize, uint32_t pictureWidth, uint32_t pictureHeight,
+                   BatchResult& result) {
+  result.thumbs.push_back(thumbInfo(plan, renditions, sourceSize, pictureWidth, pictureHeight));
+  result.last = {result.thumbs.back().Width, result.thumbs.back().Height};
+  for (const auto& r : renditions) {
     result.current.push_back(r.fileName);
   }
+  result.obsolete.insert(result.obsolete.end(), plan.obsolete.begin(), plan.obsolete.end());
+  result.problems.insert(result.problems.end(), plan.notes.begin(), plan.notes.end());
 }
 
 void commitKept(const PicturePlan& plan, BatchResult& result) {
   const auto& record = plan.kept;
-  result.last = {static_cast<int16_t>(record.width), static_cast<int16_t>(record.height)};
-  result.thumbs.push_back(
-      thumbInfo(plan, record.sourceSize, result.last, record.pictureWidth, record.pictureHeight));
-  addCurrent(plan, result);
+  commitPicture(plan, plan.renditions, record.sourceSize, record.pictureWidth, record.pictureHeight,
+                result);
   ++result.kept;
 }
 
-// Puts the renditions in place, the largest first: a page never names a larger rendition that
-// is not there. True when all are in place; otherwise the problem is in `result`.
-bool placeAll(const BatchSettings& settings, const PicturePlan& plan, BatchResult& result) {
-  for (auto r = plan.renditions.rbegin(); r != plan.renditions.rend(); ++r) {
+// Puts the renditions made in place, the largest first: a page never names a larger rendition
+// that is not there. True when all are in place; otherwise the problem is in `result`.
+bool placeAll(const BatchSettings& settings, const PicturePlan& plan,
+              const std::vector<Rendition>& made, BatchResult& result) {
+  for (auto r = made.rbegin(); r != made.rend(); ++r) {
     const int error =
         placeRendition(r->temporary, settings.folder / r->fileName, r->decision == Decision::Make);
     if (error == EEXIST) {
@@ -119,28 +145,62 @@ bool placeAll(const BatchSettings& settings, const PicturePlan& plan, BatchResul
   return true;
 }
 
+// The renditions a rendered picture has, sized: the kept ones from the plan, the made ones from
+// the render; one the render found not needed is left out (and `made` lists what to place).
+std::vector<Rendition> renderedRenditions(const PicturePlan& plan, const ThumbOutcome& outcome,
+                                          std::vector<Rendition>& made,
+                                          std::vector<std::string>& obsolete) {
+  std::vector<Rendition> renditions;
+  for (Rendition r : plan.renditions) {
+    if (r.decision != Decision::Keep) {
+      const auto written = std::find_if(outcome.written.begin(), outcome.written.end(),
+                                        [&](const WrittenOutput& w) { return w.kind == r.kind; });
+      if (written == outcome.written.end() || written->width == 0) {
+        if (r.decision == Decision::Replace) {
+          obsolete.push_back(r.fileName);
+        }
+        continue;
+      }
+      r.width = written->width;
+      r.height = written->height;
+      made.push_back(r);
+    }
+    renditions.push_back(std::move(r));
+  }
+  return renditions;
+}
+
 void commitRendered(const BatchSettings& settings, const PicturePlan& plan,
                     const ThumbOutcome& outcome, BatchResult& result) {
-  if (outcome.size.X != 0) {
-    result.last = outcome.size;
-  }
   if (!outcome.ok) {
+    if (outcome.size.X != 0) {
+      result.last = outcome.size;
+    }
     result.problems.push_back(outcome.problem);
     result.problems.back().file = plan.name;
     result.stoppedByDisk = isDiskFailure(outcome.problem.error.value());
-  } else if (placeAll(settings, plan, result)) {
-    result.thumbs.push_back(thumbInfo(plan, outcome.stamp.size, outcome.size,
-                                      static_cast<uint32_t>(outcome.pictureWidth),
-                                      static_cast<uint32_t>(outcome.pictureHeight)));
-    addCurrent(plan, result);
-    ++result.made;
-    if (!outcome.warning.empty()) {
-      result.problems.push_back(
-          {plan.name, ProblemKind::PictureDamaged, {}, Cause::None, outcome.warning});
-    }
+    removeTemporaries(plan);
     return;
   }
-  removeTemporaries(plan);
+  std::vector<Rendition> made;
+  std::vector<std::string> obsolete;
+  std::vector<Rendition> renditions = renderedRenditions(plan, outcome, made, obsolete);
+  if (!placeAll(settings, plan, made, result)) {
+    result.last = outcome.size;
+    removeTemporaries(plan);
+    return;
+  }
+  // The thumbnail's size is the fit's, whether it was made or kept.
+  renditions.front().width = outcome.size.X;
+  renditions.front().height = outcome.size.Y;
+  commitPicture(plan, renditions, outcome.stamp.size, static_cast<uint32_t>(outcome.pictureWidth),
+                static_cast<uint32_t>(outcome.pictureHeight), result);
+  result.obsolete.insert(result.obsolete.end(), obsolete.begin(), obsolete.end());
+  ++result.made;
+  if (!outcome.warning.empty()) {
+    result.problems.push_back(
+        {plan.name, ProblemKind::PictureDamaged, {}, Cause::None, outcome.warning});
+  }
 }
 
 // Temporaries of pictures not yet committed are removed however the batch ends.

@@ -30,9 +30,9 @@ struct BatchSettings : ThumbSettings {
   int64_t memoryBudget = 0;
   // Test seam: called once every picture's plan is made, before the first decode.
   std::function<void()> afterPlanning;
-  // Also make the renditions only the modern pages show (the double-density thumbnail), from
-  // the same decode.
-  bool make2x = false;
+  // Also make the renditions only the modern pages show (the double-density thumbnail and the
+  // display copies), from the same decode.
+  bool modern = false;
   // Looked at before each picture: once requested, no more thumbnails are put in place.
   const common::StopRequest* stop = nullptr;
 };
@@ -54,8 +54,11 @@ struct BatchResult {
   // and the caller must leave the pages as they are.
   bool stopped = false;
   int64_t memoryPeak = 0;  // the most the decodes took of the memory budget at once
-  // The thumbnails (file names) this run made or found up to date.
+  // The renditions (file names) this run made or found up to date.
   std::vector<std::string> current;
+  // Files of ours at the names of renditions their pictures no longer have (a dense-screen copy
+  // of a picture no larger than the view size), for the leftover step to remove.
+  std::vector<std::string> obsolete;
 };
 
 // Makes the thumbnails of settings.pictureNames[0 .. ImageCount-1] in list order. For picture i
@@ -75,18 +78,17 @@ struct BatchResult {
 // that prefixProblem refuses throws std::invalid_argument before anything is written.
 //
 // Each picture's renditions follow the table of kinds (rendition.h) and the plan (batch_plan.h);
-// each record names the files made or kept (ThumbFile, and Thumb2xFile with make2x where the
+// each record names the files made or kept (ThumbFile, and Thumb2xFile with modern where the
 // double-density name is free).
 BatchResult MakeThumbnails(const BatchSettings& settings, common::ProgressDisplay& progress);
 
-// Removes the thumbnails of ours in settings.folder (a whole record at a name a run writes for
-// its picture, imaging::ThumbMarkResult::oursAt) that are not the thumbnail of one of the
-// gallery's pictures (its picture is gone or renamed, or the prefix changed), and adds their
-// names to `removed`. Any other file is never touched, whatever it holds. `current` names the
-// thumbnails the batch made or kept, which need no second look. A file that cannot be removed
-// is added to `problems`.
-void removeLeftoverThumbnails(const BatchSettings& settings,
-                              const std::vector<std::string>& current,
+// Removes the renditions of ours in settings.folder (a whole record at a name a run writes for
+// its picture, imaging::ThumbMarkResult::oursAt) that are not a rendition of one of the
+// gallery's pictures (its picture is gone or renamed, the prefix changed, the style no longer
+// has that kind) or that the batch found obsolete, and adds their names to `removed`. Any other
+// file is never touched, whatever it holds. batch.current names the renditions the batch made
+// or kept, which need no second look. A file that cannot be removed is added to `problems`.
+void removeLeftoverThumbnails(const BatchSettings& settings, const BatchResult& batch,
                               std::vector<std::string>& removed, std::vector<RunProblem>& problems);
 
 }  // namespace vistrel::thumbs

@@ -1,5 +1,6 @@
 #include "thumbs/rendition.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/numbers.h"
@@ -8,9 +9,13 @@ namespace vistrel::thumbs {
 
 namespace {
 
-constexpr std::array<RenditionKindInfo, 2> kKinds = {{
-    {RenditionKind::Thumbnail, 1, &imaging::thumbnailName, "", false},
-    {RenditionKind::Thumbnail2x, 2, &imaging::thumbnail2xName, "-2x", true},
+constexpr std::array<RenditionKindInfo, 4> kKinds = {{
+    {RenditionKind::Thumbnail, imaging::kThumbnailFile, false, 1, &imaging::thumbnailName, "",
+     false},
+    {RenditionKind::Thumbnail2x, imaging::kThumbnail2xFile, false, 2, &imaging::thumbnail2xName,
+     "-2x", true},
+    {RenditionKind::View, imaging::kViewFile, true, 1, &imaging::viewName, "-view", true},
+    {RenditionKind::View2x, imaging::kView2xFile, true, 2, &imaging::view2xName, "-view2x", true},
 }};
 
 constexpr std::string_view kTemporaryStem = ".vistrel-thumb-";
@@ -54,6 +59,38 @@ imaging::ThumbRecord settingsRecord(const ThumbSettings& settings) {
   record.twipsPerPixelX = settings.twipsPerPixelX;
   record.twipsPerPixelY = settings.twipsPerPixelY;
   return record;
+}
+
+imaging::ThumbRecord kindRecord(const RenditionKindInfo& kind, const ThumbSettings& settings) {
+  imaging::ThumbRecord record;
+  if (kind.view) {
+    record.largestWidth = record.largestHeight = kind.scale * settings.viewSize;
+  } else {
+    record = settingsRecord(settings);
+  }
+  record.quality = kindQuality(kind, settings);
+  record.kind = kind.record;
+  return record;
+}
+
+int kindQuality(const RenditionKindInfo& kind, const ThumbSettings& settings) {
+  if (!kind.view) {
+    return settings.quality;
+  }
+  return kind.scale == 1 ? common::kViewQuality : common::kView2xQuality;
+}
+
+std::pair<int, int> viewFit(const RenditionKindInfo& kind, int viewSize, int width, int height) {
+  const int64_t box = static_cast<int64_t>(kind.scale) * viewSize;
+  const int64_t longest = std::max(width, height);
+  if (longest <= box || longest <= 0) {
+    return {width, height};
+  }
+  // Rounded to the nearest pixel, and never below one.
+  const auto side = [&](int64_t n) {
+    return static_cast<int>(std::max<int64_t>(1, (n * box + longest / 2) / longest));
+  };
+  return {side(width), side(height)};
 }
 
 std::span<const RenditionKindInfo> renditionKinds() {

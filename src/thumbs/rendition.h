@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/defaults.h"
@@ -33,15 +34,18 @@ struct ThumbSettings {
   int viewSize = common::kViewSizeInitial;
 };
 
-// The record a rendition made with `settings` carries, less what only the picture's file and its
+// The record a thumbnail made with `settings` carries, less what only the picture's file and its
 // decode give (its name, size, time and the sizes).
 imaging::ThumbRecord settingsRecord(const ThumbSettings& settings);
 
-enum class RenditionKind { Thumbnail, Thumbnail2x };
+enum class RenditionKind { Thumbnail, Thumbnail2x, View, View2x };
 
 struct RenditionKindInfo {
   RenditionKind kind;
-  // The record's scale; the rendition is `scale` times the fitted thumbnail, to the pixel.
+  imaging::RecordKind record;  // what the rendition's record says it is
+  // A thumbnail kind is `scale` times the fitted thumbnail, to the pixel. A display copy (view)
+  // fits a square of `scale` times the view size, never larger than the picture.
+  bool view;
   int scale;
   std::string (*name)(std::string_view prefix, std::string_view pictureName);
   const char* tempTag;  // ends its temporary's name, before ".tmp" ("-2x")
@@ -55,6 +59,15 @@ inline bool isMade(const RenditionKindInfo& kind, bool modern) {
   return !kind.modernOnly || modern;
 }
 const RenditionKindInfo& kindInfo(RenditionKind kind);
+// The record a rendition of `kind` made with `settings` carries, less the picture's name, size,
+// time and the sizes: a display copy records only the settings that shape it (the view size and
+// its quality), so a thumbnail setting does not make it again, nor a view setting a thumbnail.
+imaging::ThumbRecord kindRecord(const RenditionKindInfo& kind, const ThumbSettings& settings);
+// The JPEG quality a rendition of `kind` is written at.
+int kindQuality(const RenditionKindInfo& kind, const ThumbSettings& settings);
+// The size in pixels a display copy of `kind` has for a picture of `width` x `height` (upright):
+// the picture fitted into a square of scale x viewSize, never enlarged.
+std::pair<int, int> viewFit(const RenditionKindInfo& kind, int viewSize, int width, int height);
 
 // The temporary name the run of process `pid` writes picture `index`'s rendition of `kind` to,
 // in the picture's folder.
@@ -74,6 +87,8 @@ struct Rendition {
   std::string fileName;  // in the picture's folder
   Decision decision = Decision::Make;
   std::filesystem::path temporary;  // where the render writes it, when it is made
+  int width = 0;  // its size in pixels, once known (kept: from its record; made: from the render)
+  int height = 0;
 };
 
 }  // namespace vistrel::thumbs

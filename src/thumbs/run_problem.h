@@ -22,6 +22,8 @@ enum class ProblemKind {
   NotRemoved,           // a leftover of an earlier run could not be removed
   PictureDamaged,       // the picture's data is damaged or ends early; its thumbnail shows what
                         // could be read (detail: the decoder's account), and it is on the pages
+  CopyNotMade,          // the picture is on the pages, but a display copy's name belongs to a
+                        // file that is not ours (TakenByOther), left as it is
 };
 
 // Finer than the kind, for the words; the kind alone decides exit status and what is left out.
@@ -62,6 +64,10 @@ struct RunProblem {
   }
   // The gallery is not all there: a picture or a page is missing, or a leftover stays.
   bool isFailure() const { return kind != ProblemKind::PageNotOpened; }
+  // The picture is on the pages, with something the user should know.
+  bool isWarning() const {
+    return kind == ProblemKind::PictureDamaged || kind == ProblemKind::CopyNotMade;
+  }
   bool operator==(const RunProblem&) const = default;
 };
 

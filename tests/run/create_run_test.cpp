@@ -418,10 +418,10 @@ TEST_F(StyleSwitch, AModernRerunKeepsBothCopiesAndEachStyleRemovesTheOthersExtra
   // Classic, fewer pages: the modern pages are recognised as ours and replaced or removed.
   const auto classic = create(dir);
   EXPECT_TRUE(classic.problems.empty()) << problemFiles(classic.problems);
-  // The 2x copies, vistrel.css and Thumb003.html go.
+  // The 2x copies, the display copies, vistrel.css and Thumb003.html go.
   EXPECT_EQ(counts(classic),
-            "made 0, kept 3, pages changed 2, removed Thumb003.html th_a@2x.jpg "
-            "th_b@2x.jpg th_c@2x.jpg vistrel.css");
+            "made 0, kept 3, pages changed 2, removed Thumb003.html th_a@2x.jpg th_a@view.jpg "
+            "th_b@2x.jpg th_b@view.jpg th_c@2x.jpg th_c@view.jpg vistrel.css");
   EXPECT_TRUE(namesWith("@2x").empty());
   EXPECT_FALSE(fs::exists(dir / "vistrel.css"));
   // The kept 1x thumbnails are those a classic run makes: the 2x copy changes nothing in them.

@@ -167,9 +167,9 @@ TEST(MakeThumbnails, AThumbnailNameOverTheFolderLimitIsToldAsTooLong) {
   const std::string over = std::string(251, 'b') + ".jpg";
   writeJpeg(folder.path() / fits, 40, 30);
   writeJpeg(folder.path() / over, 40, 30);
-  for (const bool make2x : {false, true}) {
+  for (const bool modern : {false, true}) {
     auto settings = settingsFor(folder.path(), {fits, over});
-    settings.make2x = make2x;
+    settings.modern = modern;
     RecordingDisplay display;
     std::string problems;
     for (const auto& problem : MakeThumbnails(settings, display).problems) {
@@ -178,7 +178,7 @@ TEST(MakeThumbnails, AThumbnailNameOverTheFolderLimitIsToldAsTooLong) {
                   (problem.rendition == thumbs::RenditionKind::Thumbnail2x ? " 2x " : " ") +
                   std::to_string(problem.other.size()) + " " + std::to_string(problem.limit) + "\n";
     }
-    EXPECT_EQ(problems, (make2x ? fits + " 2x 258 255\n" : "") + over + " 258 255\n");
+    EXPECT_EQ(problems, (modern ? fits + " 2x 258 255\n" : "") + over + " 258 255\n");
   }
 }
 

@@ -81,7 +81,7 @@ bool hasThumbSignature(std::string_view payload) {
 std::string encodeThumbRecord(const ThumbRecord& record) {
   std::string out(kSignature);
   put(out, static_cast<uint64_t>(record.version), 1);
-  put(out, static_cast<uint64_t>(record.scale), 1);
+  put(out, static_cast<uint64_t>(record.kind), 1);
   put(out, static_cast<uint64_t>(record.quality), 1);
   put(out, static_cast<uint64_t>(record.largestWidth), 2);
   put(out, static_cast<uint64_t>(record.largestHeight), 2);
@@ -120,7 +120,7 @@ std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload) {
     return std::nullopt;
   }
   r.version = static_cast<int>(v[0]);
-  r.scale = static_cast<int>(v[1]);
+  r.kind = static_cast<int>(v[1]);
   r.quality = static_cast<int>(v[2]);
   r.largestWidth = static_cast<int>(v[3]);
   r.largestHeight = static_cast<int>(v[4]);
@@ -142,23 +142,56 @@ std::string thumbnailName(std::string_view prefix, std::string_view pictureName)
   return name;
 }
 
-std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName) {
+namespace {
+
+// thumbnailName with `tag` before its ".jpg" (before its final "jpg" when no dot stands there).
+std::string taggedName(std::string_view prefix, std::string_view pictureName,
+                       std::string_view tag) {
   std::string name = thumbnailName(prefix, pictureName);
   name.resize(name.size() - 3);
   const bool dot = !name.empty() && name.back() == '.';
   if (dot) {
     name.pop_back();
   }
-  name.append(dot ? "@2x.jpg" : "@2xjpg");
+  name.append(tag);
+  name.append(dot ? ".jpg" : "jpg");
   return name;
 }
 
+}  // namespace
+
+std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName) {
+  return taggedName(prefix, pictureName, "@2x");
+}
+
+std::string viewName(std::string_view prefix, std::string_view pictureName) {
+  return taggedName(prefix, pictureName, "@view");
+}
+
+std::string view2xName(std::string_view prefix, std::string_view pictureName) {
+  return taggedName(prefix, pictureName, "@view2x");
+}
+
+std::string recordFileName(RecordKind kind, std::string_view prefix, std::string_view pictureName) {
+  switch (kind) {
+    case kThumbnailFile:
+      return thumbnailName(prefix, pictureName);
+    case kThumbnail2xFile:
+      return thumbnail2xName(prefix, pictureName);
+    case kViewFile:
+      return viewName(prefix, pictureName);
+    case kView2xFile:
+      return view2xName(prefix, pictureName);
+  }
+  return {};
+}
+
 bool isOwnName(std::string_view fileName, const ThumbRecord& record) {
-  if (record.scale != 1 && record.scale != 2) {
+  if (record.kind < kThumbnailFile || record.kind > kView2xFile) {
     return false;
   }
-  const std::string tail = record.scale == 1 ? thumbnailName("", record.sourceName)
-                                             : thumbnail2xName("", record.sourceName);
+  const std::string tail =
+      recordFileName(static_cast<RecordKind>(record.kind), "", record.sourceName);
   if (fileName.size() < tail.size() || fileName.substr(fileName.size() - tail.size()) != tail) {
     return false;
   }

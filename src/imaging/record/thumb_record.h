@@ -18,6 +18,15 @@ inline constexpr int kThumbRecordVersion = 4;
 // The JPEG marker that carries the record (APP11).
 inline constexpr int kThumbRecordMarker = 0xEB;
 
+// Which of a picture's files a record marks. The values are stored; a thumbnail's are those of
+// the single byte that once held only its scale.
+enum RecordKind : int {
+  kThumbnailFile = 1,    // the thumbnail
+  kThumbnail2xFile = 2,  // the double-density thumbnail, twice its size
+  kViewFile = 3,         // the display copy at the view size
+  kView2xFile = 4,       // the display copy for dense screens, twice the view size
+};
+
 struct ThumbRecord {
   int version = kThumbRecordVersion;
   std::string sourceName;     // the picture's file name, exact bytes, no folder
@@ -28,8 +37,8 @@ struct ThumbRecord {
   int quality = 0;
   float twipsPerPixelX = 0;
   float twipsPerPixelY = 0;
-  int scale = 1;  // 1, or 2 for the copy made for high-density screens
-  int width = 0;  // the thumbnail's own size in pixels
+  int kind = kThumbnailFile;  // which of a picture's files this is (RecordKind)
+  int width = 0;              // the file's own size in pixels
   int height = 0;
   // The picture's size in pixels, so that a kept thumbnail still gives the pages' captions.
   uint32_t pictureWidth = 0;
@@ -60,8 +69,15 @@ std::string thumbnailName(std::string_view prefix, std::string_view pictureName)
 // its final "jpg" when no dot stands there). "th_" + "Photo.GIF" gives "th_Photo@2x.jpg".
 std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName);
 
-// Whether `fileName` is a name a run writes for the picture `record` names: thumbnailName (scale
-// 1) or thumbnail2xName (scale 2) of record.sourceName with some prefix a run accepts (at most
+// The display copies' file names: thumbnailName with "@view" or "@view2x" before its ".jpg", as
+// thumbnail2xName puts "@2x". "th_" + "Photo.GIF" gives "th_Photo@view.jpg".
+std::string viewName(std::string_view prefix, std::string_view pictureName);
+std::string view2xName(std::string_view prefix, std::string_view pictureName);
+// The name rule of a record kind (one of the four above).
+std::string recordFileName(RecordKind kind, std::string_view prefix, std::string_view pictureName);
+
+// Whether `fileName` is a name a run writes for the picture `record` names: the name rule of the
+// record's kind applied to record.sourceName with some prefix a run accepts (at most
 // kPrefixMaxLength characters, none of kPrefixForbidden nor a control character). A copy of a
 // thumbnail under any other name is the user's file.
 bool isOwnName(std::string_view fileName, const ThumbRecord& record);
