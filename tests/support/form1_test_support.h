@@ -56,6 +56,9 @@ struct Form1Access {
   QCheckBox* chkHTML = p.chkHTML;
   QPushButton* cmdCreate = p.cmdCreate;
   QComboBox* cmbStyle = p.cmbStyle;
+  QToolButton* cmdModern = p.cmdModern;
+  // The settings a Create now would run with.
+  run::CreateSettings createSettings() const { return w.createSettings(); }
   toolkit::Label* lblLink = w.about_->lblLink;
 };
 
