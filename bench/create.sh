@@ -2,16 +2,25 @@
 # Times the Create run against two peers on the same pictures: vipsthumbnail (libvips-tools)
 # and Pillow (python3-pil under Debian's own /usr/bin/python3), each in two parallel processes,
 # all making 150 x 150 thumbnails at quality 65. Also times our run with one worker, for the
-# parallel speed-up. These machines are shared and noisy: compare ratios, not seconds.
+# parallel speed-up. Then the display-copy run (bench/create_view.sh): our modern gallery at view
+# size 1280, whose renditions of each picture are 150, 300, 1280 and 2560 longest edge (capped
+# at the picture's size), against vipsthumbnail run once per size and a Pillow script that
+# decodes each picture once (bench/pillow_views.py), at our qualities; bench/view_sizes.py
+# checks that each made every size alike. These machines are shared and noisy: compare ratios
+# and processor seconds, not wall seconds, and note the load average printed.
 #
 # Usage: bench/create.sh FOLDER        (FOLDER is copied; it is never written)
 #        bench/create.sh --generate N  (a generated folder of N small pictures)
+# A subset keeps a run short: 40 of the wallpapers take 40 s on 2 busy cores (all 171: 2.5 min):
+#   mkdir /tmp/forty && ls /work/wallpapers/*.jpg | awk 'NR % 4 == 1' | head -40 |
+#     xargs cp -t /tmp/forty && bench/create.sh /tmp/forty
 # Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M rerun=S rerunRatio=Q modern=D
-#   modernCost=P
+#   modernCost=P viewRatio=V viewPeakMB=W
 #   R = the faster peer's seconds / ours; M = our peak resident memory; S = our seconds for
 #   Create again on the same, unchanged folder; Q = A / S; D = our seconds for a first run in
-#   the modern page style (which also makes the double-density thumbnails); P = what that adds
-#   to A, in per cent.
+#   the modern page style (which also makes the double-density thumbnails and the display
+#   copies); P = what that adds to A, in per cent; V = the faster peer's seconds / ours for the
+#   display-copy run; W = our peak resident memory in that run, in MB.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -91,6 +100,8 @@ cputime() {
   /usr/bin/time -f "%U %S" -a -o "$into" "$@"
 }
 cpusum() { awk '{s += $1 + $2} END {printf "%.3f", s}' "$1"; }
+# shellcheck source=bench/create_view.sh
+. "$here/create_view.sh"
 
 # vipsthumbnail, two processes.
 mkdir -p "$scratch/vips"
@@ -126,4 +137,5 @@ modernCpu=$(sed -E 's/.*cpu=([0-9.]+).*/\1/' <<<"$lineModern")
 modernCost=$(echo "($modern / $ours - 1) * 100" | bc -l | awk '{printf "%+.0f%%", $1}')
 echo "modern style, processor seconds: classic=$oursCpu modern=$modernCpu" \
   "($(echo "($modernCpu / $oursCpu - 1) * 100" | bc -l | awk '{printf "%+.0f%%", $1}'))"
-echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak rerun=$rerun rerunRatio=$rerunRatio modern=$modern modernCost=$modernCost"
+view_run
+echo "seconds ours=$ours vips2=$vips2 pillow2=$pillow2 ratio=$ratio peakMB=$peak rerun=$rerun rerunRatio=$rerunRatio modern=$modern modernCost=$modernCost viewRatio=$viewRatio viewPeakMB=$viewPeak"

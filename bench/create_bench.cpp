@@ -2,8 +2,10 @@
 // vistrel-batch would run it, and prints its seconds and the process's peak resident memory.
 // Built by bench/create.sh.
 //
-//   create_bench FOLDER [WORKERS [STYLE]]   WORKERS 0 (default): one per core;
-//                                           STYLE classic (default) or modern
+//   create_bench FOLDER [WORKERS [STYLE [VIEWSIZE [LIST]]]]
+//     WORKERS 0 (default): one per core; STYLE classic (default) or modern;
+//     VIEWSIZE the display copies' longest edge (modern); LIST a file that gets one line per
+//     rendition file the gallery shows, "picture<TAB>box<TAB>file", for the size check.
 
 #include <sys/resource.h>
 
@@ -13,7 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browse/folder_read.h"
@@ -37,11 +41,34 @@ class QuietDisplay : public vistrel::common::ProgressDisplay {
   float fill_ = 0;
 };
 
+// Every rendition file of each picture, with the box it was fitted to, so the bench can check
+// that the run really made every size it is timed for.
+void writeList(const char* path, const vistrel::run::CreateReport& report,
+               const vistrel::thumbs::ThumbSettings& settings) {
+  std::ofstream list(path, std::ios::binary | std::ios::trunc);
+  const int box = std::max(settings.largestWidth, settings.largestHeight);
+  for (const auto& info : report.thumbs) {
+    const std::pair<const std::string&, int> files[] = {{info.ThumbFile, box},
+                                                        {info.Thumb2xFile, 2 * box},
+                                                        {info.ViewFile, settings.viewSize},
+                                                        {info.View2xFile, 2 * settings.viewSize}};
+    for (const auto& [file, size] : files) {
+      if (!file.empty()) {
+        list << info.FileName << '\t' << size << '\t' << file << '\n';
+      }
+    }
+  }
+  if (!list.flush()) {
+    std::fprintf(stderr, "create_bench: cannot write %s\n", path);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: create_bench FOLDER [WORKERS [classic|modern]]\n");
+    std::fprintf(stderr,
+                 "usage: create_bench FOLDER [WORKERS [classic|modern [VIEWSIZE [LIST]]]]\n");
     return 2;
   }
   // GIF decoding goes through Qt's image readers, which want an application object.
@@ -56,6 +83,9 @@ int main(int argc, char** argv) {
   settings.openFirstPage = false;
   if (argc > 3 && std::string(argv[3]) == "modern") {
     settings.style = vistrel::gallery::PageStyle::Modern;
+  }
+  if (argc > 4) {
+    batch.viewSize = std::atoi(argv[4]);
   }
 
   QuietDisplay display;
@@ -76,6 +106,9 @@ int main(int argc, char** argv) {
       batch.ImageCount, report.thumbs.size(), report.thumbnailsMade, report.thumbnailsKept,
       report.pageCount, report.problems.size(), listed.count(), seconds.count(),
       cpu(usage.ru_utime) + cpu(usage.ru_stime), static_cast<double>(usage.ru_maxrss) / 1024.0);
+  if (argc > 5) {
+    writeList(argv[5], report, batch);
+  }
   for (const auto& problem : report.problems) {
     std::fprintf(stderr, "%s: %s\n", problem.file.c_str(),
                  vistrel::run::problemReason(problem).c_str());

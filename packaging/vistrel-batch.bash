@@ -20,7 +20,12 @@ _vistrel_batch() {
       COMPREPLY=($(compgen -W 'classic modern' -- "$cur"))
       return
       ;;
-    --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing)
+    --originals)
+      COMPREPLY=($(compgen -W 'link none' -- "$cur"))
+      return
+      ;;
+    --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing | \
+      --view-size)
       return
       ;;
   esac
@@ -28,7 +33,8 @@ _vistrel_batch() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
-      --border= --padding= --spacing= --style= --open --rebuild --help --version --' -- "$cur"))
+      --border= --padding= --spacing= --style= --view-size= --originals= --open --rebuild --help
+      --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

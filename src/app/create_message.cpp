@@ -8,6 +8,7 @@ namespace vistrel::app {
 using common::decimalText;
 using gallery::pageName;
 using run::CreateReport;
+using run::locationText;
 using run::problemReason;
 using run::refusalReason;
 using thumbs::ProblemKind;
@@ -100,6 +101,11 @@ CreateMessage createMessage(const CreateReport& report, const std::filesystem::p
     }
     message.text += "The gallery was created, but no program opened " + pageName(1) + "\n\n" +
                     shortened((folder / pageName(1)).string()) + "\n";
+  }
+  if (const std::string located = locationText(report.linkedWithLocation); !located.empty()) {
+    message.text += (message.text.empty() ? "" : "\n") + located +
+                    "\nTo publish only the copies, set Originals to Not linked under Modern "
+                    "options.\n";
   }
   if (const std::string removed = removedText(report); !removed.empty()) {
     message.text += (message.text.empty() ? "" : "\n") + removed;

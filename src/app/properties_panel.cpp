@@ -76,10 +76,10 @@ PropertiesPanel::PropertiesPanel(QWidget* parent) : QWidget(parent) {
 
   // Keyboard order follows the panel from top to bottom, each box before its spin.
   QWidget* order[] = {txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1],
-                      cmbQuality,      txtPrefix,       cmbStyle,        chkHTML,
-                      cmdCreate,       txtTable[0],     scrTable[0],     txtTable[1],
-                      scrTable[1],     txtTable[2],     scrTable[2],     txtTable[3],
-                      scrTable[3],     txtTable[4],     scrTable[4]};
+                      cmbQuality,      txtPrefix,       cmbStyle,        cmdModern,
+                      chkHTML,         cmdCreate,       txtTable[0],     scrTable[0],
+                      txtTable[1],     scrTable[1],     txtTable[2],     scrTable[2],
+                      txtTable[3],     scrTable[3],     txtTable[4],     scrTable[4]};
   for (size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -172,8 +172,17 @@ void PropertiesPanel::buildCreateColumn() {
   cmbStyle->setToolTip(
       QStringLiteral("Classic: table pages. Modern: pages that fit phones and sharp screens, "
                      "with light and dark colours."));
-  place(cmbStyle, 2520, 2910, 1215, 315);
+  place(cmbStyle, 2340, 2910, 1215, 315);
   lblStyle->setBuddy(cmbStyle);
+  // Too narrow for its name, which its tip and accessible name give.
+  cmdModern = new QToolButton(this);
+  cmdModern->setText(QStringLiteral("..."));
+  cmdModern->setToolTip(
+      QStringLiteral("Modern options...: the display copies' size and whether "
+                     "picture pages link the originals"));
+  cmdModern->setAccessibleName(QStringLiteral("Modern options"));
+  cmdModern->setEnabled(false);
+  place(cmdModern, 3585, 2910, 330, 315);
   Label1[19] =
       label(this, QStringLiteral("Open in Browser"), 2280, 3360, 1695, 255, Qt::AlignHCenter);
   chkHTML = new QCheckBox(this);
@@ -185,6 +194,9 @@ void PropertiesPanel::buildCreateColumn() {
 
 void PropertiesPanel::connectEvents() {
   connect(cmdCreate, &QPushButton::clicked, this, &PropertiesPanel::createClicked);
+  connect(cmbStyle, &QComboBox::currentIndexChanged, this,
+          [this](int index) { cmdModern->setEnabled(index == 1); });
+  connect(cmdModern, &QToolButton::clicked, this, &PropertiesPanel::cmdModern_Click);
   for (int i = 0; i < 2; ++i) {
     connect(scrThumbnail[i], &SpinControl::valueChanged, this,
             [this, i] { scrThumbnail_Change(i); });
@@ -249,6 +261,18 @@ void PropertiesPanel::txtTable_LostFocus(int Index) {
   scrTable[Index]->setValue(c.Value);
 }
 
+void PropertiesPanel::cmdModern_Click() {
+  if (dlgModern_ && dlgModern_->isVisible()) {
+    return;
+  }
+  auto* dialog = new ModernOptionsDialog(modern_, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { modern_ = dialog->options(); });
+  dlgModern_ = dialog;
+  // Modal to the window, without a nested event loop: Create waits until the dialog closes.
+  dialog->open();
+}
+
 void PropertiesPanel::refreshPageCount() {
   lblNumPages->setCaption(
       QString::number(pageCount(ImageCount_, scrTable[0]->value(), scrTable[1]->value())));
@@ -284,6 +308,10 @@ void PropertiesPanel::readSettings(run::CreateSettings& s) const {
              scrTable[4]->value()};
   s.openFirstPage = chkHTML->checkState() == Qt::Checked;
   s.style = cmbStyle->currentIndex() == 1 ? PageStyle::Modern : PageStyle::Classic;
+  // Classic pages have no copies and link every original: the options wait for the modern style.
+  if (s.style == PageStyle::Modern) {
+    modern_.applyTo(s);
+  }
 }
 
 }  // namespace vistrel::app

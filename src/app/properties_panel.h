@@ -5,10 +5,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 #include <array>
 
+#include "app/modern_options.h"
 #include "app/toolkit/controls.h"
 #include "run/create_run.h"
 
@@ -30,8 +33,8 @@ class PropertiesPanel : public QWidget {
   void setImageCount(int count);
   // Runs the check of the text box that has the focus, as leaving it would.
   void checkFocusedBox();
-  // The settings the panel's controls hold, into `s` (sizes, prefix, quality, table, style,
-  // Open in Browser); the folder and pictures are the caller's.
+  // The settings the panel's controls hold, into `s` (sizes, prefix, quality, table, style, the
+  // modern options, Open in Browser); the folder and pictures are the caller's.
   void readSettings(run::CreateSettings& s) const;
   void setCreateEnabled(bool enabled);
 
@@ -41,6 +44,8 @@ class PropertiesPanel : public QWidget {
   void txtPrefix_LostFocus();
   void scrTable_Change(int Index);
   void txtTable_LostFocus(int Index);
+  // Opens the Modern options dialog; OK keeps what it then holds for the next Create.
+  void cmdModern_Click();
 
  signals:
   // The Create button was clicked (or its access key pressed).
@@ -72,6 +77,10 @@ class PropertiesPanel : public QWidget {
   // The page style: item 0 Classic (the table pages), item 1 Modern.
   toolkit::Label* lblStyle = nullptr;
   QComboBox* cmbStyle = nullptr;
+  // Beside the style, for the modern style only: its settings, and the dialog while it is open.
+  QToolButton* cmdModern = nullptr;
+  ModernOptions modern_;
+  QPointer<ModernOptionsDialog> dlgModern_;
 
   QString lastPrefix_;
 };

@@ -10,6 +10,7 @@
 #include "cli/terminal_progress.h"
 #include "common/stop_request.h"
 #include "common/twips.h"
+#include "run/problem_text.h"
 
 namespace vistrel::cli {
 using thumbs::BatchSettings;
@@ -47,6 +48,12 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
                     options.spacing};
   settings.openFirstPage = options.open;
   settings.style = options.style;
+  // Classic pages have no copies and link every original: what a modern run would take from
+  // these must not reach a classic run.
+  if (options.style == gallery::PageStyle::Modern) {
+    thumbs.viewSize = options.viewSize;
+    settings.originals = options.originals;
+  }
   thumbs.rebuild = options.rebuild;
   return settings;
 }
@@ -124,6 +131,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     printLine(err, removedLine(escaped(file)));
   }
   counts.filesRemoved = static_cast<int>(report.filesRemoved.size());
+  if (const std::string located = run::locationText(report.linkedWithLocation); !located.empty()) {
+    printLine(err, located);
+  }
   printLine(err, summaryLine(counts, seconds.count(), report.lockWaited.count()));
   return failed ? kSomeNotWritten : kAllWritten;
 }

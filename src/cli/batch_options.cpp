@@ -14,6 +14,7 @@
 
 namespace vistrel::cli {
 using common::kQualityStep;
+using gallery::Originals;
 using gallery::PageStyle;
 using gallery::pageStyleName;
 
@@ -91,6 +92,15 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
       return "";
     case K::Help:
     case K::Version:
+      return "";
+    case K::Originals:
+      if (value == originalsName(Originals::Link)) {
+        options.originals = Originals::Link;
+      } else if (value == originalsName(Originals::None)) {
+        options.originals = Originals::None;
+      } else {
+        return badValue(spec, value);
+      }
       return "";
     case K::Style:
       if (value == pageStyleName(PageStyle::Classic)) {

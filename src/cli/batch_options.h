@@ -29,6 +29,9 @@ struct BatchOptions {
   bool open = false;     // open Thumb001.html in the default browser afterwards
   bool rebuild = false;  // make every thumbnail again, also those up to date
   gallery::PageStyle style = gallery::PageStyle::Classic;
+  // Modern only, accepted and ignored with classic pages, which have neither.
+  int viewSize = common::kViewSizeInitial;                  // display copies, 320..4096
+  gallery::Originals originals = gallery::Originals::Link;  // picture pages link the originals
 
   bool operator==(const BatchOptions&) const = default;
 };

@@ -17,6 +17,9 @@ using common::kTableSpacingMax;
 using common::kTableSpacingMin;
 using common::kThumbnailMax;
 using common::kThumbnailMin;
+using common::kViewSizeMax;
+using common::kViewSizeMin;
+using gallery::Originals;
 using gallery::PageStyle;
 using gallery::pageStyleName;
 
@@ -25,7 +28,7 @@ namespace {
 using K = OptionKind;
 using O = BatchOptions;
 
-const std::array<OptionSpec, 14> kOptions = {{
+const std::array<OptionSpec, 16> kOptions = {{
     {"--max-width", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxWidth, nullptr,
      "largest thumbnail width in pixels"},
     {"--max-height", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxHeight, nullptr,
@@ -45,6 +48,12 @@ const std::array<OptionSpec, 14> kOptions = {{
     {"--style", "STYLE", K::Style, 0, 0, nullptr, nullptr,
      "page style: classic (the table pages) or modern (pages that reflow on phones, "
      "double-density thumbnails, vistrel.css)"},
+    {"--view-size", "N", K::Range, kViewSizeMin, kViewSizeMax, &O::viewSize, nullptr,
+     "modern style: the display copies' longest edge in CSS pixels (twice that for sharp "
+     "screens)"},
+    {"--originals", "HOW", K::Originals, 0, 0, nullptr, nullptr,
+     "modern style: link (picture pages link each original file) or none (the gallery publishes "
+     "only the copies Vistrel made)"},
     {"--open", "", K::Flag, 0, 0, nullptr, &O::open,
      "open Thumb001.html in the default browser afterwards"},
     {"--rebuild", "", K::Flag, 0, 0, nullptr, &O::rebuild,
@@ -81,6 +90,8 @@ std::string usageValues(const OptionSpec& spec, const BatchOptions& defaults) {
              " characters (" + defaults.prefix + ")";
     case K::Style:
       return " (" + std::string(pageStyleName(defaults.style)) + ")";
+    case K::Originals:
+      return " (" + std::string(originalsName(defaults.originals)) + ")";
     case K::Flag:
     case K::Help:
     case K::Version:
@@ -118,6 +129,10 @@ std::string wrapped(std::string tag, std::string_view words) {
 
 }  // namespace
 
+std::string_view originalsName(Originals originals) {
+  return originals == Originals::None ? "none" : "link";
+}
+
 std::span<const OptionSpec> optionTable() {
   return kOptions;
 }
@@ -140,6 +155,9 @@ std::string allowedValues(const OptionSpec& spec) {
     case K::Style:
       return std::string(pageStyleName(PageStyle::Classic)) + " or " +
              std::string(pageStyleName(PageStyle::Modern));
+    case K::Originals:
+      return std::string(originalsName(Originals::Link)) + " or " +
+             std::string(originalsName(Originals::None));
     case K::Flag:
     case K::Help:
     case K::Version:

@@ -11,11 +11,12 @@
 namespace vistrel::cli {
 
 enum class OptionKind {
-  Range,    // a whole number from low to high
-  Quality,  // a whole number from low to high in steps of common::kQualityStep
-  Prefix,   // low to high characters that thumbs::prefixProblem accepts
-  Style,    // a page style's name
-  Flag,     // no value; sets `flag`
+  Range,      // a whole number from low to high
+  Quality,    // a whole number from low to high in steps of common::kQualityStep
+  Prefix,     // low to high characters that thumbs::prefixProblem accepts
+  Style,      // a page style's name
+  Originals,  // link or none
+  Flag,       // no value; sets `flag`
   Help,
   Version,
 };
@@ -33,6 +34,9 @@ struct OptionSpec {
 
 // Every option, in the order --help lists them.
 std::span<const OptionSpec> optionTable();
+
+// "link" / "none", as --originals spells them.
+std::string_view originalsName(gallery::Originals originals);
 
 // What a value must be, for the error lines: "a whole number from 1 to 100".
 std::string allowedValues(const OptionSpec& spec);

@@ -4,6 +4,7 @@
 
 #include "common/whole_file.h"
 #include "run/folder_lock.h"
+#include "run/linked_location.h"
 #include "run/stale_temporaries.h"
 #include "thumbs/prefix_check.h"
 
@@ -186,6 +187,11 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.refreshNotice();
     progress.setTrackVisible(true);
     const BatchResult batch = makeThumbnails(settings, thumbnails, progress, report);
+    // Only a gallery that links its originals publishes what they carry.
+    if (settings.style == PageStyle::Modern && settings.originals == gallery::Originals::Link &&
+        !report.stopped && !batch.stoppedByDisk) {
+      report.linkedWithLocation = markLocations(settings.thumbnails.folder, report.thumbs);
+    }
     writePages(settings, batch.stoppedByDisk, progress, report);
     // A stop that came after the pages went in place still leaves the leftovers for next time.
     report.stopped = report.stopped || common::stopRequested(settings.thumbnails.stop);

@@ -132,4 +132,13 @@ std::string refusalReason(const Refusal& refusal) {
   return "";
 }
 
+std::string locationText(int linkedWithLocation) {
+  if (linkedWithLocation <= 0) {
+    return "";
+  }
+  return linkedWithLocation == 1
+             ? "1 linked original carries a location (GPS)"
+             : std::to_string(linkedWithLocation) + " linked originals carry a location (GPS)";
+}
+
 }  // namespace vistrel::run

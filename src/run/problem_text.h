@@ -15,4 +15,8 @@ std::string problemReason(const thumbs::RunProblem& problem);
 // Why the run would not start, as one sentence.
 std::string refusalReason(const Refusal& refusal);
 
+// "3 linked originals carry a location (GPS)" (singular for 1), "" for none: what a run that
+// links its originals publishes beyond the pictures themselves.
+std::string locationText(int linkedWithLocation);
+
 }  // namespace vistrel::run

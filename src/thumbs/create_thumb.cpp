@@ -155,8 +155,10 @@ bool writeOutput(const imaging::LoadResult& loaded, const ThumbJob& job, const J
   record.width = size.X;
   record.height = size.Y;
   int error = 0;
+  // A display copy's optimised tables would cost a fifth of the run for 3% of its bytes.
+  const auto tables = kind.view ? imaging::JpegTables::Standard : imaging::JpegTables::Optimised;
   if (!imaging::WriteJpegFile(canvas, output.path.string(), record.quality,
-                              imaging::encodeThumbRecord(record), &error)) {
+                              imaging::encodeThumbRecord(record), &error, tables)) {
     outcome.problem.cause = Cause::NotWritten;
     outcome.problem.rendition = output.kind;
     outcome.problem.other = output.path.parent_path().string();

@@ -2,8 +2,10 @@
 // disk, the first page handed to the shell and the one message about what was skipped.
 #include <gmock/gmock.h>
 
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QImageReader>
+#include <QSpinBox>
 #include <QTimer>
 #include <csignal>
 
@@ -13,6 +15,7 @@
 #include "app/quit_on_signals.h"
 #include "support/form1_test_support.h"
 #include "support/read_only_folder.h"
+#include "support/soon.h"
 
 namespace vistrel::app::testing {
 using common::ProgressDisplay;
@@ -261,7 +264,7 @@ TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
   Form1& w = openAndCount();
   EXPECT_EQ(ui->cmbStyle->currentText(), "Classic");
   QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
-  QTRY_VERIFY(ui->cmbStyle->hasFocus());
+  EXPECT_SOON(ui->cmbStyle->hasFocus());
   QTest::keyClick(ui->cmbStyle, Qt::Key_Down);
   EXPECT_EQ(ui->cmbStyle->currentText(), "Modern");
   EXPECT_EQ(ui->lblNumPages->Caption(), "2");
@@ -270,6 +273,57 @@ TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
   const std::string first = temp.read("Thumb001.html");
   EXPECT_NE(first.find("<meta name=\"generator\" content=\"Vistrel "), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(temp.path() / "vistrel.css"));
+}
+
+// The button beside Page Style serves the modern style only; its dialog's Cancel keeps nothing
+// and OK keeps what it holds for Create, but never for a classic run.
+TEST_F(CreateFromWindow, ModernOptionsAreSetInTheirDialogAndReachOnlyAModernRun) {
+  openAndCount();
+  EXPECT_FALSE(ui->cmdModern->isEnabled());
+  ui->cmbStyle->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(ui->cmbStyle, Qt::Key_Down);
+  ASSERT_TRUE(ui->cmdModern->isEnabled());
+  for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+    click(ui->cmdModern);
+    QDialog* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      return (dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) != nullptr;
+    }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    auto* viewSize = dialog->findChild<QSpinBox*>("viewSize");
+    auto* originals = dialog->findChild<QComboBox*>("originals");
+    EXPECT_EQ(std::pair(viewSize->value(), originals->currentIndex()), std::pair(1280, 0));
+    QTest::keyClick(dialog, Qt::Key_V, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewSize->hasFocus(); }));
+    QTest::keyClick(viewSize, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(viewSize, "640");
+    QTest::keyClick(dialog, Qt::Key_O, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return originals->hasFocus(); }));
+    QTest::keyClick(originals, Qt::Key_Down);
+    click(dialog->findChild<QDialogButtonBox*>()->button(button));
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }));
+    const run::CreateSettings settings = ui->createSettings();
+    const bool kept = button == QDialogButtonBox::Ok;
+    EXPECT_EQ(settings.thumbnails.viewSize, kept ? 640 : 1280);
+    EXPECT_EQ(settings.originals, kept ? gallery::Originals::None : gallery::Originals::Link);
+  }
+  ui->cmbStyle->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(ui->cmbStyle, Qt::Key_Up);
+  EXPECT_FALSE(ui->cmdModern->isEnabled());
+  const run::CreateSettings classic = ui->createSettings();
+  EXPECT_EQ(classic.thumbnails.viewSize, common::kViewSizeInitial);
+  EXPECT_EQ(classic.originals, gallery::Originals::Link);
+}
+
+TEST_F(CreateFromWindow, TheClosingMessageCountsLinkedOriginalsThatCarryALocation) {
+  vistrel::testing::writeJpegWithLocation(temp.path() / "phone1.jpg", 64, 48);
+  vistrel::testing::writeJpegWithLocation(temp.path() / "phone2.jpg", 48, 64);
+  openAndCount();
+  ui->cmbStyle->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(ui->cmbStyle, Qt::Key_Down);
+  click(ui->cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0].split('\n')[0], "2 linked originals carry a location (GPS)");
 }
 
 TEST_F(CreateFromWindow, TheWindowsProgressDisplayWorksInTwips) {

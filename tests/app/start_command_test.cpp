@@ -1,5 +1,6 @@
 // `vistrel [FOLDER]`: reading the command line, choosing the start folder, and the window it opens.
 #include "app/start_command.h"
+#include "support/soon.h"
 
 #include "support/form1_test_support.h"
 
@@ -109,7 +110,7 @@ TEST_F(StartWindow, OpensOnTheFolderGivenElseOnTheCurrentOneAndSaysWhyOnceTheWin
   start({missing}, current);
   EXPECT_EQ(ui->Dir1->Path(), current);
   EXPECT_EQ(ui->lblTotalImages->Caption(), "3");
-  QTRY_COMPARE(messages.size(), 1);
+  EXPECT_SOON_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].contains("\"" + missing + "\": it does not exist"))
       << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains("It shows " + current + " instead"))

@@ -7,6 +7,7 @@
 #include "common/maker.h"
 #include "common/version.h"
 #include "support/form1_test_support.h"
+#include "support/soon.h"
 
 namespace vistrel::app::testing {
 namespace {
@@ -71,7 +72,7 @@ TEST_F(Panels, AccessKeysShowPanelsAndTheCountIsTakenOncePerFolder) {
   EXPECT_TRUE(ui->Frame1[2]->isVisible() && marked(ui->cmdFrames[2]));
   // An access key presses its button visibly, so the click comes a moment later.
   QTest::keyClick(&w, Qt::Key_P, Qt::AltModifier);
-  QTRY_COMPARE(w.shownPanel(), 1);
+  EXPECT_SOON_EQ(w.shownPanel(), 1);
   EXPECT_EQ(ui->ImageCount, 3);
   EXPECT_EQ(ui->LastPath, qs(temp.path() / "a"));
   EXPECT_EQ(ui->lblNumImages->Caption(), "3");
@@ -83,7 +84,7 @@ TEST_F(Panels, AccessKeysShowPanelsAndTheCountIsTakenOncePerFolder) {
   // count stays the one taken.
   vistrel::testing::writeJpeg(temp.path() / "a" / "pic9.jpg", 20, 20);
   QTest::keyClick(&w, Qt::Key_D, Qt::AltModifier);
-  QTRY_COMPARE(w.shownPanel(), 0);
+  EXPECT_SOON_EQ(w.shownPanel(), 0);
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "b")));
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "a")));
   EXPECT_EQ(ui->lblTotalImages->Caption(), "4");

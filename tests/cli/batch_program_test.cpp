@@ -416,6 +416,37 @@ TEST_F(BatchProgram, EntriesThatAreNoPicturesAndDamagedPicturesAreEachToldWithSt
   EXPECT_NE(readBytes(pics() / "Thumb002.html").find("th_Cut.jpg"), std::string::npos);
 }
 
+// The modern options leave a classic gallery as it was; a modern one that links its originals
+// tells how many of them carry a position.
+TEST_F(BatchProgram, LinkedOriginalsThatCarryALocationAreCountedOnlyWhenLinked) {
+  testing::writeJpegWithLocation(pics() / "Phone.jpg", 64, 48);
+  const struct {
+    std::vector<std::string> options;
+    const char* told;  // the line before the summary, if any
+  } cases[] = {
+      {{"--style", "classic"}, nullptr},
+      {{"--view-size", "640", "--originals", "none"}, nullptr},
+      {{"--style", "modern"}, "vistrel-batch: 1 linked original carries a location (GPS)"},
+      {{"--style", "modern", "--originals", "none"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.push_back(pics().string());
+    const Outcome made = batch(args);
+    const auto errLines = lines(made.err);
+    const std::string shown = ::testing::PrintToString(c.options);
+    ASSERT_EQ(made.status, 0) << shown << made.err;
+    ASSERT_EQ(errLines.size(), c.told ? 2u : 1u) << shown << made.err;
+    if (c.told) {
+      EXPECT_EQ(errLines[0], c.told);
+    }
+    // Classic again with the modern options: nothing to make, no page changed.
+    if (c.options[0] == "--view-size") {
+      EXPECT_EQ(summaryCounts(errLines.back()), std::make_pair(0, 0));
+    }
+  }
+}
+
 TEST_F(BatchProgram, ARunWaitsForAnotherThenRefusesWithStatus2OrGoesOnWithTheWaitToldApart) {
   std::optional<FolderLock> other(std::in_place);
   std::error_code error;

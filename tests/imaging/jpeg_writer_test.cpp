@@ -194,7 +194,7 @@ TEST(WriteJpegFile, WritesUnderAnyNameAndKeepsAReplacedFilesPermissions) {
   EXPECT_EQ(fs::status(file).permissions(), perms);
 }
 
-TEST(WriteJpegFile, OptimisedTablesGiveTheSamePixelsInFewerBytes) {
+TEST(WriteJpegFile, OptimisedAndStandardTablesGiveTheSamePixels) {
   TempFolder folder;
   const Picture photo = vistrel::testing::photoLike(150, 113, 7);
   cDIBSection dib;
@@ -210,6 +210,15 @@ TEST(WriteJpegFile, OptimisedTablesGiveTheSamePixelsInFewerBytes) {
     ASSERT_TRUE(a.ok && b.ok);
     EXPECT_EQ(a.picture.bgr, b.picture.bgr) << "quality " << quality;
     EXPECT_LT(optimised.size() * 100, standard.size() * 95) << "quality " << quality;
+    // Standard tables right after optimised ones for a flat picture, which need few codes.
+    cDIBSection flat;
+    flat.CreateFromPicture(testing::blankPicture(64, 64));
+    ASSERT_TRUE(WriteJpegFile(flat, (folder.path() / "f.jpg").string(), quality));
+    ASSERT_TRUE(WriteJpegFile(dib, (folder.path() / "s.jpg").string(), quality, {}, nullptr,
+                              JpegTables::Standard));
+    const Decoded c = decode(folder.read("s.jpg"));
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(c.picture.bgr, b.picture.bgr) << "quality " << quality;
   }
 }
 

@@ -122,6 +122,49 @@ TEST(Exif, DamagedBlocksMeanUpright) {
   EXPECT_EQ(exifOrientation(nullptr, 0), 1);
 }
 
+// Whether a JPEG's head records a GPS position; damage anywhere means no.
+TEST(Exif, GpsPositionIsFoundOnlyWhereItIsWhole) {
+  const std::string plain = testing::tjEncode(filled(16, 16, kWhite), 90, TJSAMP_444);
+  const std::string gps = testing::gpsExifSegment(true);
+  const std::string jfif("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 18);
+  auto damaged = [&](size_t at, char value) {
+    std::string segment = gps;
+    segment[at] = value;
+    return testing::withSegment(plain, segment);
+  };
+  const struct {
+    const char* what;
+    std::string jpeg;
+    bool located;
+  } cases[] = {
+      {"a latitude", testing::withSegment(plain, gps), true},
+      {"after a JFIF segment", testing::withSegment(plain, jfif + gps), true},
+      {"a GPS IFD without a position", testing::withSegment(plain, testing::gpsExifSegment(false)),
+       false},
+      {"no GPS IFD", testing::withSegment(plain, testing::exifSegment(6)), false},
+      {"no EXIF", plain, false},
+      {"the GPS IFD past the end", damaged(40, 0x7F), false},
+      {"the GPS pointer not a LONG", damaged(35, 2), false},
+      {"the latitude's values past the end", damaged(82, 0x7F), false},
+      {"the segment's length impossible", damaged(3, 1), false},
+      {"not a JPEG", gps, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(jpegHasLocation(reinterpret_cast<const uint8_t*>(c.jpeg.data()), c.jpeg.size()),
+              c.located)
+        << c.what;
+  }
+  // A head cut anywhere is read only as far as it goes; from the latitude's last value on, the
+  // position is whole.
+  const std::string whole = testing::withSegment(plain, gps);
+  for (size_t cut = 0; cut < gps.size() + 8; ++cut) {
+    const std::string head = whole.substr(0, cut);
+    EXPECT_EQ(jpegHasLocation(reinterpret_cast<const uint8_t*>(head.data()), head.size()),
+              cut >= 2 + gps.size())
+        << cut;
+  }
+}
+
 TEST(PictureLoad, ShrinkFactorChoice) {
   struct Case {
     int width, height, leastWidth, leastHeight, num, den;

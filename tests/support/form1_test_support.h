@@ -15,6 +15,7 @@
 #include "common/twips.h"
 #include "support/recording_shell.h"
 #include "support/sample_pictures.h"
+#include "support/soon.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::app::testing {
@@ -56,6 +57,9 @@ struct Form1Access {
   QCheckBox* chkHTML = p.chkHTML;
   QPushButton* cmdCreate = p.cmdCreate;
   QComboBox* cmbStyle = p.cmbStyle;
+  QToolButton* cmdModern = p.cmdModern;
+  // The settings a Create now would run with.
+  run::CreateSettings createSettings() const { return w.createSettings(); }
   toolkit::Label* lblLink = w.about_->lblLink;
 };
 
@@ -100,10 +104,10 @@ class WindowTest : public ::testing::Test {
   // Gives `box` the focus as tabbing does, types `text` over its selection and tabs away.
   static void typeInto(QLineEdit* box, const QString& text) {
     box->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(box->hasFocus());
+    EXPECT_SOON(box->hasFocus());
     QTest::keyClicks(box, text);
     QTest::keyClick(box, Qt::Key_Tab);
-    QTRY_VERIFY(!box->hasFocus());
+    EXPECT_SOON(!box->hasFocus());
   }
 
   void makePictures(const std::filesystem::path& folder, int count) {

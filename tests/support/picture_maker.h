@@ -16,6 +16,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/picture.h"
@@ -156,6 +157,8 @@ struct JpegOptions {
   bool ycck = false;         // CMYK stored as YCCK
   bool adobeMarker = true;
   bool grey = false;
+  // Segments written after the headers: marker, payload.
+  std::vector<std::pair<int, std::string>> markers = {};
 };
 
 // Writes `p` (or `cmykPixels`, 4 bytes a pixel, when options.cmyk) as a JPEG.
@@ -190,6 +193,10 @@ inline std::string libjpegEncode(const Picture& p, const JpegOptions& options,
   }
   cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
   jpeg_start_compress(&cinfo, TRUE);
+  for (const auto& [marker, payload] : options.markers) {
+    jpeg_write_marker(&cinfo, marker, reinterpret_cast<const JOCTET*>(payload.data()),
+                      static_cast<unsigned>(payload.size()));
+  }
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
     // The encoder only reads the rows it is given.
@@ -232,6 +239,34 @@ inline std::string exifSegment(int orientation, bool bigEndian = true) {
   tiff += u16(1);                                                     // one entry
   tiff += u16(0x0112) + u16(3) + u32(1) + u16(orientation) + u16(0);  // orientation
   tiff += u32(0);                                                     // no next IFD
+  const std::string payload = std::string("Exif\0\0", 6) + tiff;
+  const size_t length = payload.size() + 2;
+  return std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
+         static_cast<char>(length & 0xFF) + payload;
+}
+
+// An APP1 EXIF segment (big-endian) whose IFD0 points to a GPS IFD at tiff offset 38: the GPS
+// version, and with `position` a latitude too (its entry at tiff offset 64, its values at 80).
+inline std::string gpsExifSegment(bool position) {
+  auto u16 = [](unsigned v) {
+    return std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
+  };
+  auto u32 = [&](unsigned v) { return u16(v >> 16) + u16(v & 0xFFFF); };
+  std::string tiff = "MM" + u16(42) + u32(8);
+  tiff += u16(2);
+  tiff += u16(0x0112) + u16(3) + u32(1) + u16(1) + u16(0);  // upright
+  tiff += u16(0x8825) + u16(4) + u32(1) + u32(38);          // the GPS IFD
+  tiff += u32(0);
+  tiff += u16(position ? 3 : 1);
+  tiff += u16(0x0000) + u16(1) + u32(4) + u32(0x02030000);  // GPS version 2.3
+  if (position) {
+    tiff += u16(0x0001) + u16(2) + u32(2) + u32(0x4E000000);  // "N"
+    tiff += u16(0x0002) + u16(5) + u32(3) + u32(80);          // latitude
+  }
+  tiff += u32(0);
+  if (position) {
+    tiff += u32(51) + u32(1) + u32(30) + u32(1) + u32(0) + u32(1);  // 51 deg 30 min
+  }
   const std::string payload = std::string("Exif\0\0", 6) + tiff;
   const size_t length = payload.size() + 2;
   return std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +

@@ -82,6 +82,12 @@ inline void writeJpeg(const std::filesystem::path& file, int width, int height,
   writeBytes(file, orientation == 1 ? jpeg : withSegment(jpeg, exifSegment(orientation)));
 }
 
+// The quadrant picture with a GPS position in its EXIF, as a phone's camera writes one.
+inline void writeJpegWithLocation(const std::filesystem::path& file, int width, int height) {
+  writeJpeg(file, width, height);
+  writeBytes(file, withSegment(readBytes(file), gpsExifSegment(true)));
+}
+
 // A GIF of the quadrant picture.
 inline void writeGif(const std::filesystem::path& file, int width, int height) {
   const std::vector<uint32_t> palette = {0xDC0000, 0x00C800, 0x0000DC, 0xFFFFFF};

@@ -1,6 +1,8 @@
 #include "imaging/jpeg/exif.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace vistrel::imaging {
@@ -30,46 +32,119 @@ class TiffReader {
 };
 
 constexpr uint16_t kOrientationTag = 0x0112;
+constexpr uint16_t kGpsIfdTag = 0x8825;
+constexpr uint16_t kGpsLatitudeTag = 0x0002;
+constexpr uint16_t kGpsLongitudeTag = 0x0004;
 constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeRational = 5;
+constexpr uint16_t kTypeSignedRational = 10;
+constexpr uint16_t kTypeIfd = 13;
+constexpr size_t kNoEntry = static_cast<size_t>(-1);
 
-}  // namespace
-
-int exifOrientation(const uint8_t* data, size_t size) {
-  if (data == nullptr || size < 8) {
-    return 1;
+// The block's byte order and its IFD0's offset; nothing when the TIFF header is not one.
+std::optional<TiffReader> tiffHeader(const uint8_t* data, size_t size, size_t& ifd0) {
+  if (data == nullptr || size < 8 || data[0] != data[1] || (data[0] != 'I' && data[0] != 'M')) {
+    return std::nullopt;
   }
-  bool bigEndian;
-  if (data[0] == 'I' && data[1] == 'I') {
-    bigEndian = false;
-  } else if (data[0] == 'M' && data[1] == 'M') {
-    bigEndian = true;
-  } else {
-    return 1;
-  }
-  const TiffReader tiff(data, size, bigEndian);
+  const TiffReader tiff(data, size, data[0] == 'M');
   if (tiff.u16(2) != 42) {
-    return 1;
+    return std::nullopt;
   }
-  const size_t ifd = tiff.u32(4);
+  ifd0 = tiff.u32(4);
+  return tiff;
+}
+
+// The offset of the entry `tag` in the IFD at `ifd`, or kNoEntry when it is not there before the
+// entries leave the block.
+size_t findEntry(const TiffReader& tiff, size_t ifd, uint16_t tag) {
   if (!tiff.has(ifd, 2)) {
-    return 1;
+    return kNoEntry;
   }
   const unsigned count = tiff.u16(ifd);
   for (unsigned i = 0; i < count; ++i) {
     const size_t entry = ifd + 2 + 12 * static_cast<size_t>(i);
     if (!tiff.has(entry, 12)) {
-      return 1;
+      return kNoEntry;
     }
-    if (tiff.u16(entry) != kOrientationTag) {
+    if (tiff.u16(entry) == tag) {
+      return entry;
+    }
+  }
+  return kNoEntry;
+}
+
+// A latitude or longitude entry whose rational values are all there.
+bool holdsCoordinate(const TiffReader& tiff, size_t entry) {
+  if (entry == kNoEntry) {
+    return false;
+  }
+  const uint16_t type = tiff.u16(entry + 2);
+  const size_t count = tiff.u32(entry + 4);
+  return (type == kTypeRational || type == kTypeSignedRational) && count >= 1 &&
+         tiff.has(tiff.u32(entry + 8), 8 * count);
+}
+
+bool isJpegStandalone(uint8_t marker) {
+  return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
+}
+
+}  // namespace
+
+int exifOrientation(const uint8_t* data, size_t size) {
+  size_t ifd0 = 0;
+  const auto tiff = tiffHeader(data, size, ifd0);
+  const size_t entry = tiff ? findEntry(*tiff, ifd0, kOrientationTag) : kNoEntry;
+  if (entry == kNoEntry || tiff->u16(entry + 2) != kTypeShort || tiff->u32(entry + 4) < 1) {
+    return 1;
+  }
+  const int value = tiff->u16(entry + 8);
+  return value >= 1 && value <= 8 ? value : 1;
+}
+
+bool exifHasLocation(const uint8_t* data, size_t size) {
+  size_t ifd0 = 0;
+  const auto tiff = tiffHeader(data, size, ifd0);
+  const size_t pointer = tiff ? findEntry(*tiff, ifd0, kGpsIfdTag) : kNoEntry;
+  if (pointer == kNoEntry) {
+    return false;
+  }
+  const uint16_t type = tiff->u16(pointer + 2);
+  if ((type != kTypeLong && type != kTypeIfd) || tiff->u32(pointer + 4) != 1) {
+    return false;
+  }
+  const size_t gps = tiff->u32(pointer + 8);
+  return holdsCoordinate(*tiff, findEntry(*tiff, gps, kGpsLatitudeTag)) ||
+         holdsCoordinate(*tiff, findEntry(*tiff, gps, kGpsLongitudeTag));
+}
+
+bool jpegHasLocation(const uint8_t* data, size_t size) {
+  if (data == nullptr || size < 2 || data[0] != 0xFF || data[1] != 0xD8) {
+    return false;
+  }
+  // Every step moves past a fill byte or a whole segment, so the walk ends within `size` steps.
+  for (size_t pos = 2; pos + 4 <= size;) {
+    const uint8_t marker = data[pos + 1];
+    if (data[pos] != 0xFF || marker == 0xDA || marker == 0xD9) {
+      return false;  // damaged, or the scans begin: no EXIF comes after them
+    }
+    if (marker == 0xFF || isJpegStandalone(marker)) {
+      pos += marker == 0xFF ? 1 : 2;
       continue;
     }
-    if (tiff.u16(entry + 2) != kTypeShort || tiff.u32(entry + 4) < 1) {
-      return 1;
+    const size_t length = static_cast<size_t>(data[pos + 2]) << 8 | data[pos + 3];
+    if (length < 2) {
+      return false;
     }
-    const int value = tiff.u16(entry + 8);
-    return value >= 1 && value <= 8 ? value : 1;
+    const uint8_t* segment = data + pos + 4;
+    const size_t held = std::min(length - 2, size - pos - 4);
+    if (marker == 0xE1 && held >= 6 && std::memcmp(segment, "Exif\0\0", 6) == 0 &&
+        exifHasLocation(segment + 6, held - 6)) {
+      return true;
+    }
+    pos += 2 + length;
   }
-  return 1;
+  return false;
 }
 
 Picture applyOrientation(Picture stored, int orientation) {

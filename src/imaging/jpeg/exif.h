@@ -1,5 +1,6 @@
 #pragma once
-// The EXIF orientation tag and turning a picture upright by it.
+// The EXIF orientation tag and turning a picture upright by it, and whether a picture's EXIF
+// records where it was taken.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,16 @@ namespace vistrel::imaging {
 // `size` is the bytes available. 1 (upright) when the block has no valid tag or is damaged;
 // never reads outside [data, data + size).
 int exifOrientation(const uint8_t* data, size_t size);
+
+// Whether an EXIF block (`data` at its TIFF header, as above) records a GPS position: IFD0 points
+// to a GPS IFD (tag 0x8825) holding a latitude or longitude whose values lie in the block. False
+// when it does not or the block is damaged; never reads outside [data, data + size).
+bool exifHasLocation(const uint8_t* data, size_t size);
+
+// Whether the JPEG stream whose first `size` bytes are `data` records a GPS position in an EXIF
+// (APP1) segment before its first scan. Only the head need be given: a segment the data ends
+// inside is read as far as it goes. False for anything that is no JPEG.
+bool jpegHasLocation(const uint8_t* data, size_t size);
 
 // Whether an orientation stores the picture turned by a quarter (width and height swap).
 inline bool swapsAxes(int orientation) {

@@ -108,7 +108,7 @@ class Encoder {
   // Encodes bottom-up BGR rows `pitch` bytes apart. On success `data`/`size` hold the file until
   // the next call on this thread. Kept free of objects with destructors: errors leave by longjmp.
   bool encode(const uint8_t* bits, int width, int pitch, int height, int quality,
-              std::string_view record, const uint8_t*& data, size_t& size) {
+              std::string_view record, JpegTables tables, const uint8_t*& data, size_t& size) {
     if (!ready_) {
       return false;
     }
@@ -122,7 +122,7 @@ class Encoder {
     cinfo_.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo_);
     jpeg_set_quality(&cinfo_, quality, TRUE);
-    cinfo_.optimize_coding = TRUE;
+    cinfo_.optimize_coding = tables == JpegTables::Optimised ? TRUE : FALSE;
     cinfo_.dct_method = JDCT_ISLOW;
     cinfo_.comp_info[0].h_samp_factor = 2;
     cinfo_.comp_info[0].v_samp_factor = 2;
@@ -192,7 +192,7 @@ bool replaceFile(const std::string& fileName, const uint8_t* data, size_t size, 
 }  // namespace
 
 bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t quality,
-                   std::string_view record, int* osError) {
+                   std::string_view record, int* osError, JpegTables tables) {
   if (osError != nullptr) {
     *osError = 0;
   }
@@ -201,11 +201,14 @@ bool WriteJpegFile(cDIBSection& dib, const std::string& fileName, int32_t qualit
       record.size() > kMaxJpegRecordBytes) {
     return false;
   }
-  thread_local Encoder encoder;
+  // One encoder per kind of tables: the library keeps a table it finds set and builds an
+  // optimised one in place, so an encoder that once optimised never writes standard tables again.
+  thread_local Encoder encoders[2];
+  Encoder& encoder = encoders[tables == JpegTables::Optimised ? 0 : 1];
   const uint8_t* jpeg = nullptr;
   size_t size = 0;
   bool ok = encoder.encode(bits, dib.Width(), dib.BytesPerScanLine(), dib.Height(), quality, record,
-                           jpeg, size);
+                           tables, jpeg, size);
   if (ok) {
     int error = 0;
     ok = replaceFile(fileName, jpeg, size, error);
