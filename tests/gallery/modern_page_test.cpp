@@ -71,23 +71,30 @@ TEST(ModernPages, GoldenFirstPageOfASmallGallery) {
   }
 }
 
-TEST(ModernPages, AStyleSheetNotOursIsLeftAloneAndNoPageIsWritten) {
-  testing::TempFolder folder;
-  folder.write("vistrel.css", "body{color:red}");
-  try {
-    writeModern(folder.path(), smallGallery());
-    ADD_FAILURE() << "no error";
-  } catch (const PageWriteError& e) {
-    EXPECT_THAT(e.file(), HasSubstr("vistrel.css"));
-    EXPECT_TRUE(e.notOurs());
-  }
-  EXPECT_EQ(folder.read("vistrel.css"), "body{color:red}");
-  EXPECT_FALSE(std::filesystem::exists(folder.path() / "Thumb001.html"));
+TEST(ModernPages, ASheetOrScriptNotOursIsLeftAloneAndNoPageIsWritten) {
+  // An older version's script is ours too.
+  const std::string oldScript =
+      "/* Vistrel 0.9: the keys and swipes of the picture pages beside it. */\r\nold";
+  for (const auto& [name, ours] :
+       {std::pair<std::string, std::string>{"vistrel.css", styleSheetMark() + "\r\nold"},
+        {"vistrel.js", oldScript}}) {
+    testing::TempFolder folder;
+    folder.write(name, "/* Vistrel's? */\r\nbody{color:red}");
+    try {
+      writeModern(folder.path(), smallGallery());
+      ADD_FAILURE() << "no error";
+    } catch (const PageWriteError& e) {
+      EXPECT_THAT(e.file(), HasSubstr(name));
+      EXPECT_TRUE(e.notOurs());
+    }
+    EXPECT_EQ(folder.read(name), "/* Vistrel's? */\r\nbody{color:red}");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Thumb001.html"));
 
-  // One of ours is simply replaced.
-  folder.write("vistrel.css", styleSheetMark() + "\r\nold");
-  writeModern(folder.path(), smallGallery());
-  EXPECT_THAT(folder.read("vistrel.css"), Not(HasSubstr("old")));
+    // One of ours is simply replaced.
+    folder.write(name, ours);
+    writeModern(folder.path(), smallGallery());
+    EXPECT_THAT(folder.read(name), Not(HasSubstr("old")));
+  }
 }
 
 TEST(ModernPages, TwentyPicturesWeighUnderEightKilobytesWithTheSheet) {

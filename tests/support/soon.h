@@ -11,8 +11,8 @@
   EXPECT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, 5000)) << #condition
 
 // Waits up to five seconds for `actual` to equal `expected`, then compares them.
-#define EXPECT_SOON_EQ(actual, expected)                                    \
-  do {                                                                      \
-    (void)QTest::qWaitFor([&] { return (actual) == (expected); }, 5000);         \
-    EXPECT_EQ(actual, expected);                                            \
+#define EXPECT_SOON_EQ(actual, expected)                                 \
+  do {                                                                   \
+    (void)QTest::qWaitFor([&] { return (actual) == (expected); }, 5000); \
+    EXPECT_EQ(actual, expected);                                         \
   } while (false)
