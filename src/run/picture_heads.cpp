@@ -1,24 +1,84 @@
-#include "run/linked_location.h"
+#include "run/picture_heads.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <string>
+#include <unordered_map>
 
-#include "common/read_file.h"
-#include "imaging/jpeg/exif.h"
+#include "imaging/meta/caption.h"
+#include "imaging/meta/facts.h"
 
 namespace vistrel::run {
-using common::RegularFile;
+using browse::DatedPicture;
+using browse::PictureOrder;
+using imaging::CaptionsFile;
+using thumbs::ThumbInfo;
 
-int markLocations(const std::filesystem::path& folder, std::vector<thumbs::ThumbInfo>& thumbs) {
+namespace {
+
+// The folder open for reading the files in it; closed when it goes.
+class OpenFolder {
+ public:
+  explicit OpenFolder(const std::filesystem::path& folder)
+      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~OpenFolder() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// `thumbs` in the order of `dated`, which names each of them once.
+void reorder(std::vector<ThumbInfo>& thumbs, const std::vector<DatedPicture>& dated) {
+  std::unordered_map<std::string, size_t> at;
+  for (size_t i = 0; i < thumbs.size(); ++i) {
+    at.emplace(thumbs[i].FileName, i);
+  }
+  std::vector<ThumbInfo> sorted;
+  sorted.reserve(thumbs.size());
+  for (const DatedPicture& picture : dated) {
+    sorted.push_back(std::move(thumbs[at.at(picture.name)]));
+  }
+  thumbs = std::move(sorted);
+}
+
+}  // namespace
+
+int readPictureHeads(const std::filesystem::path& folder, std::vector<ThumbInfo>& thumbs,
+                     const HeadsWanted& wanted, PictureOrder order) {
   int located = 0;
-  std::string head;
-  for (thumbs::ThumbInfo& info : thumbs) {
-    const RegularFile file(folder / info.FileName);
-    head.clear();
-    // A read that fails part way leaves what it got, which is judged as a cut head.
-    static_cast<void>(file.append(head, kLocationHead));
-    info.HasLocation =
-        imaging::jpegHasLocation(reinterpret_cast<const uint8_t*>(head.data()), head.size());
-    located += info.HasLocation ? 1 : 0;
+  if (!wanted.any()) {
+    return located;
+  }
+  const OpenFolder dir(folder);
+  CaptionsFile captions;
+  if (wanted.words) {
+    captions = imaging::readCaptionsFile(dir.fd());
+  }
+  std::vector<DatedPicture> dated;
+  for (ThumbInfo& info : thumbs) {
+    const imaging::MetaRead read = imaging::readPictureMetaAt(dir.fd(), info.FileName.c_str());
+    if (wanted.words) {
+      info.Caption =
+          imaging::resolveCaption(captions.find(info.FileName), read.meta, info.FileName).text;
+      info.Facts = imaging::pictureFacts(read.meta.exif, read.fileTimeNs).parts();
+    }
+    if (wanted.location) {
+      info.HasLocation = read.hasLocation;
+      located += read.hasLocation ? 1 : 0;
+    }
+    dated.push_back({info.FileName, imaging::takenNs(read.meta.exif), read.fileTimeNs});
+  }
+  if (wanted.dates && order != PictureOrder::Name) {
+    browse::sortPictures(dated, order);
+    reorder(thumbs, dated);
   }
   return located;
 }

@@ -1,20 +1,30 @@
 #pragma once
-// Which linked originals tell where they were taken: a gallery that links its originals also
-// publishes their GPS positions, and the user should know before putting it online.
+// What a run reads from the head of each picture it shows, once a picture: the caption and facts
+// of the modern pages, whether a linked original tells where it was taken (a gallery that links
+// its originals also publishes their GPS positions, and the user should know before putting it
+// online), and the date the pictures are sorted by.
 
 #include <filesystem>
 #include <vector>
 
+#include "browse/picture_order.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::run {
 
-// The head of a picture read for its EXIF: an APP1 segment is at most 64 KiB and comes first.
-inline constexpr size_t kLocationHead = 64 * 1024;
+struct HeadsWanted {
+  bool words = false;     // modern pages: Caption and Facts
+  bool location = false;  // originals linked: HasLocation
+  bool dates = false;     // sorted by date
+  bool any() const { return words || location || dates; }
+};
 
-// Sets HasLocation on each of `thumbs` whose picture in `folder` records a GPS position, reading
-// at most its first kLocationHead bytes, and returns how many do. A picture that cannot be read
-// now is not counted: the run has told of it already, or it was replaced since.
-int markLocations(const std::filesystem::path& folder, std::vector<thumbs::ThumbInfo>& thumbs);
+// Reads the head of each of `thumbs`' pictures in `folder` when `wanted` asks for anything
+// (imaging::readPictureMetaAt), sets what it asks for, then puts `thumbs` in `order`. A picture
+// that cannot be read now has neither caption nor location and sorts by no date: the run has told
+// of it already, or it was replaced since. Returns how many record a GPS position, when
+// `location` was wanted.
+int readPictureHeads(const std::filesystem::path& folder, std::vector<thumbs::ThumbInfo>& thumbs,
+                     const HeadsWanted& wanted, browse::PictureOrder order);
 
 }  // namespace vistrel::run
