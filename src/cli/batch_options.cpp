@@ -269,8 +269,8 @@ Options (defaults are the window's start-up values):
 )" + optionUsage() +
          R"(
 Exit status: 0 when every picture and page was written, 1 when some picture was
-skipped or is damaged or a page could not be written, 2 on bad input (nothing is
-written then).
+skipped or is damaged, a page could not be written or captions.txt or introduction.txt
+could not be read, 2 on bad input (nothing is written then).
 )";
 }
 

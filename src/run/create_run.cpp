@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/whole_file.h"
+#include "imaging/meta/caption.h"
 #include "run/folder_lock.h"
 #include "run/gallery_words.h"
 #include "run/picture_heads.h"
@@ -102,6 +103,13 @@ BatchResult makeThumbnails(const CreateSettings& settings, const BatchSettings& 
   return batch;
 }
 
+// A file of the user's words that is there but could not be read: the pages go without it.
+void noteWordsNotRead(const char* name, const common::ReadError& error, CreateReport& report) {
+  if (error) {
+    report.problems.push_back({name, ProblemKind::WordsNotRead, error.code});
+  }
+}
+
 // The pages of the pictures that have thumbnails, all in place or none; none at all when the
 // disk took no more thumbnails.
 void writePages(const CreateSettings& settings, bool diskRefused, ProgressDisplay& progress,
@@ -119,7 +127,9 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   try {
     gallery::PicturePageOptions pictures{settings.originals, &report.problems};
     if (settings.style == PageStyle::Modern) {
-      pictures.words = galleryWords(settings.thumbnails.folder, settings.title);
+      common::ReadError error;
+      pictures.words = galleryWords(settings.thumbnails.folder, settings.title, &error);
+      noteWordsNotRead(kIntroductionFileName, error, report);
     }
     report.pagesChanged =
         CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
@@ -157,8 +167,10 @@ void readHeads(const CreateSettings& settings, CreateReport& report) {
   wanted.words = modern;
   wanted.location = modern && settings.originals == gallery::Originals::Link;
   wanted.dates = settings.order != browse::PictureOrder::Name;
-  report.linkedWithLocation =
+  const HeadsRead read =
       readPictureHeads(settings.thumbnails.folder, report.thumbs, wanted, settings.order);
+  report.linkedWithLocation = read.located;
+  noteWordsNotRead(imaging::kCaptionsFileName, read.captionsError, report);
 }
 
 void openFirstPage(const CreateSettings& settings, Shell* shell, CreateReport& report) {

@@ -44,7 +44,8 @@ std::string folderName(const std::filesystem::path& folder) {
 
 }  // namespace
 
-gallery::GalleryWords galleryWords(const std::filesystem::path& folder, std::string_view title) {
+gallery::GalleryWords galleryWords(const std::filesystem::path& folder, std::string_view title,
+                                   common::ReadError* introductionError) {
   gallery::GalleryWords words;
   std::string cleaned = cleanCaption(title);
   if (cleaned.empty()) {
@@ -55,7 +56,10 @@ gallery::GalleryWords galleryWords(const std::filesystem::path& folder, std::str
   }
   const common::RegularFile file(folder / kIntroductionFileName);
   std::string text;
-  if (file.append(text, kIntroductionMostBytes)) {
+  if (const common::ReadError error = file.append(text, kIntroductionMostBytes)) {
+    if (introductionError != nullptr && error.notMissing()) {
+      *introductionError = error;
+    }
     return words;
   }
   // A byte-order mark is no part of the text.

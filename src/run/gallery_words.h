@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/read_file.h"
 #include "gallery/modern_page.h"
 
 namespace vistrel::run {
@@ -23,7 +24,8 @@ std::vector<std::string> introductionParagraphs(std::string_view text);
 
 // The words of the gallery in `folder`: `title` cleaned as a caption, or when that is empty the
 // folder's name, and the introduction from kIntroductionFileName when the folder has one that
-// can be read.
-gallery::GalleryWords galleryWords(const std::filesystem::path& folder, std::string_view title);
+// can be read; why it could not, when it is there, goes to `introductionError`.
+gallery::GalleryWords galleryWords(const std::filesystem::path& folder, std::string_view title,
+                                   common::ReadError* introductionError = nullptr);
 
 }  // namespace vistrel::run

@@ -51,36 +51,39 @@ void reorder(std::vector<ThumbInfo>& thumbs, const std::vector<DatedPicture>& da
 
 }  // namespace
 
-int readPictureHeads(const std::filesystem::path& folder, std::vector<ThumbInfo>& thumbs,
-                     const HeadsWanted& wanted, PictureOrder order) {
-  int located = 0;
+HeadsRead readPictureHeads(const std::filesystem::path& folder, std::vector<ThumbInfo>& thumbs,
+                           const HeadsWanted& wanted, PictureOrder order) {
+  HeadsRead read;
   if (!wanted.any()) {
-    return located;
+    return read;
   }
   const OpenFolder dir(folder);
   CaptionsFile captions;
   if (wanted.words) {
     captions = imaging::readCaptionsFile(dir.fd());
+    if (captions.error.notMissing()) {
+      read.captionsError = captions.error;
+    }
   }
   std::vector<DatedPicture> dated;
   for (ThumbInfo& info : thumbs) {
-    const imaging::MetaRead read = imaging::readPictureMetaAt(dir.fd(), info.FileName.c_str());
+    const imaging::MetaRead head = imaging::readPictureMetaAt(dir.fd(), info.FileName.c_str());
     if (wanted.words) {
       info.Caption =
-          imaging::resolveCaption(captions.find(info.FileName), read.meta, info.FileName).text;
-      info.Facts = imaging::pictureFacts(read.meta.exif, read.fileTimeNs).parts();
+          imaging::resolveCaption(captions.find(info.FileName), head.meta, info.FileName).text;
+      info.Facts = imaging::pictureFacts(head.meta.exif, head.fileTimeNs).parts();
     }
     if (wanted.location) {
-      info.HasLocation = read.hasLocation;
-      located += read.hasLocation ? 1 : 0;
+      info.HasLocation = head.hasLocation;
+      read.located += head.hasLocation ? 1 : 0;
     }
-    dated.push_back({info.FileName, imaging::takenNs(read.meta.exif), read.fileTimeNs});
+    dated.push_back({info.FileName, imaging::takenNs(head.meta.exif), head.fileTimeNs});
   }
   if (wanted.dates && order != PictureOrder::Name) {
     browse::sortPictures(dated, order);
     reorder(thumbs, dated);
   }
-  return located;
+  return read;
 }
 
 }  // namespace vistrel::run

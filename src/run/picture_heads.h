@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browse/picture_order.h"
+#include "common/read_file.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::run {
@@ -19,12 +20,18 @@ struct HeadsWanted {
   bool any() const { return words || location || dates; }
 };
 
+struct HeadsRead {
+  int located = 0;  // pictures that record a GPS position, counted when `location` was wanted
+  // Why the folder's captions file, which is there, could not be read.
+  common::ReadError captionsError;
+};
+
 // Reads the head of each of `thumbs`' pictures in `folder` when `wanted` asks for anything
 // (imaging::readPictureMetaAt), sets what it asks for, then puts `thumbs` in `order`. A picture
 // that cannot be read now has neither caption nor location and sorts by no date: the run has told
-// of it already, or it was replaced since. Returns how many record a GPS position, when
-// `location` was wanted.
-int readPictureHeads(const std::filesystem::path& folder, std::vector<thumbs::ThumbInfo>& thumbs,
-                     const HeadsWanted& wanted, browse::PictureOrder order);
+// of it already, or it was replaced since.
+HeadsRead readPictureHeads(const std::filesystem::path& folder,
+                           std::vector<thumbs::ThumbInfo>& thumbs, const HeadsWanted& wanted,
+                           browse::PictureOrder order);
 
 }  // namespace vistrel::run

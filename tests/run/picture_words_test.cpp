@@ -11,6 +11,7 @@
 #include "browse/folder_read.h"
 #include "run/create_run.h"
 #include "run/gallery_words.h"
+#include "run/problem_text.h"
 #include "support/picture_maker.h"
 #include "support/recording_progress.h"
 #include "support/sample_pictures.h"
@@ -131,9 +132,9 @@ TEST(PictureWords, SortingByDateTakesTheDateTakenElseTheFilesTimeInEitherStyle) 
       vistrel::testing::writeJpeg(file, 20, 20);
     }
     if (!dates.first.empty()) {
-      vistrel::testing::writeBytes(
-          file, vistrel::testing::withSegment(vistrel::testing::readBytes(file),
-                                              takenSegment(dates.first)));
+      vistrel::testing::writeBytes(file,
+                                   vistrel::testing::withSegment(vistrel::testing::readBytes(file),
+                                                                 takenSegment(dates.first)));
     }
     setYear(file, dates.second);
   }
@@ -159,6 +160,23 @@ TEST(PictureWords, SortingByDateTakesTheDateTakenElseTheFilesTimeInEitherStyle) 
   EXPECT_THAT(folder.read("a.jpg.html"), HasSubstr("<p class=\"facts\">2024-07-12 18:34:55"));
 }
 
+TEST(PictureWords, UnreadableWordsFilesAreWarningsAndThePagesGoWithoutThem) {
+  TempFolder folder;
+  vistrel::testing::writeJpeg(folder.path() / "a.jpg", 40, 30);
+  fs::create_directory(folder.path() / "captions.txt");
+  fs::create_directory(folder.path() / kIntroductionFileName);
+  const CreateReport report = create(folder.path(), PageStyle::Modern);
+  EXPECT_TRUE(report.pagesInPlace);
+  ASSERT_EQ(report.problems.size(), 2u) << vistrel::testing::problemFiles(report.problems);
+  EXPECT_EQ(report.problems[0].file, "captions.txt");
+  EXPECT_EQ(report.problems[1].file, kIntroductionFileName);
+  for (const auto& problem : report.problems) {
+    EXPECT_TRUE(problem.isWarning());
+    EXPECT_EQ(problemReason(problem),
+              "it could not be read (Is a directory); the pages were made without it");
+  }
+}
+
 TEST(PictureWords, TheTitleFallsToTheFolderNameAndTheIntroductionKeepsItsParagraphs) {
   TempFolder temp;
   const fs::path folder = temp.path() / "Summer in Crete";
@@ -167,7 +185,8 @@ TEST(PictureWords, TheTitleFallsToTheFolderNameAndTheIntroductionKeepsItsParagra
                                "\xEF\xBB\xBFTwo weeks\r\nin July.\r\n \r\n\r\nThe <b>sea</b>.\n");
   const gallery::GalleryWords words = galleryWords(folder / "", " \t ");
   EXPECT_EQ(words.title, "Summer in Crete");
-  EXPECT_EQ(words.introduction, (std::vector<std::string>{"Two weeks in July.", "The <b>sea</b>."}));
+  EXPECT_EQ(words.introduction,
+            (std::vector<std::string>{"Two weeks in July.", "The <b>sea</b>."}));
   EXPECT_EQ(galleryWords(folder, "Crete\x01 ").title, "Crete");
 }
 
