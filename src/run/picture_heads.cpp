@@ -52,7 +52,8 @@ void reorder(std::vector<ThumbInfo>& thumbs, const std::vector<DatedPicture>& da
 }  // namespace
 
 HeadsRead readPictureHeads(const std::filesystem::path& folder, std::vector<ThumbInfo>& thumbs,
-                           const HeadsWanted& wanted, PictureOrder order) {
+                           const HeadsWanted& wanted, PictureOrder order,
+                           const common::StopRequest* stop) {
   HeadsRead read;
   if (!wanted.any()) {
     return read;
@@ -67,6 +68,9 @@ HeadsRead readPictureHeads(const std::filesystem::path& folder, std::vector<Thum
   }
   std::vector<DatedPicture> dated;
   for (ThumbInfo& info : thumbs) {
+    if (common::stopRequested(stop)) {
+      return read;
+    }
     const imaging::MetaRead head = imaging::readPictureMetaAt(dir.fd(), info.FileName.c_str());
     if (wanted.words) {
       info.Caption =

@@ -9,6 +9,7 @@
 
 #include "browse/picture_order.h"
 #include "common/read_file.h"
+#include "common/stop_request.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::run {
@@ -29,9 +30,10 @@ struct HeadsRead {
 // Reads the head of each of `thumbs`' pictures in `folder` when `wanted` asks for anything
 // (imaging::readPictureMetaAt), sets what it asks for, then puts `thumbs` in `order`. A picture
 // that cannot be read now has neither caption nor location and sorts by no date: the run has told
-// of it already, or it was replaced since.
+// of it already, or it was replaced since. Once `stop` is requested it reads no more and leaves
+// the order as it was: the run ends before the pages.
 HeadsRead readPictureHeads(const std::filesystem::path& folder,
                            std::vector<thumbs::ThumbInfo>& thumbs, const HeadsWanted& wanted,
-                           browse::PictureOrder order);
+                           browse::PictureOrder order, const common::StopRequest* stop = nullptr);
 
 }  // namespace vistrel::run
