@@ -24,8 +24,12 @@ _vistrel_batch() {
       COMPREPLY=($(compgen -W 'link none' -- "$cur"))
       return
       ;;
+    --sort)
+      COMPREPLY=($(compgen -W 'name date date-desc' -- "$cur"))
+      return
+      ;;
     --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing | \
-      --view-size)
+      --view-size | --title)
       return
       ;;
   esac
@@ -33,8 +37,8 @@ _vistrel_batch() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
-      --border= --padding= --spacing= --style= --view-size= --originals= --open --rebuild --help
-      --version --' -- "$cur"))
+      --border= --padding= --spacing= --style= --view-size= --originals= --title= --sort= --open
+      --rebuild --help --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

@@ -88,6 +88,7 @@ DirectoryPanel::DirectoryPanel(const std::filesystem::path& startFolder, QWidget
   Label1[2]->setTextColor(titleBarColor(this));
   lblImageAttributes = label(this, QString(), 3240, 4320, 3135, 255);
   lblImageAttributes->setWordWrap(false);
+  addOrderChoice();
 
   // The handlers come after the first folder is shown: opening it is not a user's change.
   showFirstFolder(startFolder);
@@ -116,6 +117,27 @@ std::vector<std::string> DirectoryPanel::pictureNames() const {
     names.push_back(File1->nameBytes(i));
   }
   return names;
+}
+
+void DirectoryPanel::addOrderChoice() {
+  // The room between the preview's check box and its hint; the list keeps name order.
+  toolkit::Label* caption = label(this, QStringLiteral("S&ort by"), 3240, 2790, 735, 255);
+  caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  cmbOrder = new QComboBox(this);
+  cmbOrder->addItems({QStringLiteral("Name"), QStringLiteral("Date taken"),
+                      QStringLiteral("Date taken, newest first")});
+  cmbOrder->setToolTip(
+      QStringLiteral("The order of the pictures on the pages. The date is when a picture was "
+                     "taken, else its file's time."));
+  place(cmbOrder, 3975, 2760, 2400, 315);
+  caption->setBuddy(cmbOrder);
+}
+
+browse::PictureOrder DirectoryPanel::order() const {
+  static constexpr browse::PictureOrder orders[] = {
+      browse::PictureOrder::Name, browse::PictureOrder::Date, browse::PictureOrder::DateDescending};
+  const int index = cmbOrder->currentIndex();
+  return index >= 0 && index < 3 ? orders[index] : browse::PictureOrder::Name;
 }
 
 void DirectoryPanel::showTotal() {

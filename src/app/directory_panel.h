@@ -3,6 +3,7 @@
 // attribute line and preview.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHash>
 #include <QImage>
 #include <QWidget>
@@ -14,6 +15,7 @@
 
 #include "app/toolkit/controls.h"
 #include "app/toolkit/lists.h"
+#include "browse/picture_order.h"
 
 namespace vistrel::app {
 
@@ -62,6 +64,8 @@ class DirectoryPanel : public QWidget {
   const std::vector<std::pair<std::string, std::string>>& notPictures() const {
     return File1->notPictures();
   }
+  // The order Create puts the pictures in; the file list stays in name order.
+  browse::PictureOrder order() const;
   // Shows the file list's count in the Total images box.
   void showTotal();
   // Selects row `row` of the file list, as a click does.
@@ -84,6 +88,7 @@ class DirectoryPanel : public QWidget {
   friend struct testing::Form1Access;
   void showFirstFolder(const std::filesystem::path& startFolder);
   void blankPreview();
+  void addOrderChoice();
   void showSelectedPicture();
 
   std::array<toolkit::Label*, 3> Label1{};  // Label1(0) to Label1(2) are on this panel
@@ -93,6 +98,8 @@ class DirectoryPanel : public QWidget {
   QWidget* picContainer = nullptr;
   PreviewImage* imgPreview = nullptr;
   QCheckBox* chkPreview = nullptr;
+  // The pages' order: item 0 by name, 1 by date taken, 2 newest first.
+  QComboBox* cmbOrder = nullptr;
   toolkit::Label* lblTotalImages = nullptr;
   toolkit::Label* lblImageAttributes = nullptr;
 

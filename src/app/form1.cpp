@@ -219,6 +219,7 @@ CreateSettings Form1::createSettings() const {
   // The count was taken when Properties opened; the list may have been read again since.
   b.ImageCount = std::min(properties_->ImageCount(), directory_->pictureCount());
   s.notPictures = directory_->notPictures();
+  s.order = directory_->order();
   properties_->readSettings(s);
   b.stop = stop_;
   return s;

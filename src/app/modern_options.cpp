@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -14,6 +15,7 @@ using gallery::Originals;
 void ModernOptions::applyTo(run::CreateSettings& s) const {
   s.thumbnails.viewSize = viewSize;
   s.originals = originals;
+  s.title = title;
 }
 
 ModernOptionsDialog::ModernOptionsDialog(const ModernOptions& shown, QWidget* parent)
@@ -24,6 +26,7 @@ ModernOptionsDialog::ModernOptionsDialog(const ModernOptions& shown, QWidget* pa
   layout->addLayout(form_);
   addViewSize(shown);
   addOriginals(shown);
+  addTitle(shown);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -36,6 +39,15 @@ void ModernOptionsDialog::addRow(const QString& caption, QWidget* control,
   label->setBuddy(control);
   form_->addRow(label, control);
   takes_.push_back(std::move(take));
+}
+
+void ModernOptionsDialog::addTitle(const ModernOptions& shown) {
+  auto* box = new QLineEdit(QString::fromStdString(shown.title), this);
+  box->setObjectName(QStringLiteral("title"));
+  box->setPlaceholderText(QStringLiteral("The folder's name"));
+  box->setToolTip(QStringLiteral("The gallery's title, on every page. Empty: the folder's name."));
+  addRow(QStringLiteral("&Title"), box,
+         [box](ModernOptions& o) { o.title = box->text().toStdString(); });
 }
 
 void ModernOptionsDialog::addViewSize(const ModernOptions& shown) {

@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QString>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "common/defaults.h"
@@ -19,6 +20,7 @@ namespace vistrel::app {
 struct ModernOptions {
   int viewSize = common::kViewSizeInitial;  // display copies' longest edge, CSS pixels
   gallery::Originals originals = gallery::Originals::Link;
+  std::string title{};  // UTF-8; "" for the folder's name
 
   // Into the settings of a modern run.
   void applyTo(run::CreateSettings& s) const;
@@ -37,6 +39,7 @@ class ModernOptionsDialog : public QDialog {
   void addRow(const QString& caption, QWidget* control, std::function<void(ModernOptions&)> take);
   void addViewSize(const ModernOptions& shown);
   void addOriginals(const ModernOptions& shown);
+  void addTitle(const ModernOptions& shown);
 
   QFormLayout* form_ = nullptr;
   // Each row's way of taking its control's value, in the order added.

@@ -178,8 +178,8 @@ void PropertiesPanel::buildCreateColumn() {
   cmdModern = new QToolButton(this);
   cmdModern->setText(QStringLiteral("..."));
   cmdModern->setToolTip(
-      QStringLiteral("Modern options...: the display copies' size and whether "
-                     "picture pages link the originals"));
+      QStringLiteral("Modern options...: the display copies' size, whether "
+                     "picture pages link the originals, and the gallery's title"));
   cmdModern->setAccessibleName(QStringLiteral("Modern options"));
   cmdModern->setEnabled(false);
   place(cmdModern, 3585, 2910, 330, 315);

@@ -6,15 +6,24 @@
 
 namespace vistrel::browse {
 
+std::string_view pictureOrderName(PictureOrder order) {
+  switch (order) {
+    case PictureOrder::Date:
+      return "date";
+    case PictureOrder::DateDescending:
+      return "date-desc";
+    case PictureOrder::Name:
+      break;
+  }
+  return "name";
+}
+
 std::optional<PictureOrder> pictureOrderNamed(std::string_view word) {
-  if (word == "name") {
-    return PictureOrder::Name;
-  }
-  if (word == "date") {
-    return PictureOrder::Date;
-  }
-  if (word == "date-desc") {
-    return PictureOrder::DateDescending;
+  for (const PictureOrder order :
+       {PictureOrder::Name, PictureOrder::Date, PictureOrder::DateDescending}) {
+    if (word == pictureOrderName(order)) {
+      return order;
+    }
   }
   return std::nullopt;
 }

@@ -16,6 +16,9 @@ enum class PictureOrder {
   DateDescending,  // "date-desc": newest first
 };
 
+// The word that names `order`.
+std::string_view pictureOrderName(PictureOrder order);
+
 // The order a word names ("name", "date", "date-desc"); nothing for any other word.
 std::optional<PictureOrder> pictureOrderNamed(std::string_view word);
 

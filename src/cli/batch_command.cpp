@@ -53,7 +53,9 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   if (options.style == gallery::PageStyle::Modern) {
     thumbs.viewSize = options.viewSize;
     settings.originals = options.originals;
+    settings.title = options.title;
   }
+  settings.order = options.order;
   thumbs.rebuild = options.rebuild;
   return settings;
 }

@@ -102,6 +102,15 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
         return badValue(spec, value);
       }
       return "";
+    case K::Title:
+      options.title = std::string(value);
+      return "";
+    case K::Order:
+      if (const auto order = browse::pictureOrderNamed(value)) {
+        options.order = *order;
+        return "";
+      }
+      return badValue(spec, value);
     case K::Style:
       if (value == pageStyleName(PageStyle::Classic)) {
         options.style = PageStyle::Classic;
@@ -250,18 +259,18 @@ std::string usageText() {
   return R"(Usage: vistrel-batch [options] FOLDER
 
 Makes a web gallery of the JPEG and GIF pictures in FOLDER (*.jpg, *.gif, letter case
-ignored, hidden files left out, in name order): one JPEG thumbnail per picture and the pages
-Thumb001.html onward, exactly as the Vistrel window's Create writes them. Run it again
-after a change: up-to-date thumbnails and unchanged pages are kept, and thumbnails and
-pages the gallery no longer has are removed. Files Vistrel did not write are never
-replaced or removed.
+ignored, hidden files left out, in name order unless --sort says otherwise): one JPEG
+thumbnail per picture and the pages Thumb001.html onward, exactly as the Vistrel
+window's Create writes them. Run it again after a change: up-to-date thumbnails and
+unchanged pages are kept, and thumbnails and pages the gallery no longer has are
+removed. Files Vistrel did not write are never replaced or removed.
 
 Options (defaults are the window's start-up values):
 )" + optionUsage() +
          R"(
 Exit status: 0 when every picture and page was written, 1 when some picture was
-skipped or is damaged or a page could not be written, 2 on bad input (nothing is
-written then).
+skipped or is damaged, a page could not be written or captions.txt or introduction.txt
+could not be read, 2 on bad input (nothing is written then).
 )";
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "browse/picture_order.h"
 #include "common/defaults.h"
 #include "common/utf8.h"
 #include "gallery/modern_page.h"
@@ -32,6 +33,9 @@ struct BatchOptions {
   // Modern only, accepted and ignored with classic pages, which have neither.
   int viewSize = common::kViewSizeInitial;                  // display copies, 320..4096
   gallery::Originals originals = gallery::Originals::Link;  // picture pages link the originals
+  std::string title{};  // the gallery's title, as given (bytes); "" for the folder's name
+  // The pages' order, either style.
+  browse::PictureOrder order = browse::PictureOrder::Name;
 
   bool operator==(const BatchOptions&) const = default;
 };

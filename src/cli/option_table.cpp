@@ -6,6 +6,8 @@
 #include "gallery/modern_page.h"
 
 namespace vistrel::cli {
+using browse::PictureOrder;
+using browse::pictureOrderName;
 using common::kPrefixForbidden;
 using common::kPrefixMaxLength;
 using common::kQualityMax;
@@ -28,7 +30,7 @@ namespace {
 using K = OptionKind;
 using O = BatchOptions;
 
-const std::array<OptionSpec, 16> kOptions = {{
+const std::array<OptionSpec, 18> kOptions = {{
     {"--max-width", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxWidth, nullptr,
      "largest thumbnail width in pixels"},
     {"--max-height", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxHeight, nullptr,
@@ -54,6 +56,11 @@ const std::array<OptionSpec, 16> kOptions = {{
     {"--originals", "HOW", K::Originals, 0, 0, nullptr, nullptr,
      "modern style: link (picture pages link each original file) or none (the gallery publishes "
      "only the copies Vistrel made)"},
+    {"--title", "TEXT", K::Title, 0, 0, nullptr, nullptr,
+     "modern style: the gallery's title on every page (the folder's name)"},
+    {"--sort", "ORDER", K::Order, 0, 0, nullptr, nullptr,
+     "the pictures' order on the pages: name, date (when taken, else the file's time; oldest "
+     "first) or date-desc (newest first)"},
     {"--open", "", K::Flag, 0, 0, nullptr, &O::open,
      "open Thumb001.html in the default browser afterwards"},
     {"--rebuild", "", K::Flag, 0, 0, nullptr, &O::rebuild,
@@ -92,6 +99,9 @@ std::string usageValues(const OptionSpec& spec, const BatchOptions& defaults) {
       return " (" + std::string(pageStyleName(defaults.style)) + ")";
     case K::Originals:
       return " (" + std::string(originalsName(defaults.originals)) + ")";
+    case K::Order:
+      return " (" + std::string(pictureOrderName(defaults.order)) + ")";
+    case K::Title:
     case K::Flag:
     case K::Help:
     case K::Version:
@@ -158,6 +168,12 @@ std::string allowedValues(const OptionSpec& spec) {
     case K::Originals:
       return std::string(originalsName(Originals::Link)) + " or " +
              std::string(originalsName(Originals::None));
+    case K::Order:
+      return std::string(pictureOrderName(PictureOrder::Name)) + ", " +
+             std::string(pictureOrderName(PictureOrder::Date)) + " or " +
+             std::string(pictureOrderName(PictureOrder::DateDescending));
+    case K::Title:
+      return "any text";
     case K::Flag:
     case K::Help:
     case K::Version:

@@ -16,6 +16,8 @@ enum class OptionKind {
   Prefix,     // low to high characters that thumbs::prefixProblem accepts
   Style,      // a page style's name
   Originals,  // link or none
+  Title,      // any text
+  Order,      // a picture order's name
   Flag,       // no value; sets `flag`
   Help,
   Version,

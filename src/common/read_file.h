@@ -25,6 +25,11 @@ struct ReadError {
   ReadErrorKind kind = ReadErrorKind::None;
   std::error_code code;  // the system's reason, where the system gave one
   explicit operator bool() const { return kind != ReadErrorKind::None; }
+  // A file that is there could not be read: any error but nothing there to open.
+  bool notMissing() const {
+    return kind != ReadErrorKind::None &&
+           !(kind == ReadErrorKind::Open && code == std::errc::no_such_file_or_directory);
+  }
 };
 
 // A file's modification time in nanoseconds since the epoch, as every record and stamp keeps it:

@@ -30,13 +30,13 @@ std::string cell(const ThumbInfo& thumb, std::string_view target, int number, bo
   }
   out += attribute("width", decimalText(thumb.Width));
   out += attribute("height", decimalText(thumb.Height));
-  // The name is the link's text right under the picture; an alt repeating it would make screen
-  // readers say every name twice.
-  out += " alt=\"\"";
+  // The caption under the picture is its alt text already: screen readers would say it twice.
+  out += attribute("alt", htmlText(captionOf(thumb)));
   if (lazy) {
     out += " loading=\"lazy\"";
   }
-  out.append(">").append(htmlText(thumb.FileName)).append(target.empty() ? "</div>" : "</a>");
+  out.append("><span aria-hidden=\"true\">").append(htmlText(captionOf(thumb))).append("</span>");
+  out.append(target.empty() ? "</div>" : "</a>");
   out.append("<small>");
   out.append(htmlText(thumb.FileSize));
   if (thumb.PictureWidth > 0 && thumb.PictureHeight > 0) {
@@ -48,7 +48,22 @@ std::string cell(const ThumbInfo& thumb, std::string_view target, int number, bo
   return out;
 }
 
+// The heading every gallery page opens with, and on the first page the introduction.
+void galleryHeading(std::string& out, const GalleryWords& words, int page) {
+  line(out, "<h1>" + htmlText(words.title) + "</h1>");
+  if (page != 1) {
+    return;
+  }
+  for (const std::string& paragraph : words.introduction) {
+    line(out, "<p class=\"intro\">" + htmlText(paragraph) + "</p>");
+  }
+}
+
 }  // namespace
+
+const std::string& captionOf(const ThumbInfo& picture) {
+  return picture.Caption.empty() ? picture.FileName : picture.Caption;
+}
 
 std::string_view pageStyleName(PageStyle style) {
   return style == PageStyle::Modern ? "modern" : "classic";
@@ -108,6 +123,12 @@ std::string ModernStyleSheet(const ModernLayout& layout) {
   line(css, "li a{display:block;text-decoration:none}");
   line(css, "img{display:block;margin:0 auto 4px;max-width:100%;height:auto}");
   line(css, "small{display:block;color:var(--dim)}");
+  // A long caption shows its first lines; the alt text and the picture page hold it all.
+  line(css,
+       "li span{display:-webkit-box;-webkit-box-orient:vertical;-webkit-line-clamp:3;"
+       "overflow:hidden}");
+  line(css, "h1{font-size:1.4em;text-align:center;margin:4px 0 12px}");
+  line(css, ".intro{max-width:40em;margin:0 auto 12px}");
   // Every item a tap target of at least 44 x 44 CSS pixels.
   line(css, "nav{display:flex;flex-wrap:wrap;justify-content:center;gap:4px;margin:16px 0}");
   line(css,
@@ -121,13 +142,14 @@ std::string ModernStyleSheet(const ModernLayout& layout) {
 
 std::string ModernPage(std::span<const ThumbInfo> cells, std::span<const std::string> targets,
                        int firstNumber, const NavigationTargets& nav, int page, int pages,
-                       const ModernLayout& layout) {
+                       const ModernLayout& layout, const GalleryWords& words) {
   const std::string position = decimalText(page) + " of " + decimalText(pages);
   std::string out;
   out.reserve(400 + cells.size() * 200);
-  modernHead(out, "Pictures, page " + position);
+  modernHead(out, htmlText(words.title) + ", page " + position);
   line(out, "</head>");
   line(out, "<body>");
+  galleryHeading(out, words, page);
   line(out, "<main>");
   line(out, "<ul>");
   for (size_t i = 0; i < cells.size(); ++i) {

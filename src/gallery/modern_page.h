@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "thumbs/thumb_info.h"
 
@@ -39,6 +40,16 @@ std::string styleSheetMark();
 // generator tag naming Vistrel (of any version) and ends with the closing lines.
 bool isOurModernPage(std::string_view page);
 
+// The gallery's own words, plain text (the pages escape them): its title, in every page's
+// title and heading, and the paragraphs of its introduction, on the first page.
+struct GalleryWords {
+  std::string title = "Pictures";
+  std::vector<std::string> introduction;
+};
+
+// What a picture is called on the pages: its caption, else its file name.
+const std::string& captionOf(const thumbs::ThumbInfo& picture);
+
 // What the page and the sheet are laid out by.
 struct ModernLayout {
   int columns = 1;      // columns on a wide screen, 1..100; also the pictures in the first row
@@ -55,10 +66,11 @@ std::string ModernStyleSheet(const ModernLayout& layout);
 // The whole text of page `page` of `pages` showing `cells` (in order) with the navigation `nav`.
 // Each cell shows the renditions its record names (ThumbFile, and Thumb2xFile when set) and
 // links the file of the same index in `targets` (its picture page; unlinked when ""). The
-// cells' ids are "p" and the pictures' numbers in the gallery, from `firstNumber` on.
+// cells' ids are "p" and the pictures' numbers in the gallery, from `firstNumber` on. Each
+// picture's caption is its alt text and shows under it.
 std::string ModernPage(std::span<const thumbs::ThumbInfo> cells,
                        std::span<const std::string> targets, int firstNumber,
                        const NavigationTargets& nav, int page, int pages,
-                       const ModernLayout& layout);
+                       const ModernLayout& layout, const GalleryWords& words = {});
 
 }  // namespace vistrel::gallery

@@ -133,7 +133,8 @@ std::string classicPage(const TableSettings& table, const NavigationTargets& nav
 
 std::string modernPage(const TableSettings& table, const NavigationTargets& nav, int page,
                        int pageCount, const ModernLayout& layout,
-                       const std::vector<std::string>& targets, PageCells& cells) {
+                       const std::vector<std::string>& targets, const GalleryWords& words,
+                       PageCells& cells) {
   const long long slots = static_cast<long long>(table.Rows) * table.Columns;
   const int first = cells.next;
   for (long long slot = 0; slot < slots; ++slot) {
@@ -142,7 +143,7 @@ std::string modernPage(const TableSettings& table, const NavigationTargets& nav,
   const auto count = static_cast<size_t>(cells.next - first);
   return ModernPage(std::span(cells.thumbs).subspan(first, count),
                     std::span(targets).subspan(first, count), first + 1, nav, page, pageCount,
-                    layout);
+                    layout, words);
 }
 
 }  // namespace
@@ -171,8 +172,9 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
       throw common::RunStopped();
     }
     const NavigationTargets nav = navigationTargets(p, pageCount);
-    const std::string page = modern ? modernPage(table, nav, p, pageCount, layout, targets, cells)
-                                    : classicPage(table, nav, cells);
+    const std::string page =
+        modern ? modernPage(table, nav, p, pageCount, layout, targets, pictures.words, cells)
+               : classicPage(table, nav, cells);
     stagePage(folder / pageName(p), page, staged);
   }
   // The last look: once the renames start, they all go through.

@@ -76,6 +76,8 @@ struct PicturePageOptions {
   // Each picture whose page name is held by a file not ours (PageNotWritten, TakenByOther; its
   // cell links as pagelessTarget says) or is too long for the folder (NameTooLong).
   std::vector<thumbs::RunProblem>* problems = nullptr;
+  // The title every modern page shows, and the introduction of the first.
+  GalleryWords words{};
 };
 
 // Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the

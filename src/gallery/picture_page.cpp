@@ -78,16 +78,33 @@ std::string imageTag(const ThumbInfo& picture, Originals originals) {
     out += attribute("width", decimalText(shown.width));
     out += attribute("height", decimalText(shown.height));
   }
-  out += attribute("alt", htmlText(picture.FileName));
+  out += attribute("alt", htmlText(captionOf(picture)));
   return out + ">";
 }
 
+// "Summer in Crete: 12 of 48", escaped.
+std::string placeText(std::string_view title, const PictureLinks& links) {
+  return htmlText(title) + ": " + decimalText(links.number) + " of " + decimalText(links.count);
+}
+
+// The facts line, or nothing when the picture has no facts.
+void factsLine(std::string& out, const ThumbInfo& picture) {
+  if (picture.Facts.empty()) {
+    return;
+  }
+  std::string text;
+  for (const std::string& part : picture.Facts) {
+    text += (text.empty() ? "" : " &#183; ") + htmlText(part);
+  }
+  line(out, "<p class=\"facts\">" + text + "</p>");
+}
+
 // The details line: the picture's place, pixels and file size, and the original when linked.
-std::string detailsLine(const ThumbInfo& picture, const PictureLinks& links, Originals originals) {
+std::string detailsLine(const ThumbInfo& picture, const PictureLinks& links, Originals originals,
+                        std::string_view title) {
   const std::string size =
       picture.FileBytes > 0 ? shortSizeText(picture.FileBytes) : htmlText(picture.FileSize);
-  std::string out =
-      "<p>Picture " + decimalText(links.number) + " of " + decimalText(links.count) + ", ";
+  std::string out = "<p>" + placeText(title, links) + ", ";
   if (picture.PictureWidth > 0 && picture.PictureHeight > 0) {
     out += decimalText(picture.PictureWidth) + "&#215;" + decimalText(picture.PictureHeight) + ", ";
   }
@@ -193,10 +210,11 @@ std::string shortSizeText(uint64_t bytes) {
   return number + " " + units[unit];
 }
 
-std::string PicturePage(const ThumbInfo& picture, const PictureLinks& links, Originals originals) {
+std::string PicturePage(const ThumbInfo& picture, const PictureLinks& links, Originals originals,
+                        std::string_view title) {
   std::string out;
   out.reserve(2048);
-  modernHead(out, htmlText(picture.FileName));
+  modernHead(out, htmlText(captionOf(picture)) + " - " + placeText(title, links));
   if (!links.nextCopy.empty()) {
     line(out, "<link rel=\"prefetch\" href=\"" + htmlLink(links.nextCopy) + "\">");
   }
@@ -205,8 +223,9 @@ std::string PicturePage(const ThumbInfo& picture, const PictureLinks& links, Ori
   line(out, "<body class=\"picture\">");
   line(out, "<main>");
   line(out, "<div>" + imageTag(picture, originals) + "</div>");
-  line(out, "<h1>" + htmlText(picture.FileName) + "</h1>");
-  line(out, detailsLine(picture, links, originals));
+  line(out, "<h1>" + htmlText(captionOf(picture)) + "</h1>");
+  line(out, detailsLine(picture, links, originals, title));
+  factsLine(out, picture);
   line(out, "</main>");
   const std::string back = htmlLink(links.back) + "#p" + decimalText(links.number);
   line(out, "<nav aria-label=\"Pictures\">" + navigationItem(links.previous, "Previous", "prev") +

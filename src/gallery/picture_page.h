@@ -52,9 +52,11 @@ struct PictureLinks {
 
 // The whole text of `picture`'s page. It shows the display copies (ViewFile, View2xFile) with
 // their widths in srcset, or the one there is; without them, the original when `originals` is
-// Link, else the thumbnails. With Link it also offers the original to download.
+// Link, else the thumbnails. With Link it also offers the original to download. The caption is
+// the heading and the alt text, the gallery's `title` and the picture's place follow ("Summer
+// in Crete: 12 of 48"), then the facts line when the picture has facts.
 std::string PicturePage(const thumbs::ThumbInfo& picture, const PictureLinks& links,
-                        Originals originals);
+                        Originals originals, std::string_view title = "Pictures");
 
 // What a gallery cell links when its picture has no page of its own: the original when linked,
 // else the largest display copy, else nothing ("").

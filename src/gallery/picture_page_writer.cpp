@@ -77,7 +77,8 @@ void stagePicturePages(const std::filesystem::path& folder, const std::vector<Th
     links.count = static_cast<int>(thumbs.size());
     links.page = static_cast<int>(i / static_cast<size_t>(perPage)) + 1;
     links.back = pageName(links.page);
-    stagePage(folder / pages[i], PicturePage(thumbs[i], links, options.originals), staged);
+    stagePage(folder / pages[i],
+              PicturePage(thumbs[i], links, options.originals, options.words.title), staged);
   }
 }
 

@@ -3,8 +3,10 @@
 #include <exception>
 
 #include "common/whole_file.h"
+#include "imaging/meta/caption.h"
 #include "run/folder_lock.h"
-#include "run/linked_location.h"
+#include "run/gallery_words.h"
+#include "run/picture_heads.h"
 #include "run/stale_temporaries.h"
 #include "thumbs/prefix_check.h"
 
@@ -101,6 +103,13 @@ BatchResult makeThumbnails(const CreateSettings& settings, const BatchSettings& 
   return batch;
 }
 
+// A file of the user's words that is there but could not be read: the pages go without it.
+void noteWordsNotRead(const char* name, const common::ReadError& error, CreateReport& report) {
+  if (error) {
+    report.problems.push_back({name, ProblemKind::WordsNotRead, error.code});
+  }
+}
+
 // The pages of the pictures that have thumbnails, all in place or none; none at all when the
 // disk took no more thumbnails.
 void writePages(const CreateSettings& settings, bool diskRefused, ProgressDisplay& progress,
@@ -116,9 +125,15 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
     return;
   }
   try {
-    report.pagesChanged = CreateHTML(
-        settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
-        settings.style, settings.thumbnails.stop, {settings.originals, &report.problems});
+    gallery::PicturePageOptions pictures{settings.originals, &report.problems};
+    if (settings.style == PageStyle::Modern) {
+      common::ReadError error;
+      pictures.words = galleryWords(settings.thumbnails.folder, settings.title, &error);
+      noteWordsNotRead(kIntroductionFileName, error, report);
+    }
+    report.pagesChanged =
+        CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
+                   settings.style, settings.thumbnails.stop, pictures);
     report.pagesInPlace = true;
   } catch (const common::RunStopped&) {
     report.stopped = true;
@@ -142,6 +157,20 @@ void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbn
   if (!modern) {
     removeLeftoverStyleSheet(folder, report.filesRemoved, report.problems);
   }
+}
+
+// Each picture's head, read once for all the run wants of it: the modern pages' captions and
+// facts, the GPS positions that linked originals publish, the dates to sort by.
+void readHeads(const CreateSettings& settings, CreateReport& report) {
+  const bool modern = settings.style == PageStyle::Modern;
+  HeadsWanted wanted;
+  wanted.words = modern;
+  wanted.location = modern && settings.originals == gallery::Originals::Link;
+  wanted.dates = settings.order != browse::PictureOrder::Name;
+  const HeadsRead read = readPictureHeads(settings.thumbnails.folder, report.thumbs, wanted,
+                                          settings.order, settings.thumbnails.stop);
+  report.linkedWithLocation = read.located;
+  noteWordsNotRead(imaging::kCaptionsFileName, read.captionsError, report);
 }
 
 void openFirstPage(const CreateSettings& settings, Shell* shell, CreateReport& report) {
@@ -187,10 +216,8 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     progress.refreshNotice();
     progress.setTrackVisible(true);
     const BatchResult batch = makeThumbnails(settings, thumbnails, progress, report);
-    // Only a gallery that links its originals publishes what they carry.
-    if (settings.style == PageStyle::Modern && settings.originals == gallery::Originals::Link &&
-        !report.stopped && !batch.stoppedByDisk) {
-      report.linkedWithLocation = markLocations(settings.thumbnails.folder, report.thumbs);
+    if (!report.stopped && !batch.stoppedByDisk) {
+      readHeads(settings, report);
     }
     writePages(settings, batch.stoppedByDisk, progress, report);
     // A stop that came after the pages went in place still leaves the leftovers for next time.

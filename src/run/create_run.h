@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browse/fit.h"
+#include "browse/picture_order.h"
 #include "common/progress.h"
 #include "gallery/page_writer.h"
 #include "thumbs/make_thumbnails.h"
@@ -39,6 +40,10 @@ struct CreateSettings {
   gallery::PageStyle style = gallery::PageStyle::Classic;
   // Modern only: whether picture pages link the originals.
   gallery::Originals originals = gallery::Originals::Link;
+  // Modern only: the gallery's title; "" for the folder's name.
+  std::string title;
+  // The order the pages show the pictures in, either style: by name (the list's), or by date.
+  browse::PictureOrder order = browse::PictureOrder::Name;
   // The folder's entries named like pictures that are no files to read (a FIFO, a device, a
   // link to nothing), each with why: not in the list, but told as pictures left out.
   std::vector<std::pair<std::string, std::string>> notPictures;
@@ -67,7 +72,7 @@ struct CreateReport {
   // Pictures left out of the gallery, pages not written, leftovers that stay and a first page
   // no program showed, in the order met.
   std::vector<thumbs::RunProblem> problems;
-  std::vector<thumbs::ThumbInfo> thumbs;  // the pictures the pages show, in list order
+  std::vector<thumbs::ThumbInfo> thumbs;  // the pictures the pages show, in the pages' order
   browse::FitSize last;                   // the last fit (the window's X and Y)
   int pageCount = 0;                      // pages the gallery has
   bool pagesInPlace = false;              // the pages of this gallery are all in place

@@ -112,6 +112,10 @@ std::string problemReason(const RunProblem& problem) {
       return "its " + renditionName(problem.rendition) + "'s name " + problem.other +
              " is taken by a file that is not Vistrel's, which was left as it is; its page shows "
              "the picture without that copy";
+    case ProblemKind::WordsNotRead:
+      return "it could not be read (" +
+             (problem.error ? problem.error.message() : std::string("not a regular file")) +
+             "); the pages were made without it";
     default:
       return pictureReason(problem);
   }

@@ -24,6 +24,8 @@ enum class ProblemKind {
                         // could be read (detail: the decoder's account), and it is on the pages
   CopyNotMade,          // the picture is on the pages, but a display copy's name belongs to a
                         // file that is not ours (TakenByOther), left as it is
+  WordsNotRead,         // the folder's captions.txt or introduction.txt is there but could not
+                        // be read (`error`; none: not a regular file); the pages go without it
 };
 
 // Finer than the kind, for the words; the kind alone decides exit status and what is left out.
@@ -66,7 +68,8 @@ struct RunProblem {
   bool isFailure() const { return kind != ProblemKind::PageNotOpened; }
   // The picture is on the pages, with something the user should know.
   bool isWarning() const {
-    return kind == ProblemKind::PictureDamaged || kind == ProblemKind::CopyNotMade;
+    return kind == ProblemKind::PictureDamaged || kind == ProblemKind::CopyNotMade ||
+           kind == ProblemKind::WordsNotRead;
   }
   bool operator==(const RunProblem&) const = default;
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "imaging/record/thumb_record.h"
 
@@ -32,6 +33,10 @@ struct ThumbInfo {
   int View2xHeight = 0;
   uint64_t FileBytes = 0;    // the picture file's length in bytes
   bool HasLocation = false;  // the picture carries a GPS position (looked at when linked)
+  // Modern pages only: what the picture is (imaging/meta/caption.h), "" for its file name, and
+  // the picture page's facts line, part by part (plain text, escaped by the page).
+  std::string Caption{};
+  std::vector<std::string> Facts{};
 
   bool operator==(const ThumbInfo&) const = default;
 };

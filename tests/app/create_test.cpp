@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QImageReader>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTimer>
 #include <csignal>
@@ -275,6 +276,29 @@ TEST_F(CreateFromWindow, PageStyleChosenWithItsMnemonicMakesModernPages) {
   EXPECT_TRUE(std::filesystem::exists(temp.path() / "vistrel.css"));
 }
 
+// The order is chosen where the pictures are; the list keeps name order, the pages follow it.
+TEST_F(CreateFromWindow, NewestFirstChosenBesideTheListOrdersTheClassicPages) {
+  Form1& w = open(temp.path());
+  const auto now = std::filesystem::file_time_type::clock::now();
+  int age = 0;
+  for (const char* name : {"Eel.GIF", "dune.jpg", "Cliff.JPG", "beach.jpg", "anim.gif"}) {
+    std::filesystem::last_write_time(temp.path() / name, now - std::chrono::hours(++age));
+  }
+  QTest::keyClick(&w, Qt::Key_O, Qt::AltModifier);
+  EXPECT_SOON(ui->cmbOrder->hasFocus());
+  QTest::keyClick(ui->cmbOrder, Qt::Key_Down);
+  QTest::keyClick(ui->cmbOrder, Qt::Key_Down);
+  EXPECT_EQ(ui->cmbOrder->currentText(), "Date taken, newest first");
+  click(ui->cmdFrames[1]);
+  typeInto(ui->txtTable[0], "2");
+  typeInto(ui->txtTable[1], "2");
+  click(ui->cmdCreate);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_THAT(temp.read("Thumb001.html"),
+              ContainsRegex("th_Eel.jpg.*th_dune.jpg.*th_Cliff.jpg.*th_beach.jpg"));
+  EXPECT_THAT(temp.read("Thumb002.html"), HasSubstr("th_anim.jpg"));
+}
+
 // The button beside Page Style serves the modern style only; its dialog's Cancel keeps nothing
 // and OK keeps what it holds for Create, but never for a classic run.
 TEST_F(CreateFromWindow, ModernOptionsAreSetInTheirDialogAndReachOnlyAModernRun) {
@@ -300,12 +324,17 @@ TEST_F(CreateFromWindow, ModernOptionsAreSetInTheirDialogAndReachOnlyAModernRun)
     QTest::keyClick(dialog, Qt::Key_O, Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return originals->hasFocus(); }));
     QTest::keyClick(originals, Qt::Key_Down);
+    auto* title = dialog->findChild<QLineEdit*>("title");
+    QTest::keyClick(dialog, Qt::Key_T, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return title->hasFocus(); }));
+    QTest::keyClicks(title, "Crete");
     click(dialog->findChild<QDialogButtonBox*>()->button(button));
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }));
     const run::CreateSettings settings = ui->createSettings();
     const bool kept = button == QDialogButtonBox::Ok;
     EXPECT_EQ(settings.thumbnails.viewSize, kept ? 640 : 1280);
     EXPECT_EQ(settings.originals, kept ? gallery::Originals::None : gallery::Originals::Link);
+    EXPECT_EQ(settings.title, kept ? "Crete" : "");
   }
   ui->cmbStyle->setFocus(Qt::TabFocusReason);
   QTest::keyClick(ui->cmbStyle, Qt::Key_Up);
@@ -313,6 +342,7 @@ TEST_F(CreateFromWindow, ModernOptionsAreSetInTheirDialogAndReachOnlyAModernRun)
   const run::CreateSettings classic = ui->createSettings();
   EXPECT_EQ(classic.thumbnails.viewSize, common::kViewSizeInitial);
   EXPECT_EQ(classic.originals, gallery::Originals::Link);
+  EXPECT_EQ(classic.title, "");
 }
 
 TEST_F(CreateFromWindow, TheClosingMessageCountsLinkedOriginalsThatCarryALocation) {

@@ -25,9 +25,12 @@ TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
   const BatchOptions expected{"pics",           1, 1500, 100, "t-", 100, 7, 0, 20, 5, true, false,
                               PageStyle::Modern};
   EXPECT_TRUE(parsed.options == expected);
-  const auto modern = parseCommandLine({"--view-size", "4096", "--originals=none", "pics"});
+  const auto modern = parseCommandLine({"--view-size", "4096", "--originals=none", "--title",
+                                        "Summer <in> Crete", "--sort=date-desc", "pics"});
   EXPECT_EQ(std::pair(modern.options.viewSize, modern.options.originals),
             std::pair(4096, gallery::Originals::None));
+  EXPECT_EQ(modern.options.title, "Summer <in> Crete");
+  EXPECT_EQ(modern.options.order, browse::PictureOrder::DateDescending);
 }
 
 TEST(ParseCommandLine, LaterOptionsWinDoubleDashEndsOptionsAndBytesComeBackAsGiven) {
@@ -84,7 +87,8 @@ TEST(ParseCommandLine, HelpAndVersion) {
   }
   EXPECT_EQ(listed,
             "--max-width --max-height --quality --prefix --rows --columns --border --padding "
-            "--spacing --style --view-size --originals --open --rebuild --help --version ");
+            "--spacing --style --view-size --originals --title --sort --open --rebuild --help "
+            "--version ");
 }
 
 struct BadCase {
@@ -99,8 +103,8 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   const std::string qualities = ": give one of 60, 65, 70, 75, 80, 85, 90, 95, 100";
   const std::string options =
       "\": the options are --max-width, --max-height, --quality, --prefix, --rows, --columns, "
-      "--border, --padding, --spacing, --style, --view-size, --originals, --open, --rebuild, "
-      "--help, --version";
+      "--border, --padding, --spacing, --style, --view-size, --originals, --title, --sort, --open, "
+      "--rebuild, --help, --version";
   const std::string prefixes =
       " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
   const std::string beside =
@@ -138,6 +142,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
       {{"--view-size", "319", "p"},
        "--view-size \"319\" is not allowed: give a whole number from 320 to 4096"},
       {{"--originals=all", "p"}, "--originals \"all\" is not allowed: give link or none"},
+      {{"--sort", "Date", "p"}, "--sort \"Date\" is not allowed: give name, date or date-desc"},
       {{"--colums", "3", "p"}, "unknown option \"--colums" + options},
       {{"-x", "p"}, "unknown option \"-x" + options},
       {{}, "no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},

@@ -1,7 +1,8 @@
 // Opens a modern-style gallery that vistrel-batch wrote, from disk, in Debian's Chromium, on a
 // phone (390 x 844 at device scale 3, light and dark) and on a laptop screen (1366 x 900, at
 // scale 1 and 2), and checks what a visitor meets: no sideways scrolling, every thumbnail
-// loads and is sharp on a dense screen, a thumbnail opens its picture's page, navigation targets are big enough for a finger, the
+// loads and is sharp on a dense screen, a thumbnail opens its picture's page, the title, the
+// introduction and each caption (also as alt text) are there, navigation targets are big enough for a finger, the
 // arrow keys turn pages, nothing is fetched from outside the folder, and axe-core finds no
 // serious or critical fault.
 //
@@ -50,6 +51,35 @@ async function measureThumbnails(page) {
     window.scrollTo(0, 0);
     return out;
   });
+}
+
+// The title heads the page, the introduction opens the first, and each thumbnail's alt text is
+// the caption shown under it; the hand-written caption that looks like markup stays text.
+async function checkWords(page, where, first) {
+  const words = await page.evaluate(() => ({
+    heading: document.querySelector('h1')?.textContent,
+    title: document.title,
+    intro: [...document.querySelectorAll('.intro')].map((p) => p.textContent),
+    cells: [...document.querySelectorAll('main li')].map((li) => ({
+      alt: li.querySelector('img').alt,
+      shown: li.querySelector('span').textContent,
+    })),
+    ran: window.captionRan,
+  }));
+  check(words.heading === 'Summer in Crete' && words.title.startsWith('Summer in Crete, page '),
+    `${where}: the title heads the page ("${words.heading}", "${words.title}")`);
+  const intro = first ? ['Two weeks in July on the north coast.', 'Photos by Ana & Sam.'] : [];
+  check(JSON.stringify(words.intro) === JSON.stringify(intro),
+    `${where}: the introduction is ${JSON.stringify(words.intro)}`);
+  for (const cell of words.cells) {
+    check(cell.alt !== '' && cell.alt === cell.shown,
+      `${where}: alt "${cell.alt}" is the caption shown, "${cell.shown}"`);
+  }
+  const written = 'Waterfall "falls" <script>window.captionRan=1</script>';
+  if (words.cells.some((cell) => cell.alt.startsWith('Waterfall'))) {
+    check(words.cells.some((cell) => cell.alt === written), `${where}: the written caption is text`);
+  }
+  check(words.ran === undefined, `${where}: no caption ran as script`);
 }
 
 async function checkScreen(browser, screen) {
@@ -108,6 +138,8 @@ async function checkScreen(browser, screen) {
         `${where}: "${t.text}" is ${Math.round(t.width)}x${Math.round(t.height)}, at least 44x44`,
       );
     }
+
+    await checkWords(page, where, name === pageNames[0]);
 
     await page.addScriptTag({ path: axePath });
     // No preload: it fetches the style sheet again by XHR, which file:// pages may not do.

@@ -94,6 +94,18 @@ async function checkScreen(browser, screen) {
   }
   check(!shown.scrolls && shown.inside, `${tag}: the picture fits the window without scrolling`);
 
+  // The caption written for the photo heads its page and is its alt text.
+  const caption = 'Elephants at the water hole';
+  const words = await page.evaluate(() => ({
+    heading: document.querySelector('h1').textContent,
+    alt: document.querySelector('main img').alt,
+    place: document.querySelector('main p').textContent,
+    ran: window.captionRan,
+  }));
+  check(words.heading === caption && words.alt === caption && words.ran === undefined,
+    `${tag}: the caption heads the page and is the alt text ("${words.heading}", "${words.alt}")`);
+  check(/^Summer in Crete: \d+ of \d+, /.test(words.place), `${tag}: "${words.place}" tells the place`);
+
   await page.addScriptTag({ path: axePath });
   const axe = await page.evaluate(() => window.axe.run(document, { preload: false }));
   const bad = axe.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical');

@@ -58,20 +58,25 @@ std::vector<ThumbInfo> threePictures() {
 }
 
 std::vector<RunProblem> write(const fs::path& folder, const std::vector<ThumbInfo>& thumbs,
-                              Originals originals = Originals::Link) {
+                              Originals originals = Originals::Link,
+                              const std::string& title = "Pictures") {
   testing::RecordingProgress progress;
   std::vector<RunProblem> problems;
   CreateHTML(folder, thumbs, {1, 2, 2, 2, 2},
              gallery::pageCount(static_cast<int>(thumbs.size()), 1, 2), progress, PageStyle::Modern,
-             nullptr, PicturePageOptions{originals, &problems});
+             nullptr, PicturePageOptions{originals, &problems, {title, {}}});
   return problems;
 }
 
 TEST(PicturePages, GoldenPageOfAHostileNameWithItsCopies) {
   testing::TempFolder folder;
-  EXPECT_TRUE(write(folder.path(), threePictures()).empty());
+  auto thumbs = threePictures();
+  thumbs[1].Caption = "<script>alert(2)</script> & \"co\"";
+  thumbs[1].Facts = {"2024-07-12 18:34:55 +02:00", "Canon <EOS>", "1/250 s"};
+  EXPECT_TRUE(write(folder.path(), thumbs, Originals::Link, "Summer <in> Crete").empty());
   const std::string page = folder.read(kHostile + ".html");
-  // Every name encoded; the next page is on the next gallery page, its copy fetched ahead.
+  // Every name and text encoded; the next page is on the next gallery page, its copy fetched
+  // ahead.
   EXPECT_EQ(page, testing::golden({"picture-page.html"}, generatorText()));
   EXPECT_LT(page.size(), 3000u);
 

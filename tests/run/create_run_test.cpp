@@ -66,7 +66,9 @@ struct Options {
   gallery::Originals originals = gallery::Originals::Link;
   std::string prefix = "th_";
   int workers = 2;
-  bool open = false;  // "Open in Browser"
+  bool open = false;               // "Open in Browser"
+  std::string title = "Pictures";  // not the temporary folder's name, so runs compare
+  browse::PictureOrder order = browse::PictureOrder::Name;
 };
 
 CreateSettings settingsFor(const fs::path& folder, std::vector<std::string> names,
@@ -81,6 +83,8 @@ CreateSettings settingsFor(const fs::path& folder, std::vector<std::string> name
   s.style = o.style;
   s.originals = o.originals;
   s.openFirstPage = o.open;
+  s.title = o.title;
+  s.order = o.order;
   return s;
 }
 

@@ -44,6 +44,7 @@ struct Form1Access {
   toolkit::FileList* File1 = d.File1;
   PreviewImage* imgPreview = d.imgPreview;
   QCheckBox* chkPreview = d.chkPreview;
+  QComboBox* cmbOrder = d.cmbOrder;
   toolkit::Label* lblTotalImages = d.lblTotalImages;
   toolkit::Label* lblImageAttributes = d.lblImageAttributes;
   std::array<toolkit::TextBox*, 2>& txtThumbnail = p.txtThumbnail;

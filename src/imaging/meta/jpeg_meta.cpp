@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "imaging/jpeg/exif.h"
 #include "imaging/jpeg/jpeg_stream.h"
 #include "imaging/meta/picture_meta.h"
 
@@ -88,6 +89,7 @@ MetaRead readPictureMetaAt(int folderFd, const char* name) {
     if (findMetaSegments(bytes, head.size(), found) || head.size() < want ||
         want == kMetaMostBytes) {
       result.meta = readSegments(found);
+      result.hasLocation = jpegHasLocation(bytes, head.size());
       return result;
     }
   }

@@ -76,12 +76,14 @@ constexpr size_t kMetaMostBytes = size_t{1} << 20;
 
 struct MetaRead {
   PictureMeta meta;
-  int64_t fileTimeNs = 0;   // the file's modification time, for the dates it falls back to
-  common::ReadError error;  // why the file could not be read; meta is empty then
+  int64_t fileTimeNs = 0;    // the file's modification time, for the dates it falls back to
+  common::ReadError error;   // why the file could not be read; meta is empty then
+  bool hasLocation = false;  // the EXIF block records a GPS position (jpegHasLocation)
 };
 
 // Reads `name` in the folder open as `folderFd` (AT_FDCWD for the working folder). A picture that
-// is not a JPEG has empty metadata and its file time.
+// is not a JPEG has empty metadata and its file time. The same read tells hasLocation, so a run
+// reads each picture's head once.
 MetaRead readPictureMetaAt(int folderFd, const char* name);
 
 }  // namespace vistrel::imaging
