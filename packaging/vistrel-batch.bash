@@ -20,6 +20,10 @@ _vistrel_batch() {
       COMPREPLY=($(compgen -W 'classic modern' -- "$cur"))
       return
       ;;
+    --types)
+      COMPREPLY=($(compgen -W 'jpeg-gif all' -- "$cur"))
+      return
+      ;;
     --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing)
       return
       ;;
@@ -28,7 +32,7 @@ _vistrel_batch() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
-      --border= --padding= --spacing= --style= --open --rebuild --help --version --' -- "$cur"))
+      --border= --padding= --spacing= --style= --types= --open --rebuild --help --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

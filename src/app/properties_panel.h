@@ -10,6 +10,7 @@
 #include <array>
 
 #include "app/toolkit/controls.h"
+#include "imaging/picture.h"
 #include "run/create_run.h"
 
 namespace vistrel::app {
@@ -34,6 +35,8 @@ class PropertiesPanel : public QWidget {
   // Open in Browser); the folder and pictures are the caller's.
   void readSettings(run::CreateSettings& s) const;
   void setCreateEnabled(bool enabled);
+  // The pictures a folder lists: "JPEG and GIF" or "All supported".
+  imaging::PictureTypes pictureTypes() const;
 
   // Event handlers, named after the control and the event.
   void scrThumbnail_Change(int Index);
@@ -45,6 +48,8 @@ class PropertiesPanel : public QWidget {
  signals:
   // The Create button was clicked (or its access key pressed).
   void createClicked();
+  // The user chose another list of picture types.
+  void typesChanged(imaging::PictureTypes types);
 
  private:
   friend struct testing::Form1Access;
@@ -72,6 +77,9 @@ class PropertiesPanel : public QWidget {
   // The page style: item 0 Classic (the table pages), item 1 Modern.
   toolkit::Label* lblStyle = nullptr;
   QComboBox* cmbStyle = nullptr;
+  // Which pictures are listed: item 0 "JPEG and GIF", item 1 "All supported".
+  toolkit::Label* lblTypes = nullptr;
+  QComboBox* cmbTypes = nullptr;
 
   QString lastPrefix_;
 };

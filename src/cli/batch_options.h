@@ -9,6 +9,7 @@
 #include "common/defaults.h"
 #include "common/utf8.h"
 #include "gallery/modern_page.h"
+#include "imaging/picture.h"
 
 namespace vistrel::cli {
 
@@ -29,6 +30,7 @@ struct BatchOptions {
   bool open = false;     // open Thumb001.html in the default browser afterwards
   bool rebuild = false;  // make every thumbnail again, also those up to date
   gallery::PageStyle style = gallery::PageStyle::Classic;
+  imaging::PictureTypes types = imaging::PictureTypes::JpegGif;  // which pictures are listed
 
   bool operator==(const BatchOptions&) const = default;
 };

@@ -19,13 +19,14 @@ using common::kThumbnailMax;
 using common::kThumbnailMin;
 using gallery::PageStyle;
 using gallery::pageStyleName;
+using imaging::PictureTypes;
 
 namespace {
 
 using K = OptionKind;
 using O = BatchOptions;
 
-const std::array<OptionSpec, 14> kOptions = {{
+const std::array<OptionSpec, 15> kOptions = {{
     {"--max-width", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxWidth, nullptr,
      "largest thumbnail width in pixels"},
     {"--max-height", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxHeight, nullptr,
@@ -45,6 +46,9 @@ const std::array<OptionSpec, 14> kOptions = {{
     {"--style", "STYLE", K::Style, 0, 0, nullptr, nullptr,
      "page style: classic (the table pages) or modern (pages that reflow on phones, "
      "double-density thumbnails, vistrel.css)"},
+    {"--types", "TYPES", K::Types, 0, 0, nullptr, nullptr,
+     "pictures listed: jpeg-gif (*.jpg and *.gif) or all (also *.heic, *.heif, *.avif, *.webp "
+     "and *.png)"},
     {"--open", "", K::Flag, 0, 0, nullptr, &O::open,
      "open Thumb001.html in the default browser afterwards"},
     {"--rebuild", "", K::Flag, 0, 0, nullptr, &O::rebuild,
@@ -81,6 +85,8 @@ std::string usageValues(const OptionSpec& spec, const BatchOptions& defaults) {
              " characters (" + defaults.prefix + ")";
     case K::Style:
       return " (" + std::string(pageStyleName(defaults.style)) + ")";
+    case K::Types:
+      return " (" + std::string(pictureTypesName(defaults.types)) + ")";
     case K::Flag:
     case K::Help:
     case K::Version:
@@ -118,6 +124,10 @@ std::string wrapped(std::string tag, std::string_view words) {
 
 }  // namespace
 
+std::string_view pictureTypesName(PictureTypes types) {
+  return types == PictureTypes::All ? "all" : "jpeg-gif";
+}
+
 std::span<const OptionSpec> optionTable() {
   return kOptions;
 }
@@ -140,6 +150,9 @@ std::string allowedValues(const OptionSpec& spec) {
     case K::Style:
       return std::string(pageStyleName(PageStyle::Classic)) + " or " +
              std::string(pageStyleName(PageStyle::Modern));
+    case K::Types:
+      return std::string(pictureTypesName(PictureTypes::JpegGif)) + " or " +
+             std::string(pictureTypesName(PictureTypes::All));
     case K::Flag:
     case K::Help:
     case K::Version:

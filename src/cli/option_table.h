@@ -15,6 +15,7 @@ enum class OptionKind {
   Quality,  // a whole number from low to high in steps of common::kQualityStep
   Prefix,   // low to high characters that thumbs::prefixProblem accepts
   Style,    // a page style's name
+  Types,    // a list of picture types' name
   Flag,     // no value; sets `flag`
   Help,
   Version,
@@ -30,6 +31,9 @@ struct OptionSpec {
   bool BatchOptions::*flag = nullptr;   // Flag
   std::string_view help;                // the usage line, before the allowed values and the default
 };
+
+// The name --types gives a list of picture types: "jpeg-gif" or "all".
+std::string_view pictureTypesName(imaging::PictureTypes types);
 
 // Every option, in the order --help lists them.
 std::span<const OptionSpec> optionTable();

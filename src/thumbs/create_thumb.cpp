@@ -94,7 +94,7 @@ imaging::LoadResult loadFitted(const ThumbJob& job, ThumbOutcome& outcome,
                          settings.twipsPerPixelX, settings.twipsPerPixelY);
         return std::pair<int, int>(outcome.size.X * ask, outcome.size.Y * ask);
       },
-      takeMemory, settings.gifBackground);
+      takeMemory, settings.gifBackground, settings.types);
 }
 
 // Stretches the decode onto `canvas` at the output's size and writes it with its record.

@@ -17,13 +17,28 @@ using gallery::PageStyle;
 namespace {
 
 TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
-  const auto parsed =
-      parseCommandLine({"--max-width", "1", "--max-height=1500", "--quality", "100", "--prefix=t-",
-                        "--rows", "100", "--columns=7", "--border", "0", "--padding=20",
-                        "--spacing", "5", "--open", "--style", "modern", "pics"});
+  const auto parsed = parseCommandLine({"--max-width", "1",      "--max-height=1500",
+                                        "--quality",   "100",    "--prefix=t-",
+                                        "--rows",      "100",    "--columns=7",
+                                        "--border",    "0",      "--padding=20",
+                                        "--spacing",   "5",      "--open",
+                                        "--style",     "modern", "--types",
+                                        "all",         "pics"});
   ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  const BatchOptions expected{"pics",           1, 1500, 100, "t-", 100, 7, 0, 20, 5, true, false,
-                              PageStyle::Modern};
+  const BatchOptions expected{"pics",
+                              1,
+                              1500,
+                              100,
+                              "t-",
+                              100,
+                              7,
+                              0,
+                              20,
+                              5,
+                              true,
+                              false,
+                              PageStyle::Modern,
+                              imaging::PictureTypes::All};
   EXPECT_TRUE(parsed.options == expected);
 }
 
@@ -81,7 +96,7 @@ TEST(ParseCommandLine, HelpAndVersion) {
   }
   EXPECT_EQ(listed,
             "--max-width --max-height --quality --prefix --rows --columns --border --padding "
-            "--spacing --style --open --rebuild --help --version ");
+            "--spacing --style --types --open --rebuild --help --version ");
 }
 
 struct BadCase {
@@ -96,7 +111,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   const std::string qualities = ": give one of 60, 65, 70, 75, 80, 85, 90, 95, 100";
   const std::string options =
       "\": the options are --max-width, --max-height, --quality, --prefix, --rows, --columns, "
-      "--border, --padding, --spacing, --style, --open, --rebuild, --help, --version";
+      "--border, --padding, --spacing, --style, --types, --open, --rebuild, --help, --version";
   const std::string prefixes =
       " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
   const std::string beside =
@@ -131,6 +146,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
        "--rows \"0\" is not allowed: give a whole number from 1 to 100"},
       {{"--style", "Modern", "p"}, "--style \"Modern\" is not allowed: give classic or modern"},
       {{"--style"}, "--style needs a value: give classic or modern"},
+      {{"--types", "heic", "p"}, "--types \"heic\" is not allowed: give jpeg-gif or all"},
       {{"--colums", "3", "p"}, "unknown option \"--colums" + options},
       {{"-x", "p"}, "unknown option \"-x" + options},
       {{}, "no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},
