@@ -56,6 +56,7 @@ struct Form1Access {
   QCheckBox* chkHTML = p.chkHTML;
   QPushButton* cmdCreate = p.cmdCreate;
   QComboBox* cmbStyle = p.cmbStyle;
+  QComboBox* cmbTypes = p.cmbTypes;
   toolkit::Label* lblLink = w.about_->lblLink;
 };
 
