@@ -3,7 +3,8 @@
 #   make test   install what is missing, build, and run every test
 # Also: make asan (the tests in an ASan + UBSan build), make tsan (the batch, run and command-line
 # tests in a ThreadSanitizer build), make coverage (line and branch coverage of src/ by the tests),
-# make format-check, make format, make fuzz, make fuzz-check (each fuzz target for 30 s),
+# make format-check, make format, make fuzz, make fuzz-check (each fuzz target for 30 s, 15 s
+# for those around the HEIF, WebP and PNG libraries),
 # make browser-test (a gallery made by vistrel-batch, checked in Debian's Chromium).
 # Installing: make install / make uninstall (PREFIX=/usr/local, DESTDIR honoured), make deb (the
 # Debian package, in build/), make install-check (a DESTDIR install and the package, checked).
@@ -13,6 +14,10 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 30
+# The decoders of the other picture types are the libraries' own, uninstrumented: a short run
+# each replays their regressions and tries our checks around them, keeping CI's time in bounds.
+FUZZ_LIBRARY_TARGETS = heif_load_fuzz webp_load_fuzz png_load_fuzz
+FUZZ_LIBRARY_SECONDS ?= 15
 COVERAGE_BUILD ?= build-coverage
 SAMPLES ?= $(BUILD)/samples
 PREFIX ?= /usr/local
@@ -112,13 +117,16 @@ fuzz: deps
 	@# the fuzzer's runtime.
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 
-# Each fuzz target fuzzed for FUZZ_SECONDS, starting from its regression inputs (a scratch copy:
+# Each fuzz target fuzzed for FUZZ_SECONDS (FUZZ_LIBRARY_SECONDS for those around a library's
+# decoder), starting from its regression inputs (a scratch copy:
 # new inputs the run finds are not kept); a crash, leak or sanitizer report fails, and the input
 # that caused it is kept as build-fuzz/<target>-crash-* (or -leak-*, -timeout-*).
 fuzz-check: fuzz
 	@for t in $(FUZZ_TARGETS); do \
+	  seconds=$(FUZZ_SECONDS); \
+	  case " $(FUZZ_LIBRARY_TARGETS) " in *" $$t "*) seconds=$(FUZZ_LIBRARY_SECONDS);; esac; \
 	  corpus=$$(mktemp -d) && cp fuzz/regressions/$${t%_fuzz}/* "$$corpus"/ && \
-	  build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  build-fuzz/fuzz/$$t -max_total_time=$$seconds -timeout=10 -rss_limit_mb=2048 \
 	    -artifact_prefix=build-fuzz/$$t- -print_final_stats=0 "$$corpus" >build-fuzz/$$t.log 2>&1; \
 	  status=$$?; rm -rf "$$corpus"; \
 	  if [ $$status -ne 0 ]; then tail -40 build-fuzz/$$t.log; echo "fuzz-check: $$t failed"; exit 1; fi; \
