@@ -6,6 +6,7 @@
 #
 # Usage: bench/create.sh FOLDER        (FOLDER is copied; it is never written)
 #        bench/create.sh --generate N  (a generated folder of N small pictures)
+#        bench/create.sh --formats [N] (HEIC, AVIF, WebP and PNG folders: bench/formats.sh)
 # Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M rerun=S rerunRatio=Q modern=D
 #   modernCost=P
 #   R = the faster peer's seconds / ours; M = our peak resident memory; S = our seconds for
@@ -17,6 +18,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(dirname "$here")"
 py=/usr/bin/python3
+if [[ "${1:-}" == "--formats" ]]; then
+  exec "$here/formats.sh" "${@:2}"
+fi
 
 need=()
 command -v vipsthumbnail >/dev/null || need+=(libvips-tools)

@@ -87,7 +87,7 @@ LoadResult decodeAs(PictureFormat format, const uint8_t* data, size_t size, cons
     case PictureFormat::Webp:
       return decodeWebp(data, size, file, leastWidth, leastHeight);
     case PictureFormat::Png:
-      return decodePng(data, size, file);
+      return decodePng(data, size, file, leastWidth, leastHeight);
   }
   return {};
 }

@@ -135,22 +135,27 @@ TEST(FormatLoad, PngAlphaLiesOnWhiteAndGammaIsHonoured) {
       << meanAround(r.picture, 16, 16);
 }
 
-// The thumbnail item stands in only when it keeps twice the least size; a WebP shrinks to that.
+// The thumbnail item stands in only when it keeps twice the least size; a WebP shrinks to that,
+// a PNG by the powers of two a JPEG decode shrinks by.
 TEST(FormatLoad, SmallerDecodesKeepTwiceTheLeastSize) {
   TempFolder folder;
   const auto heic = folder.write(
       "t.heic", testing::heifFile(flat(512, 384, {30, 90, 160, 255}), {.thumbnailSide = 256}));
   const auto webp = folder.write("s.webp", testing::webpFile(flat(400, 300, kGreen)));
+  const auto png = folder.write("s.png", testing::pngFile(flat(400, 300, kGreen)));
   const struct {
     std::filesystem::path file;
     int least, width;
-  } cases[] = {{heic, 90, 256}, {heic, 100, 512}, {heic, 0, 512}, {webp, 50, 134}, {webp, 0, 400}};
+  } cases[] = {{heic, 90, 256}, {heic, 100, 512}, {heic, 0, 512}, {webp, 50, 134},
+               {webp, 0, 400},  {png, 50, 200},   {png, 15, 50}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.string() + " " + std::to_string(c.least));
     const LoadResult r = loadAll(c.file, c.least);
     ASSERT_TRUE(r.ok) << r.error.reason;
     EXPECT_EQ(r.picture.width, c.width);
     EXPECT_EQ(r.info.width, c.file == heic ? 512 : 400);
+    EXPECT_TRUE(testing::near({meanAround(r.picture, r.picture.width / 2, r.picture.height / 2)},
+                              {c.file == heic ? Bgr{160, 90, 30} : kBgrGreen}, 6));
   }
 }
 

@@ -10,7 +10,11 @@
 namespace vistrel::imaging {
 
 // The `width` x `height` pixels at `rows`, `stride` bytes apart, one byte a channel in the order
-// R, G, B (then A when `alpha`; not premultiplied), as a top-down BGR picture.
-Picture pictureOverWhite(const uint8_t* rows, int width, int height, size_t stride, bool alpha);
+// R, G, B (then A when `alpha`; not premultiplied), as a top-down BGR picture. With `shrink` > 1
+// each picture pixel is the mean of a block of `shrink` x `shrink` (cut at the right and bottom
+// edges), as a JPEG's DCT shrink gives: a picture only a thumbnail needs is stretched from far
+// fewer pixels.
+Picture pictureOverWhite(const uint8_t* rows, int width, int height, size_t stride, bool alpha,
+                         int shrink = 1);
 
 }  // namespace vistrel::imaging

@@ -185,7 +185,7 @@ std::string profileOf(const heif_image_handle* handle, const heif_image* image) 
 }
 
 LoadError decodeHandle(heif_image_handle* handle, const std::string& file, const uint8_t* data,
-                       size_t size, Picture& p) {
+                       size_t size, int leastWidth, int leastHeight, Picture& p) {
   const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
   const Heif<heif_decoding_options> options(heif_decoding_options_alloc());
   options->convert_hdr_to_8bit = 1;
@@ -206,7 +206,9 @@ LoadError decodeHandle(heif_image_handle* handle, const std::string& file, const
     return heifError(file, data, size,
                      {heif_error_Decoder_plugin_error, heif_suberror_Unspecified, ""});
   }
-  p = pictureOverWhite(rows, width, height, static_cast<size_t>(stride), alpha);
+  // The decoder cannot shrink, so the shrink a JPEG decode would make comes after it.
+  const int shrink = chooseShrink(width, height, leastWidth, leastHeight).den;
+  p = pictureOverWhite(rows, width, height, static_cast<size_t>(stride), alpha, shrink);
   convertToSrgb(p, false, profileOf(handle, image.get()));
   return {};
 }
@@ -270,10 +272,11 @@ LoadResult decodeHeif(const uint8_t* data, size_t size, const std::string& file,
   open(data, size, file, o);
   const Heif<heif_image_handle> thumb = thumbnailFor(o.primary.get(), leastWidth, leastHeight);
   Picture p;
-  r.error = decodeHandle(thumb ? thumb.get() : o.primary.get(), file, data, size, p);
+  r.error = decodeHandle(thumb ? thumb.get() : o.primary.get(), file, data, size, leastWidth,
+                         leastHeight, p);
   // A damaged thumbnail leaves the picture itself to try.
   if (thumb && r.error.kind != LoadErrorKind::None) {
-    r.error = decodeHandle(o.primary.get(), file, data, size, p);
+    r.error = decodeHandle(o.primary.get(), file, data, size, leastWidth, leastHeight, p);
   }
   if (r.error.kind != LoadErrorKind::None) {
     return r;

@@ -11,6 +11,7 @@
 #include "imaging/colour/over_white.h"
 #include "imaging/colour/rgb_profile.h"
 #include "imaging/jpeg/exif.h"
+#include "imaging/jpeg/jpeg_decode.h"
 #include "imaging/picture_limits.h"
 
 namespace vistrel::imaging {
@@ -168,7 +169,8 @@ int64_t pngDecodeMemory(const PictureInfo& info) {
   return int64_t{info.width} * info.height * kBytesPerPixel;
 }
 
-LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file) {
+LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
+                     int leastHeight) {
   LoadResult r;
   const ProbeResult probed = probePng(data, size, file);
   r.info = probed.info;
@@ -193,7 +195,11 @@ LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file) 
     return r;
   }
   const int width = static_cast<int>(h.ihdr.width), height = static_cast<int>(h.ihdr.height);
-  Picture p = pictureOverWhite(rows.data(), width, height, length / h.ihdr.height, alpha);
+  const ShrinkFactor shrink = swapsAxes(h.orientation)
+                                  ? chooseShrink(width, height, leastHeight, leastWidth)
+                                  : chooseShrink(width, height, leastWidth, leastHeight);
+  Picture p =
+      pictureOverWhite(rows.data(), width, height, length / h.ihdr.height, alpha, shrink.den);
   std::vector<uint8_t>().swap(rows);
   convertToSrgb(p, isGrey(h.ihdr), pngProfile(ctx.get()));
   r.picture = applyOrientation(std::move(p), h.orientation);

@@ -20,7 +20,9 @@ ProbeResult probePng(const uint8_t* data, size_t size, const std::string& file);
 // The memory decodePng needs at the most: the decoded rows and the picture, twice.
 int64_t pngDecodeMemory(const PictureInfo& info);
 
-// The PNG in data[0, size) upright, in sRGB, see-through pixels laid on white. Thread-safe.
-LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file);
+// The PNG in data[0, size) upright, in sRGB, see-through pixels laid on white; with a least size
+// (natural orientation), shrunk to block means as a JPEG decode is (chooseShrink). Thread-safe.
+LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file, int leastWidth = 0,
+                     int leastHeight = 0);
 
 }  // namespace vistrel::imaging

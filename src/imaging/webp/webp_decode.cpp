@@ -107,7 +107,8 @@ int64_t memoryFor(const WebpHeader& h, std::pair<int, int> out) {
   return inside + int64_t{out.first} * out.second * (4 + 3 + 3);
 }
 
-LoadError decodeFirstFrame(const uint8_t* data, size_t size, const std::string& file, Picture& p) {
+LoadError decodeFirstFrame(const uint8_t* data, size_t size, const std::string& file,
+                           ShrinkFactor shrink, Picture& p) {
   WebPAnimDecoderOptions options;
   WebPAnimDecoderOptionsInit(&options);
   options.color_mode = MODE_RGBA;
@@ -122,7 +123,8 @@ LoadError decodeFirstFrame(const uint8_t* data, size_t size, const std::string& 
     return {file, "damaged WebP animation", LoadErrorKind::Damaged};
   }
   p = pictureOverWhite(canvas, static_cast<int>(info.canvas_width),
-                       static_cast<int>(info.canvas_height), 4 * size_t{info.canvas_width}, true);
+                       static_cast<int>(info.canvas_height), 4 * size_t{info.canvas_width}, true,
+                       shrink.den);
   return {};
 }
 
@@ -201,8 +203,13 @@ LoadResult decodeWebp(const uint8_t* data, size_t size, const std::string& file,
   WebpHeader h;
   readHeader(data, size, file, h);
   Picture p;
+  const bool turned = swapsAxes(h.orientation);
   r.error = h.features.has_animation
-                ? decodeFirstFrame(data, size, file, p)
+                ? decodeFirstFrame(data, size, file,
+                                   chooseShrink(h.features.width, h.features.height,
+                                                turned ? leastHeight : leastWidth,
+                                                turned ? leastWidth : leastHeight),
+                                   p)
                 : decodeStill(data, size, file, h, decodeSize(h, leastWidth, leastHeight), p);
   if (r.error.kind != LoadErrorKind::None) {
     return r;
