@@ -2,7 +2,7 @@
 
 #include <libheif/heif.h>
 
-#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -11,6 +11,7 @@
 #include "imaging/colour/colour_profile.h"
 #include "imaging/colour/over_white.h"
 #include "imaging/colour/rgb_profile.h"
+#include "imaging/heif/heif_ycbcr.h"
 #include "imaging/jpeg/jpeg_decode.h"
 #include "imaging/picture_limits.h"
 
@@ -69,6 +70,10 @@ LoadError heifError(const std::string& file, const uint8_t* data, size_t size,
   }
   const std::string what = isAvif(data, size) ? "AVIF" : "HEIF";
   const std::string detail = e.message != nullptr && *e.message ? std::string(e.message) : "";
+  // libheif's own limit on a side (32768 pixels) is met while the boxes are read.
+  if (e.subcode == heif_suberror_Security_limit_exceeded) {
+    return {file, "the picture is too large (" + detail + ")", LoadErrorKind::TooLarge};
+  }
   if (e.code == heif_error_Unsupported_feature || e.code == heif_error_Unsupported_filetype) {
     return {file, "unsupported " + what + " variant" + (detail.empty() ? "" : ": " + detail),
             LoadErrorKind::Unsupported};
@@ -88,8 +93,6 @@ LoadError open(const uint8_t* data, size_t size, const std::string& file, Opened
   if (!o.context) {
     return {file, "the HEIF decoder could not start (out of memory?)", LoadErrorKind::Refused};
   }
-  // The side of the largest square the loader takes; the pixel count is checked after.
-  heif_context_set_maximum_image_size_limit(o.context.get(), 16384);
   heif_error e = heif_context_read_from_memory_without_copy(o.context.get(), data, size, nullptr);
   heif_image_handle* handle = nullptr;
   if (e.code == heif_error_Ok) {
@@ -184,18 +187,52 @@ std::string profileOf(const heif_image_handle* handle, const heif_image* image) 
   return rgbProfile(space);
 }
 
-LoadError decodeHandle(heif_image_handle* handle, const std::string& file, const uint8_t* data,
-                       size_t size, int leastWidth, int leastHeight, Picture& p) {
-  const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+// The nclx description the YCbCr planes are read by: the file's own, or the coded stream's.
+Heif<heif_color_profile_nclx> nclxOf(const heif_image_handle* handle, const heif_image* image) {
+  heif_color_profile_nclx* raw = nullptr;
+  if (heif_image_handle_get_nclx_color_profile(handle, &raw).code != heif_error_Ok) {
+    heif_image_get_nclx_color_profile(image, &raw);
+  }
+  return Heif<heif_color_profile_nclx>(raw);
+}
+
+// Decodes `handle` as `space`/`chroma`; the error's kind is None when it could.
+LoadError decodeAs(heif_image_handle* handle, heif_colorspace space, heif_chroma chroma,
+                   const std::string& file, const uint8_t* data, size_t size,
+                   Heif<heif_image>& image) {
   const Heif<heif_decoding_options> options(heif_decoding_options_alloc());
   options->convert_hdr_to_8bit = 1;
   heif_image* raw = nullptr;
-  const heif_error e = heif_decode_image(
-      handle, &raw, heif_colorspace_RGB,
-      alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
-  const Heif<heif_image> image(raw);
-  if (e.code != heif_error_Ok) {
-    return heifError(file, data, size, e);
+  const heif_error e = heif_decode_image(handle, &raw, space, chroma, options.get());
+  image.reset(raw);
+  return e.code == heif_error_Ok ? LoadError{} : heifError(file, data, size, e);
+}
+
+LoadError decodeHandle(heif_image_handle* handle, const std::string& file, const uint8_t* data,
+                       size_t size, int leastWidth, int leastHeight, Picture& p) {
+  const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+  // The decoder cannot shrink, so the shrink a JPEG decode would make comes after it: on the
+  // decoder's own planes where they are of a kind shrunkFromYcbcr reads, else on RGB.
+  const int shrink = chooseShrink(heif_image_handle_get_width(handle),
+                                  heif_image_handle_get_height(handle), leastWidth, leastHeight)
+                         .den;
+  Heif<heif_image> image;
+  if (shrink > 1 && !alpha) {
+    if (LoadError e = decodeAs(handle, heif_colorspace_undefined, heif_chroma_undefined, file, data,
+                               size, image);
+        e.kind != LoadErrorKind::None) {
+      return e;
+    }
+    if (shrunkFromYcbcr(image.get(), nclxOf(handle, image.get()).get(), shrink, p)) {
+      convertToSrgb(p, false, profileOf(handle, image.get()));
+      return {};
+    }
+  }
+  if (LoadError e = decodeAs(handle, heif_colorspace_RGB,
+                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                             file, data, size, image);
+      e.kind != LoadErrorKind::None) {
+    return e;
   }
   int stride = 0;
   const uint8_t* rows =
@@ -206,8 +243,6 @@ LoadError decodeHandle(heif_image_handle* handle, const std::string& file, const
     return heifError(file, data, size,
                      {heif_error_Decoder_plugin_error, heif_suberror_Unspecified, ""});
   }
-  // The decoder cannot shrink, so the shrink a JPEG decode would make comes after it.
-  const int shrink = chooseShrink(width, height, leastWidth, leastHeight).den;
   p = pictureOverWhite(rows, width, height, static_cast<size_t>(stride), alpha, shrink);
   convertToSrgb(p, false, profileOf(handle, image.get()));
   return {};

@@ -120,7 +120,11 @@ LoadError decodeFirstFrame(const uint8_t* data, size_t size, const std::string& 
   int timestamp = 0;
   if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) ||
       !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp)) {
-    return {file, "damaged WebP animation", LoadErrorKind::Damaged};
+    // The RIFF header says how long the file is.
+    const uint64_t riffEnd = 8 + (uint64_t{data[4]} | uint64_t{data[5]} << 8 |
+                                  uint64_t{data[6]} << 16 | uint64_t{data[7]} << 24);
+    return riffEnd > size ? LoadError{file, "file is truncated", LoadErrorKind::Truncated}
+                          : LoadError{file, "damaged WebP animation", LoadErrorKind::Damaged};
   }
   p = pictureOverWhite(canvas, static_cast<int>(info.canvas_width),
                        static_cast<int>(info.canvas_height), 4 * size_t{info.canvas_width}, true,
