@@ -11,7 +11,6 @@
 #include "imaging/colour/colour_profile.h"
 #include "imaging/colour/over_white.h"
 #include "imaging/colour/rgb_profile.h"
-#include "imaging/heif/heif_ycbcr.h"
 #include "imaging/jpeg/jpeg_decode.h"
 #include "imaging/picture_limits.h"
 
@@ -187,15 +186,6 @@ std::string profileOf(const heif_image_handle* handle, const heif_image* image) 
   return rgbProfile(space);
 }
 
-// The nclx description the YCbCr planes are read by: the file's own, or the coded stream's.
-Heif<heif_color_profile_nclx> nclxOf(const heif_image_handle* handle, const heif_image* image) {
-  heif_color_profile_nclx* raw = nullptr;
-  if (heif_image_handle_get_nclx_color_profile(handle, &raw).code != heif_error_Ok) {
-    heif_image_get_nclx_color_profile(image, &raw);
-  }
-  return Heif<heif_color_profile_nclx>(raw);
-}
-
 // Decodes `handle` as `space`/`chroma`; the error's kind is None when it could.
 LoadError decodeAs(heif_image_handle* handle, heif_colorspace space, heif_chroma chroma,
                    const std::string& file, const uint8_t* data, size_t size,
@@ -211,23 +201,13 @@ LoadError decodeAs(heif_image_handle* handle, heif_colorspace space, heif_chroma
 LoadError decodeHandle(heif_image_handle* handle, const std::string& file, const uint8_t* data,
                        size_t size, int leastWidth, int leastHeight, Picture& p) {
   const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
-  // The decoder cannot shrink, so the shrink a JPEG decode would make comes after it: on the
-  // decoder's own planes where they are of a kind shrunkFromYcbcr reads, else on RGB.
+  // The decoder cannot shrink, so the shrink a JPEG decode would make comes after it. (Shrinking
+  // the decoder's YCbCr planes before they become RGB saved nothing: libheif's conversion costs
+  // little beside the decode.)
   const int shrink = chooseShrink(heif_image_handle_get_width(handle),
                                   heif_image_handle_get_height(handle), leastWidth, leastHeight)
                          .den;
   Heif<heif_image> image;
-  if (shrink > 1 && !alpha) {
-    if (LoadError e = decodeAs(handle, heif_colorspace_undefined, heif_chroma_undefined, file, data,
-                               size, image);
-        e.kind != LoadErrorKind::None) {
-      return e;
-    }
-    if (shrunkFromYcbcr(image.get(), nclxOf(handle, image.get()).get(), shrink, p)) {
-      convertToSrgb(p, false, profileOf(handle, image.get()));
-      return {};
-    }
-  }
   if (LoadError e = decodeAs(handle, heif_colorspace_RGB,
                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                              file, data, size, image);

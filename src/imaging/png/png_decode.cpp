@@ -2,6 +2,7 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -169,6 +170,51 @@ int64_t pngDecodeMemory(const PictureInfo& info) {
   return int64_t{info.width} * info.height * kBytesPerPixel;
 }
 
+namespace {
+
+// Decodes the picture into `p`, `shrink` rows at a time where the rows come in order, so a large
+// picture never has its whole decode in memory; an interlaced one is decoded whole first.
+int decodeRows(spng_ctx* ctx, const spng_ihdr& ihdr, bool alpha, int shrink, Picture& p) {
+  const int format = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+  const int width = static_cast<int>(ihdr.width), height = static_cast<int>(ihdr.height);
+  size_t length = 0;
+  if (const int status = spng_decoded_image_size(ctx, format, &length); status != 0) {
+    return status;
+  }
+  const size_t rowBytes = length / ihdr.height;
+  if (ihdr.interlace_method != SPNG_INTERLACE_NONE) {
+    std::vector<uint8_t> rows(length);
+    const int status = spng_decode_image(ctx, rows.data(), length, format, SPNG_DECODE_TRNS);
+    if (status == 0) {
+      p = pictureOverWhite(rows.data(), width, height, rowBytes, alpha, shrink);
+    }
+    return status;
+  }
+  int status =
+      spng_decode_image(ctx, nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
+  p = Picture{};
+  p.width = (width + shrink - 1) / shrink;
+  p.height = (height + shrink - 1) / shrink;
+  p.stride = 3 * p.width;
+  p.bgr.resize(static_cast<size_t>(p.stride) * p.height);
+  std::vector<uint8_t> band(rowBytes * static_cast<size_t>(shrink));
+  for (int y = 0; status == 0 && y < height; y += shrink) {
+    const int count = std::min(shrink, height - y);
+    for (int i = 0; i < count && status == 0; ++i) {
+      status = spng_decode_row(ctx, band.data() + rowBytes * i, rowBytes);
+      // The last row's call says the picture is complete.
+      status = status == SPNG_EOI && y + i == height - 1 ? 0 : status;
+    }
+    if (status == 0) {
+      const Picture row = pictureOverWhite(band.data(), width, count, rowBytes, alpha, shrink);
+      std::copy(row.bgr.begin(), row.bgr.end(), p.row(y / shrink));
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
 LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
                      int leastHeight) {
   LoadResult r;
@@ -181,26 +227,16 @@ LoadResult decodePng(const uint8_t* data, size_t size, const std::string& file, 
   const Spng ctx = openPng(data, size);
   Header h;
   readHeader(ctx.get(), h);
-  const bool alpha = hasAlpha(ctx.get(), h.ihdr);
-  const int format = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
-  size_t length = 0;
-  int status = spng_decoded_image_size(ctx.get(), format, &length);
-  std::vector<uint8_t> rows;
-  if (status == 0) {
-    rows.resize(length);
-    status = spng_decode_image(ctx.get(), rows.data(), length, format, SPNG_DECODE_TRNS);
-  }
-  if (status != 0) {
-    r.error = pngError(file, status);
-    return r;
-  }
   const int width = static_cast<int>(h.ihdr.width), height = static_cast<int>(h.ihdr.height);
   const ShrinkFactor shrink = swapsAxes(h.orientation)
                                   ? chooseShrink(width, height, leastHeight, leastWidth)
                                   : chooseShrink(width, height, leastWidth, leastHeight);
-  Picture p =
-      pictureOverWhite(rows.data(), width, height, length / h.ihdr.height, alpha, shrink.den);
-  std::vector<uint8_t>().swap(rows);
+  Picture p;
+  if (const int status = decodeRows(ctx.get(), h.ihdr, hasAlpha(ctx.get(), h.ihdr), shrink.den, p);
+      status != 0) {
+    r.error = pngError(file, status);
+    return r;
+  }
   convertToSrgb(p, isGrey(h.ihdr), pngProfile(ctx.get()));
   r.picture = applyOrientation(std::move(p), h.orientation);
   r.ok = true;
