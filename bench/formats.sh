@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # bench/create.sh --formats [N]: for each picture type besides JPEG and GIF, a folder of N
 # wallpaper photos made with that format's own encoder (heif-enc with a 320-pixel thumbnail item
-# as a phone writes, avifenc, cwebp, and libvips's PNG writer), then vistrel-batch --types all
+# as a phone writes, which vipsthumbnail decodes instead of the picture and Vistrel never does:
+# see bench/heif_thumbnail_quality.sh; avifenc, cwebp, and libvips's PNG writer), then
+# vistrel-batch --types all
 # against vipsthumbnail in two processes, which reads them through the same libraries; all make
 # 150 x 150 thumbnails at quality 65 from a warm cache. Each side runs three times; the best
 # wall-clock time counts. No picture is kept: they are made in a scratch folder each time.

@@ -65,7 +65,7 @@ int64_t decodeMemoryAs(PictureFormat format, const uint8_t* data, size_t size,
       return gifDecodeMemory(probed);
     case PictureFormat::Heif:
     case PictureFormat::Avif:
-      return heifDecodeMemory(data, size, leastWidth, leastHeight);
+      return heifDecodeMemory(data, size);
     case PictureFormat::Webp:
       return webpDecodeMemory(data, size, leastWidth, leastHeight);
     case PictureFormat::Png:

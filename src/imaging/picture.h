@@ -105,8 +105,8 @@ ProbeResult probe(const std::filesystem::path& file, PictureTypes types = Pictur
 // image, transparent pixels laid on `gifBackground` (0xRRGGBB). A JPEG whose data ends early or
 // is damaged but still yields a picture is ok, with `warning` saying so. HEIF, WebP and PNG
 // pictures come out upright (their own rotation or EXIF orientation) and in sRGB (ICC, nclx, or
-// PNG's colour chunks), see-through pixels laid on white; a WebP is shrunk while it decodes as a
-// JPEG is, and a HEIF's own thumbnail stands in when it is at least twice the least size.
+// PNG's colour chunks), see-through pixels laid on white, and shrunk as a JPEG is (a WebP while
+// it decodes, to twice the least size; HEIF and PNG to block means by the same powers of two).
 LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0,
                 uint32_t gifBackground = kPlainBackground,
                 PictureTypes types = PictureTypes::JpegGif);

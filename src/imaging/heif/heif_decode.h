@@ -1,7 +1,6 @@
 #pragma once
 // HEIF decoding through libheif: HEIC and AVIF pictures, a grid of tiles as one picture, the
-// rotation and mirroring the file asks for, its ICC profile or nclx colour description, and the
-// thumbnail it carries where that is large enough.
+// rotation and mirroring the file asks for, its ICC profile or nclx colour description.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,13 +20,13 @@ bool isAvif(const uint8_t* data, size_t size);
 // before the boxes that describe the picture: read more.
 ProbeResult probeHeif(const uint8_t* data, size_t size, const std::string& file);
 
-// The memory decodeHeif needs at the most for these bytes and least size; 0 when the headers
-// cannot be read.
-int64_t heifDecodeMemory(const uint8_t* data, size_t size, int leastWidth, int leastHeight);
+// The memory decodeHeif needs at the most for these bytes (whatever the least size: libheif
+// decodes the whole picture); 0 when the headers cannot be read.
+int64_t heifDecodeMemory(const uint8_t* data, size_t size);
 
 // The primary picture of the HEIF in data[0, size), upright, in sRGB, see-through pixels laid on
-// white. With a least size, the file's thumbnail is decoded instead when its sides are at least
-// twice that size. Thread-safe.
+// white; with a least size, shrunk to block means as a JPEG decode is (chooseShrink). The file's
+// own thumbnail item is not used. Thread-safe.
 LoadResult decodeHeif(const uint8_t* data, size_t size, const std::string& file, int leastWidth,
                       int leastHeight);
 
