@@ -5,7 +5,8 @@
 # full decode ("full"); vistrel-batch, which never uses the item, makes its own ("ours", quality
 # 100 so that JPEG noise does not hide the difference). Each is compared with a Lanczos-3
 # reduction of the full-size original photo to its size (libvips): PSNR in dB per picture and the
-# mean, and the seconds of each run.
+# mean, and the seconds of each run. The reference is libvips's own reduction, which favours
+# "full"; "item" against "full" is the comparison that decides.
 #
 # Usage: bench/heif_thumbnail_quality.sh [N] [BOX]   (N photos, default 24; box default 150)
 set -euo pipefail
