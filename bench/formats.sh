@@ -8,7 +8,9 @@
 # 150 x 150 thumbnails at quality 65 from a warm cache. Each side runs three times; the best
 # wall-clock time counts. No picture is kept: they are made in a scratch folder each time.
 #
-# Environment: VISTREL_WALLPAPERS (default /work/wallpapers), the folder of JPEG photos.
+# Environment: VISTREL_WALLPAPERS (default /work/wallpapers), the folder of JPEG photos;
+# FORMATS_TYPES (default "heic avif webp png"), the types run; FORMATS_HEIC_ITEM (default 320),
+# the HEIC thumbnail item's size, 0 for none (then vipsthumbnail decodes the pictures too).
 # One line per type: "heic pictures=N ours=A vips2=B ratio=B/A oursCpu=C vipsCpu=D"; the load
 # average before and after tells how busy the machine was.
 set -euo pipefail
@@ -41,7 +43,7 @@ done
 encode() {
   local type=$1 in=$2 out=$3
   case $type in
-    heic) heif-enc -q 60 -t 320 -o "$out" "$in" >/dev/null ;;
+    heic) heif-enc -q 60 -t "${FORMATS_HEIC_ITEM:-320}" -o "$out" "$in" >/dev/null ;;
     avif) avifenc -s 8 -j 2 --min 20 --max 30 "$in" "$out" >/dev/null ;;
     webp) cwebp -quiet -q 75 "$in" -o "$out" ;;
     png) vips copy "$in" "$out" 2>/dev/null ;;
@@ -54,7 +56,7 @@ best() { printf '%s\n' "$@" | sort -g | head -1; }
 cpusum() { awk '{s += $1 + $2} END {printf "%.3f", s}' "$1"; }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-for type in heic avif webp png; do
+for type in ${FORMATS_TYPES:-heic avif webp png}; do
   folder="$scratch/$type"
   mkdir -p "$folder"
   for s in "${sources[@]}"; do
