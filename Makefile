@@ -120,12 +120,14 @@ fuzz: deps
 # Each fuzz target fuzzed for FUZZ_SECONDS (FUZZ_LIBRARY_SECONDS for those around a library's
 # decoder), starting from its regression inputs (a scratch copy:
 # new inputs the run finds are not kept); a crash, leak or sanitizer report fails, and the input
-# that caused it is kept as build-fuzz/<target>-crash-* (or -leak-*, -timeout-*).
+# that caused it is kept as build-fuzz/<target>-crash-* (or -leak-*, -timeout-*). fuzz/lsan.supp
+# hides only leaks inside uninstrumented libraries.
 fuzz-check: fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  seconds=$(FUZZ_SECONDS); \
 	  case " $(FUZZ_LIBRARY_TARGETS) " in *" $$t "*) seconds=$(FUZZ_LIBRARY_SECONDS);; esac; \
 	  corpus=$$(mktemp -d) && cp fuzz/regressions/$${t%_fuzz}/* "$$corpus"/ && \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp \
 	  build-fuzz/fuzz/$$t -max_total_time=$$seconds -timeout=10 -rss_limit_mb=2048 \
 	    -artifact_prefix=build-fuzz/$$t- -print_final_stats=0 "$$corpus" >build-fuzz/$$t.log 2>&1; \
 	  status=$$?; rm -rf "$$corpus"; \
