@@ -14,6 +14,7 @@
 # A subset keeps a run short: 40 of the wallpapers take 40 s on 2 busy cores (all 171: 2.5 min):
 #   mkdir /tmp/forty && ls /work/wallpapers/*.jpg | awk 'NR % 4 == 1' | head -40 |
 #     xargs cp -t /tmp/forty && bench/create.sh /tmp/forty
+#        bench/create.sh --formats [N] (HEIC, AVIF, WebP and PNG folders: bench/formats.sh)
 # Last line: seconds ours=A vips2=B pillow2=C ratio=R peakMB=M rerun=S rerunRatio=Q modern=D
 #   modernCost=P viewRatio=V viewPeakMB=W
 #   R = the faster peer's seconds / ours; M = our peak resident memory; S = our seconds for
@@ -26,6 +27,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(dirname "$here")"
 py=/usr/bin/python3
+if [[ "${1:-}" == "--formats" ]]; then
+  exec "$here/formats.sh" "${@:2}"
+fi
 
 need=()
 command -v vipsthumbnail >/dev/null || need+=(libvips-tools)

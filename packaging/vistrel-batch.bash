@@ -28,6 +28,10 @@ _vistrel_batch() {
       COMPREPLY=($(compgen -W 'name date date-desc' -- "$cur"))
       return
       ;;
+    --types)
+      COMPREPLY=($(compgen -W 'jpeg-gif all' -- "$cur"))
+      return
+      ;;
     --max-width | --max-height | --prefix | --rows | --columns | --border | --padding | --spacing | \
       --view-size | --title)
       return
@@ -37,8 +41,8 @@ _vistrel_batch() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
-      --border= --padding= --spacing= --style= --view-size= --originals= --title= --sort= --open
-      --rebuild --help --version --' -- "$cur"))
+      --border= --padding= --spacing= --style= --view-size= --originals= --title= --sort= --types=
+      --open --rebuild --help --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

@@ -153,6 +153,15 @@ bool DirectoryPanel::openFolder(const std::filesystem::path& folder) {
   return Dir1->setPath(folder) && Dir1->folder() == browse::normalFolder(folder);
 }
 
+void DirectoryPanel::setPictureTypes(imaging::PictureTypes types) {
+  File1->setTypes(types);
+  if (File1->setPath(File1->folder())) {
+    showTotal();
+    blankPreview();
+    emit listChanged(File1->ListCount());
+  }
+}
+
 void DirectoryPanel::Drive1_Change() {
   const QString drive = Drive1->Drive();
   const std::filesystem::path root = fsPath(drive);
@@ -203,9 +212,9 @@ void DirectoryPanel::chkPreview_Click() {
 }
 
 void DirectoryPanel::showSelectedPicture() {
-  const browse::PreviewPicture loaded =
-      browse::loadPreview(Dir1->folder(), File1->nameBytes(File1->ListIndex()),
-                          picContainer->width(), picContainer->height(), gifBackground(this));
+  const browse::PreviewPicture loaded = browse::loadPreview(
+      Dir1->folder(), File1->nameBytes(File1->ListIndex()), picContainer->width(),
+      picContainer->height(), gifBackground(this), File1->types());
   if (!loaded.ok) {
     // Nothing half-shown, and the line says why instead of staying blank.
     blankPreview();

@@ -70,6 +70,8 @@ class DirectoryPanel : public QWidget {
   void showTotal();
   // Selects row `row` of the file list, as a click does.
   void selectPicture(int row);
+  // Lists the folder's pictures of `types` instead, as if it were opened again.
+  void setPictureTypes(imaging::PictureTypes types);
 
   // Event handlers, named after the control and the event.
   void Drive1_Change();

@@ -131,6 +131,11 @@ void Form1::connectEvents() {
   connect(properties_, &PropertiesPanel::createClicked, this, &Form1::cmdCreate_Click);
   connect(directory_, &DirectoryPanel::listChanged, this,
           [this](int count) { enableForPictures(count > 0); });
+  // The count and Create follow the list at once, on whichever panel is shown.
+  connect(properties_, &PropertiesPanel::typesChanged, this, [this](imaging::PictureTypes types) {
+    directory_->setPictureTypes(types);
+    properties_->setImageCount(directory_->pictureCount());
+  });
   connect(directory_, &DirectoryPanel::previewFitted, this, [this](int16_t x, int16_t y) {
     X_ = x;
     Y_ = y;

@@ -75,11 +75,11 @@ PropertiesPanel::PropertiesPanel(QWidget* parent) : QWidget(parent) {
   buildCreateColumn();
 
   // Keyboard order follows the panel from top to bottom, each box before its spin.
-  QWidget* order[] = {txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1],
-                      cmbQuality,      txtPrefix,       cmbStyle,        cmdModern,
-                      chkHTML,         cmdCreate,       txtTable[0],     scrTable[0],
-                      txtTable[1],     scrTable[1],     txtTable[2],     scrTable[2],
-                      txtTable[3],     scrTable[3],     txtTable[4],     scrTable[4]};
+  QWidget* order[] = {
+      txtThumbnail[0], scrThumbnail[0], txtThumbnail[1], scrThumbnail[1], cmbQuality,  txtPrefix,
+      cmbTypes,        cmbStyle,        cmdModern,       chkHTML,         cmdCreate,   txtTable[0],
+      scrTable[0],     txtTable[1],     scrTable[1],     txtTable[2],     scrTable[2], txtTable[3],
+      scrTable[3],     txtTable[4],     scrTable[4]};
   for (size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -165,14 +165,23 @@ void PropertiesPanel::buildCreateColumn() {
                                     "HTML document."),
                      2280, 720, 1695, 1455, Qt::AlignHCenter);
   Label1[15]->setTextColor(kNavy);
-  // The page style sits with the other choices about the output, above Open in Browser.
-  lblStyle = label(this, QStringLiteral("Page &Style"), 2280, 2640, 1695, 255, Qt::AlignHCenter);
+  // Which pictures are listed, then the page style: the choices about the output, above Open in
+  // Browser.
+  lblTypes = label(this, QStringLiteral("Picture &types"), 2280, 2190, 1695, 255, Qt::AlignHCenter);
+  cmbTypes = new QComboBox(this);
+  cmbTypes->addItems({QStringLiteral("JPEG and GIF"), QStringLiteral("All supported")});
+  cmbTypes->setToolTip(
+      QStringLiteral("All supported: also HEIC, HEIF, AVIF, WebP and PNG pictures. "
+                     "Thumbnails are JPEG either way."));
+  place(cmbTypes, 2340, 2430, 1215, 315);
+  lblTypes->setBuddy(cmbTypes);
+  lblStyle = label(this, QStringLiteral("Page &Style"), 2280, 2775, 1695, 255, Qt::AlignHCenter);
   cmbStyle = new QComboBox(this);
   cmbStyle->addItems({QStringLiteral("Classic"), QStringLiteral("Modern")});
   cmbStyle->setToolTip(
       QStringLiteral("Classic: table pages. Modern: pages that fit phones and sharp screens, "
                      "with light and dark colours."));
-  place(cmbStyle, 2340, 2910, 1215, 315);
+  place(cmbStyle, 2340, 3015, 1215, 315);
   lblStyle->setBuddy(cmbStyle);
   // Too narrow for its name, which its tip and accessible name give.
   cmdModern = new QToolButton(this);
@@ -182,7 +191,7 @@ void PropertiesPanel::buildCreateColumn() {
                      "picture pages link the originals, and the gallery's title"));
   cmdModern->setAccessibleName(QStringLiteral("Modern options"));
   cmdModern->setEnabled(false);
-  place(cmdModern, 3585, 2910, 330, 315);
+  place(cmdModern, 3585, 3015, 330, 315);
   Label1[19] =
       label(this, QStringLiteral("Open in Browser"), 2280, 3360, 1695, 255, Qt::AlignHCenter);
   chkHTML = new QCheckBox(this);
@@ -197,6 +206,8 @@ void PropertiesPanel::connectEvents() {
   connect(cmbStyle, &QComboBox::currentIndexChanged, this,
           [this](int index) { cmdModern->setEnabled(index == 1); });
   connect(cmdModern, &QToolButton::clicked, this, &PropertiesPanel::cmdModern_Click);
+  connect(cmbTypes, &QComboBox::currentIndexChanged, this,
+          [this] { emit typesChanged(pictureTypes()); });
   for (int i = 0; i < 2; ++i) {
     connect(scrThumbnail[i], &SpinControl::valueChanged, this,
             [this, i] { scrThumbnail_Change(i); });
@@ -226,6 +237,11 @@ void PropertiesPanel::setImageCount(int count) {
   ImageCount_ = count;
   refreshPageCount();
   lblNumImages->setCaption(QString::number(ImageCount_));
+}
+
+imaging::PictureTypes PropertiesPanel::pictureTypes() const {
+  return cmbTypes->currentIndex() == 1 ? imaging::PictureTypes::All
+                                       : imaging::PictureTypes::JpegGif;
 }
 
 void PropertiesPanel::setCreateEnabled(bool enabled) {
@@ -304,6 +320,7 @@ void PropertiesPanel::readSettings(run::CreateSettings& s) const {
   b.twipsPerPixelX = static_cast<float>(twipsPerPixel());
   b.twipsPerPixelY = b.twipsPerPixelX;
   b.gifBackground = gifBackground(this);
+  b.types = pictureTypes();
   s.table = {scrTable[0]->value(), scrTable[1]->value(), scrTable[2]->value(), scrTable[3]->value(),
              scrTable[4]->value()};
   s.openFirstPage = chkHTML->checkState() == Qt::Checked;

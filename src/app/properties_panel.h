@@ -13,6 +13,7 @@
 
 #include "app/modern_options.h"
 #include "app/toolkit/controls.h"
+#include "imaging/picture.h"
 #include "run/create_run.h"
 
 namespace vistrel::app {
@@ -37,6 +38,8 @@ class PropertiesPanel : public QWidget {
   // modern options, Open in Browser); the folder and pictures are the caller's.
   void readSettings(run::CreateSettings& s) const;
   void setCreateEnabled(bool enabled);
+  // The pictures a folder lists: "JPEG and GIF" or "All supported".
+  imaging::PictureTypes pictureTypes() const;
 
   // Event handlers, named after the control and the event.
   void scrThumbnail_Change(int Index);
@@ -50,6 +53,8 @@ class PropertiesPanel : public QWidget {
  signals:
   // The Create button was clicked (or its access key pressed).
   void createClicked();
+  // The user chose another list of picture types.
+  void typesChanged(imaging::PictureTypes types);
 
  private:
   friend struct testing::Form1Access;
@@ -81,6 +86,9 @@ class PropertiesPanel : public QWidget {
   QToolButton* cmdModern = nullptr;
   ModernOptions modern_;
   QPointer<ModernOptionsDialog> dlgModern_;
+  // Which pictures are listed: item 0 "JPEG and GIF", item 1 "All supported".
+  toolkit::Label* lblTypes = nullptr;
+  QComboBox* cmbTypes = nullptr;
 
   QString lastPrefix_;
 };

@@ -17,6 +17,8 @@ namespace vistrel::browse {
 
 namespace {
 
+constexpr std::string_view kOtherExtensions[] = {".heic", ".heif", ".avif", ".webp", ".png"};
+
 bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
   if (name.size() < suffix.size()) {
     return false;
@@ -99,8 +101,13 @@ std::string notRegularReason(unsigned char type, bool link) {
 
 }  // namespace
 
-bool isPictureName(std::string_view name) {
-  return endsWithIgnoringCase(name, ".jpg") || endsWithIgnoringCase(name, ".gif");
+bool isPictureName(std::string_view name, imaging::PictureTypes types) {
+  if (endsWithIgnoringCase(name, ".jpg") || endsWithIgnoringCase(name, ".gif")) {
+    return true;
+  }
+  return types == imaging::PictureTypes::All &&
+         std::any_of(std::begin(kOtherExtensions), std::end(kOtherExtensions),
+                     [&](std::string_view e) { return endsWithIgnoringCase(name, e); });
 }
 
 bool isHiddenName(std::string_view name) {
@@ -140,7 +147,7 @@ std::vector<std::filesystem::path> folderChain(const std::filesystem::path& fold
   return chain;
 }
 
-FolderContents readFolder(const std::filesystem::path& folder) {
+FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureTypes types) {
   FolderContents contents;
   // The folder's own entries and their types, without a path object or a stat for each: a
   // folder of 20,000 files is read again on every Create.
@@ -172,7 +179,7 @@ FolderContents readFolder(const std::filesystem::path& folder) {
         // Only a file system without entry types leaves the looking to a second call.
         link = link ||
                (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode));
-        if (link && isPictureName(name)) {
+        if (link && isPictureName(name, types)) {
           contents.notPictures.emplace_back(
               name, followError == ENOENT ? "a link to nothing"
                                           : "a link that cannot be followed (" +
@@ -184,7 +191,7 @@ FolderContents readFolder(const std::filesystem::path& folder) {
     }
     if (type == DT_DIR) {
       contents.subfolders.emplace_back(name);
-    } else if (!isPictureName(name)) {
+    } else if (!isPictureName(name, types)) {
       continue;
     } else if (type == DT_REG) {
       contents.pictures.emplace_back(name);

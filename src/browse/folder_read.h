@@ -8,11 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/picture.h"
+
 namespace vistrel::browse {
 
 // True when `name` matches "*.jpg;*.gif" with letter case ignored ("Photo.JPG", "anim.Gif";
-// not "scan.jpeg").
-bool isPictureName(std::string_view name);
+// not "scan.jpeg"); with every type, also "*.heic;*.heif;*.avif;*.webp;*.png".
+bool isPictureName(std::string_view name,
+                   imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
 
 // Hidden entries (a leading dot) are never listed.
 bool isHiddenName(std::string_view name);
@@ -31,9 +34,10 @@ struct FolderContents {
   std::vector<std::pair<std::string, std::string>> notPictures;
 };
 
-// Reads `folder` once. A folder that does not exist or cannot be listed gives ok == false and
-// a reason a person understands; nothing is thrown.
-FolderContents readFolder(const std::filesystem::path& folder);
+// Reads `folder` once, listing the pictures of `types`. A folder that does not exist or cannot be
+// listed gives ok == false and a reason a person understands; nothing is thrown.
+FolderContents readFolder(const std::filesystem::path& folder,
+                          imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
 
 // The absolute, normalised form of `folder` without a trailing separator (the root keeps its).
 std::filesystem::path normalFolder(const std::filesystem::path& folder);

@@ -13,10 +13,11 @@ std::string attributeLine(long long fileSize, int width, int height) {
 }
 
 PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name,
-                           int areaWidth, int areaHeight, uint32_t gifBackground) {
+                           int areaWidth, int areaHeight, uint32_t gifBackground,
+                           imaging::PictureTypes types) {
   PreviewPicture result;
   const std::filesystem::path file = folder / name;
-  imaging::LoadResult loaded = imaging::load(file, areaWidth, areaHeight, gifBackground);
+  imaging::LoadResult loaded = imaging::load(file, areaWidth, areaHeight, gifBackground, types);
   if (!loaded.ok) {
     result.error = loaded.error;
     return result;

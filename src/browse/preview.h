@@ -27,10 +27,11 @@ struct PreviewPicture {
 // Loads `folder`/`name` for the preview, with its length in bytes. The preview shows at most
 // `areaWidth` x `areaHeight` pixels, so a large JPEG may be decoded smaller (never below twice
 // that size); width and height stay the natural size. A GIF's see-through pixels are laid on
-// `gifBackground` (0xRRGGBB). A file that is gone, damaged or not a JPEG or GIF gives ok == false
+// `gifBackground` (0xRRGGBB). A file that is gone, damaged or not of `types` gives ok == false
 // and the reason.
 PreviewPicture loadPreview(const std::filesystem::path& folder, const std::string& name,
                            int areaWidth = 0, int areaHeight = 0,
-                           uint32_t gifBackground = imaging::kPlainBackground);
+                           uint32_t gifBackground = imaging::kPlainBackground,
+                           imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
 
 }  // namespace vistrel::browse

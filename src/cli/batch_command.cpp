@@ -44,6 +44,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   thumbs.twipsPerPixelX = static_cast<float>(common::kTwipsPerPixelAt96Dpi);
   thumbs.twipsPerPixelY = thumbs.twipsPerPixelX;
   thumbs.gifBackground = imaging::kPlainBackground;
+  thumbs.types = options.types;
   settings.table = {options.rows, options.columns, options.border, options.padding,
                     options.spacing};
   settings.openFirstPage = options.open;
@@ -82,7 +83,7 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     case BatchAction::Run:
       break;
   }
-  const BatchFolder folder = readBatchFolder(parsed.options.folder);
+  const BatchFolder folder = readBatchFolder(parsed.options.folder, parsed.options.types);
   if (!folder.ok) {
     std::fprintf(err, "%s\n", folder.error.c_str());
     return kBadInput;

@@ -12,7 +12,7 @@
 
 namespace vistrel::cli {
 
-BatchFolder readBatchFolder(const std::string& folder) {
+BatchFolder readBatchFolder(const std::string& folder, imaging::PictureTypes types) {
   BatchFolder result;
   result.folder = folder;
   const std::string named = "vistrel-batch: FOLDER " + inQuotes(folder);
@@ -32,13 +32,16 @@ BatchFolder readBatchFolder(const std::string& folder) {
   }
   // The window's own reading of a folder, so both front ends list the same pictures in the
   // same order.
-  const browse::FolderContents list = browse::readFolder(result.folder);
+  const browse::FolderContents list = browse::readFolder(result.folder, types);
   if (!list.ok) {
     result.error = named + " cannot be read (" + list.reason + ")";
     return result;
   }
   if (list.pictures.empty()) {
-    result.error = named + " holds no pictures: give a folder with *.jpg or *.gif files";
+    result.error = named + " holds no pictures: give a folder with " +
+                   (types == imaging::PictureTypes::All
+                        ? "*.jpg, *.gif, *.heic, *.heif, *.avif, *.webp or *.png files"
+                        : "*.jpg or *.gif files");
     return result;
   }
   if (::access(result.folder.c_str(), W_OK | X_OK) != 0) {

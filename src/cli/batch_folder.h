@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/picture.h"
+
 namespace vistrel::cli {
 
 struct BatchFolder {
@@ -19,7 +21,9 @@ struct BatchFolder {
 };
 
 // Reads `folder`: it must exist, be a folder that can be listed and written, and hold at
-// least one picture ("*.jpg" or "*.gif", letter case ignored, hidden files left out).
-BatchFolder readBatchFolder(const std::string& folder);
+// least one picture of `types` ("*.jpg" or "*.gif" for the classic list, letter case ignored,
+// hidden files left out).
+BatchFolder readBatchFolder(const std::string& folder,
+                            imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
 
 }  // namespace vistrel::cli

@@ -120,6 +120,15 @@ std::string apply(const OptionSpec& spec, std::string_view value, BatchOptions& 
         return badValue(spec, value);
       }
       return "";
+    case K::Types:
+      if (value == pictureTypesName(imaging::PictureTypes::JpegGif)) {
+        options.types = imaging::PictureTypes::JpegGif;
+      } else if (value == pictureTypesName(imaging::PictureTypes::All)) {
+        options.types = imaging::PictureTypes::All;
+      } else {
+        return badValue(spec, value);
+      }
+      return "";
   }
   return "";
 }

@@ -10,6 +10,7 @@
 #include "common/defaults.h"
 #include "common/utf8.h"
 #include "gallery/modern_page.h"
+#include "imaging/picture.h"
 
 namespace vistrel::cli {
 
@@ -30,6 +31,7 @@ struct BatchOptions {
   bool open = false;     // open Thumb001.html in the default browser afterwards
   bool rebuild = false;  // make every thumbnail again, also those up to date
   gallery::PageStyle style = gallery::PageStyle::Classic;
+  imaging::PictureTypes types = imaging::PictureTypes::JpegGif;  // which pictures are listed
   // Modern only, accepted and ignored with classic pages, which have neither.
   int viewSize = common::kViewSizeInitial;                  // display copies, 320..4096
   gallery::Originals originals = gallery::Originals::Link;  // picture pages link the originals

@@ -24,13 +24,14 @@ using common::kViewSizeMin;
 using gallery::Originals;
 using gallery::PageStyle;
 using gallery::pageStyleName;
+using imaging::PictureTypes;
 
 namespace {
 
 using K = OptionKind;
 using O = BatchOptions;
 
-const std::array<OptionSpec, 18> kOptions = {{
+const std::array<OptionSpec, 19> kOptions = {{
     {"--max-width", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxWidth, nullptr,
      "largest thumbnail width in pixels"},
     {"--max-height", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxHeight, nullptr,
@@ -61,6 +62,9 @@ const std::array<OptionSpec, 18> kOptions = {{
     {"--sort", "ORDER", K::Order, 0, 0, nullptr, nullptr,
      "the pictures' order on the pages: name, date (when taken, else the file's time; oldest "
      "first) or date-desc (newest first)"},
+    {"--types", "TYPES", K::Types, 0, 0, nullptr, nullptr,
+     "pictures listed: jpeg-gif (*.jpg and *.gif) or all (also *.heic, *.heif, *.avif, *.webp "
+     "and *.png)"},
     {"--open", "", K::Flag, 0, 0, nullptr, &O::open,
      "open Thumb001.html in the default browser afterwards"},
     {"--rebuild", "", K::Flag, 0, 0, nullptr, &O::rebuild,
@@ -97,6 +101,8 @@ std::string usageValues(const OptionSpec& spec, const BatchOptions& defaults) {
              " characters (" + defaults.prefix + ")";
     case K::Style:
       return " (" + std::string(pageStyleName(defaults.style)) + ")";
+    case K::Types:
+      return " (" + std::string(pictureTypesName(defaults.types)) + ")";
     case K::Originals:
       return " (" + std::string(originalsName(defaults.originals)) + ")";
     case K::Order:
@@ -139,6 +145,10 @@ std::string wrapped(std::string tag, std::string_view words) {
 
 }  // namespace
 
+std::string_view pictureTypesName(PictureTypes types) {
+  return types == PictureTypes::All ? "all" : "jpeg-gif";
+}
+
 std::string_view originalsName(Originals originals) {
   return originals == Originals::None ? "none" : "link";
 }
@@ -165,6 +175,9 @@ std::string allowedValues(const OptionSpec& spec) {
     case K::Style:
       return std::string(pageStyleName(PageStyle::Classic)) + " or " +
              std::string(pageStyleName(PageStyle::Modern));
+    case K::Types:
+      return std::string(pictureTypesName(PictureTypes::JpegGif)) + " or " +
+             std::string(pictureTypesName(PictureTypes::All));
     case K::Originals:
       return std::string(originalsName(Originals::Link)) + " or " +
              std::string(originalsName(Originals::None));

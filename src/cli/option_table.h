@@ -18,6 +18,7 @@ enum class OptionKind {
   Originals,  // link or none
   Title,      // any text
   Order,      // a picture order's name
+  Types,      // a list of picture types' name
   Flag,       // no value; sets `flag`
   Help,
   Version,
@@ -33,6 +34,9 @@ struct OptionSpec {
   bool BatchOptions::*flag = nullptr;   // Flag
   std::string_view help;                // the usage line, before the allowed values and the default
 };
+
+// The name --types gives a list of picture types: "jpeg-gif" or "all".
+std::string_view pictureTypesName(imaging::PictureTypes types);
 
 // Every option, in the order --help lists them.
 std::span<const OptionSpec> optionTable();

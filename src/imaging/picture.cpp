@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "common/read_file.h"
+#include "imaging/decoders.h"
 #include "imaging/gif/gif_decode.h"
 #include "imaging/jpeg/jpeg_decode.h"
 #include "imaging/picture_limits.h"
@@ -19,19 +20,6 @@ using common::RegularFile;
 namespace {
 
 constexpr size_t kProbeChunk = 64 * 1024;
-
-enum class Kind { Jpeg, Gif, Other };
-
-Kind kindOf(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
-    return Kind::Jpeg;
-  }
-  if (bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
-                            std::memcmp(bytes.data(), "GIF89a", 6) == 0)) {
-    return Kind::Gif;
-  }
-  return Kind::Other;
-}
 
 // A failure of the file rather than of its data; kind None means none.
 struct Failure {
@@ -76,7 +64,7 @@ FileStamp stampOf(const RegularFile& f) {
 
 }  // namespace
 
-ProbeResult probe(const std::filesystem::path& file) {
+ProbeResult probe(const std::filesystem::path& file, PictureTypes types) {
   ProbeResult r;
   const std::string name = file.string();
   const RegularFile f(file);
@@ -90,15 +78,14 @@ ProbeResult probe(const std::filesystem::path& file) {
     r.error = {name, "the file is empty", LoadErrorKind::Empty};
     return r;
   }
-  const Kind kind = kindOf(bytes);
-  if (kind == Kind::Other) {
-    r.error = {name, "not a JPEG or GIF file", LoadErrorKind::NotPicture};
+  const auto format = formatOf(bytes.data(), bytes.size(), types);
+  if (!format) {
+    r.error = {name, notPictureReason(types), LoadErrorKind::NotPicture};
     return r;
   }
   // Headers are usually in the first chunk; large metadata segments can push them further.
   for (;;) {
-    r = kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
-                           : probeGif(bytes.data(), bytes.size(), name);
+    r = probeAs(*format, bytes.data(), bytes.size(), name);
     if (r.ok || r.error.kind != LoadErrorKind::Truncated ||
         static_cast<int64_t>(bytes.size()) >= length) {
       return r;
@@ -134,29 +121,22 @@ bool readWhole(const std::filesystem::path& file, std::vector<uint8_t>& bytes, L
   return true;
 }
 
-LoadResult decodeBytes(const std::vector<uint8_t>& bytes, Kind kind, const std::string& name,
-                       int leastWidth, int leastHeight, uint32_t gifBackground) {
-  if (kind == Kind::Jpeg) {
-    return decodeJpeg(bytes.data(), bytes.size(), name, leastWidth, leastHeight);
-  }
-  return decodeGif(bytes.data(), bytes.size(), name, gifBackground);
-}
-
 }  // namespace
 
 LoadResult load(const std::filesystem::path& file, int leastWidth, int leastHeight,
-                uint32_t gifBackground) {
+                uint32_t gifBackground, PictureTypes types) {
   LoadResult r;
   std::vector<uint8_t> bytes;
   if (!readWhole(file, bytes, r)) {
     return r;
   }
-  const Kind kind = kindOf(bytes);
-  if (kind == Kind::Other) {
-    r.error = {file.string(), "not a JPEG or GIF file", LoadErrorKind::NotPicture};
+  const auto format = formatOf(bytes.data(), bytes.size(), types);
+  if (!format) {
+    r.error = {file.string(), notPictureReason(types), LoadErrorKind::NotPicture};
     return r;
   }
-  return decodeBytes(bytes, kind, file.string(), leastWidth, leastHeight, gifBackground);
+  return decodeAs(*format, bytes.data(), bytes.size(), file.string(), leastWidth, leastHeight,
+                  gifBackground);
 }
 
 namespace {
@@ -178,14 +158,14 @@ Failure takeFor(const TakeMemory& takeMemory, std::vector<uint8_t>& bytes, int64
 }
 
 struct Headers {
-  Kind kind = Kind::Other;
+  std::optional<PictureFormat> format;
   ProbeResult probed;
   size_t imageEnd = 0;  // where a GIF's first image ends; 0 for a JPEG
 };
 
 // The headers, from as few of the file's first bytes as hold them, left in `bytes`.
 Failure readHeaders(const RegularFile& f, const std::string& name, const TakeMemory& takeMemory,
-                    std::vector<uint8_t>& bytes, Headers& h) {
+                    PictureTypes types, std::vector<uint8_t>& bytes, Headers& h) {
   const int64_t length = f.size();
   for (size_t want = static_cast<size_t>(std::min<int64_t>(length, kProbeChunk));;
        want = static_cast<size_t>(std::min<int64_t>(length, 2 * static_cast<int64_t>(want)))) {
@@ -195,16 +175,15 @@ Failure readHeaders(const RegularFile& f, const std::string& name, const TakeMem
     if (Failure failure = readFailure(f.readStart(bytes, want), f)) {
       return failure;
     }
-    h.kind = kindOf(bytes);
-    if (h.kind == Kind::Other) {
-      return {LoadErrorKind::NotPicture, "not a JPEG or GIF file"};
+    h.format = formatOf(bytes.data(), bytes.size(), types);
+    if (!h.format) {
+      return {LoadErrorKind::NotPicture, notPictureReason(types)};
     }
-    h.probed = h.kind == Kind::Jpeg ? probeJpeg(bytes.data(), bytes.size(), name)
-                                    : probeGif(bytes.data(), bytes.size(), name);
+    const bool gif = *h.format == PictureFormat::Gif;
+    h.probed = probeAs(*h.format, bytes.data(), bytes.size(), name);
     // The reader shows a GIF's first image only, so the frames after it are never read.
-    h.imageEnd =
-        h.kind == Kind::Gif && h.probed.ok ? gifFirstImageEnd(bytes.data(), bytes.size()) : 0;
-    const bool enough = h.probed.ok && (h.kind == Kind::Jpeg || h.imageEnd != 0);
+    h.imageEnd = gif && h.probed.ok ? gifFirstImageEnd(bytes.data(), bytes.size()) : 0;
+    const bool enough = h.probed.ok && (!gif || h.imageEnd != 0);
     if (enough || (!h.probed.ok && h.probed.error.kind != LoadErrorKind::Truncated) ||
         static_cast<int64_t>(want) == length) {
       return {};
@@ -230,7 +209,7 @@ std::string jpegLengthRefusal(int64_t length, const PictureInfo& info) {
 }  // namespace
 
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const TakeMemory& takeMemory, uint32_t gifBackground) {
+                      const TakeMemory& takeMemory, uint32_t gifBackground, PictureTypes types) {
   LoadResult r;
   const std::string name = file.string();
   const RegularFile f(file);
@@ -245,7 +224,7 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   std::vector<uint8_t> bytes;
   Headers h;
   if (!failure) {
-    failure = readHeaders(f, name, takeMemory, bytes, h);
+    failure = readHeaders(f, name, takeMemory, types, bytes, h);
   }
   if (failure) {
     r.error = failure.named(name);
@@ -258,15 +237,19 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
   // Plain names, not a structured binding: the lambda below captures them.
   const std::pair<int, int> least = leastSizeFor(h.probed.info);
   const int leastWidth = least.first, leastHeight = least.second;
-  if (std::string refusal = h.kind == Kind::Jpeg ? jpegLengthRefusal(length, h.probed.info) : "";
+  const PictureFormat format = *h.format;
+  if (std::string refusal =
+          format == PictureFormat::Jpeg ? jpegLengthRefusal(length, h.probed.info) : "";
       !refusal.empty()) {
     r.error = {name, refusal, LoadErrorKind::TooLarge};
     return r;
   }
   auto decodeMemory = [&] {
-    return h.kind == Kind::Jpeg
-               ? jpegDecodeMemory(bytes.data(), bytes.size(), leastWidth, leastHeight)
-               : gifDecodeMemory(probeGif(bytes.data(), bytes.size(), name).info);
+    // GIF and PNG estimates go by the size alone, which must come from the bytes now held.
+    const bool bySize = format == PictureFormat::Gif || format == PictureFormat::Png;
+    const PictureInfo info =
+        bySize ? probeAs(format, bytes.data(), bytes.size(), name).info : PictureInfo{};
+    return decodeMemoryAs(format, bytes.data(), bytes.size(), info, leastWidth, leastHeight);
   };
   // The bytes read stay in memory through the decode, so they count too.
   const int64_t decode = decodeMemory();
@@ -289,7 +272,7 @@ LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& lea
     return r;
   }
   const FileStamp stamp = r.stamp;
-  r = decodeBytes(bytes, h.kind, name, leastWidth, leastHeight, gifBackground);
+  r = decodeAs(format, bytes.data(), bytes.size(), name, leastWidth, leastHeight, gifBackground);
   r.stamp = stamp;
   return r;
 }

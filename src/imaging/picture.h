@@ -1,5 +1,6 @@
 #pragma once
-// Decoded pictures and the loader that makes them from JPEG and GIF files.
+// Decoded pictures and the loader that makes them from JPEG, GIF, HEIF (HEIC, AVIF), WebP and PNG
+// files.
 
 #include <cstdint>
 #include <filesystem>
@@ -11,7 +12,11 @@
 
 namespace vistrel::imaging {
 
-enum class PictureFormat { Jpeg, Gif };
+enum class PictureFormat { Jpeg, Gif, Heif, Avif, Webp, Png };
+
+// Which pictures a run takes: JPEG and GIF alone (the classic set, and the default), or every
+// format the loader reads. A file whose bytes are of a format outside the set is not a picture.
+enum class PictureTypes { JpegGif, All };
 
 // A decoded picture: top-down rows of blue-green-red bytes, `stride` bytes apart
 // (stride >= 3 * width).
@@ -41,7 +46,7 @@ enum class LoadErrorKind {
   NotRegular,  // a folder, pipe or device, which is never read
   Empty,
   Changed,      // the file grew or shrank while it was read
-  NotPicture,   // neither JPEG nor GIF
+  NotPicture,   // of no format the loader reads (or takes: PictureTypes)
   Truncated,    // the data ends before the headers do
   Damaged,      // the decoder could not make a picture of the data
   Unsupported,  // a variant of the format the decoder cannot read
@@ -86,11 +91,11 @@ inline constexpr uint32_t kPlainBackground = 0xFFFFFF;
 
 // Format and natural size, reading only the headers.
 // Both functions are safe to call from several threads at once. The format comes from the
-// file's first bytes, not its name. Errors name the file and say why in words a user
-// understands ("not a JPEG or GIF file", "file is truncated", "unsupported JPEG variant: ...",
-// "the picture is too large: ..."). A picture over 256 megapixels, or whose decode would need
-// more than 1 GiB, is refused by load before anything is allocated for it.
-ProbeResult probe(const std::filesystem::path& file);
+// file's first bytes, not its name, and must be one of `types`. Errors name the file and say why
+// in words a user understands ("not a JPEG or GIF file", "file is truncated", "unsupported JPEG
+// variant: ...", "the picture is too large: ..."). A picture over 256 megapixels, or whose
+// decode would need more than 1 GiB, is refused by load before anything is allocated for it.
+ProbeResult probe(const std::filesystem::path& file, PictureTypes types = PictureTypes::JpegGif);
 
 // Decodes `file`, upright (EXIF orientation applied). With a least size (leastWidth,
 // leastHeight > 0, in the natural orientation) a JPEG is shrunk while it decodes by the
@@ -98,9 +103,13 @@ ProbeResult probe(const std::filesystem::path& file);
 // enlarged); without one the picture is full size. A JPEG with an embedded ICC colour profile comes
 // out in sRGB (a damaged or unusable profile is ignored, not an error). A GIF gives its first
 // image, transparent pixels laid on `gifBackground` (0xRRGGBB). A JPEG whose data ends early or
-// is damaged but still yields a picture is ok, with `warning` saying so.
+// is damaged but still yields a picture is ok, with `warning` saying so. HEIF, WebP and PNG
+// pictures come out upright (their own rotation or EXIF orientation) and in sRGB (ICC, nclx, or
+// PNG's colour chunks), see-through pixels laid on white, and shrunk as a JPEG is (a WebP while
+// it decodes, to twice the least size; HEIF and PNG to block means by the same powers of two).
 LoadResult load(const std::filesystem::path& file, int leastWidth = 0, int leastHeight = 0,
-                uint32_t gifBackground = kPlainBackground);
+                uint32_t gifBackground = kPlainBackground,
+                PictureTypes types = PictureTypes::JpegGif);
 
 // Given a picture's natural size, the least size (width, height) to decode it at; (0, 0) for
 // full size. May throw; the exception leaves loadFitted.
@@ -124,6 +133,7 @@ using TakeMemory = std::function<std::optional<MemoryRefusal>(int64_t bytes)>;
 // a JPEG file far larger than its pixels can need is refused unread. A GIF's see-through pixels
 // are laid on `gifBackground`, as load lays them.
 LoadResult loadFitted(const std::filesystem::path& file, const LeastSizeFor& leastSizeFor,
-                      const TakeMemory& takeMemory = {}, uint32_t gifBackground = kPlainBackground);
+                      const TakeMemory& takeMemory = {}, uint32_t gifBackground = kPlainBackground,
+                      PictureTypes types = PictureTypes::JpegGif);
 
 }  // namespace vistrel::imaging

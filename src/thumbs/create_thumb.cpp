@@ -108,7 +108,7 @@ imaging::LoadResult loadFitted(const ThumbJob& job, ThumbOutcome& outcome,
         }
         return least;
       },
-      takeMemory, settings.gifBackground);
+      takeMemory, settings.gifBackground, settings.types);
 }
 
 // The output's size in pixels, or none when it is not to be made: a dense-screen copy the same

@@ -30,6 +30,8 @@ struct ThumbSettings {
   float twipsPerPixelY = 15;
   // What see-through GIF pixels are laid on (0xRRGGBB): the window's background, or white.
   uint32_t gifBackground = imaging::kPlainBackground;
+  // The formats the run reads: a picture whose bytes are of another is skipped as not a picture.
+  imaging::PictureTypes types = imaging::PictureTypes::JpegGif;
   // The display copies' longest edge in CSS pixels, kViewSizeMin to kViewSizeMax (modern only).
   int viewSize = common::kViewSizeInitial;
 };

@@ -1,6 +1,7 @@
 // The Directory panel on the real window: the three lists, the count and enabling on folder
 // changes, and the preview with its attribute line.
 #include "support/form1_test_support.h"
+#include "support/format_files.h"
 #include "support/soon.h"
 
 namespace vistrel::app::testing {
@@ -250,6 +251,39 @@ TEST_F(Preview, TheCheckBoxAndAFolderChangeBlankIt) {
   ASSERT_TRUE(ui->lblImageAttributes->Caption().endsWith("41x30"));
   ASSERT_TRUE(w.openFolder(qs(temp.path() / "b")));
   EXPECT_TRUE(blank());
+}
+
+// Choosing "All supported" beside Page Style lists the other formats at once: the list, both
+// counts and Create follow, and the preview shows them.
+TEST_F(Preview, PictureTypesChangeTheListCountsCreateAndPreview) {
+  const auto quarter = vistrel::testing::rgbaPainted(64, 48, [](int, int) {
+    return vistrel::testing::RgbaColour{200, 30, 30, 255};
+  });
+  temp.write("b.heic", vistrel::testing::heifFile(quarter));
+  temp.write("c.webp", vistrel::testing::webpFile(quarter));
+  temp.write("d.png", vistrel::testing::pngFile(quarter));
+  open(temp.path());
+  EXPECT_EQ(ui->File1->ListCount(), 0);
+  EXPECT_FALSE(ui->cmdCreate->isEnabled());
+  vistrel::testing::writeJpeg(temp.path() / "a.jpg", 32, 32);
+  ui->cmdFrames[1]->click();
+  ui->cmbTypes->setFocus();
+  QTest::keyClick(ui->cmbTypes, Qt::Key_Down);
+  EXPECT_EQ(ui->cmbTypes->currentText(), "All supported");
+  EXPECT_EQ(names(ui->File1), (QStringList{"a.jpg", "b.heic", "c.webp", "d.png"}));
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "4");
+  EXPECT_EQ(ui->lblNumImages->Caption(), "4");
+  EXPECT_TRUE(ui->cmdCreate->isEnabled());
+  ui->cmdFrames[0]->click();
+  for (int row = 1; row <= 3; ++row) {
+    clickFile(row);
+    EXPECT_FALSE(ui->imgPreview->Picture().isNull()) << row;
+    EXPECT_TRUE(ui->lblImageAttributes->Caption().endsWith(" bytes 64x48"))
+        << ui->lblImageAttributes->Caption().toStdString();
+  }
+  ui->cmbTypes->setCurrentIndex(0);
+  EXPECT_EQ(names(ui->File1), QStringList{"a.jpg"});
+  EXPECT_EQ(ui->lblNumImages->Caption(), "1");
 }
 
 TEST_F(Preview, APictureThatCannotBeShownLeavesItBlankAndSaysWhy) {

@@ -29,6 +29,23 @@ TEST(ReadFolder, ListsPicturesAndSubfoldersSortedIgnoringCaseWithoutHiddenOnes) 
   EXPECT_EQ(c.subfolders, (Names{"Alpha", "beta", "dir.jpg", "zeta"}));
 }
 
+TEST(ReadFolder, EveryTypeAddsTheOtherFormatsInTheSameOrder) {
+  testing::TempFolder folder;
+  for (const char* name : {"b.gif", "A.jpg", "IMG_1.HEIC", "IMG_1.JPG", "shot.png", "c.Webp",
+                           "d.avif", "e.heif", "f.heics", "scan.jpeg", ".x.png", "tiff.tif"}) {
+    folder.write(name, "x");
+  }
+  ASSERT_EQ(::mkfifo((folder.path() / "pipe.webp").c_str(), 0644), 0);
+  const FolderContents classic = readFolder(folder.path());
+  const FolderContents all = readFolder(folder.path(), imaging::PictureTypes::All);
+  EXPECT_EQ(classic.pictures, (Names{"A.jpg", "b.gif", "IMG_1.JPG"}));
+  EXPECT_TRUE(classic.notPictures.empty());
+  EXPECT_EQ(all.pictures, (Names{"A.jpg", "b.gif", "c.Webp", "d.avif", "e.heif", "IMG_1.HEIC",
+                                 "IMG_1.JPG", "shot.png"}));
+  ASSERT_EQ(all.notPictures.size(), 1u);
+  EXPECT_EQ(all.notPictures[0].first, "pipe.webp");
+}
+
 TEST(ReadFolder, FollowsLinksAndNamesWhatCannotBeReadAsAPicture) {
   testing::TempFolder folder;
   const auto& dir = folder.path();

@@ -17,13 +17,28 @@ using gallery::PageStyle;
 namespace {
 
 TEST(ParseCommandLine, ReadsEveryOptionInBothSpellings) {
-  const auto parsed =
-      parseCommandLine({"--max-width", "1", "--max-height=1500", "--quality", "100", "--prefix=t-",
-                        "--rows", "100", "--columns=7", "--border", "0", "--padding=20",
-                        "--spacing", "5", "--open", "--style", "modern", "pics"});
+  const auto parsed = parseCommandLine({"--max-width", "1",      "--max-height=1500",
+                                        "--quality",   "100",    "--prefix=t-",
+                                        "--rows",      "100",    "--columns=7",
+                                        "--border",    "0",      "--padding=20",
+                                        "--spacing",   "5",      "--open",
+                                        "--style",     "modern", "--types",
+                                        "all",         "pics"});
   ASSERT_EQ(parsed.action, BatchAction::Run) << parsed.error;
-  const BatchOptions expected{"pics",           1, 1500, 100, "t-", 100, 7, 0, 20, 5, true, false,
-                              PageStyle::Modern};
+  const BatchOptions expected{"pics",
+                              1,
+                              1500,
+                              100,
+                              "t-",
+                              100,
+                              7,
+                              0,
+                              20,
+                              5,
+                              true,
+                              false,
+                              PageStyle::Modern,
+                              imaging::PictureTypes::All};
   EXPECT_TRUE(parsed.options == expected);
   const auto modern = parseCommandLine({"--view-size", "4096", "--originals=none", "--title",
                                         "Summer <in> Crete", "--sort=date-desc", "pics"});
@@ -87,8 +102,8 @@ TEST(ParseCommandLine, HelpAndVersion) {
   }
   EXPECT_EQ(listed,
             "--max-width --max-height --quality --prefix --rows --columns --border --padding "
-            "--spacing --style --view-size --originals --title --sort --open --rebuild --help "
-            "--version ");
+            "--spacing --style --view-size --originals --title --sort --types --open --rebuild "
+            "--help --version ");
 }
 
 struct BadCase {
@@ -103,8 +118,9 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   const std::string qualities = ": give one of 60, 65, 70, 75, 80, 85, 90, 95, 100";
   const std::string options =
       "\": the options are --max-width, --max-height, --quality, --prefix, --rows, --columns, "
-      "--border, --padding, --spacing, --style, --view-size, --originals, --title, --sort, --open, "
-      "--rebuild, --help, --version";
+      "--border, --padding, --spacing, --style, --view-size, --originals, --title, --sort, "
+      "--types, "
+      "--open, --rebuild, --help, --version";
   const std::string prefixes =
       " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
   const std::string beside =
@@ -143,6 +159,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
        "--view-size \"319\" is not allowed: give a whole number from 320 to 4096"},
       {{"--originals=all", "p"}, "--originals \"all\" is not allowed: give link or none"},
       {{"--sort", "Date", "p"}, "--sort \"Date\" is not allowed: give name, date or date-desc"},
+      {{"--types", "heic", "p"}, "--types \"heic\" is not allowed: give jpeg-gif or all"},
       {{"--colums", "3", "p"}, "unknown option \"--colums" + options},
       {{"-x", "p"}, "unknown option \"-x" + options},
       {{}, "no FOLDER given: usage is vistrel-batch [options] FOLDER (see --help)"},

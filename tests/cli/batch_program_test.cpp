@@ -31,6 +31,7 @@
 #include "run/folder_lock.h"
 #include "samples/gif_writer.h"
 #include "support/form1_test_support.h"
+#include "support/format_files.h"
 #include "support/sample_pictures.h"
 #include "support/temp_folder.h"
 
@@ -194,6 +195,44 @@ TEST_F(BatchProgram, WritesExactlyWhatTheWindowsCreateWritesAndEachKeepsTheOther
   EXPECT_EQ(create(pics()), "");
   EXPECT_TRUE(snapshot(pics()) == batchFiles);
   EXPECT_TRUE(snapshot(window) == batchFiles);
+}
+
+// A folder of every type: the classic list writes byte for byte what it writes without the new
+// files beside, and --types all makes their thumbnails too.
+TEST_F(BatchProgram, OtherTypesChangeNothingInTheClassicListAndAllTypesTakesThem) {
+  const fs::path classic = temp.path() / "classic";
+  copyWithTimes(pics(), classic);
+  const auto photo = testing::rgbaPainted(90, 60, [](int x, int y) {
+    return testing::RgbaColour{uint8_t(x), uint8_t(y), 99, 255};
+  });
+  const std::pair<const char*, std::string> others[] = {
+      {"phone.HEIC", testing::heifFile(photo)},
+      {"web.avif", testing::heifFile(photo, {.avif = true})},
+      {"saved.webp", testing::webpFile(photo)},
+      {"shot.png", testing::pngFile(photo)},
+      {"grid.heif", testing::heicGrid(2, 1, 64, {{9, 9, 200, 255}, {200, 9, 9, 255}}, 0)}};
+  for (const auto& [name, bytes] : others) {
+    std::ofstream(pics() / name, std::ios::binary) << bytes;
+  }
+  ASSERT_EQ(batch({classic.string()}).status, 0);
+  const Outcome mixed = batch({pics().string()});
+  ASSERT_EQ(mixed.status, 0) << mixed.err;
+  auto files = snapshot(pics());
+  for (const auto& [name, bytes] : others) {
+    EXPECT_EQ(files.erase(name), 1u) << name;
+  }
+  EXPECT_TRUE(files == snapshot(classic));
+
+  const Outcome all = batch({"--types", "all", pics().string()});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_NE(all.err.find(": 5 thumbnails made, 12 kept, "), std::string::npos) << all.err;
+  // Fitted to the 150 x 150 box as any picture is.
+  for (const char* thumbnail : {"th_phone.jpg", "th_web.jpg", "th_saved.jpg", "th_shot.jpg"}) {
+    EXPECT_EQ(QImage(QString::fromStdString((pics() / thumbnail).string())).size(), QSize(150, 100))
+        << thumbnail;
+  }
+  EXPECT_EQ(QImage(QString::fromStdString((pics() / "th_grid.jpg").string())).size(),
+            QSize(150, 75));
 }
 
 // Names that are not UTF-8, and transparent GIF pixels, which are laid on the window's

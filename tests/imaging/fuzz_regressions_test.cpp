@@ -24,6 +24,7 @@ TEST_P(FuzzRegressions, ReplayCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Imaging, FuzzRegressions,
-                         ::testing::Values("jpeg_load", "gif_load", "exif", "dc_scans", "meta"));
+                         ::testing::Values("jpeg_load", "gif_load", "exif", "dc_scans", "meta",
+                                           "heif_load", "webp_load", "png_load"));
 
 }  // namespace

@@ -61,6 +61,7 @@ struct Form1Access {
   QToolButton* cmdModern = p.cmdModern;
   // The settings a Create now would run with.
   run::CreateSettings createSettings() const { return w.createSettings(); }
+  QComboBox* cmbTypes = p.cmbTypes;
   toolkit::Label* lblLink = w.about_->lblLink;
 };
 

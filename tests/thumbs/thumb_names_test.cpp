@@ -23,6 +23,12 @@ TEST(ThumbnailName, ReplacesTheLastThreeCharactersWithJpgAndPutsAt2xBeforeThem) 
       {"th_", "x.\xC3\xA9t\xC3\xA9", "th_x.jpg", "th_x@2x.jpg"},
       {"th_", "x.\xF0\x9F\x98\x80gi", "th_x.jpg", "th_x@2x.jpg"},
       {"th_", "ab", "th_jpg", "th_@2xjpg"},
+      // A four-letter extension goes whole, so IMG_1.HEIC's thumbnail is IMG_1.JPG's.
+      {"th_", "IMG_1.HEIC", "th_IMG_1.jpg", "th_IMG_1@2x.jpg"},
+      {"th_", "shot.png", "th_shot.jpg", "th_shot@2x.jpg"},
+      {"th_", "a.webp", "th_a.jpg", "th_a@2x.jpg"},
+      {"th_", "b.Avif", "th_b.jpg", "th_b@2x.jpg"},
+      {"th_", "c.heif", "th_c.jpg", "th_c@2x.jpg"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(thumbnailName(c.prefix, c.picture), c.thumbnail) << c.picture;

@@ -23,8 +23,9 @@ fs::path fsPath(const QString& path) {
 }
 
 // Reads `folder`, passing on why it could not be read.
-browse::FolderContents readListing(const fs::path& folder, QString* reason) {
-  browse::FolderContents contents = browse::readFolder(folder);
+browse::FolderContents readListing(const fs::path& folder, QString* reason,
+                                   imaging::PictureTypes types = imaging::PictureTypes::JpegGif) {
+  browse::FolderContents contents = browse::readFolder(folder, types);
   if (!contents.ok && reason != nullptr) {
     *reason = displayName(contents.reason);
   }
@@ -251,7 +252,7 @@ bool FileList::setPath(const QString& path, QString* reason) {
 
 bool FileList::setPath(const fs::path& path, QString* reason) {
   const fs::path target = browse::normalFolder(path);
-  const browse::FolderContents contents = readListing(target, reason);
+  const browse::FolderContents contents = readListing(target, reason, types_);
   if (!contents.ok) {
     return false;
   }

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/picture.h"
+
 namespace vistrel::toolkit {
 
 // How a name or path of bytes is shown: valid UTF-8 as it reads, any other byte as the Latin-1
@@ -85,8 +87,9 @@ class DirList : public QTreeWidget {
   std::vector<std::string> previousSubfolders_;
 };
 
-// The pictures of one folder ("*.jpg;*.gif", letter case ignored, hidden files left out), sorted
-// ignoring case. Setting the path always reads the folder again and leaves nothing selected.
+// The pictures of one folder ("*.jpg;*.gif", letter case ignored, hidden files left out; with
+// every type also the other formats' names), sorted ignoring case. Setting the path always reads
+// the folder again and leaves nothing selected.
 class FileList : public QListWidget {
   Q_OBJECT
  public:
@@ -98,6 +101,9 @@ class FileList : public QListWidget {
   bool setPath(const std::filesystem::path& path, QString* reason = nullptr);
   bool setPath(const QString& path, QString* reason = nullptr);
   int ListCount() const { return count(); }
+  // Which pictures are listed, from the next setPath on.
+  imaging::PictureTypes types() const { return types_; }
+  void setTypes(imaging::PictureTypes types) { types_ = types; }
   // Entry `i` as shown.
   QString List(int i) const;
   // Entry `i`'s name as it is on disk.
@@ -119,6 +125,7 @@ class FileList : public QListWidget {
   std::filesystem::path path_;
   std::vector<std::pair<std::string, std::string>> notPictures_;
   bool loading_ = false;
+  imaging::PictureTypes types_ = imaging::PictureTypes::JpegGif;
 };
 
 }  // namespace vistrel::toolkit

@@ -135,9 +135,28 @@ std::optional<ThumbRecord> decodeThumbRecord(std::string_view payload) {
   return r;
 }
 
+namespace {
+
+// The part of a picture's name its thumbnail's "jpg" stands in for: the last three characters,
+// the extension of a .jpg or .gif, or the four of a longer one, so "IMG_1.HEIC" shares
+// "IMG_1.JPG"'s thumbnail name as "IMG_1.GIF" does.
+size_t extensionBytes(std::string_view name) {
+  for (const std::string_view longer : {".heic", ".heif", ".avif", ".webp"}) {
+    if (name.size() >= longer.size() &&
+        std::equal(longer.begin(), longer.end(), name.end() - longer.size(), [](char a, char b) {
+          return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+        })) {
+      return 4;
+    }
+  }
+  return common::tailBytes(name, 3);
+}
+
+}  // namespace
+
 std::string thumbnailName(std::string_view prefix, std::string_view pictureName) {
   std::string name(prefix);
-  name.append(pictureName.substr(0, pictureName.size() - common::tailBytes(pictureName, 3)));
+  name.append(pictureName.substr(0, pictureName.size() - extensionBytes(pictureName)));
   name.append("jpg");
   return name;
 }

@@ -62,8 +62,9 @@ enum class ThumbMark {
 };
 
 // The thumbnail's file name (no folder): the prefix, then the picture's name without its last
-// three characters, then "jpg". "th_" + "Photo.GIF" gives "th_Photo.jpg". Names are UTF-8; the
-// last three characters are characters, not bytes.
+// three characters (four for ".heic", ".heif", ".avif" and ".webp", letter case ignored), then
+// "jpg". "th_" + "Photo.GIF" gives "th_Photo.jpg", as "th_" + "Photo.HEIC" does. Names are UTF-8;
+// the last three characters are characters, not bytes.
 std::string thumbnailName(std::string_view prefix, std::string_view pictureName);
 // The double-density thumbnail's file name: thumbnailName with "@2x" before its ".jpg" (before
 // its final "jpg" when no dot stands there). "th_" + "Photo.GIF" gives "th_Photo@2x.jpg".
