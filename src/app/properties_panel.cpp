@@ -173,7 +173,7 @@ void PropertiesPanel::buildCreateColumn() {
   cmbTypes->setToolTip(
       QStringLiteral("All supported: also HEIC, HEIF, AVIF, WebP and PNG pictures. "
                      "Thumbnails are JPEG either way."));
-  place(cmbTypes, 2340, 2430, 1215, 315);
+  place(cmbTypes, 2340, 2430, 1575, 315);
   lblTypes->setBuddy(cmbTypes);
   lblStyle = label(this, QStringLiteral("Page &Style"), 2280, 2775, 1695, 255, Qt::AlignHCenter);
   cmbStyle = new QComboBox(this);
