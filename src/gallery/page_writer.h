@@ -14,6 +14,7 @@
 #include "common/defaults.h"
 #include "common/progress.h"
 #include "common/stop_request.h"
+#include "gallery/album_markup.h"
 #include "gallery/modern_page.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
@@ -76,6 +77,8 @@ struct PicturePageOptions {
   // Each picture whose page name is held by a file not ours (PageNotWritten, TakenByOther; its
   // cell links as pagelessTarget says) or is too long for the folder (NameTooLong).
   std::vector<thumbs::RunProblem>* problems = nullptr;
+  // The gallery's place among albums (breadcrumbs, sub-album cards), or none.
+  const AlbumPlace* album = nullptr;
 };
 
 // Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the
