@@ -33,8 +33,8 @@ _vistrel_batch() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
-      --border= --padding= --spacing= --style= --view-size= --originals= --open --rebuild --help
-      --version --' -- "$cur"))
+      --border= --padding= --spacing= --style= --view-size= --originals= --albums --open --rebuild
+      --help --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

@@ -53,6 +53,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
   if (options.style == gallery::PageStyle::Modern) {
     thumbs.viewSize = options.viewSize;
     settings.originals = options.originals;
+    settings.albums = options.albums;
   }
   thumbs.rebuild = options.rebuild;
   return settings;
@@ -80,7 +81,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     case BatchAction::Run:
       break;
   }
-  const BatchFolder folder = readBatchFolder(parsed.options.folder);
+  const BatchFolder folder =
+      readBatchFolder(parsed.options.folder,
+                      parsed.options.albums && parsed.options.style == gallery::PageStyle::Modern);
   if (!folder.ok) {
     std::fprintf(err, "%s\n", folder.error.c_str());
     return kBadInput;

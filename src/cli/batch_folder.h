@@ -20,6 +20,7 @@ struct BatchFolder {
 
 // Reads `folder`: it must exist, be a folder that can be listed and written, and hold at
 // least one picture ("*.jpg" or "*.gif", letter case ignored, hidden files left out).
-BatchFolder readBatchFolder(const std::string& folder);
+// With `albums`, pictures anywhere in the tree below will do.
+BatchFolder readBatchFolder(const std::string& folder, bool albums = false);
 
 }  // namespace vistrel::cli

@@ -32,6 +32,7 @@ struct BatchOptions {
   // Modern only, accepted and ignored with classic pages, which have neither.
   int viewSize = common::kViewSizeInitial;                  // display copies, 320..4096
   gallery::Originals originals = gallery::Originals::Link;  // picture pages link the originals
+  bool albums = false;  // modern: the folder's tree, each folder with pictures an album
 
   bool operator==(const BatchOptions&) const = default;
 };

@@ -28,7 +28,7 @@ namespace {
 using K = OptionKind;
 using O = BatchOptions;
 
-const std::array<OptionSpec, 16> kOptions = {{
+const std::array<OptionSpec, 17> kOptions = {{
     {"--max-width", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxWidth, nullptr,
      "largest thumbnail width in pixels"},
     {"--max-height", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxHeight, nullptr,
@@ -54,6 +54,9 @@ const std::array<OptionSpec, 16> kOptions = {{
     {"--originals", "HOW", K::Originals, 0, 0, nullptr, nullptr,
      "modern style: link (picture pages link each original file) or none (the gallery publishes "
      "only the copies Vistrel made)"},
+    {"--albums", "", K::Flag, 0, 0, nullptr, &O::albums,
+     "modern style: every subfolder with pictures at or below it becomes an album with its own "
+     "pages, linked by breadcrumbs and album cards"},
     {"--open", "", K::Flag, 0, 0, nullptr, &O::open,
      "open Thumb001.html in the default browser afterwards"},
     {"--rebuild", "", K::Flag, 0, 0, nullptr, &O::rebuild,

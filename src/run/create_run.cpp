@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/whole_file.h"
+#include "run/album_run.h"
 #include "run/folder_lock.h"
 #include "run/linked_location.h"
 #include "run/stale_temporaries.h"
@@ -108,6 +109,10 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   progress.setFillWidth(0);
   const auto& table = settings.table;
   report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
+  // An album of sub-albums alone still has its first page, for their cards.
+  if (report.pageCount == 0 && settings.album != nullptr && !settings.album->cards.empty()) {
+    report.pageCount = 1;
+  }
   if (diskRefused) {
     report.problems.push_back({pageName(1), ProblemKind::PagesHeldBack});
     return;
@@ -116,9 +121,10 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
     return;
   }
   try {
-    report.pagesChanged = CreateHTML(
-        settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
-        settings.style, settings.thumbnails.stop, {settings.originals, &report.problems});
+    report.pagesChanged =
+        CreateHTML(settings.thumbnails.folder, report.thumbs, table, report.pageCount, progress,
+                   settings.style, settings.thumbnails.stop,
+                   {settings.originals, &report.problems, settings.album});
     report.pagesInPlace = true;
   } catch (const common::RunStopped&) {
     report.stopped = true;
@@ -170,10 +176,14 @@ std::optional<Refusal> createSettingsRefusal(const CreateSettings& settings) {
 }
 
 CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {
+  if (settings.albums && settings.style == PageStyle::Modern) {
+    return runAlbums(settings, progress, shell);
+  }
   CreateReport report;
   report.refused = createSettingsRefusal(settings);
   FolderLock lock;
-  if (report.refused || !takeFolderLock(settings, progress, lock, report)) {
+  if (report.refused ||
+      (!settings.folderLockHeld && !takeFolderLock(settings, progress, lock, report))) {
     return report;
   }
   report.temporariesRemoved = removeStaleTemporaries(settings.thumbnails.folder);

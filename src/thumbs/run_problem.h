@@ -24,6 +24,7 @@ enum class ProblemKind {
                         // could be read (detail: the decoder's account), and it is on the pages
   CopyNotMade,          // the picture is on the pages, but a display copy's name belongs to a
                         // file that is not ours (TakenByOther), left as it is
+  AlbumSkipped,         // an albums run left this folder out (detail: why); file ends in "/"
 };
 
 // Finer than the kind, for the words; the kind alone decides exit status and what is left out.

@@ -77,13 +77,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {": 1/5", "/2024: 0/3", "/2024/summer in Crete: 2/2", "/2024/Wedding: 1/1",
                   "/2025: 0/1", "/2025/Spring: 1/1"}},
         TreeCase{"NoPictureAnywhere", {"a/b/", "a/c.txt"}, {}},
-        TreeCase{"HiddenFoldersLeftOut", {".cache/x.jpg", "a/.thumbs/y.jpg", "a/z.jpg"},
+        TreeCase{"HiddenFoldersLeftOut",
+                 {".cache/x.jpg", "a/.thumbs/y.jpg", "a/z.jpg"},
                  {": 0/1", "/a: 1/1"}},
-        TreeCase{"LinkInsideFollowed", {"real/x.jpg", "alink -> real/../real2", "real2/y.jpg"},
+        TreeCase{"LinkInsideFollowed",
+                 {"real/x.jpg", "alink -> real/../real2", "real2/y.jpg"},
                  {": 0/2", "/alink: 1/1", "/real: 1/1", "real2: 3"}},
-        TreeCase{"LinkLoopReported", {"a/x.jpg", "a/back -> ..", "a/self -> ."},
+        TreeCase{"LinkLoopReported",
+                 {"a/x.jpg", "a/back -> ..", "a/self -> ."},
                  {": 0/1", "/a: 1/1", "a/back: 1", "a/self: 1"}},
-        TreeCase{"LinkOutsideLeftOut", {"a/x.jpg", "a/out -> /usr"}, {": 0/1", "/a: 1/1", "a/out: 2"}},
+        TreeCase{
+            "LinkOutsideLeftOut", {"a/x.jpg", "a/out -> /usr"}, {": 0/1", "/a: 1/1", "a/out: 2"}},
         TreeCase{"OddNames",
                  {"a #1 %20/x.jpg", "\xff\xfe name/y.jpg", "b?c&d<e>/z.jpg"},
                  {": 0/3", "/a #1 %20: 1/1", "/b?c&d<e>: 1/1", "/\xff\xfe name: 1/1"}}),
@@ -119,9 +123,9 @@ TEST(ReadAlbumTreeUnreadable, AFolderThatCannotBeListedIsSkippedWithItsReason) {
   ASSERT_TRUE(!root || ::seteuid(0) == 0);
   ::chmod((folder.path() / "b").c_str(), 0755);
   EXPECT_EQ(tree.pictureCount(), 2);
-  EXPECT_EQ(tree.problems, (std::vector<TreeProblem>{{(folder.path() / "b").string(),
-                                                      TreeProblemKind::Unreadable,
-                                                      "Permission denied"}}));
+  EXPECT_EQ(tree.problems,
+            (std::vector<TreeProblem>{{(folder.path() / "b").string(), TreeProblemKind::Unreadable,
+                                       "Permission denied"}}));
 }
 
 }  // namespace

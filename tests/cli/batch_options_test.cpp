@@ -82,9 +82,10 @@ TEST(ParseCommandLine, HelpAndVersion) {
        it != std::sregex_iterator(); ++it) {
     listed += (*it)[2].str() + " ";
   }
-  EXPECT_EQ(listed,
-            "--max-width --max-height --quality --prefix --rows --columns --border --padding "
-            "--spacing --style --view-size --originals --open --rebuild --help --version ");
+  EXPECT_EQ(
+      listed,
+      "--max-width --max-height --quality --prefix --rows --columns --border --padding "
+      "--spacing --style --view-size --originals --albums --open --rebuild --help --version ");
 }
 
 struct BadCase {
@@ -99,8 +100,8 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   const std::string qualities = ": give one of 60, 65, 70, 75, 80, 85, 90, 95, 100";
   const std::string options =
       "\": the options are --max-width, --max-height, --quality, --prefix, --rows, --columns, "
-      "--border, --padding, --spacing, --style, --view-size, --originals, --open, --rebuild, "
-      "--help, --version";
+      "--border, --padding, --spacing, --style, --view-size, --originals, --albums, --open, "
+      "--rebuild, --help, --version";
   const std::string prefixes =
       " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
   const std::string beside =
