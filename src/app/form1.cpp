@@ -131,6 +131,7 @@ void Form1::connectEvents() {
   connect(properties_, &PropertiesPanel::createClicked, this, &Form1::cmdCreate_Click);
   connect(directory_, &DirectoryPanel::listChanged, this,
           [this](int count) { enableForPictures(count > 0); });
+  connect(properties_, &PropertiesPanel::albumsChanged, directory_, &DirectoryPanel::setAlbums);
   connect(directory_, &DirectoryPanel::previewFitted, this, [this](int16_t x, int16_t y) {
     X_ = x;
     Y_ = y;
@@ -189,7 +190,7 @@ void Form1::cmdFrames_Click(int Index) {
   if (!same) {
     LastPath_ = now;
     lastFolder_ = directory_->folder();
-    properties_->setImageCount(directory_->pictureCount());
+    properties_->setImageCount(directory_->totalCount());
   }
 }
 

@@ -19,6 +19,7 @@ namespace vistrel::app {
 struct ModernOptions {
   int viewSize = common::kViewSizeInitial;  // display copies' longest edge, CSS pixels
   gallery::Originals originals = gallery::Originals::Link;
+  bool albums = false;  // the folder's whole tree, each folder with pictures an album
 
   // Into the settings of a modern run.
   void applyTo(run::CreateSettings& s) const;
@@ -37,6 +38,7 @@ class ModernOptionsDialog : public QDialog {
   void addRow(const QString& caption, QWidget* control, std::function<void(ModernOptions&)> take);
   void addViewSize(const ModernOptions& shown);
   void addOriginals(const ModernOptions& shown);
+  void addAlbums(const ModernOptions& shown);
 
   QFormLayout* form_ = nullptr;
   // Each row's way of taking its control's value, in the order added.

@@ -50,6 +50,8 @@ class PropertiesPanel : public QWidget {
  signals:
   // The Create button was clicked (or its access key pressed).
   void createClicked();
+  // Whether the next Create takes the folder's whole tree (modern pages, albums on) changed.
+  void albumsChanged(bool on);
 
  private:
   friend struct testing::Form1Access;

@@ -31,7 +31,8 @@ std::string card(const AlbumCard& album) {
     if (!album.cover2x.empty()) {
       std::vector<std::string> dense = album.cover;
       dense.back() = album.cover2x;
-      out += attribute("srcset", srcsetLink(album.folder) + "/" + pathLink(dense, srcsetLink) + " 2x");
+      out +=
+          attribute("srcset", srcsetLink(album.folder) + "/" + pathLink(dense, srcsetLink) + " 2x");
     }
     out += attribute("width", decimalText(album.width)) +
            attribute("height", decimalText(album.height)) + " alt=\"\">";
@@ -55,8 +56,8 @@ std::string breadcrumbBar(const AlbumPlace& place, bool current) {
     if (i > 0) {
       out += "<span aria-hidden=\"true\">&gt;</span>";
     }
-    out += "<a href=\"" + href + "\"" + (current && i + 1 == last ? " aria-current=\"page\"" : "") + ">" +
-           htmlText(place.trail[i]) + "</a>";
+    out += "<a href=\"" + href + "\"" + (current && i + 1 == last ? " aria-current=\"page\"" : "") +
+           ">" + htmlText(place.trail[i]) + "</a>";
   }
   return out + "</nav>";
 }

@@ -38,14 +38,14 @@ TEST_P(OddFolderNames, StayPathsAndPlainText) {
   EXPECT_THAT(breadcrumbBar(place, true), HasSubstr(std::string(">") + odd.text + "</a></nav>"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, OddFolderNames,
-                         ::testing::Values(OddName{"a #1 %20", "a %231 %2520", "a #1 %20"},
-                                           OddName{"x?y", "x%3Fy", "x?y"},
-                                           OddName{"javascript:alert(1)",
-                                                   "javascript%3Aalert(1)", "javascript:alert(1)"},
-                                           OddName{"<b>\"&'", "&lt;b&gt;&quot;&amp;'",
-                                                   "&lt;b&gt;&quot;&amp;'"},
-                                           OddName{" \xff\xfe ", "%20%FF%FE%20", " &#65533;&#65533; "}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, OddFolderNames,
+    ::testing::Values(OddName{"a #1 %20", "a %231 %2520", "a #1 %20"},
+                      OddName{"x?y", "x%3Fy", "x?y"},
+                      OddName{"javascript:alert(1)", "javascript%3Aalert(1)",
+                              "javascript:alert(1)"},
+                      OddName{"<b>\"&'", "&lt;b&gt;&quot;&amp;'", "&lt;b&gt;&quot;&amp;'"},
+                      OddName{" \xff\xfe ", "%20%FF%FE%20", " &#65533;&#65533; "}));
 
 TEST(PlacedInAlbum, CardsOpenOnlyTheFirstPageAndCrumbsOpenEveryPage) {
   const std::string page = "<html>\r\n<body class=\"picture\">\r\n<main>\r\n<ul>\r\n</main>\r\n";
