@@ -132,8 +132,8 @@ TEST(AlbumRun, AnUnchangedTreeWritesNothingAndAPictureAddedDeepOnlyItsAlbumAndCa
   const std::string w = "2024/Wedding/";
   EXPECT_EQ(changedSince(top, 1h),
             (std::set<std::string>{"2024/Thumb001.html", "Thumb001.html", w + "Thumb001.html",
-                                   w + "v.jpg.html", w + "w.jpg.html",
-                                   w + "th_v.jpg", w + "th_v@2x.jpg", w + "th_v@view.jpg"}));
+                                   w + "v.jpg.html", w + "w.jpg.html", w + "th_v.jpg",
+                                   w + "th_v@2x.jpg", w + "th_v@view.jpg"}));
 }
 
 TEST(AlbumRun, ARenamedOrDeletedSubAlbumsCardGoes) {
