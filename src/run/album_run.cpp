@@ -1,6 +1,12 @@
 #include "run/album_run.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -8,6 +14,7 @@
 #include "browse/folder_read.h"
 #include "run/folder_lock.h"
 #include "run/problem_text.h"
+#include "thumbs/memory_budget.h"
 #include "thumbs/prefix_check.h"
 
 namespace vistrel::run {
@@ -72,7 +79,7 @@ void addUp(CreateReport& total, CreateReport&& one, const std::string& prefix) {
 
 // The card of an album made: its first shown picture's thumbnail, else its first sub-album's
 // cover, with the pictures shown at and below it.
-Made madeAlbum(const Album& album, const CreateReport& report, const std::vector<Made>& made) {
+Made madeAlbum(const Album& album, const CreateReport& report, const std::map<int, Made>& made) {
   Made out;
   out.placed = report.pagesInPlace;
   out.shown = static_cast<int>(report.thumbs.size());
@@ -85,7 +92,7 @@ Made madeAlbum(const Album& album, const CreateReport& report, const std::vector
     out.card.height = first.Height;
   }
   for (const int child : album.children) {
-    const Made& sub = made[static_cast<size_t>(child)];
+    const Made& sub = made.at(child);
     if (!sub.placed) {
       continue;
     }
@@ -99,10 +106,10 @@ Made madeAlbum(const Album& album, const CreateReport& report, const std::vector
   return out;
 }
 
-AlbumPlace placeOf(const Album& album, const std::vector<Made>& made) {
+AlbumPlace placeOf(const Album& album, const std::map<int, Made>& made) {
   AlbumPlace place{album.trail, {}};
   for (const int child : album.children) {
-    const Made& sub = made[static_cast<size_t>(child)];
+    const Made& sub = made.at(child);
     if (sub.placed) {
       place.cards.push_back(sub.card);
       place.cards.back().pictures = sub.shown;
@@ -148,6 +155,166 @@ bool lockAlbums(const CreateSettings& settings, const AlbumTree& tree,
   return true;
 }
 
+// What became of one album: its report (its pictures' records dropped but the top's, to keep
+// the run's memory flat), or why it was skipped.
+struct Outcome {
+  std::optional<CreateReport> report;
+  std::optional<std::string> refusal;
+  Made made;
+};
+
+// The album runs' display: the albums run side by side off the caller's thread, so only the
+// caller draws, from the pictures done.
+class Quiet : public common::ProgressDisplay {
+ public:
+  void setStatus(const common::Status&) override {}
+  void setNoticeVisible(bool) override {}
+  void refreshNotice() override {}
+  void setTrackVisible(bool) override {}
+  float trackWidth() const override { return 0; }
+  float fillWidth() const override { return 0; }
+  void setFillWidth(float) override {}
+};
+
+// Runs the albums a few at a time, each as soon as its sub-albums are done (their covers and
+// counts go on its cards), every batch with the run's workers and one memory budget, so small
+// albums keep every core busy and large ones use them all.
+class AlbumScheduler {
+ public:
+  AlbumScheduler(const CreateSettings& settings, const AlbumTree& tree,
+                 const std::vector<std::unique_ptr<FolderLock>>& locks)
+      : settings_(settings),
+        tree_(tree),
+        locks_(locks),
+        outcomes_(tree.albums.size()),
+        pending_(tree.albums.size()),
+        budget_(settings.thumbnails.memoryBudget > 0 ? settings.thumbnails.memoryBudget
+                                                     : thumbs::defaultMemoryBudget()) {
+    for (size_t i = 0; i < tree.albums.size(); ++i) {
+      pending_[i] = static_cast<int>(tree.albums[i].children.size());
+      if (pending_[i] == 0) {
+        ready_.push_back(static_cast<int>(i));
+      }
+      pictures_ += static_cast<int>(tree.albums[i].pictures.size());
+    }
+  }
+
+  std::vector<Outcome> run(common::ProgressDisplay& progress) {
+    const int threads = std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 1,
+                                        std::min<int>(4, static_cast<int>(outcomes_.size())));
+    std::vector<std::thread> runners;
+    for (int t = 0; t < threads; ++t) {
+      runners.emplace_back([this] { work(); });
+    }
+    progress.setNoticeVisible(true);
+    progress.setTrackVisible(true);
+    std::unique_lock lock(mutex_);
+    while (left_ > 0) {
+      changed_.wait_for(lock, std::chrono::milliseconds(100));
+      progress.setStatus({common::Phase::Thumbnails, std::max(done_, 1), std::max(pictures_, 1)});
+      progress.setFillWidth(progress.trackWidth() * static_cast<float>(done_) /
+                            static_cast<float>(std::max(pictures_, 1)));
+      progress.refreshNotice();
+    }
+    lock.unlock();
+    for (auto& runner : runners) {
+      runner.join();
+    }
+    progress.setNoticeVisible(false);
+    progress.setTrackVisible(false);
+    return std::move(outcomes_);
+  }
+
+ private:
+  void work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !ready_.empty() || left_ == 0; });
+      if (left_ == 0) {
+        return;
+      }
+      const int i = ready_.back();
+      ready_.pop_back();
+      lock.unlock();
+      Outcome outcome = runOne(i);
+      lock.lock();
+      outcomes_[static_cast<size_t>(i)] = std::move(outcome);
+      done_ += static_cast<int>(tree_.albums[static_cast<size_t>(i)].pictures.size());
+      const int parent = tree_.albums[static_cast<size_t>(i)].parent;
+      if (parent >= 0 && --pending_[static_cast<size_t>(parent)] == 0) {
+        ready_.push_back(parent);
+      }
+      --left_;
+      changed_.notify_all();
+    }
+  }
+
+  // Only this album's outcome is written while it runs; its sub-albums' were written before it
+  // became ready, under the lock.
+  Outcome runOne(int index) {
+    const size_t i = static_cast<size_t>(index);
+    const Album& album = tree_.albums[i];
+    Outcome outcome;
+    if (!locks_[i] || common::stopRequested(settings_.thumbnails.stop)) {
+      return outcome;
+    }
+    std::map<int, Made> made;
+    for (const int child : album.children) {
+      made[child] = outcomes_[static_cast<size_t>(child)].made;
+    }
+    const AlbumPlace place = placeOf(album, made);
+    CreateSettings one = settings_;
+    one.albums = false;
+    one.folderLockHeld = true;
+    one.openFirstPage = false;
+    one.album = &place;
+    one.thumbnails.folder = album.folder;
+    one.thumbnails.pictureNames = album.pictures;
+    one.thumbnails.ImageCount = static_cast<int>(album.pictures.size());
+    one.thumbnails.sharedBudget = &budget_;
+    one.notPictures = album.notPictures;
+    try {
+      Quiet quiet;
+      CreateReport report = runCreate(one, quiet, nullptr);
+      if (report.refused) {
+        outcome.refusal = refusalReason(*report.refused);
+        return outcome;
+      }
+      outcome.made = madeAlbum(album, report, made);
+      if (index != 0) {
+        report.thumbs = {};
+      }
+      outcome.report = std::move(report);
+    } catch (const std::exception& e) {
+      outcome.refusal = std::string("the run stopped: ") + e.what();
+    }
+    return outcome;
+  }
+
+  const CreateSettings& settings_;
+  const AlbumTree& tree_;
+  const std::vector<std::unique_ptr<FolderLock>>& locks_;
+  std::vector<Outcome> outcomes_;
+  std::vector<int> pending_;  // sub-albums not done yet
+  std::vector<int> ready_;    // albums whose sub-albums are all done
+  thumbs::MemoryBudget budget_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int left_ = static_cast<int>(outcomes_.size());
+  int pictures_ = 0;
+  int done_ = 0;
+};
+
+std::vector<Outcome> runAll(const CreateSettings& settings, const AlbumTree& tree,
+                            const std::vector<std::unique_ptr<FolderLock>>& locks,
+                            common::ProgressDisplay& progress) {
+  if (tree.albums.empty()) {
+    return {};
+  }
+  AlbumScheduler scheduler(settings, tree, locks);
+  return scheduler.run(progress);
+}
+
 }  // namespace
 
 CreateReport runAlbums(const CreateSettings& settings, common::ProgressDisplay& progress,
@@ -168,36 +335,22 @@ CreateReport runAlbums(const CreateSettings& settings, common::ProgressDisplay& 
   if (!lockAlbums(settings, tree, progress, locks, total)) {
     return total;
   }
-  std::vector<Made> made(tree.albums.size());
-  // Deepest first: a parent's cards need its sub-albums' covers and counts.
-  for (size_t i = tree.albums.size(); i-- > 0 && !total.stopped;) {
-    const Album& album = tree.albums[i];
-    if (!locks[i]) {
-      continue;
+  const std::vector<Outcome> outcomes = runAll(settings, tree, locks, progress);
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    const Outcome& outcome = outcomes[i];
+    const std::string folder = below(tree.albums[i]);
+    if (outcome.refusal) {
+      total.problems.push_back(skipped(folder, *outcome.refusal));
+    } else if (outcome.report) {
+      if (i == 0) {
+        total.thumbs = outcome.report->thumbs;
+        total.last = outcome.report->last;
+        total.pagesInPlace = outcome.report->pagesInPlace;
+      }
+      addUp(total, CreateReport(*outcome.report), folder);
     }
-    const AlbumPlace place = placeOf(album, made);
-    CreateSettings one = settings;
-    one.albums = false;
-    one.folderLockHeld = true;
-    one.openFirstPage = false;
-    one.album = &place;
-    one.thumbnails.folder = album.folder;
-    one.thumbnails.pictureNames = album.pictures;
-    one.thumbnails.ImageCount = static_cast<int>(album.pictures.size());
-    one.notPictures = album.notPictures;
-    CreateReport report = runCreate(one, progress, nullptr);
-    if (report.refused) {
-      total.problems.push_back(skipped(below(album), refusalReason(*report.refused)));
-      continue;
-    }
-    made[i] = madeAlbum(album, report, made);
-    if (i == 0) {
-      total.thumbs = report.thumbs;
-      total.last = report.last;
-      total.pagesInPlace = report.pagesInPlace;
-    }
-    addUp(total, std::move(report), below(album));
   }
+  total.stopped = total.stopped || common::stopRequested(settings.thumbnails.stop);
   if (settings.openFirstPage && total.pagesInPlace && shell != nullptr && !total.stopped) {
     total.firstPageOpened = shell->openDocument(top / gallery::pageName(1));
     if (!total.firstPageOpened) {
