@@ -3,14 +3,16 @@
 // picture page, and back up by the breadcrumbs, with axe-core finding no serious or critical
 // fault on any page passed and nothing fetched from outside the tree.
 //
-// Usage: node albums_test.mjs TOP_FOLDER SUB_ALBUM DEEPER_ALBUM
+// Usage: node albums_test.mjs TOP_FOLDER SUB_ALBUM DEEPER_ALBUM [SCREENSHOT_FOLDER]
+// With SCREENSHOT_FOLDER the top album's first page on the phone is saved there as
+// albums-phone.png.
 import { chromium } from 'playwright-core';
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { check, chromiumOptions, finish } from './gallery.mjs';
 
-const [topArg, sub, deeper] = process.argv.slice(2);
+const [topArg, sub, deeper, shotsArg] = process.argv.slice(2);
 if (!topArg || !sub || !deeper) {
   console.error('usage: node albums_test.mjs TOP_FOLDER SUB_ALBUM DEEPER_ALBUM');
   process.exit(2);
@@ -45,6 +47,12 @@ for (const screen of [
       `${screen.name}: ${request.url()} is inside the tree`);
   });
   await page.goto(topPage, { waitUntil: 'load' });
+  if (shotsArg && screen.mobile) {
+    await page.evaluate(() => document.fonts.ready);
+    const file = join(resolve(shotsArg), 'albums-phone.png');
+    await page.screenshot({ path: file, scale: 'css' });
+    console.log(`screenshot ${file}`);
+  }
   await axeClean(page, `${screen.name}, top album`);
   await page.locator('ul.albums a', { hasText: sub }).click();
   await axeClean(page, `${screen.name}, ${sub}`);
