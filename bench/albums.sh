@@ -41,13 +41,16 @@ echo "generating $count pictures" >&2
 $py "$here/make_pictures.py" "$scratch/flat" "$count"
 # The same files in the tree, as hard links: picture i goes to folder i mod 1000.
 tree="$scratch/Pictures"
-for ((f = 0; f < 1000; f++)); do
-  mkdir -p "$tree/$((f / 100))/$((f / 10 % 10))/$((f % 10))"
-done
-(cd "$scratch/flat" && ls) | awk '{ n = substr($0, 4, 5) + 0; f = n % 1000;
-  printf "%s\t%d/%d/%d\n", $0, int(f / 100), int(f / 10) % 10, f % 10 }' |
-  while IFS=$'\t' read -r name folder; do ln "$scratch/flat/$name" "$tree/$folder/$name"; done
-cat "$scratch"/flat/* >/dev/null  # every run starts from a warm cache
+$py - "$scratch/flat" "$tree" <<'PY'
+import os, sys
+flat, tree = sys.argv[1], sys.argv[2]
+for i, name in enumerate(sorted(os.listdir(flat))):
+    f = i % 1000
+    folder = os.path.join(tree, str(f // 100), str(f // 10 % 10), str(f % 10))
+    os.makedirs(folder, exist_ok=True)
+    os.link(os.path.join(flat, name), os.path.join(folder, name))
+PY
+find "$scratch/flat" -type f -exec cat {} + >/dev/null  # every run starts from a warm cache
 
 now() { date +%s.%N; }
 elapsed() { echo "$2 - $1" | bc -l | awk '{printf "%.2f", $1}'; }
