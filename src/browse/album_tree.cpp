@@ -21,6 +21,7 @@ struct Walk {
   fs::path top;                 // canonical
   std::vector<FolderId> chain;  // the folders from the top down to the one being read
   std::set<FolderId> seen;      // every folder read
+  bool stopAtPicture = false;   // only whether there is any picture matters
   AlbumTree tree;
 };
 
@@ -69,6 +70,9 @@ int readAlbum(Walk& walk, const fs::path& folder, std::vector<std::string> trail
     album.notPictures = std::move(contents.notPictures);
   }
   for (const auto& name : contents.subfolders) {
+    if (walk.stopAtPicture && walk.tree.albums[index].picturesBelow > 0) {
+      break;
+    }
     const fs::path sub = folder / name;
     struct stat st {};
     struct stat lst {};
@@ -110,10 +114,7 @@ int readAlbum(Walk& walk, const fs::path& folder, std::vector<std::string> trail
   return index;
 }
 
-}  // namespace
-
-AlbumTree readAlbumTree(const fs::path& top) {
-  Walk walk;
+AlbumTree walkFrom(Walk& walk, const fs::path& top) {
   const fs::path folder = normalFolder(top);
   std::error_code error;
   walk.top = fs::canonical(folder, error);
@@ -130,6 +131,19 @@ AlbumTree readAlbumTree(const fs::path& top) {
   const std::string name = folder.has_filename() ? folder.filename().string() : folder.string();
   readAlbum(walk, folder, {name}, -1);
   return std::move(walk.tree);
+}
+
+}  // namespace
+
+bool treeHoldsPictures(const fs::path& top) {
+  Walk walk;
+  walk.stopAtPicture = true;
+  return walkFrom(walk, top).pictureCount() > 0;
+}
+
+AlbumTree readAlbumTree(const fs::path& top) {
+  Walk walk;
+  return walkFrom(walk, top);
 }
 
 }  // namespace vistrel::browse

@@ -53,4 +53,7 @@ inline constexpr int kMostAlbumLevels = 128;
 // and not shown already; each folder is shown once.
 AlbumTree readAlbumTree(const std::filesystem::path& top);
 
+// Whether readAlbumTree(top) would find any picture, reading only as far as the first one.
+bool treeHoldsPictures(const std::filesystem::path& top);
+
 }  // namespace vistrel::browse

@@ -39,7 +39,7 @@ BatchFolder readBatchFolder(const std::string& folder, bool albums) {
     return result;
   }
   // An albums run needs pictures somewhere in the tree, not in the top folder itself.
-  if (list.pictures.empty() && (!albums || browse::readAlbumTree(result.folder).albums.empty())) {
+  if (list.pictures.empty() && (!albums || !browse::treeHoldsPictures(result.folder))) {
     result.error = named + " holds no pictures: give a folder with *.jpg or *.gif files";
     return result;
   }

@@ -66,6 +66,7 @@ TEST_P(ReadAlbumTree, FindsTheAlbumsInNameOrder) {
   fs::create_directory(top);
   makeTree(top, GetParam().entries);
   EXPECT_EQ(described(readAlbumTree(top), top), GetParam().expected);
+  EXPECT_EQ(treeHoldsPictures(top), !GetParam().expected.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
