@@ -42,7 +42,7 @@ _vistrel_batch() {
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '--max-width= --max-height= --quality= --prefix= --rows= --columns=
       --border= --padding= --spacing= --style= --view-size= --originals= --title= --sort= --types=
-      --open --rebuild --help --version --' -- "$cur"))
+      --albums --open --rebuild --help --version --' -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

@@ -6,6 +6,7 @@
 
 #include "app/panel_layout.h"
 #include "app/toolkit/twips.h"
+#include "browse/album_tree.h"
 #include "browse/fit.h"
 #include "browse/folder_read.h"
 #include "browse/preview.h"
@@ -141,7 +142,16 @@ browse::PictureOrder DirectoryPanel::order() const {
 }
 
 void DirectoryPanel::showTotal() {
-  lblTotalImages->setCaption(QString::number(File1->ListCount()));
+  if (albums_) {
+    treeCount_ = browse::readAlbumTree(File1->folder(), File1->types()).pictureCount();
+  }
+  lblTotalImages->setCaption(QString::number(totalCount()));
+}
+
+void DirectoryPanel::setAlbums(bool on) {
+  albums_ = on;
+  showTotal();
+  emit listChanged(totalCount());
 }
 
 void DirectoryPanel::selectPicture(int row) {
@@ -184,7 +194,7 @@ void DirectoryPanel::Dir1_Change() {
   }
   showTotal();
   blankPreview();
-  emit listChanged(File1->ListCount());
+  emit listChanged(totalCount());
   // Opening a folder on another volume moves the drive list with it.
   Drive1->showDriveOf(Dir1->Path());
   driveFolders_.insert(Drive1->Drive(), Dir1->folder());

@@ -67,7 +67,12 @@ class DirectoryPanel : public QWidget {
   // The order Create puts the pictures in; the file list stays in name order.
   browse::PictureOrder order() const;
   // Shows the file list's count in the Total images box.
+  // Shows the file list's count in the Total images box, or with albums on the tree's.
   void showTotal();
+  // Counts the pictures of the whole tree below the folder, not only the file list's.
+  void setAlbums(bool on);
+  // What the Total images box shows.
+  int totalCount() const { return albums_ ? treeCount_ : pictureCount(); }
   // Selects row `row` of the file list, as a click does.
   void selectPicture(int row);
   // Lists the folder's pictures of `types` instead, as if it were opened again.
@@ -105,7 +110,9 @@ class DirectoryPanel : public QWidget {
   toolkit::Label* lblTotalImages = nullptr;
   toolkit::Label* lblImageAttributes = nullptr;
 
-  QHash<QString, std::filesystem::path> driveFolders_;  // the folder last open on each drive
+  QHash<QString, std::filesystem::path> driveFolders_;
+  bool albums_ = false;
+  int treeCount_ = 0;  // the folder last open on each drive
 };
 
 }  // namespace vistrel::app

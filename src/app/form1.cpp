@@ -136,6 +136,7 @@ void Form1::connectEvents() {
     directory_->setPictureTypes(types);
     properties_->setImageCount(directory_->pictureCount());
   });
+  connect(properties_, &PropertiesPanel::albumsChanged, directory_, &DirectoryPanel::setAlbums);
   connect(directory_, &DirectoryPanel::previewFitted, this, [this](int16_t x, int16_t y) {
     X_ = x;
     Y_ = y;
@@ -194,7 +195,7 @@ void Form1::cmdFrames_Click(int Index) {
   if (!same) {
     LastPath_ = now;
     lastFolder_ = directory_->folder();
-    properties_->setImageCount(directory_->pictureCount());
+    properties_->setImageCount(directory_->totalCount());
   }
 }
 

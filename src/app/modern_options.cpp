@@ -1,5 +1,6 @@
 #include "app/modern_options.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -16,6 +17,7 @@ void ModernOptions::applyTo(run::CreateSettings& s) const {
   s.thumbnails.viewSize = viewSize;
   s.originals = originals;
   s.title = title;
+  s.albums = albums;
 }
 
 ModernOptionsDialog::ModernOptionsDialog(const ModernOptions& shown, QWidget* parent)
@@ -27,6 +29,7 @@ ModernOptionsDialog::ModernOptionsDialog(const ModernOptions& shown, QWidget* pa
   addViewSize(shown);
   addOriginals(shown);
   addTitle(shown);
+  addAlbums(shown);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -75,6 +78,16 @@ void ModernOptionsDialog::addOriginals(const ModernOptions& shown) {
   addRow(QStringLiteral("&Originals"), box, [box](ModernOptions& o) {
     o.originals = box->currentIndex() == 1 ? Originals::None : Originals::Link;
   });
+}
+
+void ModernOptionsDialog::addAlbums(const ModernOptions& shown) {
+  auto* box = new QCheckBox(QStringLiteral("Include subfolders as albums"), this);
+  box->setObjectName(QStringLiteral("albums"));
+  box->setChecked(shown.albums);
+  box->setToolTip(
+      QStringLiteral("Every subfolder with pictures becomes an album with its own pages, linked "
+                     "from its parent's first page."));
+  addRow(QStringLiteral("&Albums"), box, [box](ModernOptions& o) { o.albums = box->isChecked(); });
 }
 
 ModernOptions ModernOptionsDialog::options() const {

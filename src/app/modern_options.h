@@ -21,6 +21,7 @@ struct ModernOptions {
   int viewSize = common::kViewSizeInitial;  // display copies' longest edge, CSS pixels
   gallery::Originals originals = gallery::Originals::Link;
   std::string title{};  // UTF-8; "" for the folder's name
+  bool albums = false;  // the folder's whole tree, each folder with pictures an album
 
   // Into the settings of a modern run.
   void applyTo(run::CreateSettings& s) const;
@@ -40,6 +41,7 @@ class ModernOptionsDialog : public QDialog {
   void addViewSize(const ModernOptions& shown);
   void addOriginals(const ModernOptions& shown);
   void addTitle(const ModernOptions& shown);
+  void addAlbums(const ModernOptions& shown);
 
   QFormLayout* form_ = nullptr;
   // Each row's way of taking its control's value, in the order added.

@@ -203,8 +203,10 @@ void PropertiesPanel::buildCreateColumn() {
 
 void PropertiesPanel::connectEvents() {
   connect(cmdCreate, &QPushButton::clicked, this, &PropertiesPanel::createClicked);
-  connect(cmbStyle, &QComboBox::currentIndexChanged, this,
-          [this](int index) { cmdModern->setEnabled(index == 1); });
+  connect(cmbStyle, &QComboBox::currentIndexChanged, this, [this](int index) {
+    cmdModern->setEnabled(index == 1);
+    emit albumsChanged(index == 1 && modern_.albums);
+  });
   connect(cmdModern, &QToolButton::clicked, this, &PropertiesPanel::cmdModern_Click);
   connect(cmbTypes, &QComboBox::currentIndexChanged, this,
           [this] { emit typesChanged(pictureTypes()); });
@@ -283,7 +285,10 @@ void PropertiesPanel::cmdModern_Click() {
   }
   auto* dialog = new ModernOptionsDialog(modern_, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
-  connect(dialog, &QDialog::accepted, this, [this, dialog] { modern_ = dialog->options(); });
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    modern_ = dialog->options();
+    emit albumsChanged(modern_.albums);
+  });
   dlgModern_ = dialog;
   // Modal to the window, without a nested event loop: Create waits until the dialog closes.
   dialog->open();

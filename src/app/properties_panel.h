@@ -55,6 +55,8 @@ class PropertiesPanel : public QWidget {
   void createClicked();
   // The user chose another list of picture types.
   void typesChanged(imaging::PictureTypes types);
+  // Whether the next Create takes the folder's whole tree (modern pages, albums on) changed.
+  void albumsChanged(bool on);
 
  private:
   friend struct testing::Form1Access;

@@ -55,6 +55,7 @@ CreateSettings createSettings(const BatchOptions& options, const BatchFolder& fo
     thumbs.viewSize = options.viewSize;
     settings.originals = options.originals;
     settings.title = options.title;
+    settings.albums = options.albums;
   }
   settings.order = options.order;
   thumbs.rebuild = options.rebuild;
@@ -83,7 +84,9 @@ int runBatchCommand(const std::vector<std::string>& args, std::FILE* out, std::F
     case BatchAction::Run:
       break;
   }
-  const BatchFolder folder = readBatchFolder(parsed.options.folder, parsed.options.types);
+  const BatchFolder folder =
+      readBatchFolder(parsed.options.folder, parsed.options.types,
+                      parsed.options.albums && parsed.options.style == gallery::PageStyle::Modern);
   if (!folder.ok) {
     std::fprintf(err, "%s\n", folder.error.c_str());
     return kBadInput;

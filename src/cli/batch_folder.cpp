@@ -7,12 +7,13 @@
 #include <cstring>
 #include <system_error>
 
+#include "browse/album_tree.h"
 #include "browse/folder_read.h"
 #include "cli/batch_options.h"
 
 namespace vistrel::cli {
 
-BatchFolder readBatchFolder(const std::string& folder, imaging::PictureTypes types) {
+BatchFolder readBatchFolder(const std::string& folder, imaging::PictureTypes types, bool albums) {
   BatchFolder result;
   result.folder = folder;
   const std::string named = "vistrel-batch: FOLDER " + inQuotes(folder);
@@ -37,7 +38,8 @@ BatchFolder readBatchFolder(const std::string& folder, imaging::PictureTypes typ
     result.error = named + " cannot be read (" + list.reason + ")";
     return result;
   }
-  if (list.pictures.empty()) {
+  // An albums run needs pictures somewhere in the tree, not in the top folder itself.
+  if (list.pictures.empty() && (!albums || !browse::treeHoldsPictures(result.folder, types))) {
     result.error = named + " holds no pictures: give a folder with " +
                    (types == imaging::PictureTypes::All
                         ? "*.jpg, *.gif, *.heic, *.heif, *.avif, *.webp or *.png files"

@@ -22,8 +22,9 @@ struct BatchFolder {
 
 // Reads `folder`: it must exist, be a folder that can be listed and written, and hold at
 // least one picture of `types` ("*.jpg" or "*.gif" for the classic list, letter case ignored,
-// hidden files left out).
+// hidden files left out). With `albums`, pictures anywhere in the tree below will do.
 BatchFolder readBatchFolder(const std::string& folder,
-                            imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
+                            imaging::PictureTypes types = imaging::PictureTypes::JpegGif,
+                            bool albums = false);
 
 }  // namespace vistrel::cli

@@ -38,6 +38,7 @@ struct BatchOptions {
   std::string title{};  // the gallery's title, as given (bytes); "" for the folder's name
   // The pages' order, either style.
   browse::PictureOrder order = browse::PictureOrder::Name;
+  bool albums = false;  // modern: the folder's tree, each folder with pictures an album
 
   bool operator==(const BatchOptions&) const = default;
 };

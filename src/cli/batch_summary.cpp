@@ -67,9 +67,10 @@ std::string refusalLine(const Refusal& refusal) {
 std::string problemLine(const RunProblem& problem) {
   const std::string file = escaped(problem.file);
   const std::string reason = escaped(problemReason(problem));
-  return problem.pictureLeftOut() ? skippedLine(file, reason)
-         : problem.isWarning()    ? warningLine(file, reason)
-                                  : file + ": " + reason;
+  const bool skipped = problem.pictureLeftOut() || problem.kind == ProblemKind::AlbumSkipped;
+  return skipped               ? skippedLine(file, reason)
+         : problem.isWarning() ? warningLine(file, reason)
+                               : file + ": " + reason;
 }
 
 std::string temporaryRemovedLine(const std::string& file) {

@@ -31,7 +31,7 @@ namespace {
 using K = OptionKind;
 using O = BatchOptions;
 
-const std::array<OptionSpec, 19> kOptions = {{
+const std::array<OptionSpec, 20> kOptions = {{
     {"--max-width", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxWidth, nullptr,
      "largest thumbnail width in pixels"},
     {"--max-height", "N", K::Range, kThumbnailMin, kThumbnailMax, &O::maxHeight, nullptr,
@@ -65,6 +65,9 @@ const std::array<OptionSpec, 19> kOptions = {{
     {"--types", "TYPES", K::Types, 0, 0, nullptr, nullptr,
      "pictures listed: jpeg-gif (*.jpg and *.gif) or all (also *.heic, *.heif, *.avif, *.webp "
      "and *.png)"},
+    {"--albums", "", K::Flag, 0, 0, nullptr, &O::albums,
+     "modern style: every subfolder with pictures at or below it becomes an album with its own "
+     "pages, linked by breadcrumbs and album cards"},
     {"--open", "", K::Flag, 0, 0, nullptr, &O::open,
      "open Thumb001.html in the default browser afterwards"},
     {"--rebuild", "", K::Flag, 0, 0, nullptr, &O::rebuild,

@@ -172,9 +172,13 @@ int CreateHTML(const std::filesystem::path& folder, const std::vector<ThumbInfo>
       throw common::RunStopped();
     }
     const NavigationTargets nav = navigationTargets(p, pageCount);
-    const std::string page =
+    std::string page =
         modern ? modernPage(table, nav, p, pageCount, layout, targets, pictures.words, cells)
                : classicPage(table, nav, cells);
+    if (modern && pictures.album != nullptr) {
+      page = placedInAlbum(std::move(page), *pictures.album,
+                           p == 1 ? AlbumPage::First : AlbumPage::Later);
+    }
     stagePage(folder / pageName(p), page, staged);
   }
   // The last look: once the renames start, they all go through.

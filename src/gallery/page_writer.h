@@ -14,6 +14,7 @@
 #include "common/defaults.h"
 #include "common/progress.h"
 #include "common/stop_request.h"
+#include "gallery/album_markup.h"
 #include "gallery/modern_page.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
@@ -78,6 +79,8 @@ struct PicturePageOptions {
   std::vector<thumbs::RunProblem>* problems = nullptr;
   // The title every modern page shows, and the introduction of the first.
   GalleryWords words{};
+  // The gallery's place among albums (breadcrumbs, sub-album cards), or none.
+  const AlbumPlace* album = nullptr;
 };
 
 // Writes pages 1..pageCount into `folder` and returns how many files changed. `thumbs` holds the

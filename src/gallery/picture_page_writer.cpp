@@ -77,8 +77,11 @@ void stagePicturePages(const std::filesystem::path& folder, const std::vector<Th
     links.count = static_cast<int>(thumbs.size());
     links.page = static_cast<int>(i / static_cast<size_t>(perPage)) + 1;
     links.back = pageName(links.page);
-    stagePage(folder / pages[i],
-              PicturePage(thumbs[i], links, options.originals, options.words.title), staged);
+    std::string page = PicturePage(thumbs[i], links, options.originals, options.words.title);
+    if (options.album != nullptr) {
+      page = placedInAlbum(std::move(page), *options.album, AlbumPage::Picture);
+    }
+    stagePage(folder / pages[i], page, staged);
   }
 }
 

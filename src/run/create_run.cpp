@@ -4,6 +4,7 @@
 
 #include "common/whole_file.h"
 #include "imaging/meta/caption.h"
+#include "run/album_run.h"
 #include "run/folder_lock.h"
 #include "run/gallery_words.h"
 #include "run/picture_heads.h"
@@ -117,6 +118,10 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   progress.setFillWidth(0);
   const auto& table = settings.table;
   report.pageCount = pageCount(static_cast<int>(report.thumbs.size()), table.Rows, table.Columns);
+  // An album of sub-albums alone still has its first page, for their cards.
+  if (report.pageCount == 0 && settings.album != nullptr && !settings.album->cards.empty()) {
+    report.pageCount = 1;
+  }
   if (diskRefused) {
     report.problems.push_back({pageName(1), ProblemKind::PagesHeldBack});
     return;
@@ -126,6 +131,7 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
   }
   try {
     gallery::PicturePageOptions pictures{settings.originals, &report.problems};
+    pictures.album = settings.album;
     if (settings.style == PageStyle::Modern) {
       common::ReadError error;
       pictures.words = galleryWords(settings.thumbnails.folder, settings.title, &error);
@@ -199,10 +205,14 @@ std::optional<Refusal> createSettingsRefusal(const CreateSettings& settings) {
 }
 
 CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress, Shell* shell) {
+  if (settings.albums && settings.style == PageStyle::Modern) {
+    return runAlbums(settings, progress, shell);
+  }
   CreateReport report;
   report.refused = createSettingsRefusal(settings);
   FolderLock lock;
-  if (report.refused || !takeFolderLock(settings, progress, lock, report)) {
+  if (report.refused ||
+      (!settings.folderLockHeld && !takeFolderLock(settings, progress, lock, report))) {
     return report;
   }
   report.temporariesRemoved = removeStaleTemporaries(settings.thumbnails.folder);

@@ -47,6 +47,13 @@ struct CreateSettings {
   // The folder's entries named like pictures that are no files to read (a FIFO, a device, a
   // link to nothing), each with why: not in the list, but told as pictures left out.
   std::vector<std::pair<std::string, std::string>> notPictures;
+  // Modern only: the whole tree under the folder, each folder with pictures at or below it an
+  // album with its own gallery (album_run.h). The picture list above is then read per album.
+  bool albums = false;
+  // The caller already holds the folder's lock (an albums run locks every album first).
+  bool folderLockHeld = false;
+  // An album's place in the tree, for its breadcrumbs and sub-album cards; none for one folder.
+  const gallery::AlbumPlace* album = nullptr;
 };
 
 // Why a run would not start. Nothing was written then.

@@ -121,6 +121,24 @@ std::string problemReason(const RunProblem& problem) {
   }
 }
 
+std::string treeProblemReason(const browse::TreeProblem& problem) {
+  using browse::TreeProblemKind;
+  switch (problem.kind) {
+    case TreeProblemKind::Unreadable:
+      return "the folder cannot be read: " + problem.reason;
+    case TreeProblemKind::LinkLoop:
+      return "a link back to a folder it is in, so it was not followed";
+    case TreeProblemKind::LinkOutside:
+      return "a link to a folder outside the tree, so it was not followed";
+    case TreeProblemKind::AlreadyShown:
+      return "a link to a folder the gallery already shows, so it was not followed";
+    case TreeProblemKind::TooDeep:
+      return "more than " + std::to_string(browse::kMostAlbumLevels) +
+             " folders deep, so it was left out";
+  }
+  return "";
+}
+
 std::string refusalReason(const Refusal& refusal) {
   switch (refusal.kind) {
     case RefusalKind::BadPrefix:

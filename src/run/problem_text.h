@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "browse/album_tree.h"
 #include "run/create_run.h"
 
 namespace vistrel::run {
@@ -11,6 +12,9 @@ namespace vistrel::run {
 // Why the problem happened, without the file's name: "its thumbnail th_x.jpg is the thumbnail
 // of x.gif; rename one of the two pictures".
 std::string problemReason(const thumbs::RunProblem& problem);
+
+// Why an albums run left a folder of the tree out.
+std::string treeProblemReason(const browse::TreeProblem& problem);
 
 // Why the run would not start, as one sentence.
 std::string refusalReason(const Refusal& refusal);

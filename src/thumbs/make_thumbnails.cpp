@@ -236,7 +236,10 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   // Every picture's plan is fixed before the first decode.
   std::vector<PicturePlan> plans = planBatch(settings, count, workers);
   const ReusedLargeBlocks reuse;
-  MemoryBudget budget(settings.memoryBudget > 0 ? settings.memoryBudget : defaultMemoryBudget());
+  MemoryBudget ownBudget(settings.sharedBudget != nullptr ? 1
+                         : settings.memoryBudget > 0      ? settings.memoryBudget
+                                                          : defaultMemoryBudget());
+  MemoryBudget& budget = settings.sharedBudget != nullptr ? *settings.sharedBudget : ownBudget;
   const std::vector<ThumbJob> jobs = makeJobs(settings, plans, budget);
   if (settings.afterPlanning) {
     settings.afterPlanning();

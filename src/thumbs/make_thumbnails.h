@@ -18,6 +18,8 @@
 
 namespace vistrel::thumbs {
 
+class MemoryBudget;
+
 // What the batch reads, taken once when it starts: the settings that shape every rendition, and
 // the run's own.
 struct BatchSettings : ThumbSettings {
@@ -28,6 +30,8 @@ struct BatchSettings : ThumbSettings {
   bool rebuild = false;                   // make every thumbnail again, even one that is up to date
   // Memory every decode of the run together may take, in bytes; 0: defaultMemoryBudget().
   int64_t memoryBudget = 0;
+  // A budget batches running side by side share instead (memoryBudget then does not apply).
+  MemoryBudget* sharedBudget = nullptr;
   // Test seam: called once every picture's plan is made, before the first decode.
   std::function<void()> afterPlanning;
   // Also make the renditions only the modern pages show (the double-density thumbnail and the

@@ -26,6 +26,7 @@ enum class ProblemKind {
                         // file that is not ours (TakenByOther), left as it is
   WordsNotRead,         // the folder's captions.txt or introduction.txt is there but could not
                         // be read (`error`; none: not a regular file); the pages go without it
+  AlbumSkipped,         // an albums run left this folder out (detail: why); file ends in "/"
 };
 
 // Finer than the kind, for the words; the kind alone decides exit status and what is left out.

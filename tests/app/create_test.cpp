@@ -2,6 +2,7 @@
 // disk, the first page handed to the shell and the one message about what was skipped.
 #include <gmock/gmock.h>
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QImageReader>
@@ -343,6 +344,33 @@ TEST_F(CreateFromWindow, ModernOptionsAreSetInTheirDialogAndReachOnlyAModernRun)
   EXPECT_EQ(classic.thumbnails.viewSize, common::kViewSizeInitial);
   EXPECT_EQ(classic.originals, gallery::Originals::Link);
   EXPECT_EQ(classic.title, "");
+}
+
+// With albums on, the message sums the whole tree: eleven folders skipped, ten of them listed.
+TEST_F(CreateFromWindow, TheClosingMessageOfAnAlbumsRunListsTenOfTheTreesProblems) {
+  for (int i = 0; i < 11; ++i) {
+    const auto album = temp.path() / ("album" + std::to_string(i));
+    makePictures(album, 1);
+    std::filesystem::create_directory_symlink("..", album / "up");
+  }
+  openAndCount();
+  ui->cmbStyle->setCurrentIndex(1);
+  click(ui->cmdModern);
+  QDialog* dialog = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return (dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) != nullptr;
+  }));
+  dialog->findChild<QCheckBox*>("albums")->setChecked(true);
+  dialog->accept();
+  EXPECT_EQ(ui->lblTotalImages->Caption(), "16");
+  ui->chkHTML->setChecked(false);
+  click(ui->cmdCreate);
+  ASSERT_EQ(messages.size(), 1);
+  const QStringList lines = messages[0].split('\n');
+  EXPECT_EQ(lines[0], "Not everything could be created:");
+  EXPECT_THAT(lines[2].toStdString(), HasSubstr("album0/up/"));
+  EXPECT_EQ(lines[12], "and 1 more");
+  EXPECT_TRUE(std::filesystem::exists(temp.path() / "album10" / "Thumb001.html"));
 }
 
 TEST_F(CreateFromWindow, TheClosingMessageCountsLinkedOriginalsThatCarryALocation) {

@@ -102,8 +102,8 @@ TEST(ParseCommandLine, HelpAndVersion) {
   }
   EXPECT_EQ(listed,
             "--max-width --max-height --quality --prefix --rows --columns --border --padding "
-            "--spacing --style --view-size --originals --title --sort --types --open --rebuild "
-            "--help --version ");
+            "--spacing --style --view-size --originals --title --sort --types --albums --open "
+            "--rebuild --help --version ");
 }
 
 struct BadCase {
@@ -119,8 +119,7 @@ TEST(ParseCommandLine, BadInputGetsOneLineNamingTheOptionAndTheAllowedValues) {
   const std::string options =
       "\": the options are --max-width, --max-height, --quality, --prefix, --rows, --columns, "
       "--border, --padding, --spacing, --style, --view-size, --originals, --title, --sort, "
-      "--types, "
-      "--open, --rebuild, --help, --version";
+      "--types, --albums, --open, --rebuild, --help, --version";
   const std::string prefixes =
       " Give 1 to 10 characters, none of them / \\ < > : \" | ? * or a control character.";
   const std::string beside =

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -271,6 +273,52 @@ TEST_F(BatchProgram, OddNamesAndTransparencyGiveTheSameFilesAsTheWindow) {
   EXPECT_EQ(batchFiles.size(), 5u + 5u + 5u);
   EXPECT_TRUE(batchFiles.count("th_caf\xE9.jpg") == 1 && batchFiles.count("th_x\xFF.jpg") == 1);
   EXPECT_TRUE(batchFiles == snapshot(windowFolder));
+}
+
+// A tree of albums, with a name a link must encode: the window (its Total images box counting
+// the tree) and vistrel-batch write the same files in every album.
+TEST_F(BatchProgram, AlbumsFromTheWindowAndTheCommandLineAreTheSameFiles) {
+  // The top album's name is in every breadcrumb: both trees have the same.
+  const fs::path batchTree = temp.path() / "batch" / "Pictures";
+  const fs::path windowTree = temp.path() / "window" / "Pictures";
+  for (const fs::path& tree : {batchTree, windowTree}) {
+    for (const char* album : {"2024/Crete #1", "2025"}) {
+      fs::create_directories(tree / album);
+      for (const char* name : {"Dunes (2).jpg", "Glacier.gif"}) {
+        fs::copy_file(pics() / name, tree / album / name);
+        fs::last_write_time(tree / album / name, fs::last_write_time(pics() / name));
+      }
+    }
+  }
+  const Outcome made = batch({"--style=modern", "--albums", batchTree.string()});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(summaryCounts(made.err), std::make_pair(4, 10));
+
+  common::pinTwipsPerPixel(15);
+  app::RecordingShell shell;
+  app::Form1 window(windowTree, &shell);
+  const app::testing::Form1Access ui(window);
+  QStringList messages;
+  window.setMessageBox(
+      [&](const QString&, const QString& text, const QString&) { messages << text; });
+  ui.cmdFrames[1]->click();
+  ui.cmbStyle->setCurrentIndex(1);
+  ui.cmdModern->click();
+  auto* dialog = window.findChild<QDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->findChild<QCheckBox*>("albums")->setChecked(true);
+  dialog->accept();
+  EXPECT_EQ(ui.lblTotalImages->Caption(), "4");
+  ui.chkHTML->setChecked(false);
+  ASSERT_TRUE(ui.cmdCreate->isEnabled());
+  ui.cmdCreate->click();
+  common::pinTwipsPerPixel(0);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  for (const char* album : {"", "2024", "2024/Crete #1", "2025"}) {
+    const auto files = snapshot(batchTree / album);
+    EXPECT_TRUE(files.contains("Thumb001.html")) << album;
+    EXPECT_TRUE(files == snapshot(windowTree / album)) << album;
+  }
 }
 
 TEST_F(BatchProgram, OpenHandsTheFirstPageToTheDesktopOnlyWhenAskedAndANoShowIsNoFailure) {
