@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <mutex>
 
 #include <chrono>
 #include <set>
@@ -187,7 +188,10 @@ TEST(AlbumRun, ACreateOnASubfolderWhileTheTreeRunsWaitsThenIsRefused) {
   const fs::path top = threeLevels(folder);
   CreateSettings s = treeSettings(top);
   std::optional<Refusal> inner;
+  // Albums run side by side: their batches call this on several threads.
+  std::mutex once;
   s.thumbnails.afterPlanning = [&] {
+    const std::lock_guard<std::mutex> hold(once);
     if (!inner) {
       CreateSettings one = treeSettings(top / "2024" / "Wedding");
       one.albums = false;
