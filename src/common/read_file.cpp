@@ -75,6 +75,10 @@ ReadError RegularFile::readAt(int64_t offset, void* into, size_t count, size_t& 
       break;
     }
     got += static_cast<size_t>(n);
+    // Past the length it had when opened, a further read would only say the end is there.
+    if (offset + static_cast<int64_t>(got) >= size_) {
+      break;
+    }
   }
   return {};
 }

@@ -3,6 +3,7 @@
 // (regular, its length and time) is the file that is read, and a FIFO or device put in its place
 // never blocks the reader.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -68,7 +69,13 @@ class RegularFile {
   // the offset bytes.size(): the file's first bytes when `bytes` starts empty.
   template <class Bytes>
   ReadError append(Bytes& bytes, size_t count) const {
+    if (openError_) {
+      return openError_;
+    }
     const size_t old = bytes.size();
+    // A generous limit costs nothing: only what the file holds is made room for.
+    const int64_t left = size_ - static_cast<int64_t>(old);
+    count = std::min(count, left > 0 ? static_cast<size_t>(left) : size_t{0});
     bytes.resize(old + count);
     size_t got = 0;
     const ReadError error = readAt(static_cast<int64_t>(old), bytes.data() + old, count, got);
