@@ -4,8 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
+#include <string_view>
 #include <unordered_set>
 
+#include "common/folder_names.h"
 #include "gallery/page_writer.h"
 #include "gallery/picture_page.h"
 
@@ -14,14 +18,32 @@ using thumbs::ThumbInfo;
 
 namespace {
 
+// What a page of ours already says, told without keeping its text: a folder of thousands of
+// pictures would otherwise hold every page twice.
+struct Digest {
+  size_t size = 0;
+  size_t hash = 0;
+  bool operator==(const Digest&) const = default;
+};
+
+Digest digestOf(std::string_view text) {
+  return {text.size(), std::hash<std::string_view>{}(text)};
+}
+
+struct PlannedPages {
+  std::vector<std::string> names;           // "" where a picture has no page
+  std::vector<std::optional<Digest>> said;  // a page of ours already at the name
+};
+
 // Each picture's page name, or "" when it can have none: the name is too long for the folder,
 // or a file that is not a page of ours holds it (then `problems` hears of it).
-std::vector<std::string> planPicturePages(const std::filesystem::path& folder,
-                                          const std::vector<ThumbInfo>& thumbs,
-                                          std::vector<thumbs::RunProblem>* problems) {
+PlannedPages planPicturePages(const std::filesystem::path& folder,
+                              const std::vector<ThumbInfo>& thumbs,
+                              std::vector<thumbs::RunProblem>* problems) {
   long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
   limit = limit > 0 ? limit : 255;
-  std::vector<std::string> pages;
+  PlannedPages planned;
+  std::vector<std::string>& pages = planned.names;
   std::string existing;
   for (const auto& thumb : thumbs) {
     std::string name = picturePageName(thumb.FileName);
@@ -36,6 +58,8 @@ std::vector<std::string> planPicturePages(const std::filesystem::path& folder,
                (found == Existing::Page && !isOurModernPage(existing))) {
       problem.cause = thumbs::Cause::TakenByOther;
     } else {
+      planned.said.push_back(found == Existing::Page ? std::optional(digestOf(existing))
+                                                     : std::nullopt);
       pages.push_back(std::move(name));
       continue;
     }
@@ -43,16 +67,17 @@ std::vector<std::string> planPicturePages(const std::filesystem::path& folder,
       problems->push_back(std::move(problem));
     }
     pages.emplace_back();
+    planned.said.emplace_back();
   }
-  return pages;
+  return planned;
 }
 
 // The picture pages of `thumbs` (those `pages` names), staged unless unchanged. Previous and Next
 // step over the pictures that have no page; Back leads to the gallery page holding the picture.
 void stagePicturePages(const std::filesystem::path& folder, const std::vector<ThumbInfo>& thumbs,
-                       const std::vector<std::string>& pages, int perPage,
-                       const PicturePageOptions& options, const common::StopRequest* stop,
-                       StagedFiles& staged) {
+                       const PlannedPages& planned, int perPage, const PicturePageOptions& options,
+                       const common::StopRequest* stop, StagedFiles& staged) {
+  const std::vector<std::string>& pages = planned.names;
   std::vector<size_t> withPage;
   for (size_t i = 0; i < pages.size(); ++i) {
     if (!pages[i].empty()) {
@@ -81,7 +106,9 @@ void stagePicturePages(const std::filesystem::path& folder, const std::vector<Th
     if (options.album != nullptr) {
       page = placedInAlbum(std::move(page), *options.album, AlbumPage::Picture);
     }
-    stagePage(folder / pages[i], page, staged);
+    if (planned.said[i] != digestOf(page)) {
+      staged.stage(folder / pages[i], page);
+    }
   }
 }
 
@@ -91,7 +118,8 @@ std::vector<std::string> stagePictureFiles(const std::filesystem::path& folder,
                                            const std::vector<ThumbInfo>& thumbs, int perPage,
                                            const PicturePageOptions& options,
                                            const common::StopRequest* stop, StagedFiles& staged) {
-  const std::vector<std::string> pages = planPicturePages(folder, thumbs, options.problems);
+  const PlannedPages planned = planPicturePages(folder, thumbs, options.problems);
+  const std::vector<std::string>& pages = planned.names;
   std::vector<std::string> targets;
   for (size_t i = 0; i < thumbs.size(); ++i) {
     targets.push_back(pages[i].empty() ? pagelessTarget(thumbs[i], options.originals) : pages[i]);
@@ -99,46 +127,38 @@ std::vector<std::string> stagePictureFiles(const std::filesystem::path& folder,
   if (std::any_of(pages.begin(), pages.end(), [](auto& page) { return !page.empty(); })) {
     stageOwnFile(folder / kScriptName, PictureScript(), isOurScript, staged);
   }
-  stagePicturePages(folder, thumbs, pages, perPage, options, stop, staged);
+  stagePicturePages(folder, thumbs, planned, perPage, options, stop, staged);
   return targets;
 }
 
 void removeLeftoverPicturePages(const std::filesystem::path& folder,
                                 const std::vector<ThumbInfo>& shown,
                                 std::vector<std::string>& removed,
-                                std::vector<thumbs::RunProblem>& problems) {
+                                std::vector<thumbs::RunProblem>& problems,
+                                const std::unordered_set<std::string>* listed) {
   std::unordered_set<std::string> current;
   for (const auto& thumb : shown) {
     current.insert(picturePageName(thumb.FileName));
   }
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
-    return;
-  }
-  bool pagesLeft = false;
   std::vector<std::string> leftovers;
   std::string existing;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name(entry->d_name);
+  common::forEachName(folder, listed, [&](const char* entry) {
+    const std::string name(entry);
+    // A shown picture's page was just written or kept as ours: it need not be read again.
     int error = 0;
-    if (!isPicturePageName(name) ||
-        readExisting(folder / name, existing, error) != Existing::Page ||
-        !isOurModernPage(existing)) {
-      continue;
-    }
-    if (current.contains(name)) {
-      pagesLeft = true;
-    } else {
+    if (isPicturePageName(name) && !current.contains(name) &&
+        readExisting(folder / name, existing, error) == Existing::Page &&
+        isOurModernPage(existing)) {
       leftovers.push_back(name);
     }
-  }
-  ::closedir(dir);
+  });
   std::sort(leftovers.begin(), leftovers.end());
   for (const auto& name : leftovers) {
     removeFile(folder, name, removed, problems);
   }
+  // Pictures shown have their pages, which load the script.
   int error = 0;
-  if (!pagesLeft && readExisting(folder / kScriptName, existing, error) == Existing::Page &&
+  if (shown.empty() && readExisting(folder / kScriptName, existing, error) == Existing::Page &&
       isOurScript(existing)) {
     removeFile(folder, kScriptName, removed, problems);
   }
