@@ -18,10 +18,11 @@ namespace {
 using FolderId = std::pair<dev_t, ino_t>;
 
 struct Walk {
-  fs::path top;                 // canonical
-  std::vector<FolderId> chain;  // the folders from the top down to the one being read
-  std::set<FolderId> seen;      // every folder read
-  bool stopAtPicture = false;   // only whether there is any picture matters
+  fs::path top;                               // canonical
+  std::vector<FolderId> chain;                // the folders from the top down to the one being read
+  std::set<FolderId> seen;                    // every folder read
+  bool stopAtPicture = false;                 // only whether there is any picture matters
+  const std::string* glancePrefix = nullptr;  // each folder glanced at, not listed whole
   imaging::PictureTypes types = imaging::PictureTypes::JpegGif;  // which pictures count
   AlbumTree tree;
 };
@@ -57,7 +58,9 @@ std::optional<TreeProblemKind> linkRefusal(const Walk& walk, const fs::path& lin
 // picture (then nothing of it stays in the tree).
 int readAlbum(Walk& walk, const fs::path& folder, std::vector<std::string> trail, int parent) {
   auto& problems = walk.tree.problems;
-  FolderContents contents = readFolder(folder, walk.types);
+  FolderContents contents = walk.glancePrefix != nullptr
+                                ? glanceAtFolder(folder, walk.types, *walk.glancePrefix)
+                                : readFolder(folder, walk.types);
   if (!contents.ok) {
     problems.push_back({folder.string(), TreeProblemKind::Unreadable, contents.reason});
     return -1;
@@ -67,8 +70,10 @@ int readAlbum(Walk& walk, const fs::path& folder, std::vector<std::string> trail
   {
     Album& album = walk.tree.albums.back();
     album.picturesBelow = static_cast<int>(contents.pictures.size());
-    album.pictures = std::move(contents.pictures);
-    album.notPictures = std::move(contents.notPictures);
+    if (walk.glancePrefix == nullptr) {
+      album.pictures = std::move(contents.pictures);
+      album.notPictures = std::move(contents.notPictures);
+    }
   }
   for (const auto& name : contents.subfolders) {
     if (walk.stopAtPicture && walk.tree.albums[index].picturesBelow > 0) {
@@ -146,6 +151,14 @@ bool treeHoldsPictures(const fs::path& top, imaging::PictureTypes types) {
 AlbumTree readAlbumTree(const fs::path& top, imaging::PictureTypes types) {
   Walk walk;
   walk.types = types;
+  return walkFrom(walk, top);
+}
+
+AlbumTree glanceAtAlbumTree(const fs::path& top, imaging::PictureTypes types,
+                            const std::string& prefix) {
+  Walk walk;
+  walk.types = types;
+  walk.glancePrefix = &prefix;
   return walkFrom(walk, top);
 }
 

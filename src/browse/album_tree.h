@@ -56,6 +56,12 @@ inline constexpr int kMostAlbumLevels = 128;
 AlbumTree readAlbumTree(const std::filesystem::path& top,
                         imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
 
+// The same albums for a run, which lists each album's folder again as it comes to it: no album
+// holds its pictures' names, and picturesBelow counts what glanceAtFolder takes for pictures.
+// A tree of 100,000 pictures is then read in a fraction of the time and memory.
+AlbumTree glanceAtAlbumTree(const std::filesystem::path& top, imaging::PictureTypes types,
+                            const std::string& prefix);
+
 // Whether readAlbumTree(top) would find any picture, reading only as far as the first one.
 bool treeHoldsPictures(const std::filesystem::path& top,
                        imaging::PictureTypes types = imaging::PictureTypes::JpegGif);

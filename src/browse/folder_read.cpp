@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,12 +34,20 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
 // JPEG files can be one, and the mark sits in the first few kilobytes. A folder of thousands of
 // pictures is looked at on every core: it is most of the time a Create on an unchanged gallery
 // takes.
-void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names) {
+void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names,
+                          imaging::FolderMarks* marks) {
   std::vector<char> ours(names.size(), 0);
+  std::vector<imaging::ThumbMarkResult> looks(marks != nullptr ? names.size() : 0);
   auto look = [&](size_t first, size_t step) {
     for (size_t i = first; i < names.size(); i += step) {
-      ours[i] = endsWithIgnoringCase(names[i], ".jpg") &&
-                imaging::readThumbMarkAt(folderFd, names[i].c_str()).oursAt(names[i]);
+      if (!endsWithIgnoringCase(names[i], ".jpg")) {
+        continue;
+      }
+      auto mark = imaging::readThumbMarkAt(folderFd, names[i].c_str(), marks != nullptr);
+      ours[i] = mark.oursAt(names[i]);
+      if (marks != nullptr) {
+        looks[i] = std::move(mark);
+      }
     }
   };
   const size_t threads =
@@ -54,11 +63,38 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names) {
   std::vector<std::string> pictures;
   pictures.reserve(names.size());
   for (size_t i = 0; i < names.size(); ++i) {
+    if (marks != nullptr && looks[i].exists) {
+      marks->files.emplace(names[i], std::move(looks[i]));
+    }
     if (!ours[i]) {
       pictures.push_back(std::move(names[i]));
     }
   }
   names = std::move(pictures);
+}
+
+// Keeps in `names` those not named like a file of ours for another of them under `prefix`, when
+// any name proves to be a picture; none otherwise. Reads only until one proves to be.
+void keepLikelyPictures(int folderFd, std::vector<std::string>& names, std::string_view prefix) {
+  std::unordered_set<std::string> ownNames;
+  for (const auto& name : names) {
+    for (const auto kind : {imaging::kThumbnailFile, imaging::kThumbnail2xFile, imaging::kViewFile,
+                            imaging::kView2xFile}) {
+      ownNames.insert(imaging::recordFileName(kind, prefix, name));
+    }
+  }
+  const auto likely = static_cast<size_t>(
+      std::stable_partition(names.begin(), names.end(),
+                            [&](const std::string& name) { return !ownNames.contains(name); }) -
+      names.begin());
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!endsWithIgnoringCase(names[i], ".jpg") ||
+        !imaging::readThumbMarkAt(folderFd, names[i].c_str()).oursAt(names[i])) {
+      names.resize(std::max(likely, size_t{1}));
+      return;
+    }
+  }
+  names.clear();
 }
 
 // The order of lessIgnoringCase, with each name folded once (character by character, as
@@ -147,7 +183,15 @@ std::vector<std::filesystem::path> folderChain(const std::filesystem::path& fold
   return chain;
 }
 
-FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureTypes types) {
+namespace {
+
+enum class Look {
+  Every,         // each JPEG's mark, to know which are pictures
+  UntilPicture,  // only whether any is a picture
+};
+
+FolderContents readFolderAs(const std::filesystem::path& folder, imaging::PictureTypes types,
+                            Look how, std::string_view prefix, imaging::FolderMarks* marks) {
   FolderContents contents;
   // The folder's own entries and their types, without a path object or a stat for each: a
   // folder of 20,000 files is read again on every Create.
@@ -166,7 +210,13 @@ FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureT
       break;
     }
     const std::string_view name(entry->d_name);
-    if (name == "." || name == ".." || isHiddenName(name)) {
+    if (name == "." || name == "..") {
+      continue;
+    }
+    if (marks != nullptr) {
+      marks->names.emplace(name);
+    }
+    if (isHiddenName(name)) {
       continue;
     }
     // A link counts as what it points to; an entry that vanished is skipped.
@@ -199,8 +249,10 @@ FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureT
       contents.notPictures.emplace_back(name, notRegularReason(type, link));
     }
   }
-  if (error == 0) {
-    dropThumbnailsOfOurs(fd, contents.pictures);
+  if (error == 0 && how == Look::Every) {
+    dropThumbnailsOfOurs(fd, contents.pictures, marks);
+  } else if (error == 0) {
+    keepLikelyPictures(fd, contents.pictures, prefix);
   }
   ::closedir(dir);
   if (error != 0) {
@@ -216,6 +268,18 @@ FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureT
             [](const auto& a, const auto& b) { return lessIgnoringCase(a.first, b.first); });
   contents.ok = true;
   return contents;
+}
+
+}  // namespace
+
+FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureTypes types,
+                          imaging::FolderMarks* marks) {
+  return readFolderAs(folder, types, Look::Every, {}, marks);
+}
+
+FolderContents glanceAtFolder(const std::filesystem::path& folder, imaging::PictureTypes types,
+                              std::string_view prefix) {
+  return readFolderAs(folder, types, Look::UntilPicture, prefix, nullptr);
 }
 
 }  // namespace vistrel::browse

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "imaging/record/thumb_record.h"
 
 namespace vistrel::browse {
 
@@ -36,8 +37,16 @@ struct FolderContents {
 
 // Reads `folder` once, listing the pictures of `types`. A folder that does not exist or cannot be
 // listed gives ok == false and a reason a person understands; nothing is thrown.
+// With `marks`, what was read of each file is kept there for a run that follows at once.
 FolderContents readFolder(const std::filesystem::path& folder,
-                          imaging::PictureTypes types = imaging::PictureTypes::JpegGif);
+                          imaging::PictureTypes types = imaging::PictureTypes::JpegGif,
+                          imaging::FolderMarks* marks = nullptr);
+
+// As readFolder for a tree read ahead of its run, which lists each folder again: reads only as
+// many files as it takes to tell whether one is a picture. `pictures` then holds the names not
+// named like a file of ours for another under `prefix` (so its size counts them), or none.
+FolderContents glanceAtFolder(const std::filesystem::path& folder, imaging::PictureTypes types,
+                              std::string_view prefix);
 
 // The absolute, normalised form of `folder` without a trailing separator (the root keeps its).
 std::filesystem::path normalFolder(const std::filesystem::path& folder);

@@ -12,6 +12,7 @@
 #include <span>
 #include <system_error>
 
+#include "common/folder_names.h"
 #include "common/numbers.h"
 #include "gallery/page_markup.h"
 #include "gallery/picture_page_writer.h"
@@ -212,27 +213,22 @@ void removeLeftoverStyleSheet(const std::filesystem::path& folder,
 
 void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                          std::vector<std::string>& removed,
-                         std::vector<thumbs::RunProblem>& problems) {
+                         std::vector<thumbs::RunProblem>& problems,
+                         const std::unordered_set<std::string>* listed) {
   // Names only: the folder may hold tens of thousands of pictures and thumbnails.
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
-    return;
-  }
   std::string existing;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name(entry->d_name);
+  common::forEachName(folder, listed, [&](const char* entry) {
+    const std::string_view name(entry);
     const auto number = pageNumber(name);
     if (!number || *number <= pageCount) {
-      continue;
+      return;
     }
     const std::filesystem::path file = folder / std::string(name);
     int error = 0;
-    if (readExisting(file, existing, error) != Existing::Page || !isOurPage(existing)) {
-      continue;
+    if (readExisting(file, existing, error) == Existing::Page && isOurPage(existing)) {
+      removeFile(folder, name, removed, problems);
     }
-    removeFile(folder, name, removed, problems);
-  }
-  ::closedir(dir);
+  });
 }
 
 }  // namespace vistrel::gallery

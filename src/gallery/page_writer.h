@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -130,17 +131,20 @@ void removeLeftoverStyleSheet(const std::filesystem::path& folder,
 // Removes the pages of ours numbered past `pageCount` (left by an earlier, longer gallery) and
 // adds their names to `removed`. A file of such a name that is not a page of ours stays; a page
 // that cannot be removed is added to `problems` (NotRemoved).
+// `listed`: the folder's names as the run's listing found them (forEachName), or nullptr.
 void removeLeftoverPages(const std::filesystem::path& folder, int pageCount,
                          std::vector<std::string>& removed,
-                         std::vector<thumbs::RunProblem>& problems);
+                         std::vector<thumbs::RunProblem>& problems,
+                         const std::unordered_set<std::string>* listed = nullptr);
 
 // Removes the picture pages of ours whose picture is not in `shown` (all of them for a classic
 // gallery, which passes none), and kScriptName when it is ours and no picture page of ours is
-// left, adding their names to `removed`. Files not ours stay; a file that cannot be removed is
-// added to `problems` (NotRemoved).
+// left (none is, when none is shown), adding their names to `removed`. Files not ours stay; a file
+// that cannot be removed is added to `problems` (NotRemoved).
 void removeLeftoverPicturePages(const std::filesystem::path& folder,
                                 const std::vector<thumbs::ThumbInfo>& shown,
                                 std::vector<std::string>& removed,
-                                std::vector<thumbs::RunProblem>& problems);
+                                std::vector<thumbs::RunProblem>& problems,
+                                const std::unordered_set<std::string>* listed = nullptr);
 
 }  // namespace vistrel::gallery

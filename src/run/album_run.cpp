@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -195,7 +196,12 @@ class AlbumScheduler {
       if (pending_[i] == 0) {
         ready_.push_back(static_cast<int>(i));
       }
-      pictures_ += static_cast<int>(tree.albums[i].pictures.size());
+      pictures_ +=
+          tree.albums[i].picturesBelow -
+          std::accumulate(tree.albums[i].children.begin(), tree.albums[i].children.end(), 0,
+                          [&](int sum, int child) {
+                            return sum + tree.albums[static_cast<size_t>(child)].picturesBelow;
+                          });
     }
   }
 
@@ -211,9 +217,11 @@ class AlbumScheduler {
     std::unique_lock lock(mutex_);
     while (left_ > 0) {
       changed_.wait_for(lock, std::chrono::milliseconds(100));
-      progress.setStatus({common::Phase::Thumbnails, std::max(done_, 1), std::max(pictures_, 1)});
+      // The tree's count is a close guess until each album is listed.
+      const int total = std::max({pictures_, done_, 1});
+      progress.setStatus({common::Phase::Thumbnails, std::max(done_, 1), total});
       progress.setFillWidth(progress.trackWidth() * static_cast<float>(done_) /
-                            static_cast<float>(std::max(pictures_, 1)));
+                            static_cast<float>(total));
       progress.refreshNotice();
     }
     lock.unlock();
@@ -236,10 +244,11 @@ class AlbumScheduler {
       const int i = ready_.back();
       ready_.pop_back();
       lock.unlock();
-      Outcome outcome = runOne(i);
+      int listed = 0;
+      Outcome outcome = runOne(i, listed);
       lock.lock();
       outcomes_[static_cast<size_t>(i)] = std::move(outcome);
-      done_ += static_cast<int>(tree_.albums[static_cast<size_t>(i)].pictures.size());
+      done_ += listed;
       const int parent = tree_.albums[static_cast<size_t>(i)].parent;
       if (parent >= 0 && --pending_[static_cast<size_t>(parent)] == 0) {
         ready_.push_back(parent);
@@ -251,13 +260,23 @@ class AlbumScheduler {
 
   // Only this album's outcome is written while it runs; its sub-albums' were written before it
   // became ready, under the lock.
-  Outcome runOne(int index) {
+  // The album's folder is listed now, under its lock, and what the listing read of each file
+  // is what its batch plans from: every file is read once.
+  Outcome runOne(int index, int& listed) {
     const size_t i = static_cast<size_t>(index);
     const Album& album = tree_.albums[i];
     Outcome outcome;
     if (!locks_[i] || common::stopRequested(settings_.thumbnails.stop)) {
       return outcome;
     }
+    imaging::FolderMarks marks;
+    browse::FolderContents contents =
+        browse::readFolder(album.folder, settings_.thumbnails.types, &marks);
+    if (!contents.ok) {
+      outcome.refusal = contents.reason;
+      return outcome;
+    }
+    listed = static_cast<int>(contents.pictures.size());
     std::map<int, Made> made;
     for (const int child : album.children) {
       made[child] = outcomes_[static_cast<size_t>(child)].made;
@@ -269,10 +288,11 @@ class AlbumScheduler {
     one.openFirstPage = false;
     one.album = &place;
     one.thumbnails.folder = album.folder;
-    one.thumbnails.pictureNames = album.pictures;
-    one.thumbnails.ImageCount = static_cast<int>(album.pictures.size());
+    one.thumbnails.pictureNames = std::move(contents.pictures);
+    one.thumbnails.ImageCount = listed;
     one.thumbnails.sharedBudget = &budget_;
-    one.notPictures = album.notPictures;
+    one.thumbnails.marks = &marks;
+    one.notPictures = std::move(contents.notPictures);
     try {
       Quiet quiet;
       CreateReport report = runCreate(one, quiet, nullptr);
@@ -326,7 +346,8 @@ CreateReport runAlbums(const CreateSettings& settings, common::ProgressDisplay& 
   }
   raiseOpenFileLimit();
   const fs::path top = browse::normalFolder(settings.thumbnails.folder);
-  const AlbumTree tree = browse::readAlbumTree(top, settings.thumbnails.types);
+  const AlbumTree tree =
+      browse::glanceAtAlbumTree(top, settings.thumbnails.types, settings.thumbnails.prefix);
   for (const auto& problem : tree.problems) {
     const fs::path relative = fs::path(problem.folder).lexically_relative(top);
     total.problems.push_back(skipped(relative.string() + "/", treeProblemReason(problem)));

@@ -155,11 +155,12 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
 void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbnails,
                      const BatchResult& batch, CreateReport& report) {
   const auto& folder = settings.thumbnails.folder;
-  removeLeftoverPages(folder, report.pageCount, report.filesRemoved, report.problems);
+  const auto* listed = thumbnails.marks != nullptr ? &thumbnails.marks->names : nullptr;
+  removeLeftoverPages(folder, report.pageCount, report.filesRemoved, report.problems, listed);
   removeLeftoverThumbnails(thumbnails, batch, report.filesRemoved, report.problems);
   const bool modern = settings.style == PageStyle::Modern;
   removeLeftoverPicturePages(folder, modern ? report.thumbs : std::vector<thumbs::ThumbInfo>{},
-                             report.filesRemoved, report.problems);
+                             report.filesRemoved, report.problems, listed);
   if (!modern) {
     removeLeftoverStyleSheet(folder, report.filesRemoved, report.problems);
   }
@@ -215,7 +216,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
       (!settings.folderLockHeld && !takeFolderLock(settings, progress, lock, report))) {
     return report;
   }
-  report.temporariesRemoved = removeStaleTemporaries(settings.thumbnails.folder);
+  const auto* marks = settings.thumbnails.marks;
+  report.temporariesRemoved = removeStaleTemporaries(settings.thumbnails.folder,
+                                                     marks != nullptr ? &marks->names : nullptr);
   // Modern pages also need each picture's double-density thumbnail.
   BatchSettings thumbnails = settings.thumbnails;
   thumbnails.modern = settings.style == PageStyle::Modern;

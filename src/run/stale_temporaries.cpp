@@ -1,7 +1,5 @@
 #include "run/stale_temporaries.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "common/folder_names.h"
 #include "common/numbers.h"
 #include "gallery/modern_page.h"
 #include "gallery/page_writer.h"
@@ -63,22 +62,20 @@ bool processGone(long pid) {
 
 }  // namespace
 
-std::vector<std::string> removeStaleTemporaries(const std::filesystem::path& folder) {
+std::vector<std::string> removeStaleTemporaries(const std::filesystem::path& folder,
+                                                const std::unordered_set<std::string>* listed) {
   std::vector<std::string> removed;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
-    return removed;
-  }
-  const int fd = ::dirfd(dir);
-  while (const dirent* entry = ::readdir(dir)) {
-    const auto pid = temporaryPid(entry->d_name);
-    struct stat info {};
-    if (pid && processGone(*pid) && ::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode) && ::unlinkat(fd, entry->d_name, 0) == 0) {
-      removed.emplace_back(entry->d_name);
+  common::forEachName(folder, listed, [&](const char* name) {
+    const auto pid = temporaryPid(name);
+    if (!pid || !processGone(*pid)) {
+      return;
     }
-  }
-  ::closedir(dir);
+    const std::filesystem::path file = folder / name;
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(file.c_str()) == 0) {
+      removed.emplace_back(name);
+    }
+  });
   return removed;
 }
 

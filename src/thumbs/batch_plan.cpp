@@ -135,12 +135,27 @@ struct NameLook {
 
 // `wanted` is the record a rendition made now would carry. `sizesFrom`, when set, gives the
 // sizes only the decode gives (the rendition's own record, or the 1x thumbnail's scaled).
+// The mark at `name`, from the listing's when it read one (nothing there when it saw no such name).
+imaging::ThumbMarkResult markAt(int folderFd, const imaging::FolderMarks* marks,
+                                const std::string& name) {
+  if (marks != nullptr) {
+    if (const auto found = marks->files.find(name); found != marks->files.end()) {
+      return found->second;
+    }
+    if (!marks->names.contains(name)) {
+      return {};
+    }
+  }
+  return imaging::readThumbMarkAt(folderFd, name.c_str(), true);
+}
+
 NameLook lookAt(
-    int folderFd, const std::string& target, const imaging::ThumbRecord& wanted,
+    int folderFd, const imaging::FolderMarks* marks, const std::string& target,
+    const imaging::ThumbRecord& wanted,
     const std::function<void(const imaging::ThumbRecord&, imaging::ThumbRecord&)>& sizesFrom,
     bool rebuild) {
   NameLook look;
-  const auto mark = imaging::readThumbMarkAt(folderFd, target.c_str(), true);
+  const auto mark = markAt(folderFd, marks, target);
   if (!mark.exists) {
     return look;
   }
@@ -197,8 +212,15 @@ void dropUnneededView2x(const BatchSettings& settings, const std::vector<NameLoo
 // rendition is kept or made on its own, so a view setting leaves the thumbnails be.
 void lookAtPicture(int folderFd, int folderError, const BatchSettings& settings,
                    PicturePlan& plan) {
+  const imaging::ThumbMarkResult* listed = nullptr;
+  if (settings.marks != nullptr) {
+    const auto found = settings.marks->files.find(plan.name);
+    listed =
+        found != settings.marks->files.end() && found->second.opened ? &found->second : nullptr;
+  }
   struct stat source {};
-  const int error = folderFd < 0                                              ? folderError
+  const int error = listed != nullptr                                         ? 0
+                    : folderFd < 0                                            ? folderError
                     : ::fstatat(folderFd, plan.name.c_str(), &source, 0) != 0 ? errno
                                                                               : 0;
   if (error != 0) {
@@ -206,12 +228,12 @@ void lookAtPicture(int folderFd, int folderError, const BatchSettings& settings,
                               Cause::SystemError};
     return;
   }
-  if (!S_ISREG(source.st_mode)) {
+  if (listed == nullptr && !S_ISREG(source.st_mode)) {
     plan.problem = RunProblem{plan.name, ProblemKind::PictureUnreadable, {}, Cause::NotRegularFile};
     return;
   }
-  plan.wanted.sourceSize = static_cast<uint64_t>(source.st_size);
-  plan.wanted.sourceMtimeNs = common::mtimeNsOf(source);
+  plan.wanted.sourceSize = static_cast<uint64_t>(listed != nullptr ? listed->size : source.st_size);
+  plan.wanted.sourceMtimeNs = listed != nullptr ? listed->mtimeNs : common::mtimeNsOf(source);
 
   std::vector<NameLook> looks;
   for (const auto& r : plan.renditions) {
@@ -222,7 +244,7 @@ void lookAtPicture(int folderFd, int folderError, const BatchSettings& settings,
     wanted.sourceMtimeNs = plan.wanted.sourceMtimeNs;
     const NameLook* first = looks.empty() ? nullptr : &looks.front();
     looks.push_back(lookAt(
-        folderFd, r.fileName, wanted,
+        folderFd, settings.marks, r.fileName, wanted,
         [&](const imaging::ThumbRecord& found, imaging::ThumbRecord& expected) {
           if (kind.view || kind.scale == 1) {
             ownSizes(found, expected);
@@ -275,10 +297,12 @@ std::vector<PicturePlan> planBatch(const BatchSettings& settings, int count, int
   // looked up in the open folder: building a path for each would cost more than the calls.
   const int folderFd = ::open(settings.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const int folderError = errno;
+  // What the listing read leaves little to look at: a thread each would cost more.
+  const int threads = settings.marks != nullptr ? std::min(workers, 1 + count / 256) : workers;
   std::vector<std::thread> lookers;
-  for (int t = 0; t < workers; ++t) {
+  for (int t = 0; t < threads; ++t) {
     lookers.emplace_back([&, t] {
-      for (int i = t; i < count; i += workers) {
+      for (int i = t; i < count; i += threads) {
         if (!plans[static_cast<size_t>(i)].skipped()) {
           lookAtPicture(folderFd, folderError, settings, plans[static_cast<size_t>(i)]);
         }

@@ -1,5 +1,5 @@
 // Removing the renditions of an earlier gallery that this one no longer has.
-#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/folder_names.h"
 #include "thumbs/batch_plan.h"
 #include "thumbs/make_thumbnails.h"
 
@@ -34,36 +35,44 @@ void removeLeftoverThumbnails(const BatchSettings& settings, const BatchResult& 
   // Pictures and this run's own renditions are passed over without opening them.
   passOver.insert(batch.current.begin(), batch.current.end());
   const std::unordered_set<std::string> obsolete(batch.obsolete.begin(), batch.obsolete.end());
-  DIR* dir = ::opendir(settings.folder.c_str());
-  if (dir == nullptr) {
+  const int fd = ::open(settings.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
     return;
   }
-  const int fd = ::dirfd(dir);
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (passOver.count(name) != 0 || name.size() < 4 ||
-        foldedName(std::string_view(name).substr(name.size() - 4)) != ".jpg") {
-      continue;
-    }
-    const auto mark = imaging::readThumbMarkAt(fd, entry->d_name);
-    if (!mark.oursAt(name)) {
-      continue;
-    }
-    const auto kindOwners = owners.find(mark.record.kind);
-    if (kindOwners != owners.end() && obsolete.count(name) == 0) {
-      const auto belongs = kindOwners->second.find(name);
-      if (belongs != kindOwners->second.end() && belongs->second == mark.record.sourceName) {
-        continue;
-      }
-    }
-    if (::unlinkat(fd, entry->d_name, 0) == 0) {
-      removed.push_back(name);
-    } else if (errno != ENOENT) {
-      const std::error_code error(errno, std::system_category());
-      problems.push_back({name, ProblemKind::NotRemoved, error, Cause::LeftoverThumbnail});
-    }
-  }
-  ::closedir(dir);
+  const imaging::FolderMarks* marks = settings.marks;
+  common::forEachName(
+      settings.folder, marks != nullptr ? &marks->names : nullptr, [&](const char* entry) {
+        const std::string name = entry;
+        if (passOver.count(name) != 0 || name.size() < 4 ||
+            foldedName(std::string_view(name).substr(name.size() - 4)) != ".jpg") {
+          return;
+        }
+        // A file the listing read and found not ours is passed over; only a look now removes one.
+        if (marks != nullptr) {
+          const auto listed = marks->files.find(name);
+          if (listed != marks->files.end() && !listed->second.oursAt(name)) {
+            return;
+          }
+        }
+        const auto mark = imaging::readThumbMarkAt(fd, entry);
+        if (!mark.oursAt(name)) {
+          return;
+        }
+        const auto kindOwners = owners.find(mark.record.kind);
+        if (kindOwners != owners.end() && obsolete.count(name) == 0) {
+          const auto belongs = kindOwners->second.find(name);
+          if (belongs != kindOwners->second.end() && belongs->second == mark.record.sourceName) {
+            return;
+          }
+        }
+        if (::unlinkat(fd, entry, 0) == 0) {
+          removed.push_back(name);
+        } else if (errno != ENOENT) {
+          const std::error_code error(errno, std::system_category());
+          problems.push_back({name, ProblemKind::NotRemoved, error, Cause::LeftoverThumbnail});
+        }
+      });
+  ::close(fd);
 }
 
 }  // namespace vistrel::thumbs

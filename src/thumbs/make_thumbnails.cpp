@@ -253,7 +253,10 @@ BatchResult MakeThumbnails(const BatchSettings& settings, ProgressDisplay& progr
   // Declared after the sweeper, so that the workers have stopped before it looks for files.
   std::optional<RenderPool> pool;
   imaging::cDIBSection ownCanvas;
-  if (workers > 1) {
+  // An unchanged album renders nothing: its threads would only start and stop.
+  const bool renders = std::any_of(plans.begin(), plans.end(),
+                                   [](const PicturePlan& plan) { return plan.needsRender(); });
+  if (workers > 1 && renders) {
     pool.emplace(workers, jobs);
   }
   int nextSubmit = 0;

@@ -12,6 +12,7 @@
 #include "common/defaults.h"
 #include "common/progress.h"
 #include "common/stop_request.h"
+#include "imaging/record/thumb_record.h"
 #include "thumbs/rendition.h"
 #include "thumbs/run_problem.h"
 #include "thumbs/thumb_info.h"
@@ -32,6 +33,9 @@ struct BatchSettings : ThumbSettings {
   int64_t memoryBudget = 0;
   // A budget batches running side by side share instead (memoryBudget then does not apply).
   MemoryBudget* sharedBudget = nullptr;
+  // What the folder's listing read just before (under the run's lock), planned from instead of
+  // reading each file again; a name it did not read is read as usual.
+  const imaging::FolderMarks* marks = nullptr;
   // Test seam: called once every picture's plan is made, before the first decode.
   std::function<void()> afterPlanning;
   // Also make the renditions only the modern pages show (the double-density thumbnail and the

@@ -273,10 +273,18 @@ ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole)
   }
   result = findThumbMark(std::string_view(head, got));
   result.exists = true;
-  // A JPEG file of ours ends with its end-of-image marker; a copy cut short does not.
+  result.opened = true;
+  result.size = file.size();
+  result.mtimeNs = file.mtimeNs();
+  // A JPEG file of ours ends with its end-of-image marker; a copy cut short does not. A small
+  // thumbnail's end is in the head already.
   unsigned char tail[2] = {};
+  const bool inHead = file.size() >= 4 && static_cast<int64_t>(got) == file.size();
+  if (inHead) {
+    std::memcpy(tail, head + got - 2, 2);
+  }
   if (checkWhole && result.mark == ThumbMark::Ours &&
-      (file.size() < 4 || file.readAt(file.size() - 2, tail, 2, got) || got != 2 ||
+      (file.size() < 4 || (!inHead && (file.readAt(file.size() - 2, tail, 2, got) || got != 2)) ||
        tail[0] != 0xFF || tail[1] != 0xD9)) {
     result.whole = false;
   }

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace vistrel::imaging {
 
@@ -86,8 +88,11 @@ bool isOwnName(std::string_view fileName, const ThumbRecord& record);
 struct ThumbMarkResult {
   bool exists = false;  // something (a file, a folder, a link) has the name
   ThumbMark mark = ThumbMark::None;
-  ThumbRecord record;  // when mark == Ours
-  bool whole = true;   // false when checked and the file is cut short: ours, but not to keep
+  ThumbRecord record;   // when mark == Ours
+  bool whole = true;    // false when checked and the file is cut short: ours, but not to keep
+  bool opened = false;  // a regular file, read: its length and time below are known
+  int64_t size = 0;
+  int64_t mtimeNs = 0;
 
   // The file named `name` that this was read from is ours: its record holds and the name is
   // one a run writes for the record's picture. Only such a file may be replaced or removed.
@@ -107,5 +112,12 @@ ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole
 // The same for the entry `name` of the open folder `folderFd`, for callers that look at every
 // file of a folder and would otherwise build a path for each.
 ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole = false);
+
+// What a folder's listing read, for the run that follows it at once, so that each file is read
+// once: every entry's name, and each JPEG file's mark (checked whole), length and time.
+struct FolderMarks {
+  std::unordered_set<std::string> names;
+  std::unordered_map<std::string, ThumbMarkResult> files;
+};
 
 }  // namespace vistrel::imaging
