@@ -151,13 +151,16 @@ std::string ModernPage(std::span<const ThumbInfo> cells, std::span<const std::st
   line(out, "<body>");
   galleryHeading(out, words, page);
   line(out, "<main>");
-  line(out, "<ul>");
-  for (size_t i = 0; i < cells.size(); ++i) {
-    // The first row shows at once; later rows load as they scroll near.
-    line(out, cell(cells[i], targets[i], firstNumber + static_cast<int>(i),
-                   i >= static_cast<size_t>(layout.columns)));
+  // An album of sub-albums alone has its cards and no list of its own.
+  if (!cells.empty()) {
+    line(out, "<ul>");
+    for (size_t i = 0; i < cells.size(); ++i) {
+      // The first row shows at once; later rows load as they scroll near.
+      line(out, cell(cells[i], targets[i], firstNumber + static_cast<int>(i),
+                     i >= static_cast<size_t>(layout.columns)));
+    }
+    line(out, "</ul>");
   }
-  line(out, "</ul>");
   line(out, "</main>");
   line(out, "<nav aria-label=\"Pages\">" + navigationItem(nav.Home, "Home", "") +
                 navigationItem(nav.Previous, "Previous", "prev") + "<span>" + position + "</span>" +

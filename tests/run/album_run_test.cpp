@@ -114,6 +114,8 @@ TEST(AlbumRun, EveryFolderWithPicturesBelowGetsItsGalleryAndCards) {
   EXPECT_THAT(first, HasSubstr(">2024</a><small>4 pictures</small>"));
   EXPECT_THAT(first, HasSubstr(">2025</a><small>1 picture</small>"));
   EXPECT_THAT(first, Not(HasSubstr("Empty")));
+  // 2024 holds sub-albums alone: its cards and no empty list.
+  EXPECT_THAT(read(top / "2024" / "Thumb001.html"), Not(HasSubstr("<ul>")));
   EXPECT_THAT(read(top / "2024" / "Summer in Crete" / "c3.jpg.html"),
               HasSubstr("<a href=\"../Thumb001.html\">2024</a>"));
   // Previous and next stay inside the album.
