@@ -1,5 +1,5 @@
-// What both browser tests share: the gallery folder and its pages, the checks and their
-// report, and how Debian's Chromium is started.
+// What the browser tests share: the gallery folder and its pages, the checks and their
+// report, how Debian's Chromium is started and a page opened as a given screen.
 import { readdirSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
@@ -38,6 +38,25 @@ export const chromiumOptions = {
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 };
+
+// A page in a new context that is `screen` (size, device scale, touch, light or dark colours);
+// any request that leaves the folder fails a check. Close the context when done.
+export async function newScreenPage(browser, screen) {
+  const context = await browser.newContext({
+    viewport: { width: screen.width, height: screen.height },
+    deviceScaleFactor: screen.scale,
+    isMobile: screen.mobile,
+    hasTouch: screen.mobile,
+    colorScheme: screen.dark ? 'dark' : 'light',
+  });
+  const page = await context.newPage();
+  page.on('request', (request) => {
+    if (!request.url().startsWith('file://')) {
+      check(false, `${screen.name}: request outside the folder: ${request.url()}`);
+    }
+  });
+  return { context, page };
+}
 
 // Names that read as an address with a scheme unless the page encodes them; run-browser-test
 // puts a copy of a picture under each.

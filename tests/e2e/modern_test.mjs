@@ -12,7 +12,9 @@
 import { chromium } from 'playwright-core';
 import { createRequire } from 'node:module';
 import { join, resolve } from 'node:path';
-import { check, checkSchemeLikeLinks, chromiumOptions, finish, galleryFromArgs } from './gallery.mjs';
+import {
+  check, checkSchemeLikeLinks, chromiumOptions, finish, galleryFromArgs, newScreenPage,
+} from './gallery.mjs';
 
 const { folder, pictureCount, rest: [shotsArg], pageNames, pageUrl } = galleryFromArgs(
   'node modern_test.mjs GALLERY_FOLDER PICTURE_COUNT [SCREENSHOT_FOLDER]');
@@ -83,19 +85,7 @@ async function checkWords(page, where, first) {
 }
 
 async function checkScreen(browser, screen) {
-  const context = await browser.newContext({
-    viewport: { width: screen.width, height: screen.height },
-    deviceScaleFactor: screen.scale,
-    isMobile: screen.mobile,
-    hasTouch: screen.mobile,
-    colorScheme: screen.dark ? 'dark' : 'light',
-  });
-  const page = await context.newPage();
-  page.on('request', (request) => {
-    if (!request.url().startsWith('file://')) {
-      check(false, `${screen.name}: request outside the folder: ${request.url()}`);
-    }
-  });
+  const { context, page } = await newScreenPage(browser, screen);
   page.on('requestfailed', (request) => {
     // A lazy thumbnail still loading when the test moves to the next page is aborted by the
     // browser; every thumbnail is checked as loaded on its own page below.

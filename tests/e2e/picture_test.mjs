@@ -13,7 +13,7 @@ import { statSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { basename, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { check, chromiumOptions, finish } from './gallery.mjs';
+import { check, chromiumOptions, finish, newScreenPage } from './gallery.mjs';
 
 const [folderArg, photo, shotsArg] = process.argv.slice(2);
 if (!folderArg || !photo) {
@@ -34,20 +34,12 @@ const screens = [
   { name: 'phone, dark', width: 390, height: 844, scale: 3, mobile: true, dark: true },
 ];
 
+// The screen's page, and every picture file it fetches.
 async function newPage(browser, screen) {
-  const context = await browser.newContext({
-    viewport: { width: screen.width, height: screen.height },
-    deviceScaleFactor: screen.scale,
-    isMobile: screen.mobile,
-    hasTouch: screen.mobile,
-    colorScheme: screen.dark ? 'dark' : 'light',
-  });
-  const page = await context.newPage();
+  const { context, page } = await newScreenPage(browser, screen);
   const images = new Set();
   page.on('request', (request) => {
-    if (!request.url().startsWith('file://')) {
-      check(false, `${screen.name}: request outside the folder: ${request.url()}`);
-    } else if (request.resourceType() === 'image') {
+    if (request.url().startsWith('file://') && request.resourceType() === 'image') {
       images.add(fileURLToPath(request.url()));
     }
   });
