@@ -302,7 +302,7 @@ class AlbumScheduler {
       }
       outcome.made = madeAlbum(album, report, made);
       if (index != 0) {
-        report.thumbs = {};
+        report.thumbs = std::vector<thumbs::ThumbInfo>();  // its memory too, not only its items
       }
       outcome.report = std::move(report);
     } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "imaging/record/thumb_record.h"
 #include "support/temp_folder.h"
 
 namespace vistrel::browse {
@@ -67,6 +68,40 @@ TEST_P(ReadAlbumTree, FindsTheAlbumsInNameOrder) {
   makeTree(top, GetParam().entries);
   EXPECT_EQ(described(readAlbumTree(top), top), GetParam().expected);
   EXPECT_EQ(treeHoldsPictures(top), !GetParam().expected.empty());
+  // A run's glance finds the same albums and counts, holding no names.
+  Lines glanced = GetParam().expected;
+  for (auto& line : glanced) {
+    const auto own = line.find(": ");
+    const auto slash = own == std::string::npos ? own : line.find('/', own);
+    if (slash != std::string::npos) {
+      line = line.substr(0, own + 2) + "0" + line.substr(slash);
+    }
+  }
+  EXPECT_EQ(described(glanceAtAlbumTree(top, imaging::PictureTypes::JpegGif, "th_"), top), glanced);
+}
+
+// A file of ours: the smallest JPEG that carries a record of `picture`'s rendition `kind`.
+void writeOurs(const fs::path& file, const std::string& picture, int kind) {
+  imaging::ThumbRecord record;
+  record.sourceName = picture;
+  record.kind = kind;
+  const std::string payload = imaging::encodeThumbRecord(record);
+  const size_t length = payload.size() + 2;
+  std::ofstream(file, std::ios::binary)
+      << "\xFF\xD8\xFF\xEB" << static_cast<char>(length >> 8) << static_cast<char>(length & 0xFF)
+      << payload << "\xFF\xD9";
+}
+
+TEST(GlanceAtAlbumTree, FilesOfOursAreNoPicturesAndAUsersCopyIsOne) {
+  testing::TempFolder folder;
+  const fs::path top = folder.path() / "Pictures";
+  makeTree(top, {"kept/x.jpg", "gone/", "copy/th_z.jpg"});
+  writeOurs(top / "kept" / "th_x.jpg", "x.jpg", imaging::kThumbnailFile);
+  writeOurs(top / "kept" / "th_x@2x.jpg", "x.jpg", imaging::kThumbnail2xFile);
+  writeOurs(top / "gone" / "th_y.jpg", "y.jpg", imaging::kThumbnailFile);
+  const Lines expected{": 0/2", "/copy: 0/1", "/kept: 0/1"};
+  EXPECT_EQ(described(glanceAtAlbumTree(top, imaging::PictureTypes::JpegGif, "th_"), top),
+            expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
