@@ -38,12 +38,14 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names,
                           imaging::FolderMarks* marks) {
   std::vector<char> ours(names.size(), 0);
   std::vector<imaging::ThumbMarkResult> looks(marks != nullptr ? names.size() : 0);
+  std::vector<imaging::MetaRead> heads(looks.size());
   auto look = [&](size_t first, size_t step) {
     for (size_t i = first; i < names.size(); i += step) {
       if (!endsWithIgnoringCase(names[i], ".jpg")) {
         continue;
       }
-      auto mark = imaging::readThumbMarkAt(folderFd, names[i].c_str(), marks != nullptr);
+      auto mark = imaging::readThumbMarkAt(folderFd, names[i].c_str(), marks != nullptr,
+                                           marks != nullptr ? &heads[i] : nullptr);
       ours[i] = mark.oursAt(names[i]);
       if (marks != nullptr) {
         looks[i] = std::move(mark);
@@ -64,6 +66,9 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names,
   pictures.reserve(names.size());
   for (size_t i = 0; i < names.size(); ++i) {
     if (marks != nullptr && looks[i].exists) {
+      if (looks[i].opened && !ours[i]) {
+        marks->heads.emplace(names[i], std::move(heads[i]));
+      }
       marks->files.emplace(names[i], std::move(looks[i]));
     }
     if (!ours[i]) {

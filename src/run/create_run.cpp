@@ -174,8 +174,9 @@ void readHeads(const CreateSettings& settings, CreateReport& report) {
   wanted.words = modern;
   wanted.location = modern && settings.originals == gallery::Originals::Link;
   wanted.dates = settings.order != browse::PictureOrder::Name;
-  const HeadsRead read = readPictureHeads(settings.thumbnails.folder, report.thumbs, wanted,
-                                          settings.order, settings.thumbnails.stop);
+  const HeadsRead read =
+      readPictureHeads(settings.thumbnails.folder, report.thumbs, wanted, settings.order,
+                       settings.thumbnails.stop, settings.thumbnails.marks);
   report.linkedWithLocation = read.located;
   noteWordsNotRead(imaging::kCaptionsFileName, read.captionsError, report);
 }

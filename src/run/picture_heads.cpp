@@ -51,9 +51,23 @@ void reorder(std::vector<ThumbInfo>& thumbs, const std::vector<DatedPicture>& da
 
 }  // namespace
 
+namespace {
+
+// The picture's head as the run's listing read it, or read now.
+imaging::MetaRead headOf(int folderFd, const std::string& name, const imaging::FolderMarks* marks) {
+  if (marks != nullptr) {
+    if (const auto listed = marks->heads.find(name); listed != marks->heads.end()) {
+      return listed->second;
+    }
+  }
+  return imaging::readPictureMetaAt(folderFd, name.c_str());
+}
+
+}  // namespace
+
 HeadsRead readPictureHeads(const std::filesystem::path& folder, std::vector<ThumbInfo>& thumbs,
                            const HeadsWanted& wanted, PictureOrder order,
-                           const common::StopRequest* stop) {
+                           const common::StopRequest* stop, const imaging::FolderMarks* marks) {
   HeadsRead read;
   if (!wanted.any()) {
     return read;
@@ -71,7 +85,7 @@ HeadsRead readPictureHeads(const std::filesystem::path& folder, std::vector<Thum
     if (common::stopRequested(stop)) {
       return read;
     }
-    const imaging::MetaRead head = imaging::readPictureMetaAt(dir.fd(), info.FileName.c_str());
+    const imaging::MetaRead head = headOf(dir.fd(), info.FileName, marks);
     if (wanted.words) {
       info.Caption =
           imaging::resolveCaption(captions.find(info.FileName), head.meta, info.FileName).text;

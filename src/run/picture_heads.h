@@ -10,6 +10,7 @@
 #include "browse/picture_order.h"
 #include "common/read_file.h"
 #include "common/stop_request.h"
+#include "imaging/record/thumb_record.h"
 #include "thumbs/thumb_info.h"
 
 namespace vistrel::run {
@@ -31,9 +32,11 @@ struct HeadsRead {
 // (imaging::readPictureMetaAt), sets what it asks for, then puts `thumbs` in `order`. A picture
 // that cannot be read now has neither caption nor location and sorts by no date: the run has told
 // of it already, or it was replaced since. Once `stop` is requested it reads no more and leaves
-// the order as it was: the run ends before the pages.
+// the order as it was: the run ends before the pages. A head the run's listing read (`marks`) is
+// not read again.
 HeadsRead readPictureHeads(const std::filesystem::path& folder,
                            std::vector<thumbs::ThumbInfo>& thumbs, const HeadsWanted& wanted,
-                           browse::PictureOrder order, const common::StopRequest* stop = nullptr);
+                           browse::PictureOrder order, const common::StopRequest* stop = nullptr,
+                           const imaging::FolderMarks* marks = nullptr);
 
 }  // namespace vistrel::run

@@ -154,6 +154,16 @@ TEST(AlbumRun, ARenamedOrDeletedSubAlbumsCardGoes) {
   EXPECT_THAT(read(top / "2024" / "Party" / "w.jpg.html"), HasSubstr(">Party</a></nav>"));
 }
 
+// Each album's heads come from its listing's one read of each picture.
+TEST(AlbumRun, APictureDeepInTheTreeThatTellsWhereItWasTakenIsCounted) {
+  TempFolder folder;
+  const fs::path top = threeLevels(folder);
+  testing::writeJpegWithLocation(top / "2024" / "Wedding" / "gps.jpg", 40, 30);
+  CreateSettings s = treeSettings(top);
+  s.originals = gallery::Originals::Link;
+  EXPECT_EQ(create(s).linkedWithLocation, 1);
+}
+
 TEST(AlbumRun, ALoopAnUnreadableAndAnUnwritableFolderAreSkippedWithTheirReasons) {
   TempFolder folder;
   const fs::path top = threeLevels(folder);

@@ -75,10 +75,13 @@ PictureMeta readJpegMeta(const uint8_t* data, size_t size) {
 }
 
 MetaRead readPictureMetaAt(int folderFd, const char* name) {
-  MetaRead result;
   const common::RegularFile file(folderFd, name);
+  return readPictureMeta(file, {});
+}
+
+MetaRead readPictureMeta(const common::RegularFile& file, std::string head) {
+  MetaRead result;
   result.fileTimeNs = file.mtimeNs();
-  std::string head;
   for (size_t want = kMetaHeadBytes;; want = std::min(2 * want, kMetaMostBytes)) {
     result.error = file.append(head, want - head.size());
     if (result.error) {

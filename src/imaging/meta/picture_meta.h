@@ -85,5 +85,7 @@ struct MetaRead {
 // is not a JPEG has empty metadata and its file time. The same read tells hasLocation, so a run
 // reads each picture's head once.
 MetaRead readPictureMetaAt(int folderFd, const char* name);
+// The same for an open file whose first bytes, `head`, were read already.
+MetaRead readPictureMeta(const common::RegularFile& file, std::string head);
 
 }  // namespace vistrel::imaging

@@ -260,7 +260,7 @@ ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole
   return readThumbMarkAt(AT_FDCWD, file.c_str(), checkWhole);
 }
 
-ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole) {
+ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole, MetaRead* meta) {
   ThumbMarkResult result;
   const common::RegularFile file(folderFd, name, common::Links::Refuse);
   const common::ReadError& opened = file.openError();
@@ -272,6 +272,9 @@ ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole)
     return result;
   }
   result = findThumbMark(std::string_view(head, got));
+  if (meta != nullptr && result.mark != ThumbMark::Ours) {
+    *meta = readPictureMeta(file, std::string(head, got));
+  }
   result.exists = true;
   result.opened = true;
   result.size = file.size();

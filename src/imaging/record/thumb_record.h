@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "imaging/meta/picture_meta.h"
+
 namespace vistrel::imaging {
 
 // Raise this whenever the same picture and settings would give other thumbnail bytes (a new
@@ -111,13 +113,18 @@ ThumbMarkResult findThumbMark(std::string_view head);
 ThumbMarkResult readThumbMark(const std::filesystem::path& file, bool checkWhole = false);
 // The same for the entry `name` of the open folder `folderFd`, for callers that look at every
 // file of a folder and would otherwise build a path for each.
-ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole = false);
+// With `head`, a file that is not ours has its picture's metadata read there too, through the
+// same open file.
+ThumbMarkResult readThumbMarkAt(int folderFd, const char* name, bool checkWhole = false,
+                                MetaRead* head = nullptr);
 
 // What a folder's listing read, for the run that follows it at once, so that each file is read
-// once: every entry's name, and each JPEG file's mark (checked whole), length and time.
+// once: every entry's name, each JPEG file's mark (checked whole), length and time, and the
+// metadata of each JPEG that is not ours.
 struct FolderMarks {
   std::unordered_set<std::string> names;
   std::unordered_map<std::string, ThumbMarkResult> files;
+  std::unordered_map<std::string, MetaRead> heads;
 };
 
 }  // namespace vistrel::imaging
