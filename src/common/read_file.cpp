@@ -25,9 +25,14 @@ RegularFile::RegularFile(const std::filesystem::path& file, Links links)
 
 RegularFile::RegularFile(int folderFd, const char* name, Links links) {
   // O_NONBLOCK: opening a FIFO waits for a writer otherwise; the mode is looked at only after.
-  fd_ = ::openat(
-      folderFd, name,
-      O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (links == Links::Refuse ? O_NOFOLLOW : 0));
+  const int flags =
+      O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (links == Links::Refuse ? O_NOFOLLOW : 0);
+  // O_NOATIME: a re-run reads every file of a gallery, and marking each read on its file would
+  // write as many inodes as there are files; only a file of someone else's refuses it.
+  fd_ = ::openat(folderFd, name, flags | O_NOATIME);
+  if (fd_ < 0 && errno == EPERM) {
+    fd_ = ::openat(folderFd, name, flags);
+  }
   if (fd_ < 0) {
     openError_ = {ReadErrorKind::Open, systemError(errno)};
     return;
