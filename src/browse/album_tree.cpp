@@ -23,6 +23,7 @@ struct Walk {
   std::set<FolderId> seen;                    // every folder read
   bool stopAtPicture = false;                 // only whether there is any picture matters
   const std::string* glancePrefix = nullptr;  // each folder glanced at, not listed whole
+  std::string marker;                         // keeps a folder without pictures (glancing)
   imaging::PictureTypes types = imaging::PictureTypes::JpegGif;  // which pictures count
   AlbumTree tree;
 };
@@ -58,9 +59,10 @@ std::optional<TreeProblemKind> linkRefusal(const Walk& walk, const fs::path& lin
 // picture (then nothing of it stays in the tree).
 int readAlbum(Walk& walk, const fs::path& folder, std::vector<std::string> trail, int parent) {
   auto& problems = walk.tree.problems;
-  FolderContents contents = walk.glancePrefix != nullptr
-                                ? glanceAtFolder(folder, walk.types, *walk.glancePrefix)
-                                : readFolder(folder, walk.types);
+  FolderContents contents =
+      walk.glancePrefix != nullptr
+          ? glanceAtFolder(folder, walk.types, *walk.glancePrefix, walk.marker)
+          : readFolder(folder, walk.types);
   if (!contents.ok) {
     problems.push_back({folder.string(), TreeProblemKind::Unreadable, contents.reason});
     return -1;
@@ -112,7 +114,12 @@ int readAlbum(Walk& walk, const fs::path& folder, std::vector<std::string> trail
       album.picturesBelow += walk.tree.albums[child].picturesBelow;
     }
   }
-  if (walk.tree.albums[index].picturesBelow == 0) {
+  Album& album = walk.tree.albums[index];
+  if (album.picturesBelow == 0 && (contents.marked || !album.children.empty())) {
+    album.retired = true;
+    return index;
+  }
+  if (album.picturesBelow == 0) {
     // Every album read below it held nothing either, so this one is the last in the list.
     walk.tree.albums.pop_back();
     return -1;
@@ -155,10 +162,11 @@ AlbumTree readAlbumTree(const fs::path& top, imaging::PictureTypes types) {
 }
 
 AlbumTree glanceAtAlbumTree(const fs::path& top, imaging::PictureTypes types,
-                            const std::string& prefix) {
+                            const std::string& prefix, const std::string& marker) {
   Walk walk;
   walk.types = types;
   walk.glancePrefix = &prefix;
+  walk.marker = marker;
   return walkFrom(walk, top);
 }
 

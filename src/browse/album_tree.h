@@ -22,6 +22,9 @@ struct Album {
   // Entries named like pictures that are no files to read, each with why (FolderContents).
   std::vector<std::pair<std::string, std::string>> notPictures{};
   int picturesBelow = 0;  // its own pictures and those of every album below it
+  // glanceAtAlbumTree: no picture at or below it, but it holds its marker or such an album
+  // below: what an earlier run made there is left over.
+  bool retired = false;
 };
 
 enum class TreeProblemKind {
@@ -58,9 +61,11 @@ AlbumTree readAlbumTree(const std::filesystem::path& top,
 
 // The same albums for a run, which lists each album's folder again as it comes to it: no album
 // holds its pictures' names, and picturesBelow counts what glanceAtFolder takes for pictures.
-// A tree of 100,000 pictures is then read in a fraction of the time and memory.
+// A tree of 100,000 pictures is then read in a fraction of the time and memory. A folder without
+// pictures below it that holds an entry named `marker` (a gallery's first page) stays as a
+// retired album, so its run can take away what is left there.
 AlbumTree glanceAtAlbumTree(const std::filesystem::path& top, imaging::PictureTypes types,
-                            const std::string& prefix);
+                            const std::string& prefix, const std::string& marker = {});
 
 // Whether readAlbumTree(top) would find any picture, reading only as far as the first one.
 bool treeHoldsPictures(const std::filesystem::path& top,

@@ -196,7 +196,8 @@ enum class Look {
 };
 
 FolderContents readFolderAs(const std::filesystem::path& folder, imaging::PictureTypes types,
-                            Look how, std::string_view prefix, imaging::FolderMarks* marks) {
+                            Look how, std::string_view prefix, std::string_view marker,
+                            imaging::FolderMarks* marks) {
   FolderContents contents;
   // The folder's own entries and their types, without a path object or a stat for each: a
   // folder of 20,000 files is read again on every Create.
@@ -244,6 +245,7 @@ FolderContents readFolderAs(const std::filesystem::path& folder, imaging::Pictur
       }
       type = IFTODT(st.st_mode);
     }
+    contents.marked = contents.marked || (!marker.empty() && name == marker);
     if (type == DT_DIR) {
       contents.subfolders.emplace_back(name);
     } else if (!isPictureName(name, types)) {
@@ -279,12 +281,12 @@ FolderContents readFolderAs(const std::filesystem::path& folder, imaging::Pictur
 
 FolderContents readFolder(const std::filesystem::path& folder, imaging::PictureTypes types,
                           imaging::FolderMarks* marks) {
-  return readFolderAs(folder, types, Look::Every, {}, marks);
+  return readFolderAs(folder, types, Look::Every, {}, {}, marks);
 }
 
 FolderContents glanceAtFolder(const std::filesystem::path& folder, imaging::PictureTypes types,
-                              std::string_view prefix) {
-  return readFolderAs(folder, types, Look::UntilPicture, prefix, nullptr);
+                              std::string_view prefix, std::string_view marker) {
+  return readFolderAs(folder, types, Look::UntilPicture, prefix, marker, nullptr);
 }
 
 }  // namespace vistrel::browse

@@ -33,6 +33,7 @@ struct FolderContents {
   // Entries named like pictures that cannot be read as files (a FIFO, a device, a link to
   // nothing), each with why, sorted ignoring case. They are not listed, but a Create names them.
   std::vector<std::pair<std::string, std::string>> notPictures;
+  bool marked = false;  // glanceAtFolder: an entry of the name it was given is there
 };
 
 // Reads `folder` once, listing the pictures of `types`. A folder that does not exist or cannot be
@@ -45,8 +46,9 @@ FolderContents readFolder(const std::filesystem::path& folder,
 // As readFolder for a tree read ahead of its run, which lists each folder again: reads only as
 // many files as it takes to tell whether one is a picture. `pictures` then holds the names not
 // named like a file of ours for another under `prefix` (so its size counts them), or none.
+// `marked` tells whether an entry is named `marker`.
 FolderContents glanceAtFolder(const std::filesystem::path& folder, imaging::PictureTypes types,
-                              std::string_view prefix);
+                              std::string_view prefix, std::string_view marker = {});
 
 // The absolute, normalised form of `folder` without a trailing separator (the root keeps its).
 std::filesystem::path normalFolder(const std::filesystem::path& folder);

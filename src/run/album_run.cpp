@@ -346,8 +346,8 @@ CreateReport runAlbums(const CreateSettings& settings, common::ProgressDisplay& 
   }
   raiseOpenFileLimit();
   const fs::path top = browse::normalFolder(settings.thumbnails.folder);
-  const AlbumTree tree =
-      browse::glanceAtAlbumTree(top, settings.thumbnails.types, settings.thumbnails.prefix);
+  const AlbumTree tree = browse::glanceAtAlbumTree(
+      top, settings.thumbnails.types, settings.thumbnails.prefix, gallery::pageName(1));
   for (const auto& problem : tree.problems) {
     const fs::path relative = fs::path(problem.folder).lexically_relative(top);
     total.problems.push_back(skipped(relative.string() + "/", treeProblemReason(problem)));

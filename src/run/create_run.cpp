@@ -151,7 +151,8 @@ void writePages(const CreateSettings& settings, bool diskRefused, ProgressDispla
 }
 
 // The earlier gallery's pages past the new count, thumbnails and picture pages of pictures no
-// longer shown, and a classic gallery's style sheet and script.
+// longer shown with their script, and the style sheet of a classic gallery or of one with no
+// pages left.
 void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbnails,
                      const BatchResult& batch, CreateReport& report) {
   const auto& folder = settings.thumbnails.folder;
@@ -161,7 +162,8 @@ void removeLeftovers(const CreateSettings& settings, const BatchSettings& thumbn
   const bool modern = settings.style == PageStyle::Modern;
   removeLeftoverPicturePages(folder, modern ? report.thumbs : std::vector<thumbs::ThumbInfo>{},
                              report.filesRemoved, report.problems, listed);
-  if (!modern) {
+  // A modern gallery's pages share the sheet, while it has pages.
+  if (!modern || report.pageCount == 0) {
     removeLeftoverStyleSheet(folder, report.filesRemoved, report.problems);
   }
 }
@@ -236,7 +238,9 @@ CreateReport runCreate(const CreateSettings& settings, ProgressDisplay& progress
     writePages(settings, batch.stoppedByDisk, progress, report);
     // A stop that came after the pages went in place still leaves the leftovers for next time.
     report.stopped = report.stopped || common::stopRequested(settings.thumbnails.stop);
-    if (report.pagesInPlace && !report.stopped) {
+    // An album that shows nothing now, not even a card: all its gallery is left over.
+    const bool emptied = settings.album != nullptr && report.pageCount == 0 && !batch.stoppedByDisk;
+    if ((report.pagesInPlace || emptied) && !report.stopped) {
       removeLeftovers(settings, thumbnails, batch, report);
     }
   }

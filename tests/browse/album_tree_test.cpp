@@ -95,13 +95,16 @@ void writeOurs(const fs::path& file, const std::string& picture, int kind) {
 TEST(GlanceAtAlbumTree, FilesOfOursAreNoPicturesAndAUsersCopyIsOne) {
   testing::TempFolder folder;
   const fs::path top = folder.path() / "Pictures";
-  makeTree(top, {"kept/x.jpg", "gone/", "copy/th_z.jpg"});
+  makeTree(top, {"kept/x.jpg", "gone/Thumb001.html", "never/notes.txt", "copy/th_z.jpg"});
   writeOurs(top / "kept" / "th_x.jpg", "x.jpg", imaging::kThumbnailFile);
   writeOurs(top / "kept" / "th_x@2x.jpg", "x.jpg", imaging::kThumbnail2xFile);
   writeOurs(top / "gone" / "th_y.jpg", "y.jpg", imaging::kThumbnailFile);
-  const Lines expected{": 0/2", "/copy: 0/1", "/kept: 0/1"};
-  EXPECT_EQ(described(glanceAtAlbumTree(top, imaging::PictureTypes::JpegGif, "th_"), top),
-            expected);
+  // A folder without pictures that holds the marker stays, retired: its gallery is left over.
+  const Lines expected{": 0/2", "/copy: 0/1", "/gone: 0/0", "/kept: 0/1"};
+  const AlbumTree tree =
+      glanceAtAlbumTree(top, imaging::PictureTypes::JpegGif, "th_", "Thumb001.html");
+  EXPECT_EQ(described(tree, top), expected);
+  EXPECT_TRUE(tree.albums[2].retired);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -154,6 +154,23 @@ TEST(AlbumRun, ARenamedOrDeletedSubAlbumsCardGoes) {
   EXPECT_THAT(read(top / "2024" / "Party" / "w.jpg.html"), HasSubstr(">Party</a></nav>"));
 }
 
+TEST(AlbumRun, AFolderWhosePicturesAreAllGoneHasWhatWasMadeThereTakenAway) {
+  TempFolder folder;
+  const fs::path top = threeLevels(folder);
+  create(treeSettings(top));
+  const fs::path wedding = top / "2024" / "Wedding";
+  fs::remove(wedding / "w.jpg");
+  testing::writeBytes(wedding / "notes.txt", "mine");
+  const CreateReport report = create(treeSettings(top));
+  EXPECT_TRUE(report.problems.empty());
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(wedding)) {
+    left.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::set<std::string>{"notes.txt"});
+  EXPECT_THAT(read(top / "2024" / "Thumb001.html"), Not(HasSubstr("Wedding")));
+}
+
 // Each album's heads come from its listing's one read of each picture.
 TEST(AlbumRun, APictureDeepInTheTreeThatTellsWhereItWasTakenIsCounted) {
   TempFolder folder;
