@@ -81,16 +81,27 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names,
 // Keeps in `names` those not named like a file of ours for another of them under `prefix`, when
 // any name proves to be a picture; none otherwise. Reads only until one proves to be.
 void keepLikelyPictures(int folderFd, std::vector<std::string>& names, std::string_view prefix) {
-  std::unordered_set<std::string> ownNames;
+  // The other renditions' names are the thumbnail's with a tag before its ".jpg".
+  std::unordered_set<std::string> thumbnails;
   for (const auto& name : names) {
-    for (const auto kind : {imaging::kThumbnailFile, imaging::kThumbnail2xFile, imaging::kViewFile,
-                            imaging::kView2xFile}) {
-      ownNames.insert(imaging::recordFileName(kind, prefix, name));
-    }
+    thumbnails.insert(imaging::thumbnailName(prefix, name));
   }
+  auto ownNamed = [&](const std::string& name) {
+    if (thumbnails.contains(name)) {
+      return true;
+    }
+    for (const std::string_view tag : {"@2x", "@view", "@view2x"}) {
+      const size_t at = name.size() >= tag.size() + 4 ? name.size() - 4 - tag.size() : 0;
+      if (at > 0 && std::string_view(name).substr(at, tag.size()) == tag &&
+          thumbnails.contains(name.substr(0, at) + name.substr(name.size() - 4))) {
+        return true;
+      }
+    }
+    return false;
+  };
   const auto likely = static_cast<size_t>(
       std::stable_partition(names.begin(), names.end(),
-                            [&](const std::string& name) { return !ownNames.contains(name); }) -
+                            [&](const std::string& name) { return !ownNamed(name); }) -
       names.begin());
   for (size_t i = 0; i < names.size(); ++i) {
     if (!endsWithIgnoringCase(names[i], ".jpg") ||

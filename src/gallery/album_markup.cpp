@@ -75,12 +75,18 @@ std::string albumCards(const AlbumPlace& place) {
 }
 
 std::string placedInAlbum(std::string page, const AlbumPlace& place, AlbumPage which) {
+  return placedInAlbum(std::move(page), place, which,
+                       breadcrumbBar(place, which != AlbumPage::Picture));
+}
+
+std::string placedInAlbum(std::string page, const AlbumPlace& place, AlbumPage which,
+                          const std::string& bar) {
   const size_t body = page.find("<body");
   const size_t bodyEnd = body == std::string::npos ? body : page.find(">\r\n", body);
   if (bodyEnd == std::string::npos) {
     return page;
   }
-  page.insert(bodyEnd + 3, breadcrumbBar(place, which != AlbumPage::Picture) + "\r\n");
+  page.insert(bodyEnd + 3, bar + "\r\n");
   const std::string cards = which == AlbumPage::First ? albumCards(place) : "";
   const size_t main = page.find("<main>\r\n", bodyEnd);
   if (!cards.empty() && main != std::string::npos) {

@@ -34,6 +34,9 @@ enum class AlbumPage { First, Later, Picture };
 // and, on the first page, the cards at the start of its main part. Any other page is returned as
 // it is.
 std::string placedInAlbum(std::string page, const AlbumPlace& place, AlbumPage which);
+// The same with its breadcrumb bar made already, for a writer placing many pages.
+std::string placedInAlbum(std::string page, const AlbumPlace& place, AlbumPage which,
+                          const std::string& bar);
 
 // The breadcrumb bar: each album from the top a link to its first page; on a gallery page
 // (`current`) the last is marked as the page shown.

@@ -78,6 +78,7 @@ void stagePicturePages(const std::filesystem::path& folder, const std::vector<Th
                        const PlannedPages& planned, int perPage, const PicturePageOptions& options,
                        const common::StopRequest* stop, StagedFiles& staged) {
   const std::vector<std::string>& pages = planned.names;
+  const std::string bar = options.album != nullptr ? breadcrumbBar(*options.album, false) : "";
   std::vector<size_t> withPage;
   for (size_t i = 0; i < pages.size(); ++i) {
     if (!pages[i].empty()) {
@@ -104,7 +105,7 @@ void stagePicturePages(const std::filesystem::path& folder, const std::vector<Th
     links.back = pageName(links.page);
     std::string page = PicturePage(thumbs[i], links, options.originals, options.words.title);
     if (options.album != nullptr) {
-      page = placedInAlbum(std::move(page), *options.album, AlbumPage::Picture);
+      page = placedInAlbum(std::move(page), *options.album, AlbumPage::Picture, bar);
     }
     if (planned.said[i] != digestOf(page)) {
       staged.stage(folder / pages[i], page);
