@@ -297,7 +297,11 @@ class AlbumScheduler {
       Quiet quiet;
       CreateReport report = runCreate(one, quiet, nullptr);
       if (report.refused) {
-        outcome.refusal = refusalReason(*report.refused);
+        // A retired album that cannot be written keeps what is there, and is no album to
+        // report: the file with its first page's name may be a user's.
+        if (!(album.retired && listed == 0 && place.cards.empty())) {
+          outcome.refusal = refusalReason(*report.refused);
+        }
         return outcome;
       }
       outcome.made = madeAlbum(album, report, made);
