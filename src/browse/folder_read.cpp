@@ -81,23 +81,13 @@ void dropThumbnailsOfOurs(int folderFd, std::vector<std::string>& names,
 // Keeps in `names` those not named like a file of ours for another of them under `prefix`, when
 // any name proves to be a picture; none otherwise. Reads only until one proves to be.
 void keepLikelyPictures(int folderFd, std::vector<std::string>& names, std::string_view prefix) {
-  // The other renditions' names are the thumbnail's with a tag before its ".jpg".
+  // The other renditions' names are the thumbnail's, tagged.
   std::unordered_set<std::string> thumbnails;
   for (const auto& name : names) {
     thumbnails.insert(imaging::thumbnailName(prefix, name));
   }
   auto ownNamed = [&](const std::string& name) {
-    if (thumbnails.contains(name)) {
-      return true;
-    }
-    for (const std::string_view tag : {"@2x", "@view", "@view2x"}) {
-      const size_t at = name.size() >= tag.size() + 4 ? name.size() - 4 - tag.size() : 0;
-      if (at > 0 && std::string_view(name).substr(at, tag.size()) == tag &&
-          thumbnails.contains(name.substr(0, at) + name.substr(name.size() - 4))) {
-        return true;
-      }
-    }
-    return false;
+    return thumbnails.contains(name) || thumbnails.contains(imaging::untaggedName(name));
   };
   const auto likely = static_cast<size_t>(
       std::stable_partition(names.begin(), names.end(),

@@ -1,6 +1,7 @@
 // The names thumbnails get, and the prefix and box values both front ends accept.
 #include <gtest/gtest.h>
 
+#include "imaging/record/thumb_record.h"
 #include "thumbs/prefix_check.h"
 #include "thumbs/thumb_info.h"
 #include "thumbs/thumb_settings.h"
@@ -33,6 +34,12 @@ TEST(ThumbnailName, ReplacesTheLastThreeCharactersWithJpgAndPutsAt2xBeforeThem) 
   for (const auto& c : cases) {
     EXPECT_EQ(thumbnailName(c.prefix, c.picture), c.thumbnail) << c.picture;
     EXPECT_EQ(thumbnail2xName(c.prefix, c.picture), c.thumbnail2x) << c.picture;
+    // Every tagged name leads back to the thumbnail's; the thumbnail's stays as it is.
+    for (const auto& tagged :
+         {std::string(c.thumbnail2x), imaging::viewName(c.prefix, c.picture),
+          imaging::view2xName(c.prefix, c.picture), std::string(c.thumbnail)}) {
+      EXPECT_EQ(imaging::untaggedName(tagged), c.thumbnail) << tagged;
+    }
   }
 }
 

@@ -163,6 +163,8 @@ std::string thumbnailName(std::string_view prefix, std::string_view pictureName)
 
 namespace {
 
+constexpr std::string_view kTags[] = {"@2x", "@view", "@view2x"};
+
 // thumbnailName with `tag` before its ".jpg" (before its final "jpg" when no dot stands there).
 std::string taggedName(std::string_view prefix, std::string_view pictureName,
                        std::string_view tag) {
@@ -180,15 +182,32 @@ std::string taggedName(std::string_view prefix, std::string_view pictureName,
 }  // namespace
 
 std::string thumbnail2xName(std::string_view prefix, std::string_view pictureName) {
-  return taggedName(prefix, pictureName, "@2x");
+  return taggedName(prefix, pictureName, kTags[0]);
 }
 
 std::string viewName(std::string_view prefix, std::string_view pictureName) {
-  return taggedName(prefix, pictureName, "@view");
+  return taggedName(prefix, pictureName, kTags[1]);
 }
 
 std::string view2xName(std::string_view prefix, std::string_view pictureName) {
-  return taggedName(prefix, pictureName, "@view2x");
+  return taggedName(prefix, pictureName, kTags[2]);
+}
+
+std::string untaggedName(std::string_view fileName) {
+  const size_t end = fileName.size() >= 4 && fileName.substr(fileName.size() - 4) == ".jpg"
+                         ? fileName.size() - 4
+                     : fileName.size() >= 3 && fileName.substr(fileName.size() - 3) == "jpg"
+                         ? fileName.size() - 3
+                         : std::string_view::npos;
+  if (end != std::string_view::npos) {
+    for (const std::string_view tag : kTags) {
+      if (end > tag.size() && fileName.substr(end - tag.size(), tag.size()) == tag) {
+        return std::string(fileName.substr(0, end - tag.size())) +
+               std::string(fileName.substr(end));
+      }
+    }
+  }
+  return std::string(fileName);
 }
 
 std::string recordFileName(RecordKind kind, std::string_view prefix, std::string_view pictureName) {

@@ -78,6 +78,9 @@ std::string thumbnail2xName(std::string_view prefix, std::string_view pictureNam
 // thumbnail2xName puts "@2x". "th_" + "Photo.GIF" gives "th_Photo@view.jpg".
 std::string viewName(std::string_view prefix, std::string_view pictureName);
 std::string view2xName(std::string_view prefix, std::string_view pictureName);
+// The thumbnail's name a double-density or display copy's name was made from: `fileName` without
+// its "@2x", "@view" or "@view2x" before "jpg"; any other name as it is.
+std::string untaggedName(std::string_view fileName);
 // The name rule of a record kind (one of the four above).
 std::string recordFileName(RecordKind kind, std::string_view prefix, std::string_view pictureName);
 
