@@ -196,6 +196,42 @@ enum class Look {
   UntilPicture,  // only whether any is a picture
 };
 
+// Files `entry` (not hidden) in `contents`: a subfolder, a picture, or a picture's name on what
+// cannot be read as one. A link counts as what it points to; an entry that vanished is skipped.
+void addEntry(int fd, const dirent& entry, imaging::PictureTypes types, std::string_view marker,
+              FolderContents& contents) {
+  const std::string_view name(entry.d_name);
+  unsigned char type = entry.d_type;
+  bool link = type == DT_LNK;
+  if (type == DT_LNK || type == DT_UNKNOWN) {
+    struct stat st {};
+    if (::fstatat(fd, entry.d_name, &st, 0) != 0) {
+      const int followError = errno;
+      // Only a file system without entry types leaves the looking to a second call.
+      link = link ||
+             (::fstatat(fd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode));
+      if (link && isPictureName(name, types)) {
+        contents.notPictures.emplace_back(
+            name, followError == ENOENT ? "a link to nothing"
+                                        : "a link that cannot be followed (" +
+                                              std::system_category().message(followError) + ")");
+      }
+      return;
+    }
+    type = IFTODT(st.st_mode);
+  }
+  contents.marked = contents.marked || (!marker.empty() && name == marker);
+  if (type == DT_DIR) {
+    contents.subfolders.emplace_back(name);
+  } else if (!isPictureName(name, types)) {
+    return;
+  } else if (type == DT_REG) {
+    contents.pictures.emplace_back(name);
+  } else {
+    contents.notPictures.emplace_back(name, notRegularReason(type, link));
+  }
+}
+
 FolderContents readFolderAs(const std::filesystem::path& folder, imaging::PictureTypes types,
                             Look how, std::string_view prefix, std::string_view marker,
                             imaging::FolderMarks* marks) {
@@ -223,38 +259,8 @@ FolderContents readFolderAs(const std::filesystem::path& folder, imaging::Pictur
     if (marks != nullptr) {
       marks->names.emplace(name);
     }
-    if (isHiddenName(name)) {
-      continue;
-    }
-    // A link counts as what it points to; an entry that vanished is skipped.
-    unsigned char type = entry->d_type;
-    bool link = type == DT_LNK;
-    if (type == DT_LNK || type == DT_UNKNOWN) {
-      struct stat st {};
-      if (::fstatat(fd, entry->d_name, &st, 0) != 0) {
-        const int followError = errno;
-        // Only a file system without entry types leaves the looking to a second call.
-        link = link ||
-               (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode));
-        if (link && isPictureName(name, types)) {
-          contents.notPictures.emplace_back(
-              name, followError == ENOENT ? "a link to nothing"
-                                          : "a link that cannot be followed (" +
-                                                std::system_category().message(followError) + ")");
-        }
-        continue;
-      }
-      type = IFTODT(st.st_mode);
-    }
-    contents.marked = contents.marked || (!marker.empty() && name == marker);
-    if (type == DT_DIR) {
-      contents.subfolders.emplace_back(name);
-    } else if (!isPictureName(name, types)) {
-      continue;
-    } else if (type == DT_REG) {
-      contents.pictures.emplace_back(name);
-    } else {
-      contents.notPictures.emplace_back(name, notRegularReason(type, link));
+    if (!isHiddenName(name)) {
+      addEntry(fd, *entry, types, marker, contents);
     }
   }
   if (error == 0 && how == Look::Every) {
