@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -196,12 +195,6 @@ class AlbumScheduler {
       if (pending_[i] == 0) {
         ready_.push_back(static_cast<int>(i));
       }
-      pictures_ +=
-          tree.albums[i].picturesBelow -
-          std::accumulate(tree.albums[i].children.begin(), tree.albums[i].children.end(), 0,
-                          [&](int sum, int child) {
-                            return sum + tree.albums[static_cast<size_t>(child)].picturesBelow;
-                          });
     }
   }
 
@@ -325,7 +318,7 @@ class AlbumScheduler {
   std::mutex mutex_;
   std::condition_variable changed_;
   int left_ = static_cast<int>(outcomes_.size());
-  int pictures_ = 0;
+  int pictures_ = tree_.pictureCount();  // every album's own pictures, a guess until listed
   int done_ = 0;
 };
 
